@@ -1,0 +1,1 @@
+set(  kqopt_unit_tests_TESTS)

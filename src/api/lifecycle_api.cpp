@@ -1,0 +1,1 @@
+// exported entry points

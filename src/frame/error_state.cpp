@@ -1,0 +1,2 @@
+// Error state: everything is inline in the header.
+#include "frame/error_state.h"
