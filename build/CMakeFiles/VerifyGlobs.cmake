@@ -14,6 +14,8 @@ endif()
 # KQOPT_API_SOURCES at CMakeLists.txt:64 (file)
 file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/src/api/*.cpp")
 set(OLD_GLOB
+  "/work/main/src/api/controls_api.cpp"
+  "/work/main/src/api/library_instance.cpp"
   "/work/main/src/api/lifecycle_api.cpp"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
@@ -61,7 +63,10 @@ endif()
 # KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/frame/*.cpp")
 set(OLD_GLOB
-  "/work/main/src/frame/error_state.cpp"
+  "/work/main/src/frame/file_units.cpp"
+  "/work/main/src/frame/message_catalogue.cpp"
+  "/work/main/src/frame/output.cpp"
+  "/work/main/src/frame/real_field.cpp"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   message("-- GLOB mismatch!")
@@ -89,6 +94,15 @@ endif()
 # KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/library/*.cpp")
 set(OLD_GLOB
+  "/work/main/src/library/callbacks.cpp"
+  "/work/main/src/library/commands.cpp"
+  "/work/main/src/library/control_access.cpp"
+  "/work/main/src/library/control_table.cpp"
+  "/work/main/src/library/controls.cpp"
+  "/work/main/src/library/interpreter.cpp"
+  "/work/main/src/library/library.cpp"
+  "/work/main/src/library/lifecycle.cpp"
+  "/work/main/src/library/platform.cpp"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   message("-- GLOB mismatch!")

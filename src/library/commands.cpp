@@ -1,0 +1,74 @@
+// Command handlers of the interpreter. Commands whose operations are not part of
+// this build report that plainly instead of pretending to succeed.
+#include "library/commands.h"
+
+#include "library/library.h"
+
+namespace kqopt {
+
+namespace {
+
+constexpr int kMessageNoProblem = 91;
+constexpr int kMessageHelpHeading = 200;
+constexpr int kMessageFirstHelpLine = 201;
+constexpr int kMessageNotAvailable = 499;
+
+CommandOutcome no_effect(Library&) { return CommandOutcome::kContinue; }
+
+CommandOutcome not_available(Library& lib) {
+  if (!lib.has_problem()) {
+    report_error(lib, kRcInvalidCall, kMessageNoProblem);
+  } else {
+    report_error(lib, kRcInvalidCall, kMessageNotAvailable);
+  }
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome quit(Library&) { return CommandOutcome::kQuit; }
+CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
+
+CommandOutcome help(Library& lib) {
+  print_message(lib, kMessageHelpHeading);
+  print_message(lib, 1);
+  flush_line(lib);
+  for (int n = kMessageFirstHelpLine; n <= MessageCatalogue::kMaxMessages; ++n) {
+    print_message(lib, n);
+    bool placed = lib.out.length > 1;
+    flush_line(lib);
+    if (!placed || lib.out.line_unusable) break;
+  }
+  return CommandOutcome::kContinue;
+}
+
+}  // namespace
+
+const Command kCommands[kCommandCount] = {
+    {"INPUT", not_available},    {"CRASH", not_available},      {"MAXIM", not_available},
+    {"MINIM", not_available},    {"PRINT", not_available},      {"QUIT", quit},
+    {"VOUT", no_effect},         {"SIZE", no_effect},           {"TOASC", not_available},
+    {"BASISIN", not_available},  {"BASISOUT", not_available},   {"FPRINT", not_available},
+    {"INVERT", not_available},   {"OBJECTIVE", no_effect},      {"GLOBAL", not_available},
+    {"DIRECTIVES", not_available}, {"ALTER", not_available},    {"RANGE", not_available},
+    {"MOLTIN", not_available},   {"RPRINT", not_available},     {"OMNIOUT", not_available},
+    {"PROBLEM", not_available},  {"SAVE", not_available},       {"RESTORE", not_available},
+    {"MPSXSOL", not_available},  {"MPSXRNG", not_available},    {"STOP", stop},
+    {"RTOASC", not_available},   {"HELP", help},                {"USER", no_effect},
+    {"ANALYSE", not_available},  {"OUTPUT", not_available},     {"RECURSE", not_available},
+    {"PARAOBJ", not_available},  {"FRPRINT", not_available},    {"MVUB", not_available},
+    {"?AXNB", not_available},    {"?INNB", not_available},      {"?AXGLOBAL", not_available},
+    {"?INGLOBAL", not_available}, {"GOAL", not_available},      {"IIS", not_available},
+    {"FIXGLOBAL", not_available}, {"SCALE", not_available},
+};
+
+int stop_exit_code(const Library& lib) {
+  if (lib.global_search_set_up) return 67;
+  switch (lib.last_lp_outcome) {
+    case 0: return 63;
+    case 1: return 64;
+    case 2: return 65;
+    case 5: return 66;
+    default: return 99;
+  }
+}
+
+}  // namespace kqopt

@@ -1,0 +1,82 @@
+// The three control tables and their access flags, and the problem attributes.
+//
+// Controls are indexed by number (element 0 unused). Access flag: negative for a
+// read-only control (-1 computed sizes, -2 fixed values), 0 not set since
+// initialisation, positive once set (1 through the interface; each set from the
+// command stream adds 1).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "library/control_table.h"
+
+namespace kqopt {
+
+struct Controls {
+  std::array<std::int32_t, kIntControlCount + 1> icv{};
+  std::array<double, kDoubleControlCount + 1> dcv{};
+  std::array<std::array<char, kCharControlLength>, kCharControlCount + 1> ccv{};
+  std::array<std::int32_t, kIntControlCount + 1> icv_access{};
+  std::array<std::int32_t, kDoubleControlCount + 1> dcv_access{};
+  std::array<std::int32_t, kCharControlCount + 1> ccv_access{};
+
+  void set_defaults();
+
+  std::int32_t& i(int n) { return icv[static_cast<std::size_t>(n)]; }
+  std::int32_t i(int n) const { return icv[static_cast<std::size_t>(n)]; }
+  double& d(int n) { return dcv[static_cast<std::size_t>(n)]; }
+  double d(int n) const { return dcv[static_cast<std::size_t>(n)]; }
+  // Character control n without its trailing blanks.
+  std::string c(int n) const;
+};
+
+// Problem attributes written by the subsystems that maintain them. Integer attributes
+// 1001..1026 and 3001..3005, double 2001..2008 and 4001..4005, character 3001..3005.
+struct Attributes {
+  std::array<std::int32_t, 26> int_1000{};   // 1001..1026
+  std::array<std::int32_t, 5> int_3000{};    // 3001..3005
+  std::array<double, 8> double_2000{};       // 2001..2008
+  std::array<double, 5> double_4000{};       // 4001..4005
+  std::array<std::array<char, kCharControlLength>, 5> char_3000{};  // 3001..3005
+
+  Attributes();
+  // Pointers to the stored attribute, or null when n is not a valid number.
+  std::int32_t* int_attribute(int n);
+  double* double_attribute(int n);
+  std::array<char, kCharControlLength>* char_attribute(int n);
+};
+
+// Attribute numbers that the code refers to by name.
+namespace attr {
+inline constexpr int kRows = 1001;
+inline constexpr int kLastColumn = 1002;
+inline constexpr int kGlobalEntities = 1003;
+inline constexpr int kSets = 1004;
+inline constexpr int kSetMembers = 1005;
+inline constexpr int kElements = 1006;
+inline constexpr int kIterations = 1009;
+inline constexpr int kLpStatus = 1010;
+inline constexpr int kCutRows = 1012;
+inline constexpr int kColumns = 1018;
+inline constexpr int kSpareRows = 1019;
+inline constexpr int kSpareColumns = 1020;
+inline constexpr int kSpareElements = 1021;
+inline constexpr int kErrorNumber = 1023;
+inline constexpr int kReturnCode = 1025;
+inline constexpr int kObjectiveValue = 2001;
+inline constexpr int kPseudoCostFactor = 2007;
+inline constexpr int kSenseMultiplier = 2008;
+inline constexpr int kProblemName = 3001;
+inline constexpr int kBoundSetName = 3002;
+inline constexpr int kRangeSetName = 3003;
+inline constexpr int kRhsSetName = 3004;
+}  // namespace attr
+
+// Copies up to eight characters of text into a blank-padded field.
+void set_blank_padded(std::array<char, kCharControlLength>& field, const char* text);
+// The field without its trailing blanks.
+std::string trim_blank_padded(const std::array<char, kCharControlLength>& field);
+
+}  // namespace kqopt

@@ -1,0 +1,17 @@
+// Construction and destruction of the library state.
+#include "library/library.h"
+
+#include "library/matrix_slots.h"
+#include "problem/problem.h"
+
+namespace kqopt {
+
+Library::Library() { controls.set_defaults(); }
+
+Library::~Library() { close_log_file(out); }
+
+std::string problem_file_name(const Library& lib, const char* extension) {
+  return lib.problem_name + "." + extension;
+}
+
+}  // namespace kqopt
