@@ -44,7 +44,7 @@ endif()
 # KQOPT_TEST_SUPPORT at tests/CMakeLists.txt:7 (file)
 file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/tests/support/*.cpp")
 set(OLD_GLOB
-  "/work/main/tests/support/placeholder.cpp"
+  "/work/main/tests/support/test_library.cpp"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   message("-- GLOB mismatch!")
@@ -139,6 +139,7 @@ endif()
 # KQOPT_UNIT_TESTS at tests/CMakeLists.txt:5 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/tests/*_test.cpp")
 set(OLD_GLOB
+  "/work/main/tests/library/controls_test.cpp"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   message("-- GLOB mismatch!")
