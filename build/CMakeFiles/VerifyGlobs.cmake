@@ -11,7 +11,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_API_SOURCES at CMakeLists.txt:64 (file)
+# KQOPT_API_SOURCES at CMakeLists.txt:65 (file)
 file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/src/api/*.cpp")
 set(OLD_GLOB
   "/work/main/src/api/controls_api.cpp"
@@ -35,6 +35,8 @@ endif()
 # KQOPT_HOST_SCRIPTS at tests/CMakeLists.txt:31 (file)
 file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/tests/host/*.sh")
 set(OLD_GLOB
+  "/work/main/tests/host/interpreter.sh"
+  "/work/main/tests/host/message_file.sh"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   message("-- GLOB mismatch!")
@@ -51,7 +53,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/barrier/*.cpp")
 set(OLD_GLOB
   )
@@ -60,9 +62,10 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/frame/*.cpp")
 set(OLD_GLOB
+  "/work/main/src/frame/catalogue_builder.cpp"
   "/work/main/src/frame/file_units.cpp"
   "/work/main/src/frame/message_catalogue.cpp"
   "/work/main/src/frame/output.cpp"
@@ -73,7 +76,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/global/*.cpp")
 set(OLD_GLOB
   )
@@ -82,7 +85,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/input/*.cpp")
 set(OLD_GLOB
   )
@@ -91,7 +94,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/library/*.cpp")
 set(OLD_GLOB
   "/work/main/src/library/callbacks.cpp"
@@ -109,7 +112,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/output/*.cpp")
 set(OLD_GLOB
   )
@@ -118,7 +121,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/problem/*.cpp")
 set(OLD_GLOB
   )
@@ -127,7 +130,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# KQOPT_CORE_SOURCES at CMakeLists.txt:53 (file)
+# KQOPT_CORE_SOURCES at CMakeLists.txt:54 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/src/simplex/*.cpp")
 set(OLD_GLOB
   )
@@ -139,6 +142,8 @@ endif()
 # KQOPT_UNIT_TESTS at tests/CMakeLists.txt:5 (file)
 file(GLOB_RECURSE NEW_GLOB LIST_DIRECTORIES false "/work/main/tests/*_test.cpp")
 set(OLD_GLOB
+  "/work/main/tests/frame/output_test.cpp"
+  "/work/main/tests/frame/real_field_test.cpp"
   "/work/main/tests/library/controls_test.cpp"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
