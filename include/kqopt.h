@@ -65,6 +65,23 @@ KQAPI int32_t KQDEFINEUOPENTRY(KQOutputCallback callback);
 /* Log file: lines are appended to the named file; null or "" closes it. Returns 0. */
 KQAPI int32_t KQSETOPTLOG(const char* name);
 
+/* ---- Optimisation and the solution ---------------------------------------------------
+ * KQMAXIM / KQMINIM optimise the loaded problem. Option letters (lower case, others
+ * ignored): 'd' dual simplex, 'b' barrier, 'g' global search, 'l' ignore global
+ * entities. This build solves every LP by the primal simplex and has no global search
+ * ('g' reports message 499, return code 32, after the LP). Afterwards integer
+ * attribute 1010 holds the LP status (1 optimal, 2 infeasible, 4 unfinished,
+ * 5 unbounded), 1009 the iterations and double attribute 2001 the objective. */
+KQAPI int32_t KQMAXIM(const char* options);
+KQAPI int32_t KQMINIM(const char* options);
+/* Primal values of the columns, slacks of the rows (the value of each row's logical in
+ * a.x + s = rhs), row prices and reduced costs, in the caller's units and objective
+ * sense; any pointer may be null. From the solution file when not in memory
+ * (message 122, return code 2 when that is missing). */
+KQAPI int32_t KQSOLUTION(double* x, double* slack, double* dual, double* dj);
+/* Basis status per row and column: 0 nonbasic at lower, 1 basic, 2 nonbasic at upper. */
+KQAPI int32_t KQGETBASIS(int32_t* rstatus, int32_t* cstatus);
+
 #ifdef __cplusplus
 }
 #endif

@@ -19,6 +19,7 @@
 namespace kqopt {
 
 struct SavedMatrix;
+struct EngineState;
 
 inline constexpr int kMatrixSlots = 64;
 inline constexpr int kMaxProblemNameLength = 63;
@@ -84,6 +85,10 @@ struct Library {
   std::unique_ptr<Problem> problem;
   int current_slot = 1;
   std::array<std::unique_ptr<SavedMatrix>, kMatrixSlots + 1> slots;
+
+  // The simplex engine's basis, factorisation and solution (null before the first
+  // optimisation).
+  std::unique_ptr<EngineState> engine;
 
   // A problem counts as loaded once the finishing step of a load has accepted it.
   bool has_problem() const { return problem != nullptr && problem->loaded; }

@@ -6,6 +6,7 @@
 #include "simplex/lp_driver.h"
 
 #include <cmath>
+#include <vector>
 
 #include "library/callbacks.h"
 #include "library/library.h"
@@ -225,7 +226,8 @@ void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& e
     case LpOutcome::unbounded:
       if (engine.unbounded_variable >= 0) {
         print_message(lib, kMessageUnboundedColumn);
-        std::string name = problem.names.name(engine.unbounded_variable);
+        std::vector<char> name(static_cast<std::size_t>(problem.names.width()));
+        problem.names.copy_name(engine.unbounded_variable, name.data());
         put_text(lib, name.data(), static_cast<int>(name.size()));
       } else {
         print_message(lib, kMessageUnbounded);
