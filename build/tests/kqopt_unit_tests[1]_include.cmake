@@ -1,5 +1,0 @@
-if(EXISTS "/work/main/build/tests/kqopt_unit_tests[1]_tests.cmake")
-  include("/work/main/build/tests/kqopt_unit_tests[1]_tests.cmake")
-else()
-  add_test(kqopt_unit_tests_NOT_BUILT kqopt_unit_tests_NOT_BUILT)
-endif()
