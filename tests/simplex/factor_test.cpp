@@ -14,122 +14,12 @@
 #include "simplex/factor.h"
 #include "simplex/factor_check.h"
 #include "simplex/factor_invert.h"
+#include "simplex/factor_samples.h"
 
 namespace kqopt {
 namespace {
 
 constexpr double kResidualLimit = 1e-12;
-
-// A structural matrix (CSC) and a basis header over it.
-struct TestBasis {
-  std::int32_t m = 0;
-  std::int32_t n = 0;
-  std::vector<std::int32_t> start{0};
-  std::vector<std::int32_t> index;
-  std::vector<double> value;
-  std::vector<std::int32_t> header;
-
-  BasisView view() const { return {m, n, start, index, value}; }
-  void add_column(const std::vector<std::pair<std::int32_t, double>>& entries) {
-    for (const auto& [i, v] : entries) {
-      index.push_back(i);
-      value.push_back(v);
-    }
-    start.push_back(static_cast<std::int32_t>(index.size()));
-    ++n;
-  }
-  std::vector<double> dense_column(std::int32_t variable) const {
-    std::vector<double> a(static_cast<std::size_t>(m), 0.0);
-    if (variable < m) {
-      a[static_cast<std::size_t>(variable)] = 1.0;
-    } else {
-      const std::int32_t j = variable - m;
-      for (std::int32_t k = start[static_cast<std::size_t>(j)]; k < start[static_cast<std::size_t>(j + 1)]; ++k) {
-        a[static_cast<std::size_t>(index[static_cast<std::size_t>(k)])] = value[static_cast<std::size_t>(k)];
-      }
-    }
-    return a;
-  }
-};
-
-double random_value(std::mt19937_64& rng) {
-  std::uniform_real_distribution<double> magnitude(0.1, 10.0);
-  return (rng() & 1U) ? magnitude(rng) : -magnitude(rng);
-}
-
-// Header: a fraction of logicals on random rows, the rest random structurals.
-void choose_header(TestBasis& b, double logical_fraction, std::mt19937_64& rng) {
-  std::vector<std::int32_t> rows(static_cast<std::size_t>(b.m));
-  std::iota(rows.begin(), rows.end(), 0);
-  std::shuffle(rows.begin(), rows.end(), rng);
-  std::vector<std::int32_t> columns(static_cast<std::size_t>(b.n));
-  std::iota(columns.begin(), columns.end(), 0);
-  std::shuffle(columns.begin(), columns.end(), rng);
-  const auto logicals = static_cast<std::int32_t>(std::lround(logical_fraction * b.m));
-  b.header.clear();
-  for (std::int32_t k = 0; k < logicals; ++k) b.header.push_back(rows[static_cast<std::size_t>(k)]);
-  for (std::int32_t k = 0; b.header.size() < static_cast<std::size_t>(b.m); ++k) {
-    b.header.push_back(b.m + columns[static_cast<std::size_t>(k)]);
-  }
-}
-
-// m rows, 2m columns of about per_column random entries each.
-TestBasis random_basis(std::int32_t m, std::int32_t per_column, double logical_fraction, std::uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  TestBasis b;
-  b.m = m;
-  std::vector<std::int32_t> rows(static_cast<std::size_t>(m));
-  std::iota(rows.begin(), rows.end(), 0);
-  for (std::int32_t j = 0; j < 2 * m; ++j) {
-    const auto count = std::min<std::int32_t>(m, 1 + static_cast<std::int32_t>(rng() % (2 * per_column - 1)));
-    std::vector<std::pair<std::int32_t, double>> entries;
-    for (std::int32_t k = 0; k < count; ++k) {
-      std::swap(rows[static_cast<std::size_t>(k)], rows[static_cast<std::size_t>(k + rng() % (m - k))]);
-      entries.emplace_back(rows[static_cast<std::size_t>(k)], random_value(rng));
-    }
-    b.add_column(entries);
-  }
-  choose_header(b, logical_fraction, rng);
-  return b;
-}
-
-// A staircase with a band, a few linking rows and unit entries, as LP bases
-// from models often look; columns 0..m-1 are the structural basic ones.
-TestBasis structured_basis(std::int32_t m, double logical_fraction, std::uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  TestBasis b;
-  b.m = m;
-  for (std::int32_t j = 0; j < 2 * m; ++j) {
-    std::vector<std::pair<std::int32_t, double>> entries;
-    const std::int32_t d = j % m;
-    std::vector<std::uint8_t> used(static_cast<std::size_t>(m), 0);
-    const auto add = [&](std::int32_t i, double v) {
-      if (!used[static_cast<std::size_t>(i)]) {
-        used[static_cast<std::size_t>(i)] = 1;
-        entries.emplace_back(i, v);
-      }
-    };
-    add(d, unit(rng) < 0.5 ? 1.0 : random_value(rng));
-    if (unit(rng) < 0.4) add((d + 1) % m, -1.0);
-    if (unit(rng) < 0.5) add((d + 1 + static_cast<std::int32_t>(rng() % 20)) % m, random_value(rng));
-    for (std::int32_t link = 0; link < std::min(m, 3); ++link) {
-      if (unit(rng) < 0.15) add(link, random_value(rng));
-    }
-    b.add_column(entries);
-  }
-  std::vector<std::int32_t> rows(static_cast<std::size_t>(m));
-  std::iota(rows.begin(), rows.end(), 0);
-  std::shuffle(rows.begin(), rows.end(), rng);
-  b.header.resize(static_cast<std::size_t>(m));
-  for (std::int32_t p = 0; p < m; ++p) b.header[static_cast<std::size_t>(p)] = m + p;
-  const auto logicals = static_cast<std::int32_t>(std::lround(logical_fraction * m));
-  for (std::int32_t k = 0; k < logicals; ++k) {
-    const std::int32_t r = rows[static_cast<std::size_t>(k)];
-    b.header[static_cast<std::size_t>(r)] = r;
-  }
-  return b;
-}
 
 FactorSettings settings_for(std::int32_t ifftup) {
   FactorSettings s;
@@ -169,7 +59,7 @@ std::vector<double> solve(Factor& f, WorkVector& w, const std::vector<double>& a
 }
 
 // Right-hand sides: unit vectors, nonbasic columns, sparse and dense random.
-std::vector<std::vector<double>> right_hand_sides(const TestBasis& b, std::uint64_t seed) {
+std::vector<std::vector<double>> right_hand_sides(const SampleBasis& b, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
   std::vector<std::vector<double>> rhs;
   const auto m = static_cast<std::size_t>(b.m);
@@ -180,17 +70,17 @@ std::vector<std::vector<double>> right_hand_sides(const TestBasis& b, std::uint6
   }
   for (std::int32_t k = 0; k < 3; ++k) rhs.push_back(b.dense_column(b.m + static_cast<std::int32_t>(rng() % b.n)));
   std::vector<double> sparse(m, 0.0);
-  for (std::int32_t k = 0; k < 3; ++k) sparse[rng() % m] = random_value(rng);
+  for (std::int32_t k = 0; k < 3; ++k) sparse[rng() % m] = sample_value(rng);
   rhs.push_back(sparse);
   std::vector<double> dense(m);
-  for (double& v : dense) v = random_value(rng);
+  for (double& v : dense) v = sample_value(rng);
   rhs.push_back(dense);
   return rhs;
 }
 
 // Worst scaled FTRAN and BTRAN residuals over the right-hand sides, checking
 // that the sparse and dense loads give the same answer.
-std::pair<double, double> worst_residuals(Factor& f, const TestBasis& b, std::uint64_t seed) {
+std::pair<double, double> worst_residuals(Factor& f, const SampleBasis& b, std::uint64_t seed) {
   WorkVector w(b.m);
   double worst_f = 0.0;
   double worst_b = 0.0;
@@ -223,8 +113,8 @@ TEST(Factor, SolvesRandomAndStructuredBasesAccurately) {
   for (const AccuracyCase& c : cases) {
     for (const std::int32_t ifftup : {1, 0}) {
       for (const std::uint64_t seed : {11U, 12U}) {
-        TestBasis b = c.per_column > 0 ? random_basis(c.m, c.per_column, c.logical_fraction, seed)
-                                       : structured_basis(c.m, c.logical_fraction, seed);
+        SampleBasis b = c.per_column > 0 ? random_sample_basis(c.m, c.per_column, c.logical_fraction, seed)
+                                       : structured_sample_basis(c.m, c.logical_fraction, seed);
         Factor f;
         InvertReport report;
         const FactorSettings s = settings_for(ifftup);
@@ -240,7 +130,7 @@ TEST(Factor, SolvesRandomAndStructuredBasesAccurately) {
 }
 
 TEST(Factor, AllLogicalBasisSolvesAsIdentity) {
-  TestBasis b = random_basis(50, 3, 1.0, 5);
+  SampleBasis b = random_sample_basis(50, 3, 1.0, 5);
   Factor f;
   InvertReport report;
   const FactorSettings s;
@@ -258,7 +148,7 @@ TEST(Factor, AllLogicalBasisSolvesAsIdentity) {
 
 TEST(Factor, IdenticalColumnsGiveOneReplacement) {
   // Columns 0 and 1 are identical; column 2 independent.
-  TestBasis b;
+  SampleBasis b;
   b.m = 3;
   b.add_column({{0, 2.0}, {1, 1.0}});
   b.add_column({{0, 2.0}, {1, 1.0}});
@@ -295,7 +185,7 @@ TEST(Factor, RankDeficientBasesAreRepaired) {
                                    {"many", 1000, 40, 1}};
   for (const Case& c : cases) {
     std::mt19937_64 rng(77);
-    TestBasis b = random_basis(c.m, 3, 0.1, 78);
+    SampleBasis b = random_sample_basis(c.m, 3, 0.1, 78);
     // Append combinations of two basic structural columns with small integer
     // weights, and swap them into the basis in place of other structurals.
     std::vector<std::int32_t> structural_positions;
@@ -334,7 +224,7 @@ TEST(Factor, RankDeficientBasesAreRepaired) {
 TEST(Factor, EmptyRowAndDuplicateLogicalAreRepaired) {
   // Row 2 has no entry in the basic columns and its logical is not basic;
   // logical 0 is listed twice.
-  TestBasis b;
+  SampleBasis b;
   b.m = 4;
   b.add_column({{1, 1.0}, {3, 2.0}});
   b.add_column({{3, 1.0}});
@@ -351,7 +241,7 @@ TEST(Factor, EmptyRowAndDuplicateLogicalAreRepaired) {
 
 TEST(Factor, RowWithTinyMaximumIsStillPivoted) {
   // A dense 3 x 3 nucleus whose middle row has entries far below 1e-6.
-  TestBasis b;
+  SampleBasis b;
   b.m = 3;
   b.add_column({{0, 4.0}, {1, 3e-9}, {2, 1.0}});
   b.add_column({{0, 1.0}, {1, 5e-9}, {2, 3.0}});
@@ -375,7 +265,7 @@ struct TestState {
   std::vector<double> lower, upper, rhs, x;
   std::vector<std::int32_t> header;
 
-  TestState(const TestBasis& b, double rhs_scale) {
+  TestState(const SampleBasis& b, double rhs_scale) {
     const std::int32_t total = b.m + b.n;
     status.assign(static_cast<std::size_t>(total), kStatusFiniteLower | kStatusFiniteUpper);
     lower.assign(static_cast<std::size_t>(total), 0.0);
@@ -390,7 +280,7 @@ struct TestState {
 };
 
 TEST(Factor, SurplusBasicsAreMadeNonbasic) {
-  TestBasis b = random_basis(40, 3, 0.5, 21);
+  SampleBasis b = random_sample_basis(40, 3, 0.5, 21);
   TestState state(b, 1.0);
   // Two more structurals marked basic than there are rows.
   std::int32_t extra = 0;
@@ -413,7 +303,7 @@ TEST(Factor, SurplusBasicsAreMadeNonbasic) {
 }
 
 TEST(Factor, MissingBasicsAreMadeUpByLogicals) {
-  TestBasis b = random_basis(40, 3, 0.0, 22);
+  SampleBasis b = random_sample_basis(40, 3, 0.0, 22);
   TestState state(b, 1.0);
   state.status[static_cast<std::size_t>(b.header[0])] &= ~kStatusBasic;
   state.status[static_cast<std::size_t>(b.header[1])] &= ~kStatusBasic;
@@ -426,7 +316,7 @@ TEST(Factor, MissingBasicsAreMadeUpByLogicals) {
 }
 
 TEST(Factor, InvertComputesBasicValuesAndRepairsStatusWords) {
-  TestBasis b;
+  SampleBasis b;
   b.m = 3;
   b.add_column({{0, 1.0}, {1, 1.0}});
   b.add_column({{0, 1.0}, {1, 1.0}});  // identical: one is rejected
@@ -460,7 +350,7 @@ TEST(Factor, InvertComputesBasicValuesAndRepairsStatusWords) {
 
 TEST(Factor, InaccurateSolutionRetriesOnceWithLargerThreshold) {
   // Right-hand sides of 1e14 leave absolute residuals far above 1e-8.
-  TestBasis b = random_basis(60, 6, 0.0, 31);
+  SampleBasis b = random_sample_basis(60, 6, 0.0, 31);
   TestState state(b, 1e14);
   Factor f;
   FactorSettings s;
@@ -482,7 +372,7 @@ TEST(Factor, InaccurateSolutionRetriesOnceWithLargerThreshold) {
 }
 
 TEST(Factor, WorkspaceBudgetBoundsTheFile) {
-  TestBasis b = random_basis(300, 4, 0.0, 41);
+  SampleBasis b = random_sample_basis(300, 4, 0.0, 41);
   Factor f;
   FactorSettings s;
   InvertReport report;
