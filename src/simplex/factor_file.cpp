@@ -117,15 +117,18 @@ bool FactorFile::reserve_line(std::int32_t id, std::int32_t extra, bool elbow) {
   FilePos room = elbow ? need + elbow_room(need) : need;
   if (front_end_ + room > front_limit()) room = need;
   if (front_end_ + room > front_limit()) {
+    // Close the lines up and rotate this one to the end, where it grows in place.
     compact();
-    if (id == tail_ && cap_[i] > 0) {  // compaction may have made it the last line
+    if (cap_[i] > 0 && id != tail_) rotate_to_tail(id);
+    if (cap_[i] > 0) {
       if (start_[i] + need > front_limit()) return false;
       ensure_front_physical(start_[i] + need);
       front_end_ = start_[i] + need;
       cap_[i] = need;
       return true;
     }
-    if (front_end_ + room > front_limit()) return false;
+    if (front_end_ + need > front_limit()) return false;
+    room = need;
   }
   ensure_front_physical(front_end_ + room);
   const FilePos from = start_[i];
@@ -162,6 +165,22 @@ void FactorFile::compact() {
   }
   front_end_ = write;
   ++compactions_;
+}
+
+void FactorFile::rotate_to_tail(std::int32_t id) {
+  // Lines are contiguous after compact(): move [start(id), front_end) left by
+  // len(id) and put the line behind it, without a second copy of the data.
+  const auto i = static_cast<std::size_t>(id);
+  const FilePos from = start_[i];
+  const std::int32_t n = len_[i];
+  std::rotate(front_idx_.begin() + from, front_idx_.begin() + from + n, front_idx_.begin() + front_end_);
+  std::rotate(front_val_.begin() + from, front_val_.begin() + from + n, front_val_.begin() + front_end_);
+  for (std::int32_t k = next_[i]; k >= 0; k = next_[static_cast<std::size_t>(k)]) {
+    start_[static_cast<std::size_t>(k)] -= n;
+  }
+  unlink(id);
+  link_at_tail(id);
+  start_[i] = front_end_ - n;
 }
 
 bool FactorFile::reserve_back(FilePos n) {

@@ -104,6 +104,7 @@ class FactorFile {
 
  private:
   void unlink(std::int32_t id);
+  void rotate_to_tail(std::int32_t id);
   void link_at_tail(std::int32_t id);
   void ensure_front_physical(FilePos size);
   FilePos front_limit() const { return capacity_ - back_used_; }

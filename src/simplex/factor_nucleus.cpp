@@ -7,9 +7,10 @@
 // largest of its row, or when |a_ij| >= 1e-6 and |a_ij| >= u * max_k |a_ik|;
 // a column without candidates leaves the active submatrix unpivoted. In a row
 // the largest entry is always a candidate, the others when they pass the
-// relative test and u * (row maximum) >= 1e-6. A candidate of cost <= (c-1)^2
-// is taken at once; otherwise the search stops once a candidate exists and
-// four lines have been looked at, or when (c-1)^2 >= the best cost.
+// relative test and u * (row maximum) >= 1e-6. Among candidates of equal cost
+// the one largest relative to its row maximum is kept. A candidate of cost
+// <= (c-1)^2 is taken at once; otherwise the search stops once a candidate
+// exists and four lines have been looked at, or when (c-1)^2 >= the best cost.
 //
 // Elimination (eliminate): the pivot column becomes a column eta of L with the
 // unscaled entries a_ij and inverse pivot 1/a_pj; the pivot row, scaled by
@@ -138,6 +139,7 @@ bool Factor::choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& r
   const std::int32_t m = m_;
   const double u = pivot_threshold_;
   std::int64_t best_cost = std::numeric_limits<std::int64_t>::max();
+  double best_ratio = 0.0;
   row = slot = -1;
   std::int32_t examined = 0;
 
@@ -160,8 +162,10 @@ bool Factor::choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& r
         if (a >= row_max || (a >= kAbsolutePivotFloor && a >= u * row_max)) {
           any = true;
           const std::int64_t cost = static_cast<std::int64_t>(file_.len(i) - 1) * (c - 1);
-          if (cost < best_cost) {
+          const double ratio = a / row_max;
+          if (cost < best_cost || (cost == best_cost && ratio > best_ratio)) {
             best_cost = cost;
+            best_ratio = ratio;
             row = i;
             slot = s;
             if (cost <= floor_cost) return true;
@@ -184,8 +188,10 @@ bool Factor::choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& r
       for (std::int32_t t = 0; t < c; ++t) {
         if (t > 0 && !(others && std::fabs(val[t]) >= u * row_max)) continue;
         const std::int64_t cost = static_cast<std::int64_t>(c - 1) * (file_.len(m + idx[t]) - 1);
-        if (cost < best_cost) {
+        const double ratio = std::fabs(val[t]) / row_max;
+        if (cost < best_cost || (cost == best_cost && ratio > best_ratio)) {
           best_cost = cost;
+          best_ratio = ratio;
           row = i;
           slot = idx[t];
           if (cost <= floor_cost) return true;

@@ -86,6 +86,8 @@ struct UpdateReport {
   // Message 149 (IFMSG != 0): g_r * g_s / (ZTOLMX * |delta|), or 1e30 when |delta| < ZTETA.
   bool growth_failed = false;
   double growth_ratio = 0.0;
+  double row_eta_max = 0.0;  // g_r: largest multiplier of the row eta
+  double spike_max = 0.0;    // g_s: largest entry of the spike
   // Control NCMPR: add this many compactions.
   std::int32_t compactions = 0;
 };

@@ -154,6 +154,8 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
   }
   for (std::int32_t k = 0; k < eta_count; ++k) acc[scratch_index_[static_cast<std::size_t>(k)]] = 0.0;
   const double delta = spike_p - dot;
+  report.row_eta_max = eta_max;
+  report.spike_max = spike_max;
 
   // Consistency and growth tests.
   const bool enough = updates_ >= settings.invmin;
