@@ -492,4 +492,12 @@ std::int32_t load_problem(Library& lib, const ProblemInput& input, const LoadOpt
   return loader.run();
 }
 
+std::int32_t load_from_arrays(Library& lib, const ProblemInput& input, bool global) {
+  lib.begin_operation();
+  LoadOptions options;
+  options.index_base = lib.controls.i(icv::IFDBG);
+  options.global = global;
+  return load_problem(lib, input, options);
+}
+
 }  // namespace kqopt
