@@ -174,6 +174,21 @@ KQAPI int32_t KQCPYMAT(const char* name, int32_t* n);
 /* KQDELMAT: deletes slot n's saved copy (nothing when it has none); 421 outside 0..64. */
 KQAPI int32_t KQDELMAT(int32_t n);
 
+/* ---- Reading a problem file ---------------------------------------------------------
+ * KQINPUT: reads the problem file `name` and makes it the current problem. A name with
+ * an extension (after the last '.' behind the last '/' or '\') is opened as given;
+ * without one, name.mat, name.mps and name.lp are tried in this order. MPS files are
+ * read in the fixed layout, in the wide layout when NAMLEN > 8 or LENDBL > 12, and in
+ * the free layout when FREFMT is nonzero. RHSNAM, RNGNAM, BNDNAM and OBJNAM, when set
+ * by the caller, choose the set or the objective row to read; after a read they hold
+ * the names that were used. The problem name becomes name without its extension.
+ * Returns 0 on success; 16 when the name dictionary overflows (message 114); 32 when
+ * name is null (message 86), no file opens (message 85), the file is LP text (message
+ * 497: this build has no LP-text reader), the file exceeds a capacity or ends before
+ * ENDATA (no problem is loaded then), or it has more faults than IGNORE allows (the
+ * problem stays loaded unless a number was invalid or an integer bound too large). */
+KQAPI int32_t KQINPUT(const char* name);
+
 #ifdef __cplusplus
 }
 #endif
