@@ -26,7 +26,7 @@ inline int column_exponent(const Problem& p, std::int32_t j) {
 // v·2^shift; bounds and right-hand sides use the _bound form, which leaves ±infinity.
 inline double scale_by(double v, int shift) { return shift == 0 ? v : std::ldexp(v, shift); }
 inline double scale_bound_by(double v, int shift) {
-  return (shift == 0 || std::fabs(v) >= kInfinityThreshold) ? v : std::ldexp(v, shift);
+  return (shift == 0 || std::fabs(v) == kInfinity) ? v : std::ldexp(v, shift);
 }
 
 // Shifts that turn an internal value into the caller's (negate for the other way).
