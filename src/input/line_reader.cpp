@@ -205,7 +205,6 @@ void report_open_failure(Library& lib, InputFiles::Open result, const std::strin
   lib.err.return_code = kRcInvalidCall;
   lib.err.error_number = kMessageCannotOpen;
   print_message(lib, kMessageCannotOpen);
-  put_text(lib, " ", 1);
   put_text(lib, name.data(), static_cast<int>(name.size() < 200 ? name.size() : 200));
   flush_line(lib);
   lib.err.return_code = kRcInvalidCall;

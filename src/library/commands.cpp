@@ -2,6 +2,8 @@
 // this build report that plainly instead of pretending to succeed.
 #include "library/commands.h"
 
+#include "input/input_problem.h"
+#include "library/interpreter.h"
 #include "library/library.h"
 #include "simplex/lp_driver.h"
 
@@ -35,6 +37,14 @@ CommandOutcome minimise(Library& lib) {
   return CommandOutcome::kContinue;
 }
 
+// INPUT [name]: reads a problem file; without a name, the one of the problem name.
+CommandOutcome input_file(Library& lib) {
+  std::string name = command_argument(lib);
+  if (name.empty()) name = lib.problem_name;
+  input::input_problem(lib, name.c_str());
+  return CommandOutcome::kContinue;
+}
+
 CommandOutcome quit(Library&) { return CommandOutcome::kQuit; }
 CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
 
@@ -54,8 +64,8 @@ CommandOutcome help(Library& lib) {
 }  // namespace
 
 const Command kCommands[kCommandCount] = {
-    {"INPUT", not_available},    {"CRASH", not_available},      {"MAXIM", maximise},
-    {"MINIM", minimise},    {"PRINT", not_available},      {"QUIT", quit},
+    {"INPUT", input_file},       {"CRASH", not_available},      {"MAXIM", maximise},
+    {"MINIM", minimise},         {"PRINT", not_available},      {"QUIT", quit},
     {"VOUT", no_effect},         {"SIZE", no_effect},           {"TOASC", not_available},
     {"BASISIN", not_available},  {"BASISOUT", not_available},   {"FPRINT", not_available},
     {"INVERT", not_available},   {"OBJECTIVE", no_effect},      {"GLOBAL", not_available},

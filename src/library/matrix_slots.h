@@ -26,6 +26,7 @@ struct SavedMatrix {
   Controls controls;
   Attributes attributes;
   std::string problem_name;
+  ProblemCharges charges;  // the per-array charges the problem had before it was parked
 };
 
 // KQSAVMAT: saves the current problem into the current slot; *slot receives its number

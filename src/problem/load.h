@@ -114,6 +114,10 @@ struct LoadOptions {
 // Runs every step of a load (file comment). Returns the return code.
 std::int32_t load_problem(Library& lib, const ProblemInput& input, const LoadOptions& options);
 
+// KQLOADPROB / KQLOADGLOBAL: clears the error state, then loads with the index base
+// IFDBG, the routine tags "loadprob" and "ldglobal" and the array loaders' rules.
+std::int32_t load_from_arrays(Library& lib, const ProblemInput& input, bool global);
+
 // Discards the current problem: a saved copy in the current slot is brought up to date
 // first, then the problem's workspace charges are released and the problem counts
 // (attributes 1001 to 1006, 1019 to 1021) are cleared.

@@ -1,0 +1,817 @@
+// The MPS reader's driver: set-up from the controls, the line loop, section headers,
+// fault reporting, and the sections NAME, ROWS, COLUMNS, RHS and RANGES with their
+// closing steps; ENDATA settles the rows (ranges, removed N rows) into the model.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "input/mps_reader_state.h"
+#include "input/number_parser.h"
+#include "library/library.h"
+#include "problem/names.h"
+
+namespace kqopt::input {
+
+namespace {
+
+constexpr std::size_t kMaxRecordedMessages = 10000;
+
+struct HeaderWord {
+  const char* first4;  // the first four characters of the line
+  const char* word;    // the whole keyword the header must begin with
+  MpsReader::Section section;
+  int kind;  // 0 a data section, 1 NAME, 2 ENDATA
+};
+
+constexpr HeaderWord kHeaders[] = {
+    {"NAME", "NAME", MpsReader::Section::kNone, 1},
+    {"ROWS", "ROWS", MpsReader::Section::kRows, 0},
+    {"COLU", "COLUMNS", MpsReader::Section::kColumns, 0},
+    {"RHS ", "RHS", MpsReader::Section::kRhs, 0},
+    {"ENDA", "ENDATA", MpsReader::Section::kNone, 2},
+    {"BOUN", "BOUNDS", MpsReader::Section::kBounds, 0},
+    {"SETS", "SETS", MpsReader::Section::kSets, 0},
+    {"RANG", "RANGES", MpsReader::Section::kRanges, 0},
+    {"RECU", "RECURSE", MpsReader::Section::kRecurse, 0},
+    {"MVUB", "MVUB", MpsReader::Section::kMvub, 0},
+};
+
+std::string_view trim_line(std::string_view line) {
+  std::size_t n = line.size();
+  while (n > 0 && (line[n - 1] == ' ' || line[n - 1] == '\t')) --n;
+  return line.substr(0, n);
+}
+
+// A character control as an 8-character name, and whether it selects anything: only a
+// value the caller set (access flag positive) and that is not blank.
+bool selector(const Controls& c, int n, SetName& out) {
+  const auto& value = c.ccv[static_cast<std::size_t>(n)];
+  std::memcpy(out.data(), value.data(), out.size());
+  return c.ccv_access[static_cast<std::size_t>(n)] > 0 && !is_blank(std::string_view(out.data(), out.size()));
+}
+
+}  // namespace
+
+void spare_name(int number, int width, char* out) {
+  std::memset(out, ' ', static_cast<std::size_t>(width));
+  std::memset(out, '*', 8);
+  char digits[16];
+  int n = 0;
+  for (unsigned v = static_cast<unsigned>(number); v > 0 && n < 8; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+  for (int i = 0; i < n; ++i) out[7 - i] = digits[i];
+}
+
+MpsReader::MpsReader(Library& lib, InputFiles& files, MpsModel& model, MpsResult& result)
+    : lib_(lib), files_(files), model_(model), result_(result) {}
+
+// ---------------------------------------------------------------------------------
+// Set-up and the line loop
+
+void MpsReader::set_up() {
+  const Controls& c = lib_.controls;
+  int words = std::clamp(name_words_for_length(c.i(icv::NAMLEN)), 1, kMaxNameWords);
+  width_ = 8 * words;
+  number_width_ = std::clamp(c.i(icv::LENDBL), 1, static_cast<std::int32_t>(LineReader::kMaxLineLength));
+  if (c.i(icv::FREFMT) != 0) {
+    layout_ = MpsLayout::kFree;
+  } else if (words > 1 || number_width_ > 12) {
+    layout_ = MpsLayout::kWide;
+  } else {
+    layout_ = MpsLayout::kFixed;
+  }
+  for (LineKind kind : {LineKind::kRows, LineKind::kColumnLine, LineKind::kSetLine, LineKind::kSetsLine}) {
+    spans_[static_cast<std::size_t>(kind)] = spans_for(kind, layout_, width_, number_width_);
+  }
+  ifnrw_ = c.i(icv::IFNRW);
+  intmax_ = c.i(icv::INTMAX);
+  spare_rows_ = std::max(0, c.i(icv::NRXTRA));
+  spare_columns_ = std::max(0, c.i(icv::NCXTRA));
+  std::int64_t max_rows = c.i(icv::M_R);
+  std::int64_t max_columns = c.i(icv::M_C);
+  // Rows and columns share one index space.
+  if (max_columns <= max_rows) max_columns += max_rows;
+  row_limit_ = max_rows - spare_rows_;
+  column_limit_ = max_columns;
+  element_limit_ = static_cast<std::int64_t>(c.i(icv::M_M)) - std::max(0, c.i(icv::NMXTRA));
+  entity_limit_ = static_cast<std::int64_t>(c.i(icv::NGEMAX)) - std::max(0, c.i(icv::NGXTRA));
+  recursion_limit_ = c.i(icv::NRCRMX);
+  echo_comments_ = c.i(icv::PRNLVL) != 0;
+  drop_tolerance_ = c.d(dcv::ZTOLDA);
+  zero_tolerance_ = c.d(dcv::ZTOLZE);
+  dictionary_.reset(width_, max_columns + 4);
+
+  SetName name;
+  if (selector(c, ccv::RHSNAM, name)) rhs_choice_ = {true, name};
+  if (selector(c, ccv::RNGNAM, name)) range_choice_ = {true, name};
+  if (selector(c, ccv::BNDNAM, name)) bound_choice_ = {true, name};
+  if (selector(c, ccv::OBJNAM, name)) {
+    objective_selected_ = true;
+    pad_name(std::string_view(name.data(), name.size()), width_, objective_select_.data());
+  }
+  // OBCNAM is only ever read, never written back: its value is used as it stands.
+  const auto& obc = c.ccv[ccv::OBCNAM];
+  if (!is_blank(std::string_view(obc.data(), obc.size()))) {
+    constant_selected_ = true;
+    pad_name(std::string_view(obc.data(), obc.size()), width_, constant_select_.data());
+  }
+  model_ = MpsModel{};
+  model_.name_width = width_;
+}
+
+void MpsReader::run() {
+  set_up();
+  while (!stop_) {
+    LineResult next = next_input_line(lib_, files_);
+    if (next != LineResult::kLine) {
+      // The end of the file (or an input failure, or an interrupt) before ENDATA.
+      report(mps_message::kEndBeforeEndata, 0);
+      end_report(false);
+      result_.outcome = MpsOutcome::kFailed;
+      return;
+    }
+    ++result_.lines;
+    line_ = trim_line(files_.top().line());
+    line_number_ = files_.top().line_number();
+    if (line_.empty()) continue;
+    char first = line_[0];
+    if (first == '*') {
+      if (echo_comments_) echo_line(lib_, line_);
+      continue;
+    }
+    if (first != ' ' && !(layout_ == MpsLayout::kFree && first == '\t')) {
+      header();
+      if (ended_) break;
+      continue;
+    }
+    data_line();
+  }
+  if (stop_) return;
+  finish();
+}
+
+// ---------------------------------------------------------------------------------
+// Reporting
+
+void MpsReader::report(int message, std::int64_t weight) {
+  result_.faults += weight;
+  if (result_.messages.size() < kMaxRecordedMessages) result_.messages.push_back(message);
+  print_repeated_message(lib_, message);
+}
+
+void MpsReader::put_name(std::string_view name) { put_text(lib_, name.data(), static_cast<int>(name.size())); }
+
+void MpsReader::put_set_name(const SetName& name) { put_text(lib_, name.data(), static_cast<int>(name.size())); }
+
+void MpsReader::put_line_number() { put_integer(lib_, line_number_, 6); }
+
+void MpsReader::end_report(bool echo) {
+  flush_line(lib_);
+  if (echo) echo_line(lib_, line_);
+}
+
+void MpsReader::unrecognised_line() {
+  report(mps_message::kUnrecognised, kLineFault);
+  put_line_number();
+  end_report(true);
+}
+
+void MpsReader::invalid_number() {
+  report(mps_message::kUnrecognised, kInvalidNumberFault);
+  put_line_number();
+  end_report(true);
+}
+
+void MpsReader::fatal(int message) {
+  report(message, kFatalFault);
+  stop_ = true;
+  result_.outcome = MpsOutcome::kFailed;
+}
+
+void MpsReader::dictionary_full() {
+  report(mps_message::kDictionaryFull, 0);
+  put_line_number();
+  end_report(true);
+  stop_ = true;
+  result_.outcome = MpsOutcome::kDictionaryFull;
+}
+
+// ---------------------------------------------------------------------------------
+// Fields
+
+void MpsReader::cut_fields(LineKind kind, int first_free_field) {
+  if (layout_ == MpsLayout::kFree) {
+    split_free_fields(line_, first_free_field, fields_);
+  } else {
+    cut_fixed_fields(line_, spans_[static_cast<std::size_t>(kind)], fields_);
+  }
+}
+
+bool MpsReader::take_name(std::string_view field, char* out) {
+  if (pad_name(field, width_, out)) return true;
+  unrecognised_line();
+  return false;
+}
+
+bool MpsReader::take_set_name(std::string_view field, SetName& out) {
+  if (pad_name(field, 8, out.data())) return true;
+  unrecognised_line();
+  return false;
+}
+
+bool MpsReader::take_number(std::string_view field, double& value) {
+  if (parse_number(field, value) == NumberStatus::kOk) return true;
+  invalid_number();
+  return false;
+}
+
+std::int32_t MpsReader::find_row(std::string_view name) const {
+  int r = dictionary_.find(NameKind::kRow, name);
+  if (r < 0 || r >= file_rows_) return kUnknownRow;
+  if (removed_[static_cast<std::size_t>(r)]) return kRemovedRow;
+  return r;
+}
+
+bool MpsReader::choose_set(SetChoice& choice, const SetName& name) {
+  if (!choice.chosen) {
+    choice.chosen = true;
+    choice.name = name;
+  }
+  return choice.name == name;
+}
+
+// ---------------------------------------------------------------------------------
+// Section headers
+
+bool MpsReader::header() {
+  char head[8];
+  std::size_t n = std::min<std::size_t>(line_.size(), 8);
+  std::memset(head, ' ', sizeof head);
+  std::memcpy(head, line_.data(), n);
+  const HeaderWord* found = nullptr;
+  for (const HeaderWord& h : kHeaders) {
+    if (std::memcmp(head, h.first4, 4) == 0 && line_.size() >= std::strlen(h.word) &&
+        line_.compare(0, std::strlen(h.word), h.word) == 0) {
+      found = &h;
+      break;
+    }
+  }
+  if (found == nullptr) {
+    leave_section();
+    unrecognised_line();
+    section_ = Section::kSkip;
+    return !stop_;
+  }
+  leave_section();
+  if (stop_) return false;
+  if (found->kind == 1) {
+    if (rows_started_) {
+      unrecognised_line();
+      section_ = Section::kSkip;
+      return true;
+    }
+    name_line();
+    section_ = Section::kNone;
+    return true;
+  }
+  if (found->kind == 2) {
+    close_rows();
+    close_columns();
+    ended_ = !stop_;
+    return !stop_;
+  }
+  Section next = found->section;
+  // ROWS comes first and COLUMNS once: a late or repeated header is out of place.
+  if ((next == Section::kRows && rows_started_) || (next == Section::kColumns && columns_started_)) {
+    unrecognised_line();
+    section_ = Section::kSkip;
+    return true;
+  }
+  if (next == Section::kRows) {
+    rows_started_ = true;
+  } else {
+    close_rows();
+    if (next == Section::kColumns) {
+      columns_started_ = true;
+    } else {
+      close_columns();
+    }
+  }
+  if (next == Section::kBounds) bounds_read_ = true;
+  if (next == Section::kMvub) mvub_ordinal_ = 0;
+  section_ = next;
+  return !stop_;
+}
+
+void MpsReader::leave_section() {
+  switch (section_) {
+    case Section::kRows: close_rows(); break;
+    case Section::kColumns: close_columns(); break;
+    case Section::kSets: close_sets(); break;
+    default: break;
+  }
+}
+
+void MpsReader::data_line() {
+  switch (section_) {
+    case Section::kRows: rows_line(); break;
+    case Section::kColumns: columns_line(); break;
+    case Section::kRhs: rhs_line(); break;
+    case Section::kRanges: ranges_line(); break;
+    case Section::kBounds: bounds_line(); break;
+    case Section::kSets: sets_line(); break;
+    case Section::kMvub: mvub_line(); break;
+    case Section::kRecurse: recurse_line(); break;
+    case Section::kSkip: break;  // the lines of an unrecognised section
+    case Section::kNone: unrecognised_line(); break;
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// NAME
+
+void MpsReader::name_line() {
+  std::string_view name;
+  if (layout_ == MpsLayout::kFree) {
+    split_free_fields(line_, 1, fields_);
+    name = fields_.field[2];
+  } else if (line_.size() > 4) {
+    // The name starts in column 15; a line that has it earlier gives its first word.
+    std::string_view rest = line_.substr(4);
+    std::size_t first = rest.find_first_not_of(' ');
+    if (first != std::string_view::npos && first + 4 < 14) {
+      name = rest.substr(first);
+    } else if (line_.size() > 14) {
+      name = line_.substr(14);
+    }
+  }
+  name = name.substr(0, std::min<std::size_t>(name.size(), 8));
+  model_.problem_name.assign(trim_right(name));
+  print_message(lib_, mps_message::kProblemName);
+  put_text(lib_, model_.problem_name.c_str(), static_cast<int>(model_.problem_name.size()));
+  flush_line(lib_);
+}
+
+// ---------------------------------------------------------------------------------
+// ROWS
+
+void MpsReader::rows_line() {
+  char type;
+  if (layout_ == MpsLayout::kFree) {
+    split_free_fields(line_, 1, fields_);
+    type = fields_.field[1].empty() ? ' ' : fields_.field[1][0];
+    if (fields_.tokens != 2) {
+      unrecognised_line();
+      return;
+    }
+  } else {
+    cut_fields(LineKind::kRows, 1);
+    type = line_.size() > 1 ? line_[1] : ' ';
+    if (type == ' ' && line_.size() > 2) type = line_[2];
+  }
+  if (type >= 'a' && type <= 'z') type = static_cast<char>(type - 'a' + 'A');
+  char name[kMaxNameWidth];
+  if (!take_name(fields_.field[2], name)) return;
+  if ((type != 'N' && type != 'L' && type != 'G' && type != 'E') || is_blank(name_view(name))) {
+    unrecognised_line();
+    return;
+  }
+  if (file_rows_ >= row_limit_) {
+    fatal(mps_message::kTooManyRows);
+    put_integer(lib_, row_limit_, 12);
+    end_report(true);
+    return;
+  }
+  NameDictionary::Insertion inserted = dictionary_.insert(NameKind::kRow, name_view(name));
+  if (inserted.number == NameDictionary::kNotFound) {
+    dictionary_full();
+    return;
+  }
+  if (inserted.existed) {
+    report(mps_message::kDuplicateRow, kLineFault);
+    put_name(name_view(name));
+    end_report(true);
+    return;
+  }
+  std::int32_t r = file_rows_++;
+  row_type_.push_back(type);
+  rhs_.push_back(0.0);
+  range_value_.push_back(0.0);
+  has_range_.push_back(0);
+  removed_.push_back(0);
+  if (type == 'N') {
+    if (constant_selected_ && constant_row_ < 0 && std::memcmp(name, constant_select_.data(), static_cast<std::size_t>(width_)) == 0) {
+      constant_row_ = r;
+    } else if (objective_row_ < 0) {
+      if (!objective_selected_ || std::memcmp(name, objective_select_.data(), static_cast<std::size_t>(width_)) == 0) {
+        objective_row_ = r;
+      }
+    }
+  }
+}
+
+void MpsReader::close_rows() {
+  if (rows_closed_) return;
+  rows_closed_ = true;
+  if (objective_selected_ && objective_row_ < 0) {
+    // The objective row that OBJNAM asks for is not among the N rows.
+    report(mps_message::kUnknownRow, kLineFault);
+    put_name(name_view(objective_select_.data()));
+    end_report(false);
+  }
+  // Spare rows: generated names, skipping any that a row already has.
+  char name[kMaxNameWidth];
+  for (std::int32_t i = 0; i < spare_rows_ && !stop_; ++i) {
+    for (;;) {
+      spare_name(++spare_name_counter_[0], width_, name);
+      if (dictionary_.find(NameKind::kRow, name_view(name)) == NameDictionary::kNotFound) break;
+    }
+    if (dictionary_.insert(NameKind::kRow, name_view(name)).number == NameDictionary::kNotFound) {
+      dictionary_full();
+      return;
+    }
+    model_.spare_row_names.insert(model_.spare_row_names.end(), name, name + width_);
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// COLUMNS
+
+void MpsReader::columns_line() {
+  cut_fields(LineKind::kColumnLine, 2);
+  // A marker line: 'MARKER' in field 3, the keyword in field 5 (the marker keywords
+  // stay in columns 15 and 40 in the wide layout; in the free layout the keyword is
+  // the token after 'MARKER').
+  std::string_view marker_field;
+  std::string_view keyword;
+  if (layout_ == MpsLayout::kFree) {
+    marker_field = fields_.field[3];
+    keyword = fields_.field[4];
+  } else {
+    marker_field = line_.size() > 14 ? line_.substr(14, std::min<std::size_t>(line_.size() - 14, 8)) : std::string_view();
+    keyword = line_.size() > 39 ? line_.substr(39, std::min<std::size_t>(line_.size() - 39, 8)) : std::string_view();
+  }
+  if (marker_field == "'MARKER'") {
+    marker_line(keyword);
+    return;
+  }
+
+  char name[kMaxNameWidth];
+  if (!take_name(fields_.field[2], name)) return;
+  if (current_column_ < 0 || std::memcmp(name, current_name_.data(), static_cast<std::size_t>(width_)) != 0) {
+    if (!start_column(name_view(name))) return;
+  } else if (skipping_column_) {
+    report(mps_message::kNotContiguous, kLineFault);
+    put_name(name_view(name));
+    end_report(true);
+    return;
+  }
+
+  if (layout_ == MpsLayout::kFree && fields_.tokens > 5) {
+    unrecognised_line();
+    return;
+  }
+  const int pairs = second_entry(LineKind::kColumnLine) ? 2 : 1;
+  for (int p = 0; p < pairs; ++p) {
+    std::string_view row_field = fields_.field[p == 0 ? 3 : 5];
+    std::string_view value_field = fields_.field[p == 0 ? 4 : 6];
+    if (is_blank(row_field) && is_blank(value_field)) continue;  // a column without entries
+    char row_name[kMaxNameWidth];
+    if (!take_name(row_field, row_name)) return;
+    std::int32_t r = find_row(name_view(row_name));
+    if (r < 0) {
+      report(mps_message::kUnknownRow, kLineFault);
+      put_name(name_view(row_name));
+      put_name(name_view(name));
+      end_report(true);
+      continue;
+    }
+    double value = 0;
+    if (!take_number(value_field, value)) return;
+    add_coefficient(r, value);
+    if (stop_) return;
+  }
+}
+
+void MpsReader::marker_line(std::string_view keyword) {
+  char padded[8];
+  pad_name(keyword.substr(0, std::min<std::size_t>(keyword.size(), 8)), 8, padded);
+  std::string_view word(padded, 8);
+  bool fits = keyword.size() <= 8 && (in_integer_block_ ? word == "'INTEND'" : word == "'INTORG'");
+  if (!fits) {
+    report(mps_message::kBadMarker, kLineFault);
+    end_report(true);
+    return;
+  }
+  in_integer_block_ = !in_integer_block_;
+}
+
+bool MpsReader::start_column(std::string_view name) {
+  end_column();
+  std::memcpy(current_name_.data(), name.data(), name.size());
+  if (dictionary_.find(NameKind::kColumn, name) != NameDictionary::kNotFound) {
+    // The column had lines before: its entries must be contiguous. Its lines are
+    // skipped until another column starts.
+    current_column_ = std::max<std::int32_t>(current_column_, 0);
+    skipping_column_ = true;
+    report(mps_message::kNotContiguous, kLineFault);
+    put_name(name);
+    end_report(true);
+    return false;
+  }
+  if (model_.columns() >= column_limit_) {
+    fatal(mps_message::kTooManyColumns);
+    put_integer(lib_, column_limit_, 12);
+    end_report(true);
+    return false;
+  }
+  NameDictionary::Insertion inserted = dictionary_.insert(NameKind::kColumn, name);
+  if (inserted.number == NameDictionary::kNotFound) {
+    dictionary_full();
+    return false;
+  }
+  skipping_column_ = false;
+  current_column_ = inserted.number;
+  model_.cost.push_back(0.0);
+  model_.lower.push_back(0.0);
+  model_.upper.push_back(in_integer_block_ ? 1.0 : kInfinity);
+  model_.column_empty.push_back(0);
+  column_entity_.push_back(-1);
+  integer_block_.push_back(in_integer_block_ ? 1 : 0);
+  if (in_integer_block_) {
+    if (!entity_room(name)) return false;
+    add_entity('I', current_column_, 0, 0.0);
+  }
+  return true;
+}
+
+// Closes the current column: its element run ends, and a column without elements and
+// with zero cost is reported empty.
+void MpsReader::end_column() {
+  if (current_column_ < 0 || skipping_column_) return;
+  const auto j = static_cast<std::size_t>(current_column_);
+  if (model_.column_start.size() > j + 1) return;  // closed already
+  model_.column_start.push_back(static_cast<std::int32_t>(model_.element_row.size()));
+  if (model_.column_start[j + 1] == model_.column_start[j] && model_.cost[j] == 0.0) {
+    model_.column_empty[j] = 1;
+    report(mps_message::kEmptyColumn, kLineFault);
+    put_name(column_name(current_column_));
+    end_report(false);
+  }
+}
+
+void MpsReader::add_coefficient(std::int32_t row, double value) {
+  if (std::fabs(value) <= drop_tolerance_) return;
+  const std::int32_t j = current_column_;
+  bool to_matrix = true;
+  if (row == objective_row_) {
+    model_.cost[static_cast<std::size_t>(j)] += value;
+    to_matrix = ifnrw_ > 0;
+  } else if (row_type_[static_cast<std::size_t>(row)] == 'N' && row != constant_row_ && ifnrw_ <= 0) {
+    dropped_.push_back({row, j, value});
+    to_matrix = false;
+  }
+  if (!to_matrix) return;
+  if (static_cast<std::int64_t>(model_.element_row.size()) >= element_limit_) {
+    fatal(mps_message::kTooManyElements);
+    put_integer(lib_, element_limit_, 12);
+    end_report(true);
+    return;
+  }
+  model_.element_row.push_back(row);
+  model_.element_value.push_back(value);
+}
+
+void MpsReader::close_columns() {
+  if (columns_closed_) return;
+  columns_closed_ = true;
+  end_column();
+  if (stop_) return;
+  // Spare columns: their names are reserved in the dictionary.
+  char name[kMaxNameWidth];
+  for (std::int32_t i = 0; i < spare_columns_; ++i) {
+    for (;;) {
+      spare_name(++spare_name_counter_[1], width_, name);
+      if (dictionary_.find(NameKind::kColumn, name_view(name)) == NameDictionary::kNotFound) break;
+    }
+    if (dictionary_.insert(NameKind::kColumn, name_view(name)).number == NameDictionary::kNotFound) {
+      dictionary_full();
+      return;
+    }
+  }
+  if (ifnrw_ < 0) {
+    // N rows other than the objective and OBCNAM rows leave the model; their places
+    // become spare rows.
+    for (std::int32_t r = 0; r < file_rows_; ++r) {
+      if (row_type_[static_cast<std::size_t>(r)] == 'N' && r != objective_row_ && r != constant_row_) {
+        removed_[static_cast<std::size_t>(r)] = 1;
+        ++removed_rows_;
+      }
+    }
+    for (std::int32_t i = 0; i < removed_rows_; ++i) {
+      for (;;) {
+        spare_name(++spare_name_counter_[0], width_, name);
+        if (dictionary_.find(NameKind::kRow, name_view(name)) == NameDictionary::kNotFound) break;
+      }
+      if (dictionary_.insert(NameKind::kRow, name_view(name)).number == NameDictionary::kNotFound) {
+        dictionary_full();
+        return;
+      }
+      model_.spare_row_names.insert(model_.spare_row_names.end(), name, name + width_);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// RHS and RANGES
+
+// Cuts the fields of an RHS or RANGES line and decides whether it belongs to the set
+// in use. False when the line is to be skipped (reported or not).
+bool MpsReader::set_line_fields(SetChoice& choice, bool check_columns, SetName& set) {
+  if (layout_ == MpsLayout::kFree) {
+    split_free_fields(line_, 2, fields_);
+    // A line with an even number of tokens has no set name.
+    if (fields_.tokens % 2 == 0) split_free_fields(line_, 3, fields_);
+    if (fields_.tokens > 5) {
+      unrecognised_line();
+      return false;
+    }
+  } else {
+    cut_fields(LineKind::kSetLine, 2);
+  }
+  if (!take_set_name(fields_.field[2], set)) return false;
+  if (check_columns) {
+    if (!last_checked_valid_ || last_checked_set_ != set) {
+      char padded[kMaxNameWidth];
+      pad_name(std::string_view(set.data(), set.size()), width_, padded);
+      last_checked_set_ = set;
+      last_checked_valid_ = true;
+      last_checked_is_column_ = !is_blank(std::string_view(set.data(), set.size())) &&
+                                find_column(name_view(padded)) != NameDictionary::kNotFound;
+    }
+    if (last_checked_is_column_) {
+      report(mps_message::kNotContiguous, kLineFault);
+      put_set_name(set);
+      end_report(true);
+      return false;
+    }
+  }
+  return choose_set(choice, set);
+}
+
+void MpsReader::rhs_line() {
+  SetName set;
+  if (!set_line_fields(rhs_choice_, true, set)) return;
+  const int pairs = second_entry(LineKind::kSetLine) ? 2 : 1;
+  for (int p = 0; p < pairs; ++p) {
+    std::int32_t r = 0;
+    double value = 0;
+    switch (row_entry(p, set, r, value)) {
+      case Entry::kStop: return;
+      case Entry::kSkip: continue;
+      case Entry::kOk: break;
+    }
+    if (std::fabs(value) <= zero_tolerance_) continue;
+    rhs_[static_cast<std::size_t>(r)] = value;
+  }
+}
+
+void MpsReader::ranges_line() {
+  SetName set;
+  if (!set_line_fields(range_choice_, true, set)) return;
+  const int pairs = second_entry(LineKind::kSetLine) ? 2 : 1;
+  for (int p = 0; p < pairs; ++p) {
+    std::int32_t r = 0;
+    double value = 0;
+    switch (row_entry(p, set, r, value)) {
+      case Entry::kStop: return;
+      case Entry::kSkip: continue;
+      case Entry::kOk: break;
+    }
+    // A range on a free row means nothing and is left out.
+    if (row_type_[static_cast<std::size_t>(r)] == 'N') continue;
+    range_value_[static_cast<std::size_t>(r)] = value;
+    has_range_[static_cast<std::size_t>(r)] = 1;
+  }
+}
+
+bool MpsReader::second_entry(LineKind kind) const {
+  if (layout_ == MpsLayout::kFree) return !fields_.field[5].empty();
+  int from = spans_[static_cast<std::size_t>(kind)].second_entry_length;
+  return from > 0 && static_cast<int>(line_.size()) >= from;
+}
+
+// Entry p (0: fields 3 and 4, 1: fields 5 and 6) of an RHS or RANGES line: the row and
+// the value. A blank entry, an unknown row (message 98) and a removed N row are
+// skipped; an invalid number stops the line.
+MpsReader::Entry MpsReader::row_entry(int p, const SetName& set, std::int32_t& row, double& value) {
+  std::string_view row_field = fields_.field[p == 0 ? 3 : 5];
+  std::string_view value_field = fields_.field[p == 0 ? 4 : 6];
+  if (is_blank(row_field) && is_blank(value_field)) return Entry::kSkip;
+  char row_name[kMaxNameWidth];
+  if (!take_name(row_field, row_name)) return Entry::kStop;
+  row = find_row(name_view(row_name));
+  if (row == kRemovedRow) return Entry::kSkip;
+  if (row < 0) {
+    report(mps_message::kUnknownRow, kLineFault);
+    put_name(name_view(row_name));
+    put_set_name(set);
+    end_report(true);
+    return Entry::kSkip;
+  }
+  if (!take_number(value_field, value)) return Entry::kStop;
+  return Entry::kOk;
+}
+
+// ---------------------------------------------------------------------------------
+// ENDATA: rows settled into the model, names, the objective constant, set names.
+
+void MpsReader::finish() {
+  std::vector<std::int32_t> kept(static_cast<std::size_t>(file_rows_), -1);
+  const std::size_t w = static_cast<std::size_t>(width_);
+  for (std::int32_t r = 0; r < file_rows_; ++r) {
+    const auto i = static_cast<std::size_t>(r);
+    if (removed_[i]) continue;
+    kept[i] = model_.rows();
+    char type = row_type_[i];
+    double rhs = rhs_[i];
+    double range = 0.0;
+    if (has_range_[i]) {
+      // L: [rhs − |R|, rhs]; G: [rhs, rhs + |R|]; E: [rhs, rhs + R] for R > 0,
+      // [rhs + R, rhs] for R < 0, unchanged for R = 0. An infinite range leaves one side open.
+      double r_value = range_value_[i];
+      double width = std::fabs(r_value);
+      bool infinite = width >= kInfinityThreshold;
+      if (type == 'L') {
+        if (!infinite) { type = 'R'; range = width; }
+      } else if (type == 'G') {
+        if (!infinite) { type = 'R'; range = width; rhs += width; }
+      } else if (type == 'E' && r_value != 0.0) {
+        if (infinite) {
+          type = r_value > 0 ? 'G' : 'L';
+        } else {
+          type = 'R';
+          range = width;
+          if (r_value > 0) rhs += r_value;
+        }
+      }
+    }
+    if (r == objective_row_) {
+      model_.objective_constant = rhs == 0.0 ? 0.0 : -rhs;
+      rhs = 0.0;
+    }
+    model_.row_type.push_back(type);
+    model_.rhs.push_back(rhs);
+    model_.range.push_back(range);
+    std::string_view name = row_name(r);
+    model_.row_names.insert(model_.row_names.end(), name.begin(), name.end());
+  }
+  model_.extra_spare_rows = removed_rows_;
+  model_.objective_row = objective_row_ >= 0 ? kept[static_cast<std::size_t>(objective_row_)] : -1;
+  model_.constant_row = constant_row_ >= 0 ? kept[static_cast<std::size_t>(constant_row_)] : -1;
+  if (removed_rows_ > 0) {
+    for (std::int32_t& r : model_.element_row) r = kept[static_cast<std::size_t>(r)];
+    for (std::int32_t& r : model_.set_reference_row) {
+      if (r >= 0) r = kept[static_cast<std::size_t>(r)];
+    }
+    for (RecursionRecord& rec : model_.recursion) {
+      if (rec.row >= 0) rec.row = kept[static_cast<std::size_t>(rec.row)];
+    }
+  }
+  // Recursion variables: rows stand for their logicals, columns follow the row slots.
+  const std::int32_t row_slots = model_.rows() + spare_rows_ + removed_rows_;
+  for (RecursionRecord& rec : model_.recursion) {
+    for (std::size_t v = 1; v < 3; ++v) {
+      std::int32_t code = rec.columns[v];
+      if (code >= 0) {
+        rec.columns[v] = row_slots + code;
+      } else if (code <= -2) {
+        std::int32_t row = -code - 2;
+        rec.columns[v] = kept[static_cast<std::size_t>(row)];
+      }
+    }
+  }
+  model_.column_names.reserve(static_cast<std::size_t>(model_.columns()) * w);
+  for (std::int32_t j = 0; j < model_.columns(); ++j) {
+    std::string_view name = column_name(j);
+    model_.column_names.insert(model_.column_names.end(), name.begin(), name.end());
+  }
+  auto set_name_string = [](const SetChoice& c) {
+    return c.chosen ? std::string(c.name.data(), c.name.size()) : std::string(8, ' ');
+  };
+  model_.rhs_set = set_name_string(rhs_choice_);
+  model_.range_set = set_name_string(range_choice_);
+  model_.bound_set = set_name_string(bound_choice_);
+  if (objective_row_ >= 0) {
+    model_.objective_name.assign(row_name(objective_row_).substr(0, 8));
+  }
+  result_.outcome = MpsOutcome::kRead;
+}
+
+MpsResult read_mps(Library& lib, InputFiles& files, MpsModel& model) {
+  MpsResult result;
+  MpsReader reader(lib, files, model, result);
+  reader.run();
+  return result;
+}
+
+}  // namespace kqopt::input
