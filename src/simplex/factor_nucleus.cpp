@@ -7,7 +7,8 @@
 // largest of its row, or when |a_ij| >= 1e-6 and |a_ij| >= u * max_k |a_ik|;
 // a column without candidates leaves the active submatrix unpivoted. In a row
 // the largest entry is always a candidate, the others when they pass the
-// relative test and u * (row maximum) >= 1e-6. Among candidates of equal cost
+// relative test and u * (row maximum) >= 1e-6. A column is rejected as dependent
+// only when all its entries are negligible (below 1e-11). Among candidates of equal cost
 // the one largest relative to its row maximum is kept. A candidate of cost
 // <= (c-1)^2 is taken at once; otherwise the search stops once a candidate
 // exists and four lines have been looked at, or when (c-1)^2 >= the best cost.
@@ -17,6 +18,7 @@
 // 1/a_pj, becomes a U row with unit diagonal; every other row i of the pivot
 // column gets row_i -= a_ij * (scaled pivot row). Results of magnitude <= the
 // drop tolerance are not kept.
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <limits>
@@ -29,6 +31,11 @@ namespace kqopt {
 namespace {
 
 constexpr double kAbsolutePivotFloor = 1.0e-6;
+// A column is given up as dependent only when every entry left in it is negligible.
+// A column whose entries are merely small against their rows' maxima is not
+// dependent: it waits until elimination has reduced those rows, or is reached through
+// the row search, whose row maxima are always candidates.
+constexpr double kNegligibleColumnEntry = 1.0e-11;
 
 }  // namespace
 
@@ -152,6 +159,7 @@ bool Factor::choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& r
     while (s >= 0) {
       const std::int32_t next = w.col_next[static_cast<std::size_t>(s)];
       bool any = false;
+      double column_max = 0.0;
       const std::int32_t line = m + s;
       for (std::int32_t t = 0; t < c; ++t) {
         const std::int32_t i = file_.idx(line)[t];
@@ -159,6 +167,7 @@ bool Factor::choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& r
         assert(k >= 0);
         const double a = std::fabs(file_.val(i)[k]);
         const double row_max = std::fabs(file_.val(i)[0]);
+        column_max = std::max(column_max, a);
         if (a >= row_max || (a >= kAbsolutePivotFloor && a >= u * row_max)) {
           any = true;
           const std::int64_t cost = static_cast<std::int64_t>(file_.len(i) - 1) * (c - 1);
@@ -172,7 +181,7 @@ bool Factor::choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& r
           }
         }
       }
-      if (!any) reject_column(s);
+      if (!any && column_max < kNegligibleColumnEntry) reject_column(s);
       ++examined;
       if (row >= 0 && examined >= 4) return true;
       s = next;

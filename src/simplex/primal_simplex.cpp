@@ -51,7 +51,6 @@ class PrimalRun {
  private:
   bool invert();
   void recompute_infeasibilities();
-  bool is_infeasible(std::int32_t j) const;
   void form_prices();
   std::int32_t choose_entering(double& reduced_cost);
   double reduced_cost_of(std::int32_t j) const;
@@ -128,12 +127,6 @@ bool PrimalRun::invert() {
   rejected_list_.clear();
   recompute_infeasibilities();
   return true;
-}
-
-bool PrimalRun::is_infeasible(std::int32_t j) const {
-  const auto jj = static_cast<std::size_t>(j);
-  const double tol = settings_.feasibility_tolerance;
-  return basis_.x[jj] < lower_[jj] - tol || basis_.x[jj] > upper_[jj] + tol;
 }
 
 void PrimalRun::recompute_infeasibilities() {
