@@ -12,8 +12,7 @@ namespace kqopt {
 
 namespace {
 
-constexpr int kMaxPerturbations = 3;
-constexpr int kMaxPivotRetries = 3;
+constexpr int kMaxShiftingRemovals = 5;
 
 enum class StepKind { pivot, flip, unbounded, rejected };
 
@@ -22,6 +21,7 @@ struct Step {
   std::int32_t position = -1;  // leaving position for a pivot
   double theta = 0.0;          // step length >= 0 in the entering direction
   bool leaves_at_upper = false;
+  bool shift_bound = false;  // the exact ratio was negative: move the bound to the value
 };
 
 class PrimalRun {
@@ -60,6 +60,7 @@ class PrimalRun {
   void perturb_bounds();
   bool remove_perturbation();
   double objective() const;
+  void clear_rejections();
   void log(bool final_line, std::int32_t entering, std::int32_t leaving);
   PrimalResult finish(LpOutcome outcome);
 
@@ -87,7 +88,10 @@ class PrimalRun {
   std::int32_t dual_infeasible_count_ = 0;
   double weight_;
   bool composite_;
-  bool perturbed_ = false;
+  bool perturbed_ = false;  // working bounds differ from the LP's (perturbation or shifts)
+  bool shifts_allowed_ = true;
+  bool lenient_ = false;  // accept any pivot above the absolute tolerance
+  int removals_ = 0;
   int perturbations_ = 0;
   std::int64_t short_steps_ = 0;
   std::int32_t unbounded_variable_ = -1;
@@ -123,8 +127,7 @@ bool PrimalRun::invert() {
     }
   }
   recompute_basic_values(lp_, basis_, factor_);
-  for (std::int32_t v : rejected_list_) rejected_[static_cast<std::size_t>(v)] = 0;
-  rejected_list_.clear();
+  clear_rejections();
   recompute_infeasibilities();
   return true;
 }
@@ -244,9 +247,11 @@ Step PrimalRun::ratio_test(std::int32_t q, int direction) {
     const std::int32_t p = listed ? list[k] : k;
     alpha_max = std::max(alpha_max, std::fabs(alpha[p]));
   }
-  double pivot_floor = std::max(settings_.pivot_tolerance, alpha_max * 1.0e-11);
-
-  for (int attempt = 0; attempt < kMaxPivotRetries; ++attempt) {
+  // Every entry above the absolute tolerance limits the step, so that no basic
+  // variable passes a bound; only the choice of the pivot is held to the relative
+  // tolerance.
+  const double pivot_floor = std::max(settings_.pivot_tolerance, alpha_max * 1.0e-11);
+  {
     // Pass 1.
     double theta1 = q_bounded ? range : kInfinity;
     for (std::int32_t k = 0; k < count; ++k) {
@@ -313,6 +318,7 @@ Step PrimalRun::ratio_test(std::int32_t q, int direction) {
         best.kind = StepKind::pivot;
         best.position = p;
         best.theta = std::max(ratio, 0.0);
+        best.shift_bound = ratio < 0.0;
         best.leaves_at_upper = at_upper;
       }
     }
@@ -334,8 +340,7 @@ Step PrimalRun::ratio_test(std::int32_t q, int direction) {
       return flip;
     }
     // Pivot acceptance relative to the largest entry of the column.
-    if (best.theta >= 10000.0 || best_alpha >= alpha_max * settings_.relative_pivot_tolerance) return best;
-    pivot_floor = alpha_max * settings_.relative_pivot_tolerance;
+    if (best.theta >= 10000.0 || best_alpha >= alpha_max * settings_.relative_pivot_tolerance || lenient_) return best;
   }
   Step rejected;
   rejected.kind = StepKind::rejected;
@@ -367,10 +372,19 @@ bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
     return true;
   }
 
+  lenient_ = false;
   const std::int32_t p = step.position;
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
   basis_.x[qq] += direction * theta;
-  basis_.x[leaving] = step.leaves_at_upper ? upper_[leaving] : lower_[leaving];
+  if (step.shift_bound && shifts_allowed_) {
+    // The leaving variable lies just outside the bound it stops at: the bound moves
+    // to it, so the basic values stay those of the basis. Restored before a final
+    // answer is given.
+    (step.leaves_at_upper ? upper_[leaving] : lower_[leaving]) = basis_.x[leaving];
+    perturbed_ = true;
+  } else {
+    basis_.x[leaving] = step.leaves_at_upper ? upper_[leaving] : lower_[leaving];
+  }
   basis_.status[leaving] = step.leaves_at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
   if (upper_[leaving] == lower_[leaving]) basis_.status[leaving] = VariableStatus::at_lower;
   basis_.status[qq] = VariableStatus::basic;
@@ -405,10 +419,18 @@ void PrimalRun::perturb_bounds() {
 // Restores the true bounds and puts nonbasic variables back on them. Returns false
 // when the factorisation failed.
 bool PrimalRun::remove_perturbation() {
+  // Repeated clean-ups that shift again would never end; the last ones place the
+  // leaving variable on its bound instead.
+  if (++removals_ >= kMaxShiftingRemovals) shifts_allowed_ = false;
   lower_ = lp_.lower;
   upper_ = lp_.upper;
   perturbed_ = false;
   return invert();
+}
+
+void PrimalRun::clear_rejections() {
+  for (std::int32_t v : rejected_list_) rejected_[static_cast<std::size_t>(v)] = 0;
+  rejected_list_.clear();
 }
 
 double PrimalRun::objective() const {
@@ -469,6 +491,15 @@ PrimalResult PrimalRun::run() {
         fresh = true;
         continue;
       }
+      if (!rejected_list_.empty()) {
+        // Attractive candidates were turned down for their small pivots. Try them once
+        // more accepting any pivot above the absolute tolerance; when even that fails
+        // no answer can be given with confidence.
+        if (lenient_) return finish(LpOutcome::stopped);
+        lenient_ = true;
+        clear_rejections();
+        continue;
+      }
       if (perturbed_) {
         if (!remove_perturbation()) return finish(LpOutcome::failed);
         continue;
@@ -520,7 +551,7 @@ PrimalResult PrimalRun::run() {
       if (!invert()) return finish(LpOutcome::failed);
       fresh = true;
     }
-    if (settings_.perturb && !perturbed_ && perturbations_ < kMaxPerturbations && short_steps_ > stall_limit) {
+    if (settings_.perturb && !perturbed_ && short_steps_ > stall_limit) {
       perturb_bounds();
       if (!invert()) return finish(LpOutcome::failed);
       fresh = true;
