@@ -68,7 +68,7 @@ class Factor {
 
   // INVERT proper. Factorises the basis whose header (m entries) is given.
   // Unpivotable columns are replaced in the header by logicals of unpivoted
-  // rows and the factorisation restarts (report.columns_replaced, message 101;
+  // rows, which are pivoted last (report.columns_replaced, message 101;
   // rejected_variables()). On success the header is permuted so that position
   // p is the pivot row of header[p]. Workspace: settings.workspace_bytes.
   // Fails with workspace_exhausted (message 20), factor_file_full or
@@ -123,6 +123,7 @@ class Factor {
   bool pivot_row_singletons(InvertReport& report);
   void pivot_column_singletons(InvertReport& report);
   bool write_column_eta(std::int32_t pivot_row, std::int32_t slot, double pivot);
+  void replace_unpivoted_columns(std::span<std::int32_t> header, InvertReport& report);
   bool finish(std::span<std::int32_t> header);
   void move_row_max_first(std::int32_t row);
   std::int32_t find_in_line(std::int32_t line, std::int32_t index) const;

@@ -22,6 +22,8 @@ namespace {
 // Bytes of the per-row arrays INVERT and the solves obtain besides the file.
 constexpr std::int64_t kWorkBytesPerRow = 256;
 constexpr std::int64_t kWorkBytesFixed = 1024;
+// Rejected variables kept for reporting.
+constexpr std::size_t kRejectedListLength = 1000;
 
 double inverse_pivot(double pivot) { return pivot == 1.0 ? 1.0 : 1.0 / pivot; }
 
@@ -96,40 +98,19 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
     }
   }
   resize_for_rows(m);
-  FactorBuildWork& w = *build_;
 
-  // Build, replacing unpivotable columns by logicals until every position is
-  // pivoted. Each pass replaces at least one column, so m + 1 passes suffice.
-  for (std::int32_t pass = 0;; ++pass) {
-    file_.reset(capacity, 2 * m);
-    const FactorStatus status = build_once(basis, header, report);
-    report.compactions += file_.compactions();
-    if (status != FactorStatus::ok) {
-      report.dump_at_exit = dump();
-      return status;
-    }
-    std::int32_t replaced = 0;
-    std::int32_t row = 0;
-    for (std::int32_t s = 0; s < m; ++s) {
-      if (w.slot_state[static_cast<std::size_t>(s)] == kLinePivoted) continue;
-      while (w.row_state[static_cast<std::size_t>(row)] == kLinePivoted) ++row;
-      const std::int32_t rejected = header[static_cast<std::size_t>(s)];
-      if (rejected_.size() < 1000) rejected_.push_back(rejected);
-      ++rejected_count_;
-      header[static_cast<std::size_t>(s)] = row++;  // the logical of an unpivoted row
-      ++replaced;
-    }
-    if (replaced == 0) break;
-    report.columns_replaced.push_back(replaced);
-    if (pass > m) {
-      report.dump_at_exit = dump();
-      return FactorStatus::internal_error;
-    }
+  file_.reset(capacity, 2 * m);
+  const FactorStatus status = build_once(basis, header, report);
+  report.compactions += file_.compactions();
+  if (status != FactorStatus::ok) {
+    report.dump_at_exit = dump();
+    return status;
   }
+  replace_unpivoted_columns(header, report);
 
-  const std::int32_t before = file_.compactions();
+  const std::int32_t compactions_before = file_.compactions();
   const bool finished = finish(header);
-  report.compactions += file_.compactions() - before;
+  report.compactions += file_.compactions() - compactions_before;
   if (!finished) {
     report.dump_at_exit = dump();
     return FactorStatus::factor_file_full;
@@ -152,6 +133,7 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   std::fill(w.slot_row.begin(), w.slot_row.end(), -1);
   std::fill(w.row_slot.begin(), w.row_slot.end(), -1);
   std::fill(w.slot_state.begin(), w.slot_state.end(), kLineActive);
+  std::fill(w.slot_replaced.begin(), w.slot_replaced.end(), std::uint8_t{0});
   std::fill(w.row_state.begin(), w.row_state.end(), kLineActive);
   std::fill(w.pivot_place.begin(), w.pivot_place.end(), -1);
   std::fill(l_eta_of_row_.begin(), l_eta_of_row_.end(), -1);
@@ -377,6 +359,35 @@ void Factor::pivot_column_singletons(InvertReport& report) {
   }
 }
 
+// Singular basis: every column left unpivoted leaves the basis and the
+// logical of an unpivoted row takes its position. Its column e_r is untouched
+// by L (no eta pivots on r) and has no entry in any other row, so it is
+// pivoted on r last, with a unit diagonal and empty U row and column; the
+// entries the rejected column left in U rows are dropped by finish(). This is
+// the factorisation a fresh start on the repaired basis would build, without
+// redoing the pivots already made.
+void Factor::replace_unpivoted_columns(std::span<std::int32_t> header, InvertReport& report) {
+  FactorBuildWork& w = *build_;
+  const std::int32_t m = m_;
+  std::int32_t replaced = 0;
+  std::int32_t row = 0;
+  for (std::int32_t s = 0; s < m; ++s) {
+    if (w.slot_state[static_cast<std::size_t>(s)] == kLinePivoted) continue;
+    while (w.row_state[static_cast<std::size_t>(row)] == kLinePivoted) ++row;
+    const std::int32_t rejected = header[static_cast<std::size_t>(s)];
+    if (rejected_.size() < kRejectedListLength) rejected_.push_back(rejected);
+    ++rejected_count_;
+    header[static_cast<std::size_t>(s)] = row;
+    file_.set_len(row, 0);
+    file_.release_line(m + s);
+    w.slot_replaced[static_cast<std::size_t>(s)] = 1;
+    u_inv_diag_[static_cast<std::size_t>(row)] = 1.0;
+    record_pivot(row, s);
+    ++replaced;
+  }
+  if (replaced > 0) report.columns_replaced.push_back(replaced);
+}
+
 bool Factor::finish(std::span<std::int32_t> header) {
   FactorBuildWork& w = *build_;
   const std::int32_t m = m_;
@@ -388,11 +399,17 @@ bool Factor::finish(std::span<std::int32_t> header) {
   diagonal_only_ = 0;
   for (std::int32_t r = 0; r < m; ++r) {
     std::int32_t* idx = file_.idx(r);
-    const std::int32_t n = file_.len(r);
-    for (std::int32_t k = 0; k < n; ++k) {
+    std::int32_t k = 0;
+    while (k < file_.len(r)) {
+      if (w.slot_replaced[static_cast<std::size_t>(idx[k])]) {
+        file_.remove_at(r, k);
+        continue;
+      }
       idx[k] = w.slot_row[static_cast<std::size_t>(idx[k])];
       ++w.counts[static_cast<std::size_t>(idx[k])];
+      ++k;
     }
+    const std::int32_t n = file_.len(r);
     u_entries_ += n;
     if (n == 0 && u_inv_diag_[static_cast<std::size_t>(r)] != 1.0) ++diagonal_only_;
   }

@@ -28,6 +28,7 @@ struct FactorBuildWork {
   std::vector<std::int32_t> row_slot;    // m: pivot slot of each row, -1
   std::vector<std::uint8_t> slot_state;  // m: kLine*
   std::vector<std::uint8_t> row_state;   // m: kLine*
+  std::vector<std::uint8_t> slot_replaced;  // m: 1 when the column was replaced by a logical
 
   // Count lists of the nucleus: head[c] is the first row (column) with c
   // entries; in_list[x] is the count x is listed under, -1 when not listed.
@@ -56,6 +57,7 @@ struct FactorBuildWork {
     slot_row.resize(n);
     row_slot.resize(n);
     slot_state.resize(n);
+    slot_replaced.resize(n);
     row_state.resize(n);
     row_head.resize(n + 1);
     col_head.resize(n + 1);
