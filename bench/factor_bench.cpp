@@ -47,7 +47,8 @@ struct SolveTiming {
 };
 
 // Mean time of FTRAN or BTRAN over the variables given.
-SolveTiming time_solves(Factor& f, const SampleBasis& b, const std::vector<std::int32_t>& variables, bool transposed) {
+SolveTiming time_solves(Factor& f, const SampleBasis& b, const std::vector<std::int32_t>& variables,
+                        bool transposed) {
   WorkVector w(b.m);
   SolveTiming t;
   for (const bool listed : {true, false}) {
@@ -61,7 +62,8 @@ SolveTiming time_solves(Factor& f, const SampleBasis& b, const std::vector<std::
       }
       w.clear();
     }
-    (listed ? t.listed_us : t.dense_us) = microseconds_since(start) / static_cast<double>(variables.size());
+    (listed ? t.listed_us : t.dense_us) =
+        microseconds_since(start) / static_cast<double>(variables.size());
   }
   return t;
 }
@@ -94,23 +96,29 @@ void run(const std::string& name, SampleBasis b, std::uint64_t seed) {
   std::vector<std::int32_t> units(2000);
   for (auto& v : units) v = static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(b.m));
   std::vector<std::int32_t> columns(2000);
-  for (auto& v : columns) v = b.m + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(b.n));
+  for (auto& v : columns)
+    v = b.m + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(b.n));
   const SolveTiming ftran_unit = time_solves(f, b, units, false);
   const SolveTiming ftran_column = time_solves(f, b, columns, false);
   const SolveTiming btran_unit = time_solves(f, b, units, true);
   const SolveTiming btran_column = time_solves(f, b, columns, true);
 
-  std::printf("\n%s: m = %d, basis entries %lld, logicals %d, row singletons %d, column singletons %d, nucleus %d,"
-              " replaced %d\n",
-              name.c_str(), b.m, static_cast<long long>(report.basis_entries), report.dump_at_exit.logicals_pivoted,
-              report.row_singletons, report.column_singletons, report.nucleus_pivots, replaced);
-  std::printf("  INVERT %10.1f us   factor entries %lld   fill %.2f   L etas %d   U entries %lld\n", invert_us,
-              static_cast<long long>(report.factor_entries),
-              static_cast<double>(report.factor_entries) / static_cast<double>(report.basis_entries),
-              report.dump_at_exit.column_etas, static_cast<long long>(report.dump_at_exit.row_file_length));
+  std::printf(
+      "\n%s: m = %d, basis entries %lld, logicals %d, row singletons %d, column singletons %d, "
+      "nucleus %d,"
+      " replaced %d\n",
+      name.c_str(), b.m, static_cast<long long>(report.basis_entries),
+      report.dump_at_exit.logicals_pivoted, report.row_singletons, report.column_singletons,
+      report.nucleus_pivots, replaced);
+  std::printf(
+      "  INVERT %10.1f us   factor entries %lld   fill %.2f   L etas %d   U entries %lld\n",
+      invert_us, static_cast<long long>(report.factor_entries),
+      static_cast<double>(report.factor_entries) / static_cast<double>(report.basis_entries),
+      report.dump_at_exit.column_etas, static_cast<long long>(report.dump_at_exit.row_file_length));
   std::printf("  %-22s %12s %12s %8s\n", "solve (mean)", "listed us", "full pass us", "ratio");
   const auto line = [](const char* what, const SolveTiming& t) {
-    std::printf("  %-22s %12.2f %12.2f %8.1f\n", what, t.listed_us, t.dense_us, t.dense_us / t.listed_us);
+    std::printf("  %-22s %12.2f %12.2f %8.1f\n", what, t.listed_us, t.dense_us,
+                t.dense_us / t.listed_us);
   };
   line("FTRAN unit vector", ftran_unit);
   line("FTRAN column", ftran_column);
@@ -199,10 +207,11 @@ void run(const std::string& name, SampleBasis b, std::uint64_t seed) {
     SampleBasis updated = b;
     updated.header = h;
     const SolveTiming after = time_solves(g, updated, columns, false);
-    std::printf("  %s: %d updates, %.2f us each; FTRAN column after them %.2f us (listed), %.2f us (full);"
-                " factor entries %lld\n",
-                ifftup ? "Forrest-Tomlin" : "product form", updates, update_us / std::max(updates, 1),
-                after.listed_us, after.dense_us, static_cast<long long>(g.factor_entries()));
+    std::printf(
+        "  %s: %d updates, %.2f us each; FTRAN column after them %.2f us (listed), %.2f us (full);"
+        " factor entries %lld\n",
+        ifftup ? "Forrest-Tomlin" : "product form", updates, update_us / std::max(updates, 1),
+        after.listed_us, after.dense_us, static_cast<long long>(g.factor_entries()));
   }
 }
 

@@ -47,11 +47,11 @@ namespace kqopt {
 // rows x columns, no duplicate row in a column) and the implicit identity of
 // the logicals.
 struct BasisView {
-  std::int32_t rows = 0;                        // m
-  std::int32_t columns = 0;                     // n
-  std::span<const std::int32_t> column_start;   // n + 1 starts
-  std::span<const std::int32_t> row_index;      // column_start[n] row indices
-  std::span<const double> value;                // column_start[n] values
+  std::int32_t rows = 0;                       // m
+  std::int32_t columns = 0;                    // n
+  std::span<const std::int32_t> column_start;  // n + 1 starts
+  std::span<const std::int32_t> row_index;     // column_start[n] row indices
+  std::span<const double> value;               // column_start[n] values
 };
 
 struct FactorBuildWork;  // INVERT work arrays (factor_build.h)
@@ -158,12 +158,12 @@ class Factor {
   FactorFile file_;
 
   // U (see above): row line r is line r, column line of position c is m + c.
-  std::vector<double> u_inv_diag_;        // m
-  std::vector<std::int32_t> order_;       // pivot order, -1 where a position moved out
-  std::vector<std::int32_t> order_of_;    // m: index of each position in order_
+  std::vector<double> u_inv_diag_;      // m
+  std::vector<std::int32_t> order_;     // pivot order, -1 where a position moved out
+  std::vector<std::int32_t> order_of_;  // m: index of each position in order_
   // L column etas, back records in pivot order: header entry (pivot, d) then entries.
-  std::vector<FilePos> l_start_;          // back index of each header entry
-  std::vector<std::int32_t> l_count_;     // entries after the header
+  std::vector<FilePos> l_start_;            // back index of each header entry
+  std::vector<std::int32_t> l_count_;       // entries after the header
   std::vector<std::int32_t> l_eta_of_row_;  // m: L eta pivoted on the row, -1 if none
   // Forrest-Tomlin row etas (front lines) and product-form etas (back records).
   std::vector<std::int32_t> r_line_;
@@ -185,14 +185,14 @@ class Factor {
 
   // Counters.
   std::int32_t logicals_pivoted_ = 0;
-  std::int32_t diagonal_only_ = 0;        // U rows without off-diagonals and u_rr != 1
-  std::int32_t updates_ = 0;              // k: updates since INVERT
+  std::int32_t diagonal_only_ = 0;  // U rows without off-diagonals and u_rr != 1
+  std::int32_t updates_ = 0;        // k: updates since INVERT
   std::int64_t l_entries_ = 0;
-  std::int64_t u_entries_ = 0;            // off-diagonal entries of U (one copy)
+  std::int64_t u_entries_ = 0;  // off-diagonal entries of U (one copy)
   std::int64_t entries_after_invert_ = 0;
   std::int64_t entries_now_ = 0;
-  std::int64_t added_by_updates_ = 0;     // eta entries since INVERT
-  std::int64_t removed_by_updates_ = 0;   // U entries of the columns replaced
+  std::int64_t added_by_updates_ = 0;    // eta entries since INVERT
+  std::int64_t removed_by_updates_ = 0;  // U entries of the columns replaced
 
   // Run state.
   double pivot_threshold_ = 0.01;  // u

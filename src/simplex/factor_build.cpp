@@ -8,12 +8,13 @@
 // column s) and an empty U row; a column singleton or a logical leaves its row
 // (its entries in columns pivoted later) as a U row with the pivot as
 // diagonal; a nucleus pivot leaves both (factor_nucleus.cpp).
+#include "simplex/factor_build.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 
 #include "simplex/factor.h"
-#include "simplex/factor_build.h"
 
 namespace kqopt {
 
@@ -83,9 +84,10 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
 
   // Work arrays first; the file takes what remains of the budget.
   const std::int64_t work_bytes = kWorkBytesFixed + kWorkBytesPerRow * m;
-  const FilePos capacity = settings.workspace_bytes > work_bytes
-                               ? FactorFile::entries_for_budget(settings.workspace_bytes - work_bytes)
-                               : 0;
+  const FilePos capacity =
+      settings.workspace_bytes > work_bytes
+          ? FactorFile::entries_for_budget(settings.workspace_bytes - work_bytes)
+          : 0;
   if (capacity < 20) {
     report.workspace_needed = work_bytes + 448;
     report.dump_at_exit = dump();
@@ -306,7 +308,8 @@ bool Factor::pivot_row_singletons(InvertReport& report) {
   const std::int32_t m = m_;
   w.stack.clear();
   for (std::int32_t i = 0; i < m; ++i) {
-    if (w.row_state[static_cast<std::size_t>(i)] == kLineActive && file_.len(i) == 1) w.stack.push_back(i);
+    if (w.row_state[static_cast<std::size_t>(i)] == kLineActive && file_.len(i) == 1)
+      w.stack.push_back(i);
   }
   while (!w.stack.empty()) {
     const std::int32_t i = w.stack.back();

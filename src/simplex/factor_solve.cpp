@@ -184,7 +184,8 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
     if (overflow) {
       // Positions still pending all come before o: finish with a full pass
       // over the pivot order below o.
-      for (std::int32_t k = 0; k < size; ++k) queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
+      for (std::int32_t k = 0; k < size; ++k)
+        queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
       for (std::int64_t t = o - 1; t >= 0; --t) {
         const std::int32_t q = order_[static_cast<std::size_t>(t)];
         if (q < 0) continue;
@@ -206,7 +207,8 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
   return true;
 }
 
-void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed) {
+void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t count,
+                        bool listed) {
   std::int32_t n = 0;
   if (listed) {
     for (std::int32_t k = 0; k < count; ++k) {
