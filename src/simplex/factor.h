@@ -63,6 +63,10 @@ class Factor {
   Factor(const Factor&) = delete;
   Factor& operator=(const Factor&) = delete;
 
+  // Bytes of the budget taken by the work arrays of m rows; the factor file
+  // gets FactorFile::entries_for_budget(budget - work_array_bytes(m)) entries.
+  static std::int64_t work_array_bytes(std::int32_t m);
+
   // Start of a simplex run: u <- ZTOLRI, doubtful mark and rejected list cleared.
   void start_run(const FactorSettings& settings);
 
@@ -77,8 +81,10 @@ class Factor {
                          const FactorSettings& settings, InvertReport& report);
 
   // w <- B^-1 w. With save_spike (Forrest-Tomlin mode) the partially
-  // transformed column is kept for update(). The result is in the sparse state
-  // when the hypersparse path held all the way, else dense. Needs valid().
+  // transformed column (the spike) is kept for update(); solves in between
+  // leave it alone. The result is in the sparse state when the hypersparse
+  // path held all the way, else dense; the simplex sparsifies it with ZTETA.
+  // Needs valid().
   void ftran(WorkVector& w, bool save_spike = false);
   // w^T <- w^T B^-1. The result is dense. Needs valid().
   void btran(WorkVector& w);

@@ -33,6 +33,10 @@ double inverse_pivot(double pivot) { return pivot == 1.0 ? 1.0 : 1.0 / pivot; }
 Factor::Factor() : build_(std::make_unique<FactorBuildWork>()) {}
 Factor::~Factor() = default;
 
+std::int64_t Factor::work_array_bytes(std::int32_t m) {
+  return kWorkBytesFixed + kWorkBytesPerRow * m;
+}
+
 void Factor::start_run(const FactorSettings& settings) {
   pivot_threshold_ = settings.ztolri;
   doubtful_ = false;
@@ -83,7 +87,7 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
   drop_tol_ = static_cast<double>(static_cast<float>(settings.zteta));
 
   // Work arrays first; the file takes what remains of the budget.
-  const std::int64_t work_bytes = kWorkBytesFixed + kWorkBytesPerRow * m;
+  const std::int64_t work_bytes = work_array_bytes(m);
   const FilePos capacity =
       settings.workspace_bytes > work_bytes
           ? FactorFile::entries_for_budget(settings.workspace_bytes - work_bytes)

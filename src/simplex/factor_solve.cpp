@@ -225,14 +225,16 @@ void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t 
     }
   }
   spike_count_ = n;
-  // The spike is held in the free part of the file until the update.
-  spike_saved_ = n <= file_.free_entries();
+  // The spike waits beside the file; update() claims its room in the file,
+  // compacting the front first when the gap is too small.
+  spike_saved_ = true;
 }
 
 void Factor::ftran(WorkVector& w, bool save) {
   assert(valid_ && w.size() == m_);
+  // A solve without save_spike leaves a spike saved earlier in place.
   const bool keep_spike = save && forrest_tomlin_;
-  spike_saved_ = false;
+  if (keep_spike) spike_saved_ = false;
   if (w.state() == WorkVectorState::zero) {
     if (keep_spike) {
       spike_count_ = 0;

@@ -145,8 +145,13 @@ TEST(Factor, AllLogicalBasisSolvesAsIdentity) {
   const FactorSettings s;
   ASSERT_EQ(f.factorise(b.view(), b.header, s, report), FactorStatus::ok);
   EXPECT_EQ(report.nucleus_pivots, 0);
-  EXPECT_EQ(f.dump().logicals_pivoted, 50);
-  EXPECT_EQ(f.dump().column_etas, 0);
+  EXPECT_EQ(report.dump_at_exit.logicals_pivoted, 50);
+  EXPECT_EQ(report.dump_at_exit.column_etas, 0);
+  EXPECT_EQ(report.dump_at_exit.factor_entries, 50);
+  EXPECT_EQ(report.dump_at_exit.file_size,
+            FactorFile::entries_for_budget(s.workspace_bytes - Factor::work_array_bytes(50)));
+  EXPECT_LE(report.dump_at_exit.front_length + report.dump_at_exit.back_length,
+            report.dump_at_exit.file_size);
   for (std::int32_t p = 0; p < 50; ++p) EXPECT_EQ(b.header[static_cast<std::size_t>(p)], p);
   WorkVector w(50);
   std::vector<double> a(50);

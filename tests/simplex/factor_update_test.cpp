@@ -309,6 +309,67 @@ TEST(FactorUpdate, VanishingPivotIsRefusedAndLeavesTheFactorIntact) {
   }
 }
 
+TEST(FactorUpdate, SolvesBetweenFtranAndUpdateKeepTheSpike) {
+  BasisSequence seq(random_sample_basis(150, 3, 0.3, 61), mode(1), 62);
+  WorkVector other(seq.b_.m);
+  for (std::int32_t k = 0; k < 20; ++k) {
+    const std::int32_t q = seq.load_entering();
+    const std::int32_t p = seq.choose_leaving();
+    other.set_unit(k % seq.b_.m);
+    seq.f_.ftran(other);
+    other.clear();
+    other.set_unit((k + 1) % seq.b_.m);
+    seq.f_.btran(other);
+    other.clear();
+    UpdateReport report;
+    ASSERT_EQ(seq.change(p, q, report), UpdateStatus::done);
+    ASSERT_LE(seq.worst_residual(), kResidualLimit);
+  }
+}
+
+// In a file with little room the updates compact the front and finally run
+// out of space (code 1), leaving the factorisation of the old basis intact.
+TEST(FactorUpdate, FullFileCompactsThenRefusesCleanly) {
+  for (const std::int32_t ifftup : {1, 0}) {
+    const SampleBasis b = structured_sample_basis(300, 0.2, 51);
+    FactorSettings s = mode(ifftup);
+    s.invmin = 1000;
+    // The smallest budget that factorises, plus a little room.
+    for (s.workspace_bytes = 100000;; s.workspace_bytes += 2000) {
+      std::vector<std::int32_t> header = b.header;
+      Factor probe;
+      InvertReport report;
+      if (probe.factorise(b.view(), header, s, report) == FactorStatus::ok) break;
+    }
+    s.workspace_bytes += 40000;
+    BasisSequence seq(b, s, 52);
+    std::int32_t compactions = 0;
+    bool full = false;
+    for (std::int32_t k = 0; k < 2000 && !full; ++k) {
+      const std::int32_t q = seq.load_entering();
+      const std::int32_t p = seq.choose_leaving();
+      UpdateReport report;
+      const UpdateStatus status = seq.f_.update(p, seq.w_, s, report);
+      seq.w_.clear();
+      compactions += report.compactions;
+      if (status == UpdateStatus::done) {
+        seq.basic_[static_cast<std::size_t>(seq.b_.header[static_cast<std::size_t>(p)])] = 0;
+        seq.basic_[static_cast<std::size_t>(q)] = 1;
+        seq.b_.header[static_cast<std::size_t>(p)] = q;
+      } else {
+        ASSERT_EQ(status, UpdateStatus::factor_file_full) << ifftup;
+        full = true;
+      }
+      ASSERT_TRUE(seq.f_.valid());
+      ASSERT_LE(seq.worst_residual(), kResidualLimit) << ifftup << " update " << k;
+    }
+    EXPECT_TRUE(full) << ifftup;
+    if (ifftup == 1) {
+      EXPECT_GT(compactions, 0);
+    }
+  }
+}
+
 TEST(FactorUpdate, RefactorisationRule) {
   // INVFRQ > 0: every INVFRQ updates; INVFRQ = 1 before every update.
   for (const std::int32_t invfrq : {1, 4}) {
