@@ -23,6 +23,7 @@ namespace {
 // Bytes of the per-row arrays INVERT and the solves obtain besides the file.
 constexpr std::int64_t kWorkBytesPerRow = 256;
 constexpr std::int64_t kWorkBytesFixed = 1024;
+constexpr std::size_t kUpdateReserve = 512;
 // Rejected variables kept for reporting.
 constexpr std::size_t kRejectedListLength = 1000;
 
@@ -58,9 +59,15 @@ void Factor::resize_for_rows(std::int32_t m) {
   dense_.assign(n, 0.0);
   scratch_index_.resize(n);
   scratch_value_.resize(n);
-  order_.reserve(n + 256);
+  // Room for the records of a few hundred updates, so that updates seldom
+  // grow an array.
+  order_.reserve(n + kUpdateReserve);
   l_start_.reserve(n);
   l_count_.reserve(n);
+  r_line_.reserve(kUpdateReserve);
+  r_pivot_.reserve(kUpdateReserve);
+  pf_start_.reserve(kUpdateReserve);
+  pf_count_.reserve(kUpdateReserve);
   build_->resize(m);
 }
 

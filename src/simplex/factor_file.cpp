@@ -36,6 +36,9 @@ void FactorFile::reset(FilePos capacity, std::int32_t line_count) {
   back_used_ = 0;
   compactions_ = 0;
   const auto n = static_cast<std::size_t>(line_count);
+  // Lines added later (row etas of updates) seldom need the arrays to grow.
+  for (auto* v : {&len_, &cap_, &prev_, &next_}) v->reserve(n + 512);
+  start_.reserve(n + 512);
   start_.assign(n, 0);
   len_.assign(n, 0);
   cap_.assign(n, 0);
