@@ -118,6 +118,8 @@ class Factor {
   // Entries of L, U (diagonal included) and the update etas now.
   std::int64_t factor_entries() const { return entries_now_; }
   std::int64_t entries_after_invert() const { return entries_after_invert_; }
+  // U rows without off-diagonal entries whose diagonal is not 1.
+  std::int32_t diagonal_only_records() const { return diagonal_only_; }
   FactorDump dump() const;
   std::int64_t bytes_committed() const { return file_.bytes_committed(); }
 
