@@ -1,7 +1,9 @@
 // Basis factorisation: INVERT, FTRAN, BTRAN and the basis-change update.
 //
 // Variables are numbered from 0: variable i < m is the logical of row i (its
-// column in B is +e_i), variable m + j is structural column j of the matrix.
+// column in B is +e_i), variable m + j is structural column j of the matrix
+// (the engine's 1-based variable v is v - 1 here; spare row slots, if the
+// caller keeps any, count as rows).
 // The basis header lists the variable basic in each position 0..m-1. After
 // factorise() position p is the pivot row of the variable basic there, so
 // x = B^-1 a is indexed by row.
@@ -12,8 +14,8 @@
 //
 //   L_t  column eta of INVERT (row singletons and nucleus), record at the back
 //        of the factor file: pivot row r, inverse pivot d, entries (i, l_i).
-//        FTRAN applies it in axpy form (w_r *= d; w_i -= l_i w_r), BTRAN in
-//        dot form (w_r = (w_r - sum l_i w_i) d). Every entry i of L_t is a row
+//        FTRAN applies L_t^-1 in axpy form (w_r *= d; w_i -= l_i w_r), BTRAN
+//        its transpose in dot form (w_r = (w_r - sum l_i w_i) d). Every entry i of L_t is a row
 //        whose own L eta (if any) comes later: the hypersparse pass relies on it.
 //   U    upper triangular in the pivot order order_ (logicals, row singletons,
 //        column singletons, nucleus; each updated position moves to the end).
