@@ -34,6 +34,7 @@
 // save_spike = true), refactor_due() and then update() or a new factorise().
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -88,7 +89,8 @@ class Factor {
   // path held all the way, else dense; the simplex sparsifies it with ZTETA.
   // Needs valid().
   void ftran(WorkVector& w, bool save_spike = false);
-  // w^T <- w^T B^-1. The result is dense. Needs valid().
+  // w^T <- w^T B^-1. Hypersparse like ftran when w arrives with its nonzero
+  // list (the result then stays in the sparse state), else dense. Needs valid().
   void btran(WorkVector& w);
 
   // Replaces column p of B by the entering column whose FTRAN result is
@@ -152,12 +154,24 @@ class Factor {
   void unlink_row(std::int32_t row);
   void link_column(std::int32_t slot);
   void unlink_column(std::int32_t slot);
-  // factor_solve.cpp
+  // factor_ftran.cpp
   bool lower_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_full(double* x, std::int32_t first_eta);
   void upper_full(double* x);
   bool upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed);
+  // Heap bounds: h = min(1000, m / 1000 + 5) for L in FTRAN, max(h, m / 16)
+  // for U and for the transposed passes of BTRAN.
+  std::int32_t lower_heap_bound() const { return std::min(1000, m_ / 1000 + 5); }
+  std::int32_t upper_heap_bound() const { return std::max(lower_heap_bound(), m_ / 16); }
+  // factor_btran.cpp
+  void build_lower_rows();
+  void upper_transposed_full(double* x, std::int64_t from);
+  bool upper_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
+  void lower_transposed_dot(double* x);
+  bool lower_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
+  void lower_transposed_sweep(double* x, std::int32_t below);
+  void push_lower_row(double* x, std::int32_t row, double value);
   // factor_update.cpp
   UpdateStatus update_forrest_tomlin(std::int32_t p, double alpha, const FactorSettings& settings,
                                      UpdateReport& report);
@@ -179,6 +193,11 @@ class Factor {
   std::vector<FilePos> l_start_;            // back index of each header entry
   std::vector<std::int32_t> l_count_;       // entries after the header
   std::vector<std::int32_t> l_eta_of_row_;  // m: L eta pivoted on the row, -1 if none
+  // Row-wise copy of the L etas for BTRAN, a back block built by INVERT when
+  // it fits: row i's entries (pivot row of eta t, l_i) for every eta t with
+  // an entry in row i, at back indices [l_row_start_[i], l_row_start_[i + 1]).
+  std::vector<FilePos> l_row_start_;  // m + 1
+  bool l_rows_ready_ = false;
   // Forrest-Tomlin row etas (front lines) and product-form etas (back records).
   std::vector<std::int32_t> r_line_;
   std::vector<std::int32_t> r_pivot_;

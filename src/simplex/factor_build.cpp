@@ -51,6 +51,7 @@ void Factor::resize_for_rows(std::int32_t m) {
   u_inv_diag_.resize(n);
   order_of_.resize(n);
   l_eta_of_row_.resize(n);
+  l_row_start_.resize(n + 1);
   spike_index_.resize(n);
   spike_value_.resize(n);
   heap_.resize(n + 1);
@@ -159,6 +160,7 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   pf_start_.clear();
   pf_count_.clear();
   spike_saved_ = false;
+  l_rows_ready_ = false;
   logicals_pivoted_ = 0;
   l_entries_ = u_entries_ = 0;
   entries_now_ = entries_after_invert_ = 0;
@@ -455,6 +457,7 @@ bool Factor::finish(std::span<std::int32_t> header) {
 
   entries_after_invert_ = l_entries_ + u_entries_ + m;
   entries_now_ = entries_after_invert_;
+  build_lower_rows();
   return true;
 }
 

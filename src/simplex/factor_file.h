@@ -101,6 +101,14 @@ class FactorFile {
     back_val_[static_cast<std::size_t>(at)] = value;
     return at;
   }
+  // Appends n back entries to be written in place; returns the first index.
+  FilePos append_back_block(FilePos n) {
+    const FilePos at = back_used_;
+    back_used_ += n;
+    return at;
+  }
+  std::int32_t* back_idx_data() { return back_idx_.data(); }
+  double* back_val_data() { return back_val_.data(); }
   const std::int32_t* back_idx() const { return back_idx_.data(); }
   const double* back_val() const { return back_val_.data(); }
 

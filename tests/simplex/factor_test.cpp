@@ -94,6 +94,10 @@ std::pair<double, double> worst_residuals(Factor& f, const SampleBasis& b, std::
       EXPECT_NEAR(x[i], x_dense[i], 1e-12 * (1.0 + std::fabs(x[i])));
     worst_f = std::max(worst_f, ftran_residual(b.view(), b.header, x, a));
     const auto y = solve(f, w, a, true, true);
+    const auto y_dense = solve(f, w, a, false, true);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+      EXPECT_NEAR(y[i], y_dense[i], 1e-12 * (1.0 + std::fabs(y[i])));
+    }
     worst_b = std::max(worst_b, btran_residual(b.view(), b.header, y, a));
   }
   return {worst_f, worst_b};

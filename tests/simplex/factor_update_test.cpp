@@ -136,7 +136,20 @@ class BasisSequence {
   }
 
   std::vector<double> solve(const std::vector<double>& a, bool transposed) {
-    w_.load_dense(a);
+    // Right-hand sides with few nonzeros go in with their list (hypersparse).
+    std::vector<std::int32_t> idx;
+    std::vector<double> val;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != 0.0) {
+        idx.push_back(static_cast<std::int32_t>(i));
+        val.push_back(a[i]);
+      }
+    }
+    if (idx.size() * 4 < a.size()) {
+      w_.load_sparse(idx, val);
+    } else {
+      w_.load_dense(a);
+    }
     if (transposed) {
       f_.btran(w_);
     } else {
