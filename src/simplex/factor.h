@@ -160,8 +160,8 @@ class Factor {
   void upper_full(double* x);
   bool upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed);
-  // Heap bounds: h = min(1000, m / 1000 + 5) for L in FTRAN, max(h, m / 16)
-  // for U and for the transposed passes of BTRAN.
+  // Heap bounds: h = min(1000, m / 1000 + 5) for L and L^T, max(h, m / 16)
+  // for U and U^T.
   std::int32_t lower_heap_bound() const { return std::min(1000, m_ / 1000 + 5); }
   std::int32_t upper_heap_bound() const { return std::max(lower_heap_bound(), m_ / 16); }
   // factor_btran.cpp

@@ -13,9 +13,10 @@
 // i, y_r -= l_i y_i; y_r itself becomes final, and is scaled by d, once the
 // etas after t are done. Pushing visits only what the nonzeros reach, so with
 // a nonzero list BTRAN runs hypersparse like FTRAN: pending rows are taken
-// from a bounded max-heap keyed by their eta number (rows without an eta
-// first), pending U rows from a min-heap keyed by the pivot order; on
-// overflow the pass finishes with a full sweep over what is left.
+// from a max-heap keyed by their eta number (rows without an eta first) and
+// bounded like the L heap of FTRAN, pending U rows from a min-heap keyed by
+// the pivot order and bounded like the U heap; on overflow the pass finishes
+// with a full sweep over what is left.
 #include <algorithm>
 #include <cassert>
 #include <functional>
@@ -179,7 +180,7 @@ bool Factor::lower_transposed_hypersparse(double* x, std::int32_t* list, std::in
   const std::int32_t* bidx = file_.back_idx();
   const double* bval = file_.back_val();
   const auto etas = static_cast<std::int32_t>(l_start_.size());
-  const std::int32_t bound = upper_heap_bound();
+  const std::int32_t bound = lower_heap_bound();
   const auto key = [&](std::int32_t row) {
     const std::int32_t t = l_eta_of_row_[static_cast<std::size_t>(row)];
     return t >= 0 ? t : etas;
