@@ -164,6 +164,9 @@ class Factor {
   // for U and U^T.
   std::int32_t lower_heap_bound() const { return std::min(1000, m_ / 1000 + 5); }
   std::int32_t upper_heap_bound() const { return std::max(lower_heap_bound(), m_ / 16); }
+  // The U, U^T and L^T heaps also give way to a full pass once the result
+  // has more than m / 10 nonzeros, where the full pass is the cheaper.
+  std::int32_t dense_result_limit() const { return std::max(16, m_ / 10); }
   // factor_btran.cpp
   void build_lower_rows();
   void upper_transposed_full(double* x, std::int64_t from);

@@ -82,6 +82,7 @@ void Factor::upper_transposed_full(double* x, std::int64_t from) {
 
 bool Factor::upper_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count) {
   const std::int32_t bound = upper_heap_bound();
+  const std::int32_t dense_limit = dense_result_limit();
   if (count > bound) {
     upper_transposed_full(x, 0);
     return false;
@@ -117,7 +118,7 @@ bool Factor::upper_transposed_hypersparse(double* x, std::int32_t* list, std::in
       }
       x[c] -= val[k] * xr;
       if (queued_[static_cast<std::size_t>(c)]) continue;
-      if (size == bound) {
+      if (size == bound || count > dense_limit) {
         overflow = true;
         continue;
       }
@@ -181,6 +182,7 @@ bool Factor::lower_transposed_hypersparse(double* x, std::int32_t* list, std::in
   const double* bval = file_.back_val();
   const auto etas = static_cast<std::int32_t>(l_start_.size());
   const std::int32_t bound = lower_heap_bound();
+  const std::int32_t dense_limit = dense_result_limit();
   const auto key = [&](std::int32_t row) {
     const std::int32_t t = l_eta_of_row_[static_cast<std::size_t>(row)];
     return t >= 0 ? t : etas;
@@ -222,7 +224,7 @@ bool Factor::lower_transposed_hypersparse(double* x, std::int32_t* list, std::in
       }
       x[r] -= bval[e] * xi;
       if (queued_[static_cast<std::size_t>(r)]) continue;
-      if (size == bound) {
+      if (size == bound || count > dense_limit) {
         overflow = true;
         continue;
       }

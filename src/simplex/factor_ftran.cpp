@@ -126,6 +126,7 @@ void Factor::upper_full(double* x) {
 bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count) {
   const std::int32_t m = m_;
   const std::int32_t bound = upper_heap_bound();
+  const std::int32_t dense_limit = dense_result_limit();
   if (count > bound) {
     upper_full(x);
     return false;
@@ -163,7 +164,7 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
       }
       x[i] -= val[k] * xr;
       if (queued_[static_cast<std::size_t>(i)]) continue;
-      if (size == bound) {
+      if (size == bound || count > dense_limit) {
         overflow = true;
         continue;
       }
