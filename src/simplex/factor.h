@@ -1,7 +1,9 @@
 // Basis factorisation: INVERT, FTRAN, BTRAN and the basis-change update.
 //
 // Variables are numbered from 0: variable i < m is the logical of row i (its
-// column in B is +e_i), variable m + j is structural column j of the matrix.
+// column in B is +e_i), variable m + j is structural column j of the matrix
+// (the engine's 1-based variable v is v - 1 here; spare row slots, if the
+// caller keeps any, count as rows).
 // The basis header lists the variable basic in each position 0..m-1. After
 // factorise() position p is the pivot row of the variable basic there, so
 // x = B^-1 a is indexed by row.
@@ -12,8 +14,8 @@
 //
 //   L_t  column eta of INVERT (row singletons and nucleus), record at the back
 //        of the factor file: pivot row r, inverse pivot d, entries (i, l_i).
-//        FTRAN applies it in axpy form (w_r *= d; w_i -= l_i w_r), BTRAN in
-//        dot form (w_r = (w_r - sum l_i w_i) d). Every entry i of L_t is a row
+//        FTRAN applies L_t^-1 in axpy form (w_r *= d; w_i -= l_i w_r), BTRAN
+//        its transpose in dot form (w_r = (w_r - sum l_i w_i) d). Every entry i of L_t is a row
 //        whose own L eta (if any) comes later: the hypersparse pass relies on it.
 //   U    upper triangular in the pivot order order_ (logicals, row singletons,
 //        column singletons, nucleus; each updated position moves to the end).
@@ -32,6 +34,7 @@
 // save_spike = true), refactor_due() and then update() or a new factorise().
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -47,11 +50,11 @@ namespace kqopt {
 // rows x columns, no duplicate row in a column) and the implicit identity of
 // the logicals.
 struct BasisView {
-  std::int32_t rows = 0;                        // m
-  std::int32_t columns = 0;                     // n
-  std::span<const std::int32_t> column_start;   // n + 1 starts
-  std::span<const std::int32_t> row_index;      // column_start[n] row indices
-  std::span<const double> value;                // column_start[n] values
+  std::int32_t rows = 0;                       // m
+  std::int32_t columns = 0;                    // n
+  std::span<const std::int32_t> column_start;  // n + 1 starts
+  std::span<const std::int32_t> row_index;     // column_start[n] row indices
+  std::span<const double> value;               // column_start[n] values
 };
 
 struct FactorBuildWork;  // INVERT work arrays (factor_build.h)
@@ -63,12 +66,16 @@ class Factor {
   Factor(const Factor&) = delete;
   Factor& operator=(const Factor&) = delete;
 
+  // Bytes of the budget taken by the work arrays of m rows; the factor file
+  // gets FactorFile::entries_for_budget(budget - work_array_bytes(m)) entries.
+  static std::int64_t work_array_bytes(std::int32_t m);
+
   // Start of a simplex run: u <- ZTOLRI, doubtful mark and rejected list cleared.
   void start_run(const FactorSettings& settings);
 
   // INVERT proper. Factorises the basis whose header (m entries) is given.
   // Unpivotable columns are replaced in the header by logicals of unpivoted
-  // rows and the factorisation restarts (report.columns_replaced, message 101;
+  // rows, which are pivoted last (report.columns_replaced, message 101;
   // rejected_variables()). On success the header is permuted so that position
   // p is the pivot row of header[p]. Workspace: settings.workspace_bytes.
   // Fails with workspace_exhausted (message 20), factor_file_full or
@@ -77,17 +84,24 @@ class Factor {
                          const FactorSettings& settings, InvertReport& report);
 
   // w <- B^-1 w. With save_spike (Forrest-Tomlin mode) the partially
-  // transformed column is kept for update(). The result is in the sparse state
-  // when the hypersparse path held all the way, else dense. Needs valid().
+  // transformed column (the spike) is kept for update(); solves in between
+  // leave it alone. The result is in the sparse state when the hypersparse
+  // path held all the way, else dense; the simplex sparsifies it with ZTETA.
+  // Needs valid().
   void ftran(WorkVector& w, bool save_spike = false);
-  // w^T <- w^T B^-1. The result is dense. Needs valid().
+  // w^T <- w^T B^-1. Hypersparse like ftran when w arrives with its nonzero
+  // list (the result then stays in the sparse state), else dense. Needs valid().
   void btran(WorkVector& w);
 
   // Replaces column p of B by the entering column whose FTRAN result is
-  // column (for Forrest-Tomlin: the last ftran with save_spike). Codes 2 and 4
-  // stop the update only after settings.invmin updates; a refused update
-  // leaves the factorisation of the old basis intact. Never allocates in
-  // steady state.
+  // column; alpha = column[p] (for Forrest-Tomlin the column only supplies
+  // alpha for the consistency test, the new column is the spike of the last
+  // ftran with save_spike). The mode is IFFTUP as of the last factorise().
+  // Codes 2 and 4 stop the update only after settings.invmin updates, except
+  // that a new diagonal below ZTETA (or alpha below ZTETA in product form) is
+  // always refused. A refused update leaves the factorisation of the old basis
+  // intact; the caller then sets header[p] itself only after a done. Never
+  // allocates in steady state.
   UpdateStatus update(std::int32_t p, const WorkVector& column, const FactorSettings& settings,
                       UpdateReport& report);
 
@@ -112,6 +126,8 @@ class Factor {
   // Entries of L, U (diagonal included) and the update etas now.
   std::int64_t factor_entries() const { return entries_now_; }
   std::int64_t entries_after_invert() const { return entries_after_invert_; }
+  // U rows without off-diagonal entries whose diagonal is not 1.
+  std::int32_t diagonal_only_records() const { return diagonal_only_; }
   FactorDump dump() const;
   std::int64_t bytes_committed() const { return file_.bytes_committed(); }
 
@@ -123,6 +139,7 @@ class Factor {
   bool pivot_row_singletons(InvertReport& report);
   void pivot_column_singletons(InvertReport& report);
   bool write_column_eta(std::int32_t pivot_row, std::int32_t slot, double pivot);
+  void replace_unpivoted_columns(std::span<std::int32_t> header, InvertReport& report);
   bool finish(std::span<std::int32_t> header);
   void move_row_max_first(std::int32_t row);
   std::int32_t find_in_line(std::int32_t line, std::int32_t index) const;
@@ -137,12 +154,27 @@ class Factor {
   void unlink_row(std::int32_t row);
   void link_column(std::int32_t slot);
   void unlink_column(std::int32_t slot);
-  // factor_solve.cpp
+  // factor_ftran.cpp
   bool lower_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_full(double* x, std::int32_t first_eta);
   void upper_full(double* x);
   bool upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed);
+  // Heap bounds: h = min(1000, m / 1000 + 5) for L and L^T, max(h, m / 16)
+  // for U and U^T.
+  std::int32_t lower_heap_bound() const { return std::min(1000, m_ / 1000 + 5); }
+  std::int32_t upper_heap_bound() const { return std::max(lower_heap_bound(), m_ / 16); }
+  // The U, U^T and L^T heaps also give way to a full pass once the result
+  // has more than m / 10 nonzeros, where the full pass is the cheaper.
+  std::int32_t dense_result_limit() const { return std::max(16, m_ / 10); }
+  // factor_btran.cpp
+  void build_lower_rows();
+  void upper_transposed_full(double* x, std::int64_t from);
+  bool upper_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
+  void lower_transposed_dot(double* x);
+  bool lower_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
+  void lower_transposed_sweep(double* x, std::int32_t below);
+  void push_lower_row(double* x, std::int32_t row, double value);
   // factor_update.cpp
   UpdateStatus update_forrest_tomlin(std::int32_t p, double alpha, const FactorSettings& settings,
                                      UpdateReport& report);
@@ -157,13 +189,18 @@ class Factor {
   FactorFile file_;
 
   // U (see above): row line r is line r, column line of position c is m + c.
-  std::vector<double> u_inv_diag_;        // m
-  std::vector<std::int32_t> order_;       // pivot order, -1 where a position moved out
-  std::vector<std::int32_t> order_of_;    // m: index of each position in order_
+  std::vector<double> u_inv_diag_;      // m
+  std::vector<std::int32_t> order_;     // pivot order, -1 where a position moved out
+  std::vector<std::int32_t> order_of_;  // m: index of each position in order_
   // L column etas, back records in pivot order: header entry (pivot, d) then entries.
-  std::vector<FilePos> l_start_;          // back index of each header entry
-  std::vector<std::int32_t> l_count_;     // entries after the header
+  std::vector<FilePos> l_start_;            // back index of each header entry
+  std::vector<std::int32_t> l_count_;       // entries after the header
   std::vector<std::int32_t> l_eta_of_row_;  // m: L eta pivoted on the row, -1 if none
+  // Row-wise copy of the L etas for BTRAN, a back block built by INVERT when
+  // it fits: row i's entries (pivot row of eta t, l_i) for every eta t with
+  // an entry in row i, at back indices [l_row_start_[i], l_row_start_[i + 1]).
+  std::vector<FilePos> l_row_start_;  // m + 1
+  bool l_rows_ready_ = false;
   // Forrest-Tomlin row etas (front lines) and product-form etas (back records).
   std::vector<std::int32_t> r_line_;
   std::vector<std::int32_t> r_pivot_;
@@ -184,14 +221,14 @@ class Factor {
 
   // Counters.
   std::int32_t logicals_pivoted_ = 0;
-  std::int32_t diagonal_only_ = 0;        // U rows without off-diagonals and u_rr != 1
-  std::int32_t updates_ = 0;              // k: updates since INVERT
+  std::int32_t diagonal_only_ = 0;  // U rows without off-diagonals and u_rr != 1
+  std::int32_t updates_ = 0;        // k: updates since INVERT
   std::int64_t l_entries_ = 0;
-  std::int64_t u_entries_ = 0;            // off-diagonal entries of U (one copy)
+  std::int64_t u_entries_ = 0;  // off-diagonal entries of U (one copy)
   std::int64_t entries_after_invert_ = 0;
   std::int64_t entries_now_ = 0;
-  std::int64_t added_by_updates_ = 0;     // eta entries since INVERT
-  std::int64_t removed_by_updates_ = 0;   // U entries of the columns replaced
+  std::int64_t added_by_updates_ = 0;    // eta entries since INVERT
+  std::int64_t removed_by_updates_ = 0;  // U entries of the columns replaced
 
   // Run state.
   double pivot_threshold_ = 0.01;  // u

@@ -8,12 +8,13 @@
 // column s) and an empty U row; a column singleton or a logical leaves its row
 // (its entries in columns pivoted later) as a U row with the pivot as
 // diagonal; a nucleus pivot leaves both (factor_nucleus.cpp).
+#include "simplex/factor_build.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 
 #include "simplex/factor.h"
-#include "simplex/factor_build.h"
 
 namespace kqopt {
 
@@ -22,6 +23,9 @@ namespace {
 // Bytes of the per-row arrays INVERT and the solves obtain besides the file.
 constexpr std::int64_t kWorkBytesPerRow = 256;
 constexpr std::int64_t kWorkBytesFixed = 1024;
+constexpr std::size_t kUpdateReserve = 512;
+// Rejected variables kept for reporting.
+constexpr std::size_t kRejectedListLength = 1000;
 
 double inverse_pivot(double pivot) { return pivot == 1.0 ? 1.0 : 1.0 / pivot; }
 
@@ -29,6 +33,10 @@ double inverse_pivot(double pivot) { return pivot == 1.0 ? 1.0 : 1.0 / pivot; }
 
 Factor::Factor() : build_(std::make_unique<FactorBuildWork>()) {}
 Factor::~Factor() = default;
+
+std::int64_t Factor::work_array_bytes(std::int32_t m) {
+  return kWorkBytesFixed + kWorkBytesPerRow * m;
+}
 
 void Factor::start_run(const FactorSettings& settings) {
   pivot_threshold_ = settings.ztolri;
@@ -43,6 +51,7 @@ void Factor::resize_for_rows(std::int32_t m) {
   u_inv_diag_.resize(n);
   order_of_.resize(n);
   l_eta_of_row_.resize(n);
+  l_row_start_.resize(n + 1);
   spike_index_.resize(n);
   spike_value_.resize(n);
   heap_.resize(n + 1);
@@ -51,9 +60,15 @@ void Factor::resize_for_rows(std::int32_t m) {
   dense_.assign(n, 0.0);
   scratch_index_.resize(n);
   scratch_value_.resize(n);
-  order_.reserve(n + 256);
+  // Room for the records of a few hundred updates, so that updates seldom
+  // grow an array.
+  order_.reserve(n + kUpdateReserve);
   l_start_.reserve(n);
   l_count_.reserve(n);
+  r_line_.reserve(kUpdateReserve);
+  r_pivot_.reserve(kUpdateReserve);
+  pf_start_.reserve(kUpdateReserve);
+  pf_count_.reserve(kUpdateReserve);
   build_->resize(m);
 }
 
@@ -80,10 +95,11 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
   drop_tol_ = static_cast<double>(static_cast<float>(settings.zteta));
 
   // Work arrays first; the file takes what remains of the budget.
-  const std::int64_t work_bytes = kWorkBytesFixed + kWorkBytesPerRow * m;
-  const FilePos capacity = settings.workspace_bytes > work_bytes
-                               ? FactorFile::entries_for_budget(settings.workspace_bytes - work_bytes)
-                               : 0;
+  const std::int64_t work_bytes = work_array_bytes(m);
+  const FilePos capacity =
+      settings.workspace_bytes > work_bytes
+          ? FactorFile::entries_for_budget(settings.workspace_bytes - work_bytes)
+          : 0;
   if (capacity < 20) {
     report.workspace_needed = work_bytes + 448;
     report.dump_at_exit = dump();
@@ -96,40 +112,19 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
     }
   }
   resize_for_rows(m);
-  FactorBuildWork& w = *build_;
 
-  // Build, replacing unpivotable columns by logicals until every position is
-  // pivoted. Each pass replaces at least one column, so m + 1 passes suffice.
-  for (std::int32_t pass = 0;; ++pass) {
-    file_.reset(capacity, 2 * m);
-    const FactorStatus status = build_once(basis, header, report);
-    report.compactions += file_.compactions();
-    if (status != FactorStatus::ok) {
-      report.dump_at_exit = dump();
-      return status;
-    }
-    std::int32_t replaced = 0;
-    std::int32_t row = 0;
-    for (std::int32_t s = 0; s < m; ++s) {
-      if (w.slot_state[static_cast<std::size_t>(s)] == kLinePivoted) continue;
-      while (w.row_state[static_cast<std::size_t>(row)] == kLinePivoted) ++row;
-      const std::int32_t rejected = header[static_cast<std::size_t>(s)];
-      if (rejected_.size() < 1000) rejected_.push_back(rejected);
-      ++rejected_count_;
-      header[static_cast<std::size_t>(s)] = row++;  // the logical of an unpivoted row
-      ++replaced;
-    }
-    if (replaced == 0) break;
-    report.columns_replaced.push_back(replaced);
-    if (pass > m) {
-      report.dump_at_exit = dump();
-      return FactorStatus::internal_error;
-    }
+  file_.reset(capacity, 2 * m);
+  const FactorStatus status = build_once(basis, header, report);
+  report.compactions += file_.compactions();
+  if (status != FactorStatus::ok) {
+    report.dump_at_exit = dump();
+    return status;
   }
+  replace_unpivoted_columns(header, report);
 
-  const std::int32_t before = file_.compactions();
+  const std::int32_t compactions_before = file_.compactions();
   const bool finished = finish(header);
-  report.compactions += file_.compactions() - before;
+  report.compactions += file_.compactions() - compactions_before;
   if (!finished) {
     report.dump_at_exit = dump();
     return FactorStatus::factor_file_full;
@@ -152,6 +147,7 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   std::fill(w.slot_row.begin(), w.slot_row.end(), -1);
   std::fill(w.row_slot.begin(), w.row_slot.end(), -1);
   std::fill(w.slot_state.begin(), w.slot_state.end(), kLineActive);
+  std::fill(w.slot_replaced.begin(), w.slot_replaced.end(), std::uint8_t{0});
   std::fill(w.row_state.begin(), w.row_state.end(), kLineActive);
   std::fill(w.pivot_place.begin(), w.pivot_place.end(), -1);
   std::fill(l_eta_of_row_.begin(), l_eta_of_row_.end(), -1);
@@ -164,6 +160,7 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   pf_start_.clear();
   pf_count_.clear();
   spike_saved_ = false;
+  l_rows_ready_ = false;
   logicals_pivoted_ = 0;
   l_entries_ = u_entries_ = 0;
   entries_now_ = entries_after_invert_ = 0;
@@ -324,7 +321,8 @@ bool Factor::pivot_row_singletons(InvertReport& report) {
   const std::int32_t m = m_;
   w.stack.clear();
   for (std::int32_t i = 0; i < m; ++i) {
-    if (w.row_state[static_cast<std::size_t>(i)] == kLineActive && file_.len(i) == 1) w.stack.push_back(i);
+    if (w.row_state[static_cast<std::size_t>(i)] == kLineActive && file_.len(i) == 1)
+      w.stack.push_back(i);
   }
   while (!w.stack.empty()) {
     const std::int32_t i = w.stack.back();
@@ -377,6 +375,35 @@ void Factor::pivot_column_singletons(InvertReport& report) {
   }
 }
 
+// Singular basis: every column left unpivoted leaves the basis and the
+// logical of an unpivoted row takes its position. Its column e_r is untouched
+// by L (no eta pivots on r) and has no entry in any other row, so it is
+// pivoted on r last, with a unit diagonal and empty U row and column; the
+// entries the rejected column left in U rows are dropped by finish(). This is
+// the factorisation a fresh start on the repaired basis would build, without
+// redoing the pivots already made.
+void Factor::replace_unpivoted_columns(std::span<std::int32_t> header, InvertReport& report) {
+  FactorBuildWork& w = *build_;
+  const std::int32_t m = m_;
+  std::int32_t replaced = 0;
+  std::int32_t row = 0;
+  for (std::int32_t s = 0; s < m; ++s) {
+    if (w.slot_state[static_cast<std::size_t>(s)] == kLinePivoted) continue;
+    while (w.row_state[static_cast<std::size_t>(row)] == kLinePivoted) ++row;
+    const std::int32_t rejected = header[static_cast<std::size_t>(s)];
+    if (rejected_.size() < kRejectedListLength) rejected_.push_back(rejected);
+    ++rejected_count_;
+    header[static_cast<std::size_t>(s)] = row;
+    file_.set_len(row, 0);
+    file_.release_line(m + s);
+    w.slot_replaced[static_cast<std::size_t>(s)] = 1;
+    u_inv_diag_[static_cast<std::size_t>(row)] = 1.0;
+    record_pivot(row, s);
+    ++replaced;
+  }
+  if (replaced > 0) report.columns_replaced.push_back(replaced);
+}
+
 bool Factor::finish(std::span<std::int32_t> header) {
   FactorBuildWork& w = *build_;
   const std::int32_t m = m_;
@@ -388,11 +415,17 @@ bool Factor::finish(std::span<std::int32_t> header) {
   diagonal_only_ = 0;
   for (std::int32_t r = 0; r < m; ++r) {
     std::int32_t* idx = file_.idx(r);
-    const std::int32_t n = file_.len(r);
-    for (std::int32_t k = 0; k < n; ++k) {
+    std::int32_t k = 0;
+    while (k < file_.len(r)) {
+      if (w.slot_replaced[static_cast<std::size_t>(idx[k])]) {
+        file_.remove_at(r, k);
+        continue;
+      }
       idx[k] = w.slot_row[static_cast<std::size_t>(idx[k])];
       ++w.counts[static_cast<std::size_t>(idx[k])];
+      ++k;
     }
+    const std::int32_t n = file_.len(r);
     u_entries_ += n;
     if (n == 0 && u_inv_diag_[static_cast<std::size_t>(r)] != 1.0) ++diagonal_only_;
   }
@@ -424,6 +457,7 @@ bool Factor::finish(std::span<std::int32_t> header) {
 
   entries_after_invert_ = l_entries_ + u_entries_ + m;
   entries_now_ = entries_after_invert_;
+  build_lower_rows();
   return true;
 }
 

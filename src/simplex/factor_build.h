@@ -24,10 +24,11 @@ enum : std::uint8_t {
 };
 
 struct FactorBuildWork {
-  std::vector<std::int32_t> slot_row;    // m: pivot row of each slot, -1
-  std::vector<std::int32_t> row_slot;    // m: pivot slot of each row, -1
-  std::vector<std::uint8_t> slot_state;  // m: kLine*
-  std::vector<std::uint8_t> row_state;   // m: kLine*
+  std::vector<std::int32_t> slot_row;       // m: pivot row of each slot, -1
+  std::vector<std::int32_t> row_slot;       // m: pivot slot of each row, -1
+  std::vector<std::uint8_t> slot_state;     // m: kLine*
+  std::vector<std::uint8_t> row_state;      // m: kLine*
+  std::vector<std::uint8_t> slot_replaced;  // m: 1 when the column was replaced by a logical
 
   // Count lists of the nucleus: head[c] is the first row (column) with c
   // entries; in_list[x] is the count x is listed under, -1 when not listed.
@@ -35,8 +36,8 @@ struct FactorBuildWork {
   std::vector<std::int32_t> col_head, col_next, col_prev, col_in_list;
   std::int32_t max_count = 0;
 
-  std::vector<std::int32_t> stack;       // singletons to pivot
-  std::vector<std::int32_t> counts;      // m: per-line counts
+  std::vector<std::int32_t> stack;   // singletons to pivot
+  std::vector<std::int32_t> counts;  // m: per-line counts
   // The pivot row of the current elimination, scaled, and where each of its
   // slots sits in it (-1: not in the pivot row).
   std::vector<std::int32_t> pivot_index;
@@ -56,11 +57,12 @@ struct FactorBuildWork {
     slot_row.resize(n);
     row_slot.resize(n);
     slot_state.resize(n);
+    slot_replaced.resize(n);
     row_state.resize(n);
     row_head.resize(n + 1);
     col_head.resize(n + 1);
-    for (auto* v : {&row_next, &row_prev, &row_in_list, &col_next, &col_prev, &col_in_list,
-                    &counts, &pivot_index, &pivot_place, &eta_row, &fill_index}) {
+    for (auto* v : {&row_next, &row_prev, &row_in_list, &col_next, &col_prev, &col_in_list, &counts,
+                    &pivot_index, &pivot_place, &eta_row, &fill_index}) {
       v->resize(n);
     }
     pivot_value.resize(n);

@@ -36,6 +36,9 @@ void FactorFile::reset(FilePos capacity, std::int32_t line_count) {
   back_used_ = 0;
   compactions_ = 0;
   const auto n = static_cast<std::size_t>(line_count);
+  // Lines added later (row etas of updates) seldom need the arrays to grow.
+  for (auto* v : {&len_, &cap_, &prev_, &next_}) v->reserve(n + 512);
+  start_.reserve(n + 512);
   start_.assign(n, 0);
   len_.assign(n, 0);
   cap_.assign(n, 0);
@@ -60,8 +63,14 @@ std::int32_t FactorFile::add_line() {
 
 void FactorFile::unlink(std::int32_t id) {
   const auto i = static_cast<std::size_t>(id);
-  if (prev_[i] >= 0) next_[static_cast<std::size_t>(prev_[i])] = next_[i]; else head_ = next_[i];
-  if (next_[i] >= 0) prev_[static_cast<std::size_t>(next_[i])] = prev_[i]; else tail_ = prev_[i];
+  if (prev_[i] >= 0)
+    next_[static_cast<std::size_t>(prev_[i])] = next_[i];
+  else
+    head_ = next_[i];
+  if (next_[i] >= 0)
+    prev_[static_cast<std::size_t>(next_[i])] = prev_[i];
+  else
+    tail_ = prev_[i];
   prev_[i] = next_[i] = -1;
 }
 
@@ -69,7 +78,10 @@ void FactorFile::link_at_tail(std::int32_t id) {
   const auto i = static_cast<std::size_t>(id);
   prev_[i] = tail_;
   next_[i] = -1;
-  if (tail_ >= 0) next_[static_cast<std::size_t>(tail_)] = id; else head_ = id;
+  if (tail_ >= 0)
+    next_[static_cast<std::size_t>(tail_)] = id;
+  else
+    head_ = id;
   tail_ = id;
 }
 
@@ -92,8 +104,7 @@ FilePos FactorFile::gap_needed(std::int32_t id, std::int32_t extra) const {
   const auto i = static_cast<std::size_t>(id);
   const std::int32_t need = len_[i] + extra;
   if (need <= cap_[i]) return 0;
-  if (id == tail_ && cap_[i] > 0) return need - cap_[i];
-  return need + elbow_room(need);
+  return need + elbow_room(need);  // a move, even for the last line: others may follow it first
 }
 
 bool FactorFile::reserve_line(std::int32_t id, std::int32_t extra, bool elbow) {
@@ -173,8 +184,10 @@ void FactorFile::rotate_to_tail(std::int32_t id) {
   const auto i = static_cast<std::size_t>(id);
   const FilePos from = start_[i];
   const std::int32_t n = len_[i];
-  std::rotate(front_idx_.begin() + from, front_idx_.begin() + from + n, front_idx_.begin() + front_end_);
-  std::rotate(front_val_.begin() + from, front_val_.begin() + from + n, front_val_.begin() + front_end_);
+  std::rotate(front_idx_.begin() + from, front_idx_.begin() + from + n,
+              front_idx_.begin() + front_end_);
+  std::rotate(front_val_.begin() + from, front_val_.begin() + from + n,
+              front_val_.begin() + front_end_);
   for (std::int32_t k = next_[i]; k >= 0; k = next_[static_cast<std::size_t>(k)]) {
     start_[static_cast<std::size_t>(k)] -= n;
   }

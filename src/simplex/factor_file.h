@@ -53,7 +53,9 @@ class FactorFile {
   std::int32_t line_count() const { return static_cast<std::int32_t>(len_.size()); }
   std::int32_t add_line();  // a new empty line; returns its id
   std::int32_t len(std::int32_t id) const { return len_[static_cast<std::size_t>(id)]; }
-  std::int32_t* idx(std::int32_t id) { return front_idx_.data() + start_[static_cast<std::size_t>(id)]; }
+  std::int32_t* idx(std::int32_t id) {
+    return front_idx_.data() + start_[static_cast<std::size_t>(id)];
+  }
   double* val(std::int32_t id) { return front_val_.data() + start_[static_cast<std::size_t>(id)]; }
   const std::int32_t* idx(std::int32_t id) const {
     return front_idx_.data() + start_[static_cast<std::size_t>(id)];
@@ -99,6 +101,14 @@ class FactorFile {
     back_val_[static_cast<std::size_t>(at)] = value;
     return at;
   }
+  // Appends n back entries to be written in place; returns the first index.
+  FilePos append_back_block(FilePos n) {
+    const FilePos at = back_used_;
+    back_used_ += n;
+    return at;
+  }
+  std::int32_t* back_idx_data() { return back_idx_.data(); }
+  double* back_val_data() { return back_val_.data(); }
   const std::int32_t* back_idx() const { return back_idx_.data(); }
   const double* back_val() const { return back_val_.data(); }
 
@@ -116,13 +126,13 @@ class FactorFile {
 
   std::vector<std::int32_t> front_idx_;  // physical front, size >= front_end_
   std::vector<double> front_val_;
-  std::vector<std::int32_t> back_idx_;   // physical back, size >= back_used_
+  std::vector<std::int32_t> back_idx_;  // physical back, size >= back_used_
   std::vector<double> back_val_;
 
-  std::vector<FilePos> start_;       // per line: first entry
-  std::vector<std::int32_t> len_;    // per line: entries in use
-  std::vector<std::int32_t> cap_;    // per line: entries owned (0: unlinked)
-  std::vector<std::int32_t> prev_;   // per line: storage-order links
+  std::vector<FilePos> start_;      // per line: first entry
+  std::vector<std::int32_t> len_;   // per line: entries in use
+  std::vector<std::int32_t> cap_;   // per line: entries owned (0: unlinked)
+  std::vector<std::int32_t> prev_;  // per line: storage-order links
   std::vector<std::int32_t> next_;
   std::int32_t head_ = -1;
   std::int32_t tail_ = -1;

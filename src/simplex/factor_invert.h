@@ -18,9 +18,9 @@
 namespace kqopt {
 
 // Bits of the variable status word read and written here.
-inline constexpr std::uint32_t kStatusFree = 0x001;         // neither bound finite
+inline constexpr std::uint32_t kStatusFree = 0x001;  // neither bound finite
 inline constexpr std::uint32_t kStatusBasic = 0x002;
-inline constexpr std::uint32_t kStatusAtUpper = 0x004;      // nonbasic at its upper bound
+inline constexpr std::uint32_t kStatusAtUpper = 0x004;  // nonbasic at its upper bound
 inline constexpr std::uint32_t kStatusFiniteLower = 0x200;
 inline constexpr std::uint32_t kStatusFiniteUpper = 0x400;
 
@@ -30,9 +30,9 @@ struct BasisState {
   std::span<std::uint32_t> status;
   std::span<const double> lower;
   std::span<const double> upper;
-  std::span<const double> rhs;       // b of A x + s = b
-  std::span<std::int32_t> header;    // written: variable basic in each position
-  std::span<double> x_basic;         // written: value of each basic variable
+  std::span<const double> rhs;     // b of A x + s = b
+  std::span<std::int32_t> header;  // written: variable basic in each position
+  std::span<double> x_basic;       // written: value of each basic variable
 };
 
 // Basis header from the status words: basic logicals in row order, then basic
@@ -40,8 +40,8 @@ struct BasisState {
 // nonbasic; missing ones are made up by the logicals of nonbasic rows, taken
 // in row order (basic bit set, at-upper bit cleared). Counts for message 140
 // go to the report.
-void build_basis_header(std::span<std::uint32_t> status, std::int32_t m, std::span<std::int32_t> header,
-                        InvertReport& report);
+void build_basis_header(std::span<std::uint32_t> status, std::int32_t m,
+                        std::span<std::int32_t> header, InvertReport& report);
 
 // Value of a nonbasic variable: its upper bound when the at-upper bit is set,
 // zero when it is free, its lower bound otherwise (the finite bound, or zero,

@@ -23,8 +23,10 @@ std::vector<double> SampleBasis::dense_column(std::int32_t variable) const {
     return a;
   }
   const std::int32_t j = variable - m;
-  for (std::int32_t k = start[static_cast<std::size_t>(j)]; k < start[static_cast<std::size_t>(j + 1)]; ++k) {
-    a[static_cast<std::size_t>(index[static_cast<std::size_t>(k)])] = value[static_cast<std::size_t>(k)];
+  for (std::int32_t k = start[static_cast<std::size_t>(j)];
+       k < start[static_cast<std::size_t>(j + 1)]; ++k) {
+    a[static_cast<std::size_t>(index[static_cast<std::size_t>(k)])] =
+        value[static_cast<std::size_t>(k)];
   }
   return a;
 }
@@ -43,8 +45,8 @@ SampleBasis random_sample_basis(std::int32_t m, std::int32_t per_column, double 
   std::iota(rows.begin(), rows.end(), 0);
   std::vector<std::pair<std::int32_t, double>> entries;
   for (std::int32_t j = 0; j < 2 * m; ++j) {
-    const auto count =
-        std::min<std::int32_t>(m, 1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(2 * per_column - 1)));
+    const auto count = std::min<std::int32_t>(
+        m, 1 + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(2 * per_column - 1)));
     entries.clear();
     for (std::int32_t k = 0; k < count; ++k) {
       const auto pick = k + static_cast<std::int32_t>(rng() % static_cast<std::uint64_t>(m - k));
@@ -82,7 +84,8 @@ SampleBasis structured_sample_basis(std::int32_t m, double logical_fraction, std
     const std::int32_t d = j % m;
     add(d, unit(rng) < 0.5 ? 1.0 : sample_value(rng));
     if (unit(rng) < 0.4) add((d + 1) % m, -1.0);
-    if (unit(rng) < 0.5) add((d + 1 + static_cast<std::int32_t>(rng() % 20)) % m, sample_value(rng));
+    if (unit(rng) < 0.5)
+      add((d + 1 + static_cast<std::int32_t>(rng() % 20)) % m, sample_value(rng));
     for (std::int32_t link = 0; link < std::min(m, 3); ++link) {
       if (unit(rng) < 0.15) add(link, sample_value(rng));
     }

@@ -27,7 +27,7 @@ struct SampleBasis {
   std::vector<std::int32_t> start{0};  // n + 1
   std::vector<std::int32_t> index;
   std::vector<double> value;
-  std::vector<std::int32_t> header;    // m variables
+  std::vector<std::int32_t> header;  // m variables
 
   BasisView view() const { return {m, n, start, index, value}; }
   // Appends a structural column given as (row, value) pairs.

@@ -23,19 +23,19 @@ struct FactorSettings {
 };
 
 // Outcome of INVERT. Maps to return codes in the driver.
-enum class [[nodiscard]] FactorStatus {
-  ok,
-  workspace_exhausted,  // message 20 with workspace_needed; return code 4
-  factor_file_full,     // message 102, dump 103-105; return code 32
-  internal_error,       // message 102, dump 103-105; return code 32
+enum class [[nodiscard]] FactorStatus{
+    ok,
+    workspace_exhausted,  // message 20 with workspace_needed; return code 4
+    factor_file_full,     // message 102, dump 103-105; return code 32
+    internal_error,       // message 102, dump 103-105; return code 32
 };
 
 // Outcome of UPDATE; the values are the update codes the simplex loops test.
-enum class [[nodiscard]] UpdateStatus : std::int32_t {
-  done = 0,
-  factor_file_full = 1,  // refactorise (message 19 when no update since INVERT)
-  growth_failed = 2,     // refactorise
-  inconsistent = 4,      // refactorise
+enum class [[nodiscard]] UpdateStatus : std::int32_t{
+    done = 0,
+    factor_file_full = 1,  // refactorise (message 19 when no update since INVERT)
+    growth_failed = 2,     // refactorise
+    inconsistent = 4,      // refactorise
 };
 
 // Layout counters printed by messages 103 (first three), 104 (next four) and

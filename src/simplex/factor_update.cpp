@@ -37,8 +37,8 @@ bool Factor::refactor_due(const FactorSettings& settings, bool dual_growth_rule)
   return k * added_by_updates_ > kFillFactor * (entries_after_invert_ - removed_by_updates_);
 }
 
-UpdateStatus Factor::update(std::int32_t p, const WorkVector& column, const FactorSettings& settings,
-                            UpdateReport& report) {
+UpdateStatus Factor::update(std::int32_t p, const WorkVector& column,
+                            const FactorSettings& settings, UpdateReport& report) {
   assert(valid_ && p >= 0 && p < m_ && column.size() == m_);
   report = UpdateReport{};
   report.updates_since_invert = updates_;
@@ -62,7 +62,9 @@ UpdateStatus Factor::update_product_form(std::int32_t p, const WorkVector& colum
   const std::span<const double> x = column.values();
   const bool listed = column.state() == WorkVectorState::sparse;
   const std::int32_t n = listed ? column.nonzero_count() : m_;
-  const auto entry = [&](std::int32_t k) { return listed ? column.nonzeros()[static_cast<std::size_t>(k)] : k; };
+  const auto entry = [&](std::int32_t k) {
+    return listed ? column.nonzeros()[static_cast<std::size_t>(k)] : k;
+  };
 
   std::int32_t count = 0;
   for (std::int32_t k = 0; k < n; ++k) {
@@ -84,8 +86,8 @@ UpdateStatus Factor::update_product_form(std::int32_t p, const WorkVector& colum
   return UpdateStatus::done;
 }
 
-UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const FactorSettings& settings,
-                                           UpdateReport& report) {
+UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha,
+                                           const FactorSettings& settings, UpdateReport& report) {
   const std::int32_t m = m_;
   report.alpha = alpha;
   if (!spike_saved_) return UpdateStatus::factor_file_full;
@@ -152,7 +154,8 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
       if (std::fabs(s) > drop_tol_) ++column_count;
     }
   }
-  for (std::int32_t k = 0; k < eta_count; ++k) acc[scratch_index_[static_cast<std::size_t>(k)]] = 0.0;
+  for (std::int32_t k = 0; k < eta_count; ++k)
+    acc[scratch_index_[static_cast<std::size_t>(k)]] = 0.0;
   const double delta = spike_p - dot;
   report.row_eta_max = eta_max;
   report.spike_max = spike_max;
@@ -178,7 +181,8 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
     FilePos need = column_count + eta_count;
     for (std::int32_t k = 0; k < spike_count_; ++k) {
       const std::int32_t i = spike_index_[static_cast<std::size_t>(k)];
-      if (i != p && std::fabs(spike_value_[static_cast<std::size_t>(k)]) > drop_tol_) need += file_.gap_needed(i, 1);
+      if (i != p && std::fabs(spike_value_[static_cast<std::size_t>(k)]) > drop_tol_)
+        need += file_.gap_needed(i, 1);
     }
     return need;
   };
@@ -225,7 +229,8 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
   }
   if (eta_line >= 0) {
     for (std::int32_t k = 0; k < eta_count; ++k) {
-      file_.push(eta_line, scratch_index_[static_cast<std::size_t>(k)], scratch_value_[static_cast<std::size_t>(k)]);
+      file_.push(eta_line, scratch_index_[static_cast<std::size_t>(k)],
+                 scratch_value_[static_cast<std::size_t>(k)]);
     }
     r_line_.push_back(eta_line);
     r_pivot_.push_back(p);

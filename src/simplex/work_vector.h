@@ -87,8 +87,8 @@ class WorkVector {
   template <bool Negate>
   void sparsify_pass(double tol);
 
-  std::vector<double> value_;         // m values
-  std::vector<std::int32_t> index_;   // m slots; nonzero indices in [0, count_)
+  std::vector<double> value_;        // m values
+  std::vector<std::int32_t> index_;  // m slots; nonzero indices in [0, count_)
   std::int32_t count_ = 0;
   WorkVectorState state_ = WorkVectorState::zero;
 };

@@ -136,7 +136,20 @@ class BasisSequence {
   }
 
   std::vector<double> solve(const std::vector<double>& a, bool transposed) {
-    w_.load_dense(a);
+    // Right-hand sides with few nonzeros go in with their list (hypersparse).
+    std::vector<std::int32_t> idx;
+    std::vector<double> val;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != 0.0) {
+        idx.push_back(static_cast<std::int32_t>(i));
+        val.push_back(a[i]);
+      }
+    }
+    if (idx.size() * 4 < a.size()) {
+      w_.load_sparse(idx, val);
+    } else {
+      w_.load_dense(a);
+    }
     if (transposed) {
       f_.btran(w_);
     } else {
@@ -161,11 +174,13 @@ class BasisSequence {
     w.load_dense(a);
     fresh.ftran(w);
     std::vector<double> by_variable(static_cast<std::size_t>(b_.m + b_.n), 0.0);
-    for (std::int32_t p = 0; p < b_.m; ++p) by_variable[static_cast<std::size_t>(header[static_cast<std::size_t>(p)])] = w[p];
+    for (std::int32_t p = 0; p < b_.m; ++p)
+      by_variable[static_cast<std::size_t>(header[static_cast<std::size_t>(p)])] = w[p];
     double diff = 0.0;
     double scale = 0.0;
     for (std::int32_t p = 0; p < b_.m; ++p) {
-      const double fresh_value = by_variable[static_cast<std::size_t>(b_.header[static_cast<std::size_t>(p)])];
+      const double fresh_value =
+          by_variable[static_cast<std::size_t>(b_.header[static_cast<std::size_t>(p)])];
       diff = std::max(diff, std::fabs(x[static_cast<std::size_t>(p)] - fresh_value));
       scale = std::max(scale, std::fabs(fresh_value));
     }
@@ -186,7 +201,7 @@ struct SequenceCase {
   std::int32_t m;
   std::int32_t per_column;  // 0: structured basis
   double logical_fraction;
-  double ztolri;            // relative pivot threshold u of the run
+  double ztolri;  // relative pivot threshold u of the run
   std::uint64_t seed;
 };
 
@@ -203,8 +218,9 @@ TEST(FactorUpdate, HundredUpdatesMatchFreshFactorisations) {
   };
   for (const SequenceCase& c : cases) {
     for (const std::int32_t ifftup : {1, 0}) {
-      SampleBasis b = c.per_column > 0 ? random_sample_basis(c.m, c.per_column, c.logical_fraction, c.seed)
-                                       : structured_sample_basis(c.m, c.logical_fraction, c.seed);
+      SampleBasis b = c.per_column > 0
+                          ? random_sample_basis(c.m, c.per_column, c.logical_fraction, c.seed)
+                          : structured_sample_basis(c.m, c.logical_fraction, c.seed);
       FactorSettings s;
       s.ifftup = ifftup;
       s.ztolri = c.ztolri;
@@ -284,7 +300,8 @@ TEST(FactorUpdate, VanishingPivotIsRefusedAndLeavesTheFactorIntact) {
       std::vector<std::pair<std::int32_t, double>> entries;
       const auto a = b.dense_column(b.header[0]);
       for (std::int32_t i = 0; i < b.m; ++i) {
-        if (a[static_cast<std::size_t>(i)] != 0.0) entries.emplace_back(i, a[static_cast<std::size_t>(i)]);
+        if (a[static_cast<std::size_t>(i)] != 0.0)
+          entries.emplace_back(i, a[static_cast<std::size_t>(i)]);
       }
       return entries;
     }());
@@ -302,6 +319,67 @@ TEST(FactorUpdate, VanishingPivotIsRefusedAndLeavesTheFactorIntact) {
     EXPECT_EQ(report.growth_ratio, 1e30);
     EXPECT_EQ(seq.f_.updates_since_invert(), 0);
     EXPECT_LE(seq.worst_residual(), kResidualLimit);
+  }
+}
+
+TEST(FactorUpdate, SolvesBetweenFtranAndUpdateKeepTheSpike) {
+  BasisSequence seq(random_sample_basis(150, 3, 0.3, 61), mode(1), 62);
+  WorkVector other(seq.b_.m);
+  for (std::int32_t k = 0; k < 20; ++k) {
+    const std::int32_t q = seq.load_entering();
+    const std::int32_t p = seq.choose_leaving();
+    other.set_unit(k % seq.b_.m);
+    seq.f_.ftran(other);
+    other.clear();
+    other.set_unit((k + 1) % seq.b_.m);
+    seq.f_.btran(other);
+    other.clear();
+    UpdateReport report;
+    ASSERT_EQ(seq.change(p, q, report), UpdateStatus::done);
+    ASSERT_LE(seq.worst_residual(), kResidualLimit);
+  }
+}
+
+// In a file with little room the updates compact the front and finally run
+// out of space (code 1), leaving the factorisation of the old basis intact.
+TEST(FactorUpdate, FullFileCompactsThenRefusesCleanly) {
+  for (const std::int32_t ifftup : {1, 0}) {
+    const SampleBasis b = structured_sample_basis(300, 0.2, 51);
+    FactorSettings s = mode(ifftup);
+    s.invmin = 1000;
+    // The smallest budget that factorises, plus a little room.
+    for (s.workspace_bytes = 100000;; s.workspace_bytes += 2000) {
+      std::vector<std::int32_t> header = b.header;
+      Factor probe;
+      InvertReport report;
+      if (probe.factorise(b.view(), header, s, report) == FactorStatus::ok) break;
+    }
+    s.workspace_bytes += 40000;
+    BasisSequence seq(b, s, 52);
+    std::int32_t compactions = 0;
+    bool full = false;
+    for (std::int32_t k = 0; k < 2000 && !full; ++k) {
+      const std::int32_t q = seq.load_entering();
+      const std::int32_t p = seq.choose_leaving();
+      UpdateReport report;
+      const UpdateStatus status = seq.f_.update(p, seq.w_, s, report);
+      seq.w_.clear();
+      compactions += report.compactions;
+      if (status == UpdateStatus::done) {
+        seq.basic_[static_cast<std::size_t>(seq.b_.header[static_cast<std::size_t>(p)])] = 0;
+        seq.basic_[static_cast<std::size_t>(q)] = 1;
+        seq.b_.header[static_cast<std::size_t>(p)] = q;
+      } else {
+        ASSERT_EQ(status, UpdateStatus::factor_file_full) << ifftup;
+        full = true;
+      }
+      ASSERT_TRUE(seq.f_.valid());
+      ASSERT_LE(seq.worst_residual(), kResidualLimit) << ifftup << " update " << k;
+    }
+    EXPECT_TRUE(full) << ifftup;
+    if (ifftup == 1) {
+      EXPECT_GT(compactions, 0);
+    }
   }
 }
 

@@ -1,13 +1,12 @@
-// FTRAN and BTRAN on the work vector.
+// FTRAN on the work vector (BTRAN is in factor_btran.cpp).
 //
 // FTRAN  x = U^-1 R_t ... R_1 L^-1 a           (Forrest-Tomlin mode)
 //        x = E_t^-1 ... E_1^-1 U^-1 L^-1 a      (product-form mode)
-// BTRAN  the same operators transposed, in exactly the reverse order.
 //
 // Records are applied in axpy form where the pivot entry decides whether the
 // record does anything (a record whose pivot entry is exactly zero is skipped
-// untouched), in dot form otherwise: FTRAN uses L etas, U columns and product-
-// form etas in axpy form and row etas in dot form; BTRAN the other way round.
+// untouched), in dot form otherwise: L etas, U columns and product-form etas
+// in axpy form, row etas in dot form.
 //
 // Hypersparse FTRAN: when the right-hand side arrives with a nonzero list, the
 // L etas are visited only where its nonzeros reach: pending L etas sit in a
@@ -25,15 +24,6 @@
 #include "simplex/factor.h"
 
 namespace kqopt {
-
-namespace {
-
-// The U heap holds at most max(h, m / kUpperHeapDivisor) positions.
-constexpr std::int32_t kUpperHeapDivisor = 16;
-
-std::int32_t lower_heap_bound(std::int32_t m) { return std::min(1000, m / 1000 + 5); }
-
-}  // namespace
 
 void Factor::lower_full(double* x, std::int32_t first_eta) {
   const std::int32_t* bidx = file_.back_idx();
@@ -57,7 +47,7 @@ void Factor::lower_full(double* x, std::int32_t first_eta) {
 bool Factor::lower_hypersparse(double* x, std::int32_t* list, std::int32_t& count) {
   const std::int32_t* bidx = file_.back_idx();
   const double* bval = file_.back_val();
-  const std::int32_t bound = lower_heap_bound(m_);
+  const std::int32_t bound = lower_heap_bound();
   std::int32_t* heap = heap_.data();
   std::int32_t size = 0;
   const auto fall_back = [&](std::int32_t from) {
@@ -135,7 +125,8 @@ void Factor::upper_full(double* x) {
 
 bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count) {
   const std::int32_t m = m_;
-  const std::int32_t bound = std::max(lower_heap_bound(m), m / kUpperHeapDivisor);
+  const std::int32_t bound = upper_heap_bound();
+  const std::int32_t dense_limit = dense_result_limit();
   if (count > bound) {
     upper_full(x);
     return false;
@@ -173,7 +164,7 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
       }
       x[i] -= val[k] * xr;
       if (queued_[static_cast<std::size_t>(i)]) continue;
-      if (size == bound) {
+      if (size == bound || count > dense_limit) {
         overflow = true;
         continue;
       }
@@ -184,7 +175,8 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
     if (overflow) {
       // Positions still pending all come before o: finish with a full pass
       // over the pivot order below o.
-      for (std::int32_t k = 0; k < size; ++k) queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
+      for (std::int32_t k = 0; k < size; ++k)
+        queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
       for (std::int64_t t = o - 1; t >= 0; --t) {
         const std::int32_t q = order_[static_cast<std::size_t>(t)];
         if (q < 0) continue;
@@ -206,7 +198,8 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
   return true;
 }
 
-void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed) {
+void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t count,
+                        bool listed) {
   std::int32_t n = 0;
   if (listed) {
     for (std::int32_t k = 0; k < count; ++k) {
@@ -223,14 +216,16 @@ void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t 
     }
   }
   spike_count_ = n;
-  // The spike is held in the free part of the file until the update.
-  spike_saved_ = n <= file_.free_entries();
+  // The spike waits beside the file; update() claims its room in the file,
+  // compacting the front first when the gap is too small.
+  spike_saved_ = true;
 }
 
 void Factor::ftran(WorkVector& w, bool save) {
   assert(valid_ && w.size() == m_);
+  // A solve without save_spike leaves a spike saved earlier in place.
   const bool keep_spike = save && forrest_tomlin_;
-  spike_saved_ = false;
+  if (keep_spike) spike_saved_ = false;
   if (w.state() == WorkVectorState::zero) {
     if (keep_spike) {
       spike_count_ = 0;
@@ -305,65 +300,6 @@ void Factor::ftran(WorkVector& w, bool save) {
   } else {
     w.mark_dense();
   }
-}
-
-void Factor::btran(WorkVector& w) {
-  assert(valid_ && w.size() == m_);
-  if (w.state() == WorkVectorState::zero) return;
-  const std::int32_t m = m_;
-  double* x = w.value_data();
-  const std::int32_t* bidx = file_.back_idx();
-  const double* bval = file_.back_val();
-
-  // Product-form etas, latest first (dot form).
-  for (auto t = static_cast<std::int64_t>(pf_start_.size()) - 1; t >= 0; --t) {
-    const FilePos head = pf_start_[static_cast<std::size_t>(t)];
-    const std::int32_t p = bidx[head];
-    double sum = x[p];
-    const FilePos end = head + 1 + pf_count_[static_cast<std::size_t>(t)];
-    for (FilePos e = head + 1; e < end; ++e) sum -= bval[e] * x[bidx[e]];
-    x[p] = sum * bval[head];
-  }
-
-  // U^T forward in pivot order (row-wise, axpy form).
-  for (const std::int32_t r : order_) {
-    if (r < 0) continue;
-    double xr = x[r];
-    if (xr == 0.0) continue;
-    const double inv = u_inv_diag_[static_cast<std::size_t>(r)];
-    if (inv != 1.0) {
-      xr *= inv;
-      x[r] = xr;
-    }
-    const std::int32_t* idx = file_.idx(r);
-    const double* val = file_.val(r);
-    const std::int32_t n = file_.len(r);
-    for (std::int32_t k = 0; k < n; ++k) x[idx[k]] -= val[k] * xr;
-  }
-
-  // Row etas, latest first (axpy form).
-  for (auto t = static_cast<std::int64_t>(r_line_.size()) - 1; t >= 0; --t) {
-    const double xp = x[r_pivot_[static_cast<std::size_t>(t)]];
-    if (xp == 0.0) continue;
-    const std::int32_t line = r_line_[static_cast<std::size_t>(t)];
-    const std::int32_t* idx = file_.idx(line);
-    const double* val = file_.val(line);
-    const std::int32_t n = file_.len(line);
-    for (std::int32_t k = 0; k < n; ++k) x[idx[k]] -= val[k] * xp;
-  }
-
-  // L etas in reverse pivot order (dot form).
-  for (auto t = static_cast<std::int64_t>(l_start_.size()) - 1; t >= 0; --t) {
-    const FilePos head = l_start_[static_cast<std::size_t>(t)];
-    const std::int32_t r = bidx[head];
-    double sum = x[r];
-    const FilePos end = head + 1 + l_count_[static_cast<std::size_t>(t)];
-    for (FilePos e = head + 1; e < end; ++e) sum -= bval[e] * x[bidx[e]];
-    const double inv = bval[head];
-    x[r] = inv != 1.0 ? sum * inv : sum;
-  }
-  (void)m;
-  w.mark_dense();
 }
 
 }  // namespace kqopt
