@@ -235,7 +235,7 @@ std::int32_t get_row_types(Library& lib, char* types, std::int32_t first, std::i
     } else if (code & row_type::kGreater) {
       c = 'G';
     } else if (code & row_type::kLess) {
-      c = p.upper[static_cast<std::size_t>(i)] < kInfinityThreshold ? 'R' : 'L';
+      c = p.upper[static_cast<std::size_t>(i)] < kInfinity ? 'R' : 'L';
     }
     *types++ = c;
   }

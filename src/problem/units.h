@@ -1,7 +1,8 @@
 // Exact conversion between the caller's units and the internal (scaled) units of the
 // problem model. Every factor is a power of two taken from the scale exponents in the
-// status words (problem.h), so both directions are exact; ±infinity (bounds and
-// right-hand sides at or beyond 1.0E29) is never scaled.
+// status words (problem.h), so both directions are exact. The stored infinity
+// ±9.999999999999999E29 is never scaled; every other value is, even where its scaled
+// form passes 1.0E29.
 //
 //   internal -> caller:  a = a'·2^((e_r − 64) + (e_c − 64)),  c = c'·2^(e_c − 64),
 //                        column bound l = l'·2^(64 − e_c),    rhs and row bounds b = b'·2^(e_r − 64)
