@@ -103,9 +103,13 @@ std::int32_t load_model(Library& lib, const MpsModel& model, std::int64_t faults
   options.check_capacities = false;
   options.sets_first = false;
   options.prior_faults = faults;
-  // Faults of single lines leave a problem to look at; invalid numbers and integer
-  // bounds beyond INTMAX do not.
-  options.keep_loaded_over_ignore = faults < kFatalWeight;
+  // Faults of single lines leave a problem to look at; invalid numbers, integer bounds
+  // beyond INTMAX and crossed bounds (message 18, counted by the loader) do not.
+  bool crossed = false;
+  for (std::int32_t j = 0; j < model.columns() && !crossed; ++j) {
+    crossed = model.lower[static_cast<std::size_t>(j)] > model.upper[static_cast<std::size_t>(j)];
+  }
+  options.keep_loaded_over_ignore = faults < kFatalWeight && !crossed;
   std::int32_t rc = load_problem(lib, in, options);
 
   if (lib.problem && lib.problem->loaded) {

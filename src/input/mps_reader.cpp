@@ -15,6 +15,7 @@ namespace kqopt::input {
 namespace {
 
 constexpr std::size_t kMaxRecordedMessages = 10000;
+constexpr int kLineTooLongMessage = 84;
 
 struct HeaderWord {
   const char* first4;  // the first four characters of the line
@@ -130,6 +131,9 @@ void MpsReader::run() {
       return;
     }
     ++result_.lines;
+    if (files_.top().cut() && result_.messages.size() < kMaxRecordedMessages) {
+      result_.messages.push_back(kLineTooLongMessage);  // printed by the line reader
+    }
     line_ = trim_line(files_.top().line());
     line_number_ = files_.top().line_number();
     if (line_.empty()) continue;
