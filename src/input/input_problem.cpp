@@ -213,7 +213,7 @@ std::int32_t input_problem(Library& lib, const char* name, InputDiagnostics* dia
     // This build has no LP-text reader: the file exists, but cannot be read.
     lib.err.return_code = kRcInvalidCall;
     print_message(lib, kMessageLpReaderMissing);
-    put_text(lib, resolved.path.data(), static_cast<int>(resolved.path.size() < 200 ? resolved.path.size() : 200));
+    put_file_text(lib, resolved.path);
     flush_line(lib);
     lib.err.return_code = kRcInvalidCall;
     lib.err.error_number = kMessageLpReaderMissing;

@@ -81,7 +81,7 @@ bool pad_name(std::string_view text, int width, char* out) {
     std::memcpy(out, text.data(), w);
     return false;
   }
-  std::memcpy(out, text.data(), text.size());
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
   std::memset(out + text.size(), ' ', w - text.size());
   return true;
 }

@@ -162,9 +162,9 @@ void MpsReader::report(int message, std::int64_t weight) {
   print_repeated_message(lib_, message);
 }
 
-void MpsReader::put_name(std::string_view name) { put_text(lib_, name.data(), static_cast<int>(name.size())); }
+void MpsReader::put_name(std::string_view name) { put_file_text(lib_, name); }
 
-void MpsReader::put_set_name(const SetName& name) { put_text(lib_, name.data(), static_cast<int>(name.size())); }
+void MpsReader::put_set_name(const SetName& name) { put_file_text(lib_, std::string_view(name.data(), name.size())); }
 
 void MpsReader::put_line_number() { put_integer(lib_, line_number_, 6); }
 
@@ -296,7 +296,7 @@ bool MpsReader::header() {
     close_rows();
     if (next == Section::kColumns) {
       columns_started_ = true;
-    } else {
+    } else if (columns_started_) {
       close_columns();
     }
   }
@@ -351,7 +351,7 @@ void MpsReader::name_line() {
   name = name.substr(0, std::min<std::size_t>(name.size(), 8));
   model_.problem_name.assign(trim_right(name));
   print_message(lib_, mps_message::kProblemName);
-  put_text(lib_, model_.problem_name.c_str(), static_cast<int>(model_.problem_name.size()));
+  put_file_text(lib_, model_.problem_name);
   flush_line(lib_);
 }
 
@@ -531,6 +531,13 @@ bool MpsReader::start_column(std::string_view name) {
   NameDictionary::Insertion inserted = dictionary_.insert(NameKind::kColumn, name);
   if (inserted.number == NameDictionary::kNotFound) {
     dictionary_full();
+    return false;
+  }
+  // Column numbers of the dictionary and of the model agree: spare column names are
+  // entered only once COLUMNS is closed.
+  if (inserted.number != model_.columns()) {
+    fatal(mps_message::kTooManyColumns);
+    end_report(true);
     return false;
   }
   skipping_column_ = false;

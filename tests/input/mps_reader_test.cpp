@@ -552,6 +552,27 @@ TEST(MpsReader, Capacities) {
             16, {114}, 0, false, nullptr});
 }
 
+// Regressions found by fuzzing.
+TEST(MpsReader, FuzzFindings) {
+  // A section before COLUMNS, with spare columns: the spare names come after the columns.
+  std::string early = "NAME\nROWS\n N  OBJ\n L  R1\nRHS\n" + F("", "RHS", "R1", "2") + "COLUMNS\n" +
+                      F("", "MARKER", "'MARKER'", "", "'INTORG'") + F("", "X", "R1", "1") + "ENDATA\n";
+  run_case({"RHS before COLUMNS", early, [](Library& lib) { set_icv(lib, icv::NCXTRA, 3); }, 0, {}, 0, true,
+            [](const View& v) {
+              EXPECT_EQ(v.activity("R1").second, 2.0);
+              EXPECT_EQ(v.entity("X")->kind(), EntityKind::kInteger);
+            }});
+  // A line that begins with '.' is echoed as it is, without the page prompt.
+  test::TestLibrary t;
+  InputDiagnostics d;
+  EXPECT_EQ(input_mps_text(t.lib(), ".NOT A HEADER\n" + base(), &d), 32);
+  EXPECT_EQ(d.messages, std::vector<int>{153});
+  EXPECT_EQ(t->user_interrupt, 0);
+  bool echoed = false;
+  for (const std::string& line : t.texts()) echoed = echoed || line == ".NOT A HEADER";
+  EXPECT_TRUE(echoed);
+}
+
 TEST(MpsReader, MalformedInput) {
   run_case({"no ENDATA", head() + columns(), nullptr, 32, {152}, 0, false, nullptr});
   run_case({"empty", "", nullptr, 32, {152}, 0, false, nullptr});
