@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "library/library.h"
@@ -30,6 +31,7 @@ constexpr int kMessageMissingArgument = 86;
 constexpr int kMessageRowType = 401;
 constexpr int kMessageRowIndex = 402;
 constexpr int kMessageRowRange = 406;
+constexpr int kMessageNoWorkspace = 20;
 constexpr int kMessageColumnRange = 407;
 
 constexpr std::uint8_t kRangedInput = 16;  // 'R' while reading; stored as row_type::kLess
@@ -104,6 +106,11 @@ class LinearLoader {
       : lib_(lib), in_(in), opt_(opt), index_{opt.index_base} {}
 
   std::int32_t run();
+  // After an allocation failure: message 20 with the array being built, return code 1.
+  std::int32_t out_of_memory() {
+    report_error(lib_, kRcNoFit, kMessageNoWorkspace, {building_});
+    return abandon();
+  }
 
  private:
   std::int32_t fail_argument(int message, std::initializer_list<std::int64_t> values, const char* tag = nullptr) {
@@ -116,7 +123,10 @@ class LinearLoader {
     clear_problem_counts(lib_);
     return lib_.err.return_code != 0 ? lib_.err.return_code : kRcInvalidCall;
   }
-  bool charge(int number, std::int64_t bytes) { return charge_array(lib_, *problem_, number, bytes); }
+  bool charge(int number, std::int64_t bytes) {
+    building_ = number;
+    return charge_array(lib_, *problem_, number, bytes);
+  }
 
   bool read_row_types();
   bool size_elements();
@@ -137,6 +147,7 @@ class LinearLoader {
   RowPlan rows_;
   std::int64_t given_elements_ = 0;  // nnz of step 3
   std::int64_t faults_ = 0;
+  int building_ = problem_array::kRowTypes;  // the array charged last
 };
 
 ColumnSpan LinearLoader::column_span(std::int32_t j) const {
@@ -489,7 +500,12 @@ std::string_view name_record(const char* names, std::int32_t chars, std::int64_t
 
 std::int32_t load_problem(Library& lib, const ProblemInput& input, const LoadOptions& options) {
   LinearLoader loader(lib, input, options);
-  return loader.run();
+  try {
+    return loader.run();
+  } catch (const std::bad_alloc&) {
+    // The budget said yes but the machine said no: report it as a workspace failure.
+    return loader.out_of_memory();
+  }
 }
 
 std::int32_t load_from_arrays(Library& lib, const ProblemInput& input, bool global) {
