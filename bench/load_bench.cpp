@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
     }
   }
   mstart[kColumns] = static_cast<std::int32_t>(nnz);
-  const double caller_bytes = static_cast<double>(qrtype.size() + rhs.size() * 8 + obj.size() * 8 + dlb.size() * 8 +
-                                                  dub.size() * 8 + mstart.size() * 4 + mrwind.size() * 4 +
-                                                  dmatval.size() * 8);
+  const double caller_bytes =
+      static_cast<double>(qrtype.size() + rhs.size() * 8 + obj.size() * 8 + dlb.size() * 8 + dub.size() * 8 +
+                          mstart.size() * 4 + mrwind.size() * 4 + dmatval.size() * 8);
   const double caller_mb = caller_bytes / (1024.0 * 1024.0);
 
   const double resident_before = resident_megabytes();

@@ -41,7 +41,8 @@ constexpr std::uint32_t kNeutral = static_cast<std::uint32_t>(status::kNeutralEx
 // when it ends, successfully or not.
 class CapacityGuard {
  public:
-  explicit CapacityGuard(Controls& c) : c_(c), rows_(c.i(icv::M_R)), columns_(c.i(icv::M_C)), elements_(c.i(icv::M_M)) {}
+  explicit CapacityGuard(Controls& c)
+      : c_(c), rows_(c.i(icv::M_R)), columns_(c.i(icv::M_C)), elements_(c.i(icv::M_M)) {}
   ~CapacityGuard() {
     c_.i(icv::M_R) = rows_;
     c_.i(icv::M_C) = columns_;
@@ -91,9 +92,9 @@ struct ColumnSpan {
 
 // Everything the element pass needs about the rows.
 struct RowPlan {
-  std::int32_t given = 0;               // nrow
-  std::vector<std::uint8_t> code;       // per caller row
-  std::vector<std::int32_t> kept_index; // per caller row, −1 dropped; empty: identity
+  std::int32_t given = 0;                // nrow
+  std::vector<std::uint8_t> code;        // per caller row
+  std::vector<std::int32_t> kept_index;  // per caller row, −1 dropped; empty: identity
   bool drop_free_row_elements = false;
   std::int32_t kept_row(std::int32_t caller_row) const {
     return kept_index.empty() ? caller_row : kept_index[static_cast<std::size_t>(caller_row)];
@@ -183,7 +184,8 @@ bool LinearLoader::read_row_types() {
     rows_.kept_index.resize(static_cast<std::size_t>(nrow));
     std::int32_t next = 0;
     for (std::int32_t i = 0; i < nrow; ++i) {
-      rows_.kept_index[static_cast<std::size_t>(i)] = rows_.code[static_cast<std::size_t>(i)] == row_type::kFree ? -1 : next++;
+      rows_.kept_index[static_cast<std::size_t>(i)] =
+          rows_.code[static_cast<std::size_t>(i)] == row_type::kFree ? -1 : next++;
     }
   }
   p.rows = kept;
@@ -221,8 +223,8 @@ bool LinearLoader::check_capacities() {
   const Problem& p = *problem_;
   const std::int64_t nrxtra = c.i(icv::NRXTRA), ncxtra = c.i(icv::NCXTRA);
   const std::int64_t capacity = c.i(icv::M_C);
-  if (read_only(lib_, icv::M_C) && (in_.rows + nrxtra + p.columns + ncxtra > capacity ||
-                                     p.rows + nrxtra + p.columns + ncxtra > capacity - 5)) {
+  if (read_only(lib_, icv::M_C) &&
+      (in_.rows + nrxtra + p.columns + ncxtra > capacity || p.rows + nrxtra + p.columns + ncxtra > capacity - 5)) {
     report_error(lib_, kRcInvalidCall, kMessageTooManyColumns, {capacity});
     return false;
   }
@@ -248,8 +250,9 @@ bool LinearLoader::obtain_arrays() {
          charge(kElementRows, 4 * elements) && charge(kElementValues, 8 * elements) &&
          (in_.deferred_pairs.empty() && in_.recursion_records.empty()
               ? true
-              : charge(kReaderRecords, static_cast<std::int64_t>(in_.deferred_pairs.size() * sizeof(DeferredPair) +
-                                                                 in_.recursion_records.size() * sizeof(RecursionRecord))));
+              : charge(kReaderRecords,
+                       static_cast<std::int64_t>(in_.deferred_pairs.size() * sizeof(DeferredPair) +
+                                                 in_.recursion_records.size() * sizeof(RecursionRecord))));
 }
 
 // Step 8: rows, then spare row slots: names, logical bounds and status words.
@@ -265,9 +268,21 @@ void LinearLoader::store_rows() {
     std::uint8_t code = rows_.code[static_cast<std::size_t>(i)];
     std::uint32_t word = 0;
     switch (code) {
-      case row_type::kFree: p.lower[v] = -kInfinity; p.upper[v] = kInfinity; word = status::kFree; break;
-      case row_type::kLess: p.lower[v] = 0.0; p.upper[v] = kInfinity; word = status::kFiniteLower; break;
-      case row_type::kGreater: p.lower[v] = -kInfinity; p.upper[v] = 0.0; word = status::kFiniteUpper; break;
+      case row_type::kFree:
+        p.lower[v] = -kInfinity;
+        p.upper[v] = kInfinity;
+        word = status::kFree;
+        break;
+      case row_type::kLess:
+        p.lower[v] = 0.0;
+        p.upper[v] = kInfinity;
+        word = status::kFiniteLower;
+        break;
+      case row_type::kGreater:
+        p.lower[v] = -kInfinity;
+        p.upper[v] = 0.0;
+        word = status::kFiniteUpper;
+        break;
       case row_type::kEqual:
         p.lower[v] = 0.0;
         p.upper[v] = 0.0;
@@ -358,7 +373,7 @@ bool LinearLoader::store_elements() {
     if (span.begin < 0 || span.end < span.begin || (!in_.column_lengths && j > 0 && span.begin < previous_end)) {
       report_argument_error(lib_, kMessageRowIndex, opt_.tag,
                             {index_.to_caller(j), in_.column_lengths && span.end < span.begin ? in_.column_lengths[j]
-                                                                                                : in_.column_starts[j]});
+                                                                                              : in_.column_starts[j]});
       return false;
     }
     previous_end = span.end;
@@ -428,8 +443,8 @@ std::int32_t LinearLoader::run() {
   if (in_.rows < 0) return fail_argument(kMessageRowRange, {in_.rows});
   if (in_.columns < 0) return fail_argument(kMessageColumnRange, {in_.columns});
   if ((in_.rows > 0 && (in_.row_types == nullptr || in_.rhs == nullptr)) ||
-      (in_.columns > 0 && (in_.objective == nullptr || in_.lower == nullptr || in_.upper == nullptr ||
-                           in_.column_starts == nullptr))) {
+      (in_.columns > 0 &&
+       (in_.objective == nullptr || in_.lower == nullptr || in_.upper == nullptr || in_.column_starts == nullptr))) {
     return fail_argument(kMessageMissingArgument, {});
   }
 

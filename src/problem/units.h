@@ -19,7 +19,9 @@ namespace kqopt {
 
 enum class Units { kCaller, kInternal };
 
-inline int row_exponent(const Problem& p, std::int32_t i) { return status::exponent(p.status[static_cast<std::size_t>(i)]); }
+inline int row_exponent(const Problem& p, std::int32_t i) {
+  return status::exponent(p.status[static_cast<std::size_t>(i)]);
+}
 inline int column_exponent(const Problem& p, std::int32_t j) {
   return status::exponent(p.status[static_cast<std::size_t>(p.column_variable(j))]);
 }
@@ -31,8 +33,12 @@ inline double scale_bound_by(double v, int shift) {
 }
 
 // Shifts that turn an internal value into the caller's (negate for the other way).
-inline int objective_shift(const Problem& p, std::int32_t j) { return column_exponent(p, j) - status::kNeutralExponent; }
-inline int column_bound_shift(const Problem& p, std::int32_t j) { return status::kNeutralExponent - column_exponent(p, j); }
+inline int objective_shift(const Problem& p, std::int32_t j) {
+  return column_exponent(p, j) - status::kNeutralExponent;
+}
+inline int column_bound_shift(const Problem& p, std::int32_t j) {
+  return status::kNeutralExponent - column_exponent(p, j);
+}
 inline int row_shift(const Problem& p, std::int32_t i) { return row_exponent(p, i) - status::kNeutralExponent; }
 inline int element_shift(const Problem& p, std::int32_t i, std::int32_t j) {
   return row_shift(p, i) + objective_shift(p, j);

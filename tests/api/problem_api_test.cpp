@@ -1,11 +1,11 @@
 // The problem operations as a host uses them: only the public header and the shared
 // library. Loads a small LP and a MIP with sets, reads every array back, and runs the
 // documented edge cases, the index base, matrix slots and the workspace budget.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "kqopt.h"
 
@@ -107,7 +107,7 @@ TEST_F(ProblemApi, LinearProblemReadsBack) {
   ASSERT_EQ(KQGETBDL(v, 0, 1), 0);
   EXPECT_EQ(v[1], -2.0);
   ASSERT_EQ(KQGETBDU(v, 0, 1), 0);
-  EXPECT_EQ(v[0], kInf);   // 1.0E29 is infinite
+  EXPECT_EQ(v[0], kInf);    // 1.0E29 is infinite
   EXPECT_EQ(v[1], 9.9e28);  // 9.9E28 is finite
   char types[4] = {};
   ASSERT_EQ(KQGETROWTYPE(types, 0, 2), 0);
@@ -159,7 +159,7 @@ TEST_F(ProblemApi, GetColsWithSizeZeroAndShortSize) {
 TEST_F(ProblemApi, GlobalProblemReadsBack) {
   Mip mip;
   ASSERT_EQ(mip.load(), 0);
-  EXPECT_TRUE(printed("VVVVVVV7"));  // column 1 twice: message 261 with its name
+  EXPECT_TRUE(printed("VVVVVVV7"));   // column 1 twice: message 261 with its name
   EXPECT_EQ(int_attribute(1003), 6);  // counted once
   EXPECT_EQ(int_attribute(1004), 2);
   EXPECT_EQ(int_attribute(1005), 5);
@@ -336,8 +336,10 @@ struct Generated {
   std::vector<double> rhs, obj, dlb, dub, dmatval;
   std::vector<int32_t> mstart, mrwind;
   Generated(int32_t nrow, int32_t ncol, int32_t per_column)
-      : qrtype(static_cast<std::size_t>(nrow), 'L'), rhs(static_cast<std::size_t>(nrow), 1.0),
-        obj(static_cast<std::size_t>(ncol), 1.0), dlb(static_cast<std::size_t>(ncol), 0.0),
+      : qrtype(static_cast<std::size_t>(nrow), 'L'),
+        rhs(static_cast<std::size_t>(nrow), 1.0),
+        obj(static_cast<std::size_t>(ncol), 1.0),
+        dlb(static_cast<std::size_t>(ncol), 0.0),
         dub(static_cast<std::size_t>(ncol), 1.0) {
     for (int32_t j = 0; j < ncol; ++j) {
       mstart.push_back(static_cast<int32_t>(mrwind.size()));
@@ -350,8 +352,8 @@ struct Generated {
   }
   int32_t load() {
     return KQLOADPROB("gen", static_cast<int32_t>(obj.size()), static_cast<int32_t>(rhs.size()), qrtype.data(),
-                      rhs.data(), nullptr, obj.data(), mstart.data(), nullptr, mrwind.data(), dmatval.data(), dlb.data(),
-                      dub.data());
+                      rhs.data(), nullptr, obj.data(), mstart.data(), nullptr, mrwind.data(), dmatval.data(),
+                      dlb.data(), dub.data());
   }
 };
 

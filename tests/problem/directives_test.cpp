@@ -1,8 +1,9 @@
 // Branching directives: defaults after a global load, loading with each check, and
 // reading them back.
+#include "problem/directives.h"
+
 #include <gtest/gtest.h>
 
-#include "problem/directives.h"
 #include "problem/problem_fixtures.h"
 #include "support/test_library.h"
 
@@ -103,9 +104,9 @@ TEST(Directives, Checks) {
     test::TestLibrary t;
     ASSERT_EQ(test::load(t.lib(), test::mip(), true), 0);
     const std::int32_t mpri[] = {1, 2, 3};
-    EXPECT_EQ(load_directives(t.lib(), DirectiveEntry::kPlain, c.ndir, c.mcols.data(), mpri, c.qbr.data(), nullptr,
-                              nullptr),
-              c.rc);
+    EXPECT_EQ(
+        load_directives(t.lib(), DirectiveEntry::kPlain, c.ndir, c.mcols.data(), mpri, c.qbr.data(), nullptr, nullptr),
+        c.rc);
     EXPECT_EQ(t->err.error_number, c.error);
     Read r = read(t.lib());
     EXPECT_EQ(std::vector<std::int32_t>(r.mpri, r.mpri + 6), c.priorities);

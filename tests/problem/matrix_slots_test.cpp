@@ -1,8 +1,9 @@
 // Matrix slots: save, restore, copy and delete sequences, with the controls,
 // attributes, name and workspace charges that travel with a saved problem.
+#include "library/matrix_slots.h"
+
 #include <gtest/gtest.h>
 
-#include "library/matrix_slots.h"
 #include "problem/problem_fixtures.h"
 #include "problem/retrieval.h"
 #include "support/test_library.h"
@@ -141,7 +142,7 @@ TEST(MatrixSlots, ChargesFollowTheProblem) {
   const std::int64_t one = t->workspace.used();
   std::int32_t n = 0;
   ASSERT_EQ(save_matrix(t.lib(), &n), 0);
-  EXPECT_EQ(t->workspace.used(), one);  // the saved copy keeps its bytes
+  EXPECT_EQ(t->workspace.used(), one);                    // the saved copy keeps its bytes
   ASSERT_EQ(copy_matrix(t.lib(), "again", nullptr), 32);  // no problem now
   ASSERT_EQ(restore_matrix(t.lib(), n), 0);
   EXPECT_EQ(t->workspace.used(), one);

@@ -1,7 +1,7 @@
 // Name tables: default names by position, stored names, lookup and widths.
-#include <gtest/gtest.h>
-
 #include "problem/names.h"
+
+#include <gtest/gtest.h>
 
 namespace kqopt {
 namespace {
@@ -12,8 +12,8 @@ TEST(Names, DefaultNames) {
     std::int64_t number;
     const char* name;
   };
-  const Case cases[] = {{'V', 7, "VVVVVVV7"},        {'V', 123, "VVVVV123"},     {'V', 999999, "VV999999"},
-                        {'V', 1000000, "V1000000"},  {'V', 12345678, "12345678"}, {'S', 1, "SSVVVVV1"},
+  const Case cases[] = {{'V', 7, "VVVVVVV7"},       {'V', 123, "VVVVV123"},      {'V', 999999, "VV999999"},
+                        {'V', 1000000, "V1000000"}, {'V', 12345678, "12345678"}, {'S', 1, "SSVVVVV1"},
                         {'S', 40, "SSVVVV40"}};
   for (const Case& c : cases) {
     char out[8];
