@@ -52,13 +52,12 @@ bool MpsReader::entity_room(std::string_view name) {
   return false;
 }
 
-bool MpsReader::add_entity(char kind, std::int32_t column, std::int32_t limit, double sc_limit) {
+void MpsReader::add_entity(char kind, std::int32_t column, std::int32_t limit, double sc_limit) {
   column_entity_[static_cast<std::size_t>(column)] = static_cast<std::int32_t>(model_.entity_kind.size());
   model_.entity_kind.push_back(kind);
   model_.entity_column.push_back(column);
   model_.entity_limit.push_back(limit);
   model_.entity_sc_limit.push_back(sc_limit);
-  return true;
 }
 
 void MpsReader::bounds_line() {

@@ -121,7 +121,7 @@ void MpsReader::sets_line() {
     char column_name[kMaxNameWidth];
     if (!take_name(column_field, column_name)) return;
     std::int32_t j = find_column(name_view(column_name));
-    if (j < 0 || j >= model_.columns()) {
+    if (j < 0) {
       report(mps_message::kBadSetsLine, kLineFault);
       end_report(true);
       continue;
@@ -182,7 +182,7 @@ void MpsReader::mvub_line() {
   if (!take_name(fields_.field[2], first) || !take_name(fields_.field[3], second)) return;
   std::int32_t a = find_column(name_view(first));
   std::int32_t b = find_column(name_view(second));
-  if (a < 0 || b < 0 || a >= model_.columns() || b >= model_.columns()) {
+  if (a < 0 || b < 0) {
     report(mps_message::kMvubNotColumn, kLineFault);
     put_integer(lib_, mvub_ordinal_, 6);
     end_report(true);
@@ -240,7 +240,7 @@ void MpsReader::recurse_line() {
   if (use->column) {
     if (!name_of(2)) return;
     record.columns[0] = find_column(name_view(name));
-    if (record.columns[0] < 0 || record.columns[0] >= model_.columns()) {
+    if (record.columns[0] < 0) {
       report(mps_message::kUnknownColumn, kLineFault);
       put_name(name_view(name));
       end_report(true);
@@ -279,7 +279,7 @@ void MpsReader::recurse_line() {
     if (!name_of(5 + v)) return;
     std::int32_t column = find_column(name_view(name));
     std::int32_t row = column < 0 ? find_row(name_view(name)) : -1;
-    if (column >= model_.columns() || (column < 0 && row < 0)) {
+    if (column < 0 && row < 0) {
       unrecognised_line();
       return;
     }
