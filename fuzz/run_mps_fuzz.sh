@@ -39,6 +39,9 @@ if [ -z "$(ls -A "$seeds")" ]; then
 fi
 
 export KQOPT_MSG_DIR=$build/out
+parallel=()
+# With several jobs libFuzzer writes each job's log to fuzz-<n>.log in the current directory.
+if [ "$jobs" -gt 1 ]; then parallel=(-jobs="$jobs" -workers="$jobs"); cd "$build"; fi
 "$build/out/fuzz_mps_reader" "$corpus" "$seeds" -dict="$here/mps.dict" -max_len=40000 \
   -max_total_time="$seconds" -artifact_prefix="$artifacts/" -print_final_stats=1 \
-  -jobs="$jobs" -workers="$jobs" -rss_limit_mb=4096 -timeout=20
+  -rss_limit_mb=4096 -timeout=20 "${parallel[@]}"

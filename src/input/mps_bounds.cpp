@@ -76,7 +76,8 @@ void MpsReader::bounds_line() {
     char code[4] = {' ', ' ', ' ', ' '};
     for (std::size_t i = 0; i < 4 && i < line_.size(); ++i) code[i] = line_[i];
     if (code[0] == ' ' && code[3] == ' ') type = bound_type(std::string_view(code + 1, 2));
-    cut_fields(LineKind::kSetLine, 1);
+    // The SC bound's second number may fill columns 40 to 51.
+    if (!cut_fields(LineKind::kSetLine, 1, 39)) return;
   }
   if (type == BoundType::kNone) {
     unrecognised_line();

@@ -202,12 +202,18 @@ void MpsReader::dictionary_full() {
 // ---------------------------------------------------------------------------------
 // Fields
 
-void MpsReader::cut_fields(LineKind kind, int first_free_field) {
+bool MpsReader::cut_fields(LineKind kind, int first_free_field, int checked_columns) {
   if (layout_ == MpsLayout::kFree) {
     split_free_fields(line_, first_free_field, fields_);
-  } else {
-    cut_fixed_fields(line_, spans_[static_cast<std::size_t>(kind)], fields_);
+    return true;
   }
+  const FieldSpans& spans = spans_[static_cast<std::size_t>(kind)];
+  cut_fixed_fields(line_, spans, fields_);
+  if (layout_ == MpsLayout::kFixed && !gaps_blank(line_, spans, checked_columns)) {
+    unrecognised_line();
+    return false;
+  }
+  return true;
 }
 
 bool MpsReader::take_name(std::string_view field, char* out) {

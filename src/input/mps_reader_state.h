@@ -89,7 +89,10 @@ class MpsReader {
   void dictionary_full();            // 114; ends the read with return code 16
 
   // --- fields ---
-  void cut_fields(LineKind kind, int first_free_field);
+  // Cuts the fields of the current line (free layout: tokens from first_free_field on).
+  // In the fixed layout, a non-blank character between the fields within the first
+  // checked_columns columns makes the line unrecognised (reported; false).
+  bool cut_fields(LineKind kind, int first_free_field, int checked_columns = 61);
   // Copies a name field into out (W characters); reports a free-layout token longer
   // than a name as an unrecognised line and returns false.
   bool take_name(std::string_view field, char* out);

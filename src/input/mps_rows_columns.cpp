@@ -23,7 +23,7 @@ void MpsReader::rows_line() {
       return;
     }
   } else {
-    cut_fields(LineKind::kRows, 1);
+    if (!cut_fields(LineKind::kRows, 1)) return;
     type = line_.size() > 1 ? line_[1] : ' ';
     if (type == ' ' && line_.size() > 2) type = line_[2];
   }
@@ -99,7 +99,7 @@ bool MpsReader::add_spare_name(NameKind kind) {
 // COLUMNS
 
 void MpsReader::columns_line() {
-  cut_fields(LineKind::kColumnLine, 2);
+  if (!cut_fields(LineKind::kColumnLine, 2)) return;
   // A marker line: 'MARKER' in field 3, the keyword in field 5 (the marker keywords
   // stay in columns 15 and 40 in the wide layout; in the free layout the keyword is
   // the token after 'MARKER').
@@ -289,7 +289,7 @@ bool MpsReader::set_line_fields(SetChoice& choice, bool check_columns, SetName& 
       return false;
     }
   } else {
-    cut_fields(LineKind::kSetLine, 2);
+    if (!cut_fields(LineKind::kSetLine, 2)) return false;
   }
   if (!take_set_name(fields_.field[2], set)) return false;
   if (check_columns) {

@@ -71,13 +71,13 @@ void MpsReader::sets_line() {
     std::string_view head(code, 4);
     is_header = head == " S1 " || head == " S2 ";
     bad = !is_header && head != "    ";
-    cut_fields(LineKind::kSetsLine, 1);
   }
   if (bad) {
     report(mps_message::kBadSetsLine, kLineFault);
     end_report(true);
     return;
   }
+  if (layout_ != MpsLayout::kFree && !cut_fields(LineKind::kSetsLine, 1)) return;
   SetName set;
   if (!take_set_name(fields_.field[2], set)) return;
 
@@ -175,7 +175,7 @@ void MpsReader::mvub_line() {
       return;
     }
   } else {
-    cut_fields(LineKind::kColumnLine, 1);
+    if (!cut_fields(LineKind::kColumnLine, 1)) return;
   }
   char first[kMaxNameWidth];
   char second[kMaxNameWidth];
@@ -205,7 +205,7 @@ void MpsReader::recurse_line() {
     code = fields_.field[1];
   } else {
     code = line_.size() >= 4 && line_[0] == ' ' && line_[3] == ' ' ? line_.substr(1, 2) : std::string_view();
-    cut_fields(LineKind::kColumnLine, 1);
+    if (!cut_fields(LineKind::kColumnLine, 1)) return;
   }
   const RecursionCode* use = nullptr;
   for (const RecursionCode& c : kRecursionCodes) {

@@ -370,6 +370,11 @@ TEST(MpsReader, EdgeCasesOfTheDialect) {
               EXPECT_EQ(v.coefficient("X 1", "R 1"), 2.0);
               EXPECT_EQ(v.activity("R 1").second, 4.0);
             }});
+  // A name or number running past its field in the fixed layout would be cut silently.
+  std::string spill = "NAME\nROWS\n N  OBJ\n L  R1\n L  LONGROWNAME\nCOLUMNS\n    COLUMN001 R1           1\n" +
+                      F("", "X", "R1", "1.2345678901234") + F("", "Y", "R1", "1") + "ENDATA\n";
+  run_case({"fields running into the gaps", spill, nullptr, 32, {153, 153, 153}, 3, true,
+            [](const View& v) { EXPECT_EQ(v.p().columns, 1); }});
   std::string after_endata = base() + "IMPORTANCES\n garbage\n";
   run_case({"reading stops at ENDATA", after_endata, nullptr, 0, {}, 0, true, nullptr});
   std::string objective_only = "NAME\nROWS\n N  OBJ\nCOLUMNS\n" + F("", "X", "OBJ", "1") + "ENDATA\n";
