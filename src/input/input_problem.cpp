@@ -158,25 +158,27 @@ std::int32_t read_and_load(Library& lib, InputFiles& files, InputDiagnostics* di
 
 }  // namespace
 
-std::string_view file_extension(std::string_view name) {
+namespace {
+// Position of the dot that starts the extension, or npos.
+std::size_t extension_dot(std::string_view name) {
   std::size_t slash = name.find_last_of("/\\");
   std::size_t dot = name.find_last_of('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-  return name.substr(dot + 1);
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string_view::npos;
+  return dot;
+}
+}  // namespace
+
+std::string_view file_extension(std::string_view name) {
+  std::size_t dot = extension_dot(name);
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
 }
 
-std::string_view without_extension(std::string_view name) {
-  std::size_t slash = name.find_last_of("/\\");
-  std::size_t dot = name.find_last_of('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return name;
-  return name.substr(0, dot);
-}
+std::string_view without_extension(std::string_view name) { return name.substr(0, extension_dot(name)); }
 
 ResolvedInput resolve_input_file(std::string_view name) {
   ResolvedInput resolved;
-  std::size_t slash = name.find_last_of("/\\");
-  std::size_t dot = name.find_last_of('.');
-  bool has_extension = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+  std::size_t dot = extension_dot(name);
+  bool has_extension = dot != std::string_view::npos;
   LineReader probe;
   if (has_extension) {
     resolved.path.assign(name);
