@@ -36,7 +36,8 @@ extern "C" {
 KQAPI int32_t KQLOADPROB(const char* name, int32_t ncol, int32_t nrow, const char* qrtype, const double* rhs,
                          const double* range, const double* obj, const int32_t* mstart, const int32_t* mnel,
                          const int32_t* mrwind, const double* dmatval, const double* dlb, const double* dub) {
-  kqopt::ProblemInput input = linear_input(name, ncol, nrow, qrtype, rhs, range, obj, mstart, mnel, mrwind, dmatval, dlb, dub);
+  kqopt::ProblemInput input =
+      linear_input(name, ncol, nrow, qrtype, rhs, range, obj, mstart, mnel, mrwind, dmatval, dlb, dub);
   return kqopt::load_from_arrays(the_library(), input, false);
 }
 
@@ -46,7 +47,8 @@ KQAPI int32_t KQLOADGLOBAL(const char* name, int32_t ncol, int32_t nrow, const c
                            int32_t ngents, int32_t nsets, const char* qgtype, const int32_t* mgcols,
                            const int32_t* mplim, const char* qstype, const int32_t* msstart, const int32_t* mscols,
                            const double* dref) {
-  kqopt::ProblemInput input = linear_input(name, ncol, nrow, qrtype, rhs, range, obj, mstart, mnel, mrwind, dmatval, dlb, dub);
+  kqopt::ProblemInput input =
+      linear_input(name, ncol, nrow, qrtype, rhs, range, obj, mstart, mnel, mrwind, dmatval, dlb, dub);
   input.entity_count = ngents;
   input.entity_kinds = qgtype;
   input.entity_columns = mgcols;

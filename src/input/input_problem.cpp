@@ -103,9 +103,13 @@ std::int32_t load_model(Library& lib, const MpsModel& model, std::int64_t faults
   options.check_capacities = false;
   options.sets_first = false;
   options.prior_faults = faults;
-  // Faults of single lines leave a problem to look at; invalid numbers and integer
-  // bounds beyond INTMAX do not.
-  options.keep_loaded_over_ignore = faults < kFatalWeight;
+  // Faults of single lines leave a problem to look at; invalid numbers, integer bounds
+  // beyond INTMAX and crossed bounds (message 18, counted by the loader) do not.
+  bool crossed = false;
+  for (std::int32_t j = 0; j < model.columns() && !crossed; ++j) {
+    crossed = model.lower[static_cast<std::size_t>(j)] > model.upper[static_cast<std::size_t>(j)];
+  }
+  options.keep_loaded_over_ignore = faults < kFatalWeight && !crossed;
   std::int32_t rc = load_problem(lib, in, options);
 
   if (lib.problem && lib.problem->loaded) {
@@ -154,25 +158,27 @@ std::int32_t read_and_load(Library& lib, InputFiles& files, InputDiagnostics* di
 
 }  // namespace
 
-std::string_view file_extension(std::string_view name) {
+namespace {
+// Position of the dot that starts the extension, or npos.
+std::size_t extension_dot(std::string_view name) {
   std::size_t slash = name.find_last_of("/\\");
   std::size_t dot = name.find_last_of('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-  return name.substr(dot + 1);
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string_view::npos;
+  return dot;
+}
+}  // namespace
+
+std::string_view file_extension(std::string_view name) {
+  std::size_t dot = extension_dot(name);
+  return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
 }
 
-std::string_view without_extension(std::string_view name) {
-  std::size_t slash = name.find_last_of("/\\");
-  std::size_t dot = name.find_last_of('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return name;
-  return name.substr(0, dot);
-}
+std::string_view without_extension(std::string_view name) { return name.substr(0, extension_dot(name)); }
 
 ResolvedInput resolve_input_file(std::string_view name) {
   ResolvedInput resolved;
-  std::size_t slash = name.find_last_of("/\\");
-  std::size_t dot = name.find_last_of('.');
-  bool has_extension = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+  std::size_t dot = extension_dot(name);
+  bool has_extension = dot != std::string_view::npos;
   LineReader probe;
   if (has_extension) {
     resolved.path.assign(name);
@@ -209,7 +215,7 @@ std::int32_t input_problem(Library& lib, const char* name, InputDiagnostics* dia
     // This build has no LP-text reader: the file exists, but cannot be read.
     lib.err.return_code = kRcInvalidCall;
     print_message(lib, kMessageLpReaderMissing);
-    put_text(lib, resolved.path.data(), static_cast<int>(resolved.path.size() < 200 ? resolved.path.size() : 200));
+    put_file_text(lib, resolved.path);
     flush_line(lib);
     lib.err.return_code = kRcInvalidCall;
     lib.err.error_number = kMessageLpReaderMissing;

@@ -193,8 +193,14 @@ void echo_line(Library& lib, std::string_view line) {
     text[i] = (c < 32 && c != '\t') || c == 127 ? '?' : static_cast<char>(c);
   }
   if (n == 0) return;
-  put_text(lib, text, static_cast<int>(n));
+  put_file_text(lib, std::string_view(text, n));
   flush_line(lib);
+}
+
+void put_file_text(Library& lib, std::string_view text) {
+  if (text.empty()) return;
+  if (lib.out.length == 1 && (text[0] == '.' || text[0] == '~')) put_text(lib, "~", 1);
+  put_text(lib, text.data(), static_cast<int>(text.size() < 250 ? text.size() : 250));
 }
 
 void report_open_failure(Library& lib, InputFiles::Open result, const std::string& name) {
@@ -205,7 +211,7 @@ void report_open_failure(Library& lib, InputFiles::Open result, const std::strin
   lib.err.return_code = kRcInvalidCall;
   lib.err.error_number = kMessageCannotOpen;
   print_message(lib, kMessageCannotOpen);
-  put_text(lib, name.data(), static_cast<int>(name.size() < 200 ? name.size() : 200));
+  put_file_text(lib, name);
   flush_line(lib);
   lib.err.return_code = kRcInvalidCall;
   lib.err.error_number = kMessageCannotOpen;

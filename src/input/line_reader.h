@@ -103,6 +103,11 @@ LineResult next_input_line(Library& lib, InputFiles& files);
 // follows every message about a faulty line). Control characters are shown as '?'.
 void echo_line(Library& lib, std::string_view line);
 
+// Places text from a file or a caller (a name, a line) into the message line. Text
+// that would begin the line with '.' (the page prompt) or '~' (dropped on output) is
+// preceded by a '~', so that it is shown as it is.
+void put_file_text(Library& lib, std::string_view text);
+
 // Prints message 66 (too many nested input files) or 85 (cannot open, with the name)
 // for a failed push, and sets return code 32.
 void report_open_failure(Library& lib, InputFiles::Open result, const std::string& name);

@@ -52,13 +52,12 @@ bool MpsReader::entity_room(std::string_view name) {
   return false;
 }
 
-bool MpsReader::add_entity(char kind, std::int32_t column, std::int32_t limit, double sc_limit) {
+void MpsReader::add_entity(char kind, std::int32_t column, std::int32_t limit, double sc_limit) {
   column_entity_[static_cast<std::size_t>(column)] = static_cast<std::int32_t>(model_.entity_kind.size());
   model_.entity_kind.push_back(kind);
   model_.entity_column.push_back(column);
   model_.entity_limit.push_back(limit);
   model_.entity_sc_limit.push_back(sc_limit);
-  return true;
 }
 
 void MpsReader::bounds_line() {
@@ -77,7 +76,8 @@ void MpsReader::bounds_line() {
     char code[4] = {' ', ' ', ' ', ' '};
     for (std::size_t i = 0; i < 4 && i < line_.size(); ++i) code[i] = line_[i];
     if (code[0] == ' ' && code[3] == ' ') type = bound_type(std::string_view(code + 1, 2));
-    cut_fields(LineKind::kSetLine, 1);
+    // The SC bound's second number may fill columns 40 to 51.
+    if (!cut_fields(LineKind::kSetLine, 1, 39)) return;
   }
   if (type == BoundType::kNone) {
     unrecognised_line();

@@ -1,6 +1,7 @@
 // Field cutting for the MPS layouts.
 #include "input/mps_fields.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kqopt::input {
@@ -17,7 +18,10 @@ FieldSpans spans_for(LineKind kind, MpsLayout layout, int name_width, int number
     s.field[6] = {49, number_width};
     if (s.field[6].start + s.field[6].width > 61) s.field[6].width = 61 - s.field[6].start;
     s.second_entry_length = kind == LineKind::kSetsLine ? 40 : 50;
-    if (kind == LineKind::kRows) s.second_entry_length = 0;
+    if (kind == LineKind::kRows) {
+      for (int i = 3; i <= 6; ++i) s.field[static_cast<std::size_t>(i)] = {0, 0};
+      s.second_entry_length = 0;
+    }
     return s;
   }
   switch (kind) {
@@ -74,6 +78,25 @@ void split_free_fields(std::string_view line, int first_field, LineFields& out) 
   }
 }
 
+bool gaps_blank(std::string_view line, const FieldSpans& spans, int until) {
+  const int end = std::min(static_cast<int>(line.size()), until);
+  auto blank = [&](int from, int to) {
+    for (int p = from; p < to && p < end; ++p) {
+      if (line[static_cast<std::size_t>(p)] != ' ') return false;
+    }
+    return true;
+  };
+  // The fields of the fixed layout are in order and do not overlap.
+  int p = 1;
+  for (int i = 1; i <= 6; ++i) {
+    const FieldSpan& f = spans.field[static_cast<std::size_t>(i)];
+    if (f.width <= 0) continue;
+    if (!blank(p, f.start)) return false;
+    p = std::max(p, f.start + f.width);
+  }
+  return blank(p, end);
+}
+
 bool pad_name(std::string_view text, int width, char* out) {
   text = trim_right(text);
   const auto w = static_cast<std::size_t>(width);
@@ -81,7 +104,7 @@ bool pad_name(std::string_view text, int width, char* out) {
     std::memcpy(out, text.data(), w);
     return false;
   }
-  std::memcpy(out, text.data(), text.size());
+  if (!text.empty()) std::memcpy(out, text.data(), text.size());
   std::memset(out + text.size(), ' ', w - text.size());
   return true;
 }

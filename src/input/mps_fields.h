@@ -56,6 +56,11 @@ void cut_fixed_fields(std::string_view line, const FieldSpans& spans, LineFields
 // beyond field 6 are counted but not kept.
 void split_free_fields(std::string_view line, int first_field, LineFields& out);
 
+// True when every character of line from position 1 up to `until` (0-based, exclusive)
+// that lies outside the fields is blank. In the fixed layout a name or number that
+// runs past its field would otherwise be cut silently.
+bool gaps_blank(std::string_view line, const FieldSpans& spans, int until);
+
 // Copies text into out (width characters), blank-padded; false when text has more
 // than width characters after its trailing blanks are dropped.
 bool pad_name(std::string_view text, int width, char* out);

@@ -1,6 +1,7 @@
 // The state of one MPS read, shared by the section parsers (mps_reader.cpp for the
-// driver, NAME, ROWS, COLUMNS, RHS and RANGES; mps_bounds.cpp for BOUNDS;
-// mps_sets.cpp for SETS, MVUB and RECURSE). Internal to the reader.
+// driver, NAME and ENDATA; mps_rows_columns.cpp for ROWS, COLUMNS, RHS and RANGES;
+// mps_bounds.cpp for BOUNDS; mps_sets.cpp for SETS, MVUB and RECURSE). Internal to
+// the reader.
 //
 // Rows are numbered in file order while reading (the dictionary's row numbers; spare
 // rows follow the file's rows there). Columns are numbered in file order. The model's
@@ -72,6 +73,8 @@ class MpsReader {
   void leave_section();
   void close_rows();
   void close_columns();
+  // Enters the next free generated name of kind (spare row names go to the model too).
+  bool add_spare_name(NameKind kind);
   void finish();
 
   // --- reporting ---
@@ -86,7 +89,10 @@ class MpsReader {
   void dictionary_full();            // 114; ends the read with return code 16
 
   // --- fields ---
-  void cut_fields(LineKind kind, int first_free_field);
+  // Cuts the fields of the current line (free layout: tokens from first_free_field on).
+  // In the fixed layout, a non-blank character between the fields within the first
+  // checked_columns columns makes the line unrecognised (reported; false).
+  bool cut_fields(LineKind kind, int first_free_field, int checked_columns = 61);
   // Copies a name field into out (W characters); reports a free-layout token longer
   // than a name as an unrecognised line and returns false.
   bool take_name(std::string_view field, char* out);
@@ -132,7 +138,7 @@ class MpsReader {
   void recurse_line();
 
   // --- entities ---
-  bool add_entity(char kind, std::int32_t column, std::int32_t limit, double sc_limit);
+  void add_entity(char kind, std::int32_t column, std::int32_t limit, double sc_limit);
   bool entity_room(std::string_view name);  // 107 when the list is full
   double column_coefficient(std::int32_t column, std::int32_t row) const;
 
@@ -176,7 +182,6 @@ class MpsReader {
   bool ended_ = false;
   bool rows_started_ = false, rows_closed_ = false;
   bool columns_started_ = false, columns_closed_ = false;
-  bool bounds_read_ = false;
 
   // Rows by file number.
   std::int32_t file_rows_ = 0;
@@ -188,7 +193,7 @@ class MpsReader {
   std::int32_t objective_row_ = -1;
   std::int32_t constant_row_ = -1;
   std::int32_t removed_rows_ = 0;
-  int spare_name_counter_[2] = {0, 0};
+  int spare_name_counter_[2] = {0, 0};  // by NameKind
 
   // Columns.
   std::int32_t current_column_ = -1;

@@ -71,13 +71,13 @@ void MpsReader::sets_line() {
     std::string_view head(code, 4);
     is_header = head == " S1 " || head == " S2 ";
     bad = !is_header && head != "    ";
-    cut_fields(LineKind::kSetsLine, 1);
   }
   if (bad) {
     report(mps_message::kBadSetsLine, kLineFault);
     end_report(true);
     return;
   }
+  if (layout_ != MpsLayout::kFree && !cut_fields(LineKind::kSetsLine, 1)) return;
   SetName set;
   if (!take_set_name(fields_.field[2], set)) return;
 
@@ -121,7 +121,7 @@ void MpsReader::sets_line() {
     char column_name[kMaxNameWidth];
     if (!take_name(column_field, column_name)) return;
     std::int32_t j = find_column(name_view(column_name));
-    if (j < 0 || j >= model_.columns()) {
+    if (j < 0) {
       report(mps_message::kBadSetsLine, kLineFault);
       end_report(true);
       continue;
@@ -175,14 +175,14 @@ void MpsReader::mvub_line() {
       return;
     }
   } else {
-    cut_fields(LineKind::kColumnLine, 1);
+    if (!cut_fields(LineKind::kColumnLine, 1)) return;
   }
   char first[kMaxNameWidth];
   char second[kMaxNameWidth];
   if (!take_name(fields_.field[2], first) || !take_name(fields_.field[3], second)) return;
   std::int32_t a = find_column(name_view(first));
   std::int32_t b = find_column(name_view(second));
-  if (a < 0 || b < 0 || a >= model_.columns() || b >= model_.columns()) {
+  if (a < 0 || b < 0) {
     report(mps_message::kMvubNotColumn, kLineFault);
     put_integer(lib_, mvub_ordinal_, 6);
     end_report(true);
@@ -205,7 +205,7 @@ void MpsReader::recurse_line() {
     code = fields_.field[1];
   } else {
     code = line_.size() >= 4 && line_[0] == ' ' && line_[3] == ' ' ? line_.substr(1, 2) : std::string_view();
-    cut_fields(LineKind::kColumnLine, 1);
+    if (!cut_fields(LineKind::kColumnLine, 1)) return;
   }
   const RecursionCode* use = nullptr;
   for (const RecursionCode& c : kRecursionCodes) {
@@ -240,7 +240,7 @@ void MpsReader::recurse_line() {
   if (use->column) {
     if (!name_of(2)) return;
     record.columns[0] = find_column(name_view(name));
-    if (record.columns[0] < 0 || record.columns[0] >= model_.columns()) {
+    if (record.columns[0] < 0) {
       report(mps_message::kUnknownColumn, kLineFault);
       put_name(name_view(name));
       end_report(true);
@@ -279,7 +279,7 @@ void MpsReader::recurse_line() {
     if (!name_of(5 + v)) return;
     std::int32_t column = find_column(name_view(name));
     std::int32_t row = column < 0 ? find_row(name_view(name)) : -1;
-    if (column >= model_.columns() || (column < 0 && row < 0)) {
+    if (column < 0 && row < 0) {
       unrecognised_line();
       return;
     }

@@ -25,7 +25,8 @@ std::int32_t add_names(Library& lib, std::int32_t type, const char* names, std::
     return lib.err.return_code;
   }
   IndexRange range;
-  if (!convert_range(lib, type == 1 ? Axis::kRows : Axis::kColumns, kTag, first, last, range)) return lib.err.return_code;
+  if (!convert_range(lib, type == 1 ? Axis::kRows : Axis::kColumns, kTag, first, last, range))
+    return lib.err.return_code;
   if (range.size() == 0) return 0;
   if (reject_null(lib, names, kTag)) return lib.err.return_code;
   Problem& p = *lib.problem;
@@ -38,14 +39,16 @@ std::int32_t add_names(Library& lib, std::int32_t type, const char* names, std::
     const char* name = names + position;
     const std::size_t length = std::strlen(name);
     if (length > width) {
-      report_argument_error(lib, kMessageNameTooLong, kTag, {current_index_base(lib).to_caller(static_cast<std::int64_t>(position))});
+      report_argument_error(lib, kMessageNameTooLong, kTag,
+                            {current_index_base(lib).to_caller(static_cast<std::int64_t>(position))});
       return lib.err.return_code;
     }
     taken.emplace_back(name, length);
     position += length + 1;
   }
   const std::int32_t offset = type == 1 ? 0 : p.row_slots();
-  for (std::int32_t k = 0; k < range.size(); ++k) p.names.set(offset + range.first + k, taken[static_cast<std::size_t>(k)]);
+  for (std::int32_t k = 0; k < range.size(); ++k)
+    p.names.set(offset + range.first + k, taken[static_cast<std::size_t>(k)]);
   return 0;
 }
 

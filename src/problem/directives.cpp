@@ -34,7 +34,13 @@ struct Directive {
 class DirectiveLoader {
  public:
   DirectiveLoader(Library& lib, const std::int32_t* mpri, const char* qbr, const double* dupc, const double* ddpc)
-      : lib_(lib), p_(*lib.problem), index_(current_index_base(lib)), mpri_(mpri), qbr_(qbr), dupc_(dupc), ddpc_(ddpc) {}
+      : lib_(lib),
+        p_(*lib.problem),
+        index_(current_index_base(lib)),
+        mpri_(mpri),
+        qbr_(qbr),
+        dupc_(dupc),
+        ddpc_(ddpc) {}
 
   // Reads position k of the arrays; false after error 409.
   bool read(std::int32_t k, Directive& d) {
@@ -100,7 +106,8 @@ class DirectiveLoader {
     if (column_map_.empty()) {
       column_map_.assign(static_cast<std::size_t>(p_.columns), -1);
       for (std::size_t e = 0; e < p_.entities.size(); ++e) {
-        if (!p_.entities[e].is_set()) column_map_[static_cast<std::size_t>(p_.entities[e].reference)] = static_cast<std::int32_t>(e);
+        if (!p_.entities[e].is_set())
+          column_map_[static_cast<std::size_t>(p_.entities[e].reference)] = static_cast<std::int32_t>(e);
       }
     }
     return column_map_[static_cast<std::size_t>(j)];

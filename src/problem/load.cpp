@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "library/library.h"
@@ -30,6 +31,7 @@ constexpr int kMessageMissingArgument = 86;
 constexpr int kMessageRowType = 401;
 constexpr int kMessageRowIndex = 402;
 constexpr int kMessageRowRange = 406;
+constexpr int kMessageNoWorkspace = 20;
 constexpr int kMessageColumnRange = 407;
 
 constexpr std::uint8_t kRangedInput = 16;  // 'R' while reading; stored as row_type::kLess
@@ -39,7 +41,8 @@ constexpr std::uint32_t kNeutral = static_cast<std::uint32_t>(status::kNeutralEx
 // when it ends, successfully or not.
 class CapacityGuard {
  public:
-  explicit CapacityGuard(Controls& c) : c_(c), rows_(c.i(icv::M_R)), columns_(c.i(icv::M_C)), elements_(c.i(icv::M_M)) {}
+  explicit CapacityGuard(Controls& c)
+      : c_(c), rows_(c.i(icv::M_R)), columns_(c.i(icv::M_C)), elements_(c.i(icv::M_M)) {}
   ~CapacityGuard() {
     c_.i(icv::M_R) = rows_;
     c_.i(icv::M_C) = columns_;
@@ -89,9 +92,9 @@ struct ColumnSpan {
 
 // Everything the element pass needs about the rows.
 struct RowPlan {
-  std::int32_t given = 0;               // nrow
-  std::vector<std::uint8_t> code;       // per caller row
-  std::vector<std::int32_t> kept_index; // per caller row, −1 dropped; empty: identity
+  std::int32_t given = 0;                // nrow
+  std::vector<std::uint8_t> code;        // per caller row
+  std::vector<std::int32_t> kept_index;  // per caller row, −1 dropped; empty: identity
   bool drop_free_row_elements = false;
   std::int32_t kept_row(std::int32_t caller_row) const {
     return kept_index.empty() ? caller_row : kept_index[static_cast<std::size_t>(caller_row)];
@@ -104,6 +107,11 @@ class LinearLoader {
       : lib_(lib), in_(in), opt_(opt), index_{opt.index_base} {}
 
   std::int32_t run();
+  // After an allocation failure: message 20 with the array being built, return code 1.
+  std::int32_t out_of_memory() {
+    report_error(lib_, kRcNoFit, kMessageNoWorkspace, {building_});
+    return abandon();
+  }
 
  private:
   std::int32_t fail_argument(int message, std::initializer_list<std::int64_t> values, const char* tag = nullptr) {
@@ -116,7 +124,10 @@ class LinearLoader {
     clear_problem_counts(lib_);
     return lib_.err.return_code != 0 ? lib_.err.return_code : kRcInvalidCall;
   }
-  bool charge(int number, std::int64_t bytes) { return charge_array(lib_, *problem_, number, bytes); }
+  bool charge(int number, std::int64_t bytes) {
+    building_ = number;
+    return charge_array(lib_, *problem_, number, bytes);
+  }
 
   bool read_row_types();
   bool size_elements();
@@ -137,6 +148,7 @@ class LinearLoader {
   RowPlan rows_;
   std::int64_t given_elements_ = 0;  // nnz of step 3
   std::int64_t faults_ = 0;
+  int building_ = problem_array::kRowTypes;  // the array charged last
 };
 
 ColumnSpan LinearLoader::column_span(std::int32_t j) const {
@@ -172,7 +184,8 @@ bool LinearLoader::read_row_types() {
     rows_.kept_index.resize(static_cast<std::size_t>(nrow));
     std::int32_t next = 0;
     for (std::int32_t i = 0; i < nrow; ++i) {
-      rows_.kept_index[static_cast<std::size_t>(i)] = rows_.code[static_cast<std::size_t>(i)] == row_type::kFree ? -1 : next++;
+      rows_.kept_index[static_cast<std::size_t>(i)] =
+          rows_.code[static_cast<std::size_t>(i)] == row_type::kFree ? -1 : next++;
     }
   }
   p.rows = kept;
@@ -210,8 +223,8 @@ bool LinearLoader::check_capacities() {
   const Problem& p = *problem_;
   const std::int64_t nrxtra = c.i(icv::NRXTRA), ncxtra = c.i(icv::NCXTRA);
   const std::int64_t capacity = c.i(icv::M_C);
-  if (read_only(lib_, icv::M_C) && (in_.rows + nrxtra + p.columns + ncxtra > capacity ||
-                                     p.rows + nrxtra + p.columns + ncxtra > capacity - 5)) {
+  if (read_only(lib_, icv::M_C) &&
+      (in_.rows + nrxtra + p.columns + ncxtra > capacity || p.rows + nrxtra + p.columns + ncxtra > capacity - 5)) {
     report_error(lib_, kRcInvalidCall, kMessageTooManyColumns, {capacity});
     return false;
   }
@@ -237,8 +250,9 @@ bool LinearLoader::obtain_arrays() {
          charge(kElementRows, 4 * elements) && charge(kElementValues, 8 * elements) &&
          (in_.deferred_pairs.empty() && in_.recursion_records.empty()
               ? true
-              : charge(kReaderRecords, static_cast<std::int64_t>(in_.deferred_pairs.size() * sizeof(DeferredPair) +
-                                                                 in_.recursion_records.size() * sizeof(RecursionRecord))));
+              : charge(kReaderRecords,
+                       static_cast<std::int64_t>(in_.deferred_pairs.size() * sizeof(DeferredPair) +
+                                                 in_.recursion_records.size() * sizeof(RecursionRecord))));
 }
 
 // Step 8: rows, then spare row slots: names, logical bounds and status words.
@@ -254,9 +268,21 @@ void LinearLoader::store_rows() {
     std::uint8_t code = rows_.code[static_cast<std::size_t>(i)];
     std::uint32_t word = 0;
     switch (code) {
-      case row_type::kFree: p.lower[v] = -kInfinity; p.upper[v] = kInfinity; word = status::kFree; break;
-      case row_type::kLess: p.lower[v] = 0.0; p.upper[v] = kInfinity; word = status::kFiniteLower; break;
-      case row_type::kGreater: p.lower[v] = -kInfinity; p.upper[v] = 0.0; word = status::kFiniteUpper; break;
+      case row_type::kFree:
+        p.lower[v] = -kInfinity;
+        p.upper[v] = kInfinity;
+        word = status::kFree;
+        break;
+      case row_type::kLess:
+        p.lower[v] = 0.0;
+        p.upper[v] = kInfinity;
+        word = status::kFiniteLower;
+        break;
+      case row_type::kGreater:
+        p.lower[v] = -kInfinity;
+        p.upper[v] = 0.0;
+        word = status::kFiniteUpper;
+        break;
       case row_type::kEqual:
         p.lower[v] = 0.0;
         p.upper[v] = 0.0;
@@ -347,7 +373,7 @@ bool LinearLoader::store_elements() {
     if (span.begin < 0 || span.end < span.begin || (!in_.column_lengths && j > 0 && span.begin < previous_end)) {
       report_argument_error(lib_, kMessageRowIndex, opt_.tag,
                             {index_.to_caller(j), in_.column_lengths && span.end < span.begin ? in_.column_lengths[j]
-                                                                                                : in_.column_starts[j]});
+                                                                                              : in_.column_starts[j]});
       return false;
     }
     previous_end = span.end;
@@ -417,8 +443,8 @@ std::int32_t LinearLoader::run() {
   if (in_.rows < 0) return fail_argument(kMessageRowRange, {in_.rows});
   if (in_.columns < 0) return fail_argument(kMessageColumnRange, {in_.columns});
   if ((in_.rows > 0 && (in_.row_types == nullptr || in_.rhs == nullptr)) ||
-      (in_.columns > 0 && (in_.objective == nullptr || in_.lower == nullptr || in_.upper == nullptr ||
-                           in_.column_starts == nullptr))) {
+      (in_.columns > 0 &&
+       (in_.objective == nullptr || in_.lower == nullptr || in_.upper == nullptr || in_.column_starts == nullptr))) {
     return fail_argument(kMessageMissingArgument, {});
   }
 
@@ -489,7 +515,12 @@ std::string_view name_record(const char* names, std::int32_t chars, std::int64_t
 
 std::int32_t load_problem(Library& lib, const ProblemInput& input, const LoadOptions& options) {
   LinearLoader loader(lib, input, options);
-  return loader.run();
+  try {
+    return loader.run();
+  } catch (const std::bad_alloc&) {
+    // The budget said yes but the machine said no: report it as a workspace failure.
+    return loader.out_of_memory();
+  }
 }
 
 std::int32_t load_from_arrays(Library& lib, const ProblemInput& input, bool global) {

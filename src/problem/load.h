@@ -58,16 +58,16 @@ struct ProblemInput {
   std::int32_t rows = 0;     // nrow
   std::int32_t columns = 0;  // ncol
 
-  const char* row_types = nullptr;      // [rows]: 'N', 'L', 'G', 'E', 'R'
-  const double* rhs = nullptr;          // [rows]
-  const double* range = nullptr;        // [rows], read only for 'R' rows
-  const double* objective = nullptr;    // [columns]
+  const char* row_types = nullptr;               // [rows]: 'N', 'L', 'G', 'E', 'R'
+  const double* rhs = nullptr;                   // [rows]
+  const double* range = nullptr;                 // [rows], read only for 'R' rows
+  const double* objective = nullptr;             // [columns]
   const std::int32_t* column_starts = nullptr;   // [columns + 1], or [columns] with lengths
   const std::int32_t* column_lengths = nullptr;  // [columns] or null
   const std::int32_t* element_rows = nullptr;    // row index of each element
   const double* element_values = nullptr;        // value of each element
-  const double* lower = nullptr;        // [columns]
-  const double* upper = nullptr;        // [columns]
+  const double* lower = nullptr;                 // [columns]
+  const double* upper = nullptr;                 // [columns]
 
   // Optional names: one record of name_chars characters per entry.
   const char* row_names = nullptr;        // [rows]
@@ -77,16 +77,16 @@ struct ProblemInput {
 
   // Global entities (LoadOptions::global).
   std::int32_t entity_count = 0;
-  const char* entity_kinds = nullptr;          // [entity_count]
+  const char* entity_kinds = nullptr;  // [entity_count]
   const std::int32_t* entity_columns = nullptr;
-  const std::int32_t* entity_limits = nullptr;         // read for partial integers
-  const double* semi_continuous_limits = nullptr;      // may be null
+  const std::int32_t* entity_limits = nullptr;     // read for partial integers
+  const double* semi_continuous_limits = nullptr;  // may be null
   std::int32_t set_count = 0;
-  const char* set_types = nullptr;             // [set_count]: '1' or '2'
-  const std::int32_t* set_starts = nullptr;    // [set_count + 1]
+  const char* set_types = nullptr;           // [set_count]: '1' or '2'
+  const std::int32_t* set_starts = nullptr;  // [set_count + 1]
   const std::int32_t* set_columns = nullptr;
   const double* set_weights = nullptr;
-  const char* set_names = nullptr;                  // [set_count] records, or null
+  const char* set_names = nullptr;                   // [set_count] records, or null
   const std::int32_t* set_reference_rows = nullptr;  // [set_count], 0-based, −1 none; or null
 
   double objective_constant = 0.0;

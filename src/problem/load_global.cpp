@@ -32,10 +32,14 @@ constexpr std::int64_t kMemberBytes = 20;     // column, weight, upper-bound cop
 // Entity kind of an input letter (the file readers may also pass the codes 1..4).
 std::uint32_t entity_kind(char c) {
   switch (c) {
-    case 'I': case 1: return static_cast<std::uint32_t>(EntityKind::kInteger);
-    case 'S': case 2: return static_cast<std::uint32_t>(EntityKind::kSemiContinuous);
-    case 'B': case 3: return static_cast<std::uint32_t>(EntityKind::kBinary);
-    case 'P': case 4: return static_cast<std::uint32_t>(EntityKind::kPartialInteger);
+    case 'I':
+    case 1: return static_cast<std::uint32_t>(EntityKind::kInteger);
+    case 'S':
+    case 2: return static_cast<std::uint32_t>(EntityKind::kSemiContinuous);
+    case 'B':
+    case 3: return static_cast<std::uint32_t>(EntityKind::kBinary);
+    case 'P':
+    case 4: return static_cast<std::uint32_t>(EntityKind::kPartialInteger);
     default: return 0;
   }
 }
@@ -121,7 +125,8 @@ bool GlobalLoader::add_sets() {
       return false;
     }
   }
-  if (!charge_array(lib_, p_, problem_array::kSetMembers, kMemberBytes * std::max<std::int64_t>(members, 0))) return false;
+  if (!charge_array(lib_, p_, problem_array::kSetMembers, kMemberBytes * std::max<std::int64_t>(members, 0)))
+    return false;
   sets.start.assign(1, 0);
   sets.members.clear();
   sets.members.reserve(static_cast<std::size_t>(std::max<std::int64_t>(members, 0)));
@@ -180,7 +185,8 @@ bool GlobalLoader::add_column_entities() {
       case EntityKind::kInteger: word |= status::kInteger; break;
       case EntityKind::kSemiContinuous:
         word |= status::kSemiContinuous;
-        if (in_.semi_continuous_limits) e.limit = scale_bound_by(in_.semi_continuous_limits[i], -column_bound_shift(p_, j));
+        if (in_.semi_continuous_limits)
+          e.limit = scale_bound_by(in_.semi_continuous_limits[i], -column_bound_shift(p_, j));
         break;
       case EntityKind::kBinary:
         word |= status::kBinary | status::kFiniteUpper;
@@ -199,8 +205,8 @@ bool GlobalLoader::add_column_entities() {
 
 std::int32_t GlobalLoader::run() {
   const Controls& c = lib_.controls;
-  const std::int64_t requested = static_cast<std::int64_t>(std::max(in_.entity_count, 0)) +
-                                 std::max(in_.set_count, 0) + std::max(c.i(icv::NGXTRA), 0);
+  const std::int64_t requested = static_cast<std::int64_t>(std::max(in_.entity_count, 0)) + std::max(in_.set_count, 0) +
+                                 std::max(c.i(icv::NGXTRA), 0);
   // Step 1: the entity capacity.
   if (c_.options.check_capacities && read_only(lib_, icv::NGEMAX) && requested > c.i(icv::NGEMAX)) {
     report_error(lib_, kRcInvalidCall, kMessageTooManyEntities, {c.i(icv::NGEMAX) - c_.index.base});

@@ -13,7 +13,8 @@ void build_rows_from_columns(const ColumnMatrix& a, std::int32_t rows, RowMatrix
   // Count the elements of each row.
   out.start.assign(static_cast<std::size_t>(rows) + 1, 0);
   for (std::int32_t p = 0; p < nnz; ++p) ++out.start[static_cast<std::size_t>(a.row[static_cast<std::size_t>(p)]) + 1];
-  for (std::int32_t i = 0; i < rows; ++i) out.start[static_cast<std::size_t>(i) + 1] += out.start[static_cast<std::size_t>(i)];
+  for (std::int32_t i = 0; i < rows; ++i)
+    out.start[static_cast<std::size_t>(i) + 1] += out.start[static_cast<std::size_t>(i)];
   // Scatter column by column: each row receives its elements in column order.
   out.column.resize(static_cast<std::size_t>(nnz));
   out.value.resize(static_cast<std::size_t>(nnz));
@@ -32,8 +33,10 @@ void build_columns_from_rows(const RowMatrix& a, std::int32_t columns, ColumnMat
   const std::int32_t rows = static_cast<std::int32_t>(a.start.size()) - 1;
   const std::int32_t nnz = a.start.back();
   out.start.assign(static_cast<std::size_t>(columns) + 1, 0);
-  for (std::int32_t p = 0; p < nnz; ++p) ++out.start[static_cast<std::size_t>(a.column[static_cast<std::size_t>(p)]) + 1];
-  for (std::int32_t j = 0; j < columns; ++j) out.start[static_cast<std::size_t>(j) + 1] += out.start[static_cast<std::size_t>(j)];
+  for (std::int32_t p = 0; p < nnz; ++p)
+    ++out.start[static_cast<std::size_t>(a.column[static_cast<std::size_t>(p)]) + 1];
+  for (std::int32_t j = 0; j < columns; ++j)
+    out.start[static_cast<std::size_t>(j) + 1] += out.start[static_cast<std::size_t>(j)];
   out.row.resize(static_cast<std::size_t>(nnz));
   out.value.resize(static_cast<std::size_t>(nnz));
   std::vector<std::int32_t> next(out.start.begin(), out.start.end() - 1);

@@ -42,18 +42,18 @@ namespace kqopt {
 // engine, crash and infeasibility analysis own further bits (0x004, 0x008, 0x020,
 // 0x040, 0x100, 0x800, 0x08000, 0x10000, 0x100000).
 namespace status {
-inline constexpr std::uint32_t kFree = 0x00001;            // neither bound finite
-inline constexpr std::uint32_t kBasic = 0x00002;           // every logical after a load
-inline constexpr std::uint32_t kAtUpper = 0x00004;         // nonbasic at its upper bound
-inline constexpr std::uint32_t kFixed = 0x00010;           // equality rows, spare row slots
-inline constexpr std::uint32_t kGlobalEntity = 0x00080;    // the column is a global entity
+inline constexpr std::uint32_t kFree = 0x00001;          // neither bound finite
+inline constexpr std::uint32_t kBasic = 0x00002;         // every logical after a load
+inline constexpr std::uint32_t kAtUpper = 0x00004;       // nonbasic at its upper bound
+inline constexpr std::uint32_t kFixed = 0x00010;         // equality rows, spare row slots
+inline constexpr std::uint32_t kGlobalEntity = 0x00080;  // the column is a global entity
 inline constexpr std::uint32_t kFiniteLower = 0x00200;
 inline constexpr std::uint32_t kFiniteUpper = 0x00400;
 inline constexpr std::uint32_t kInteger = 0x01000;
 inline constexpr std::uint32_t kBinary = 0x20000;
 inline constexpr std::uint32_t kSemiContinuous = 0x40000;
 inline constexpr std::uint32_t kPartialInteger = 0x80000;
-inline constexpr std::uint32_t kEmptyColumn = 0x400000;    // marked by the file readers
+inline constexpr std::uint32_t kEmptyColumn = 0x400000;  // marked by the file readers
 inline constexpr std::uint32_t kEntityBits = kGlobalEntity | kInteger | kBinary | kSemiContinuous | kPartialInteger;
 
 inline constexpr int kExponentShift = 24;
@@ -95,9 +95,9 @@ inline constexpr std::int32_t kDefaultPriorityWord = 8000;  // 16 × priority 50
 
 // One entry of the global-entity list, with its branching directive.
 struct GlobalEntity {
-  std::uint32_t word = 0;      // kind | (partial-integer limit << 4)
-  std::int32_t reference = 0;  // column j (0-based; variable M + j) or set index (0-based)
-  double limit = 0.0;          // semi-continuous: the second number of an SC bound; else 0
+  std::uint32_t word = 0;                             // kind | (partial-integer limit << 4)
+  std::int32_t reference = 0;                         // column j (0-based; variable M + j) or set index (0-based)
+  double limit = 0.0;                                 // semi-continuous: the second number of an SC bound; else 0
   std::int32_t priority_word = kDefaultPriorityWord;  // 16 × priority + direction (0 none, 1 up, 2 down)
   float up_pseudo_cost = 0.0f;
   float down_pseudo_cost = 0.0f;
@@ -141,7 +141,7 @@ struct RowMatrix {
   std::vector<std::int32_t> start;   // M + 1 entries once built
   std::vector<std::int32_t> column;  // 0-based column of each element
   std::vector<double> value;
-  bool stale = true;                 // rebuilt from the column-wise matrix on demand
+  bool stale = true;  // rebuilt from the column-wise matrix on demand
 };
 
 // MVUB section of the file readers: x_first ≤ factor · x_second with factor = −value.
@@ -179,8 +179,8 @@ struct Problem {
   std::int32_t spare_elements = 0;
   std::int32_t spare_entities = 0;
 
-  std::int32_t row_slots() const { return rows + spare_rows; }                 // M
-  std::int32_t variables() const { return row_slots() + columns; }             // M + n
+  std::int32_t row_slots() const { return rows + spare_rows; }      // M
+  std::int32_t variables() const { return row_slots() + columns; }  // M + n
   std::int32_t column_variable(std::int32_t j) const { return row_slots() + j; }
 
   // Per variable (M + n entries): status word, bounds (internal units), names.
@@ -214,7 +214,9 @@ struct Problem {
   bool loaded = false;
   ProblemCharges charges;
 
-  std::int32_t elements() const { return by_column.stale ? (by_row.start.empty() ? 0 : by_row.start.back()) : by_column.elements(); }
+  std::int32_t elements() const {
+    return by_column.stale ? (by_row.start.empty() ? 0 : by_row.start.back()) : by_column.elements();
+  }
   std::int32_t column_entity_count() const {
     std::int32_t count = 0;
     for (const GlobalEntity& e : entities) count += e.is_set() ? 0 : 1;

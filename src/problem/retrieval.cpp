@@ -23,8 +23,8 @@ const char* pick(Units units, const char* caller_tag, const char* internal_tag) 
 }
 
 // The common frame of a range read: problem, range, output array.
-bool begin_range_read(Library& lib, Axis axis, const char* tag, const void* out, std::int32_t first,
-                      std::int32_t last, IndexRange& range) {
+bool begin_range_read(Library& lib, Axis axis, const char* tag, const void* out, std::int32_t first, std::int32_t last,
+                      IndexRange& range) {
   lib.begin_operation();
   if (!require_problem(lib) || !convert_range(lib, axis, tag, first, last, range)) return false;
   return !(range.size() > 0 && reject_null(lib, out, tag));
@@ -56,8 +56,8 @@ std::int32_t read_column_values(Library& lib, double* out, std::int32_t first, s
   return 0;
 }
 
-std::int32_t read_row_values(Library& lib, double* out, std::int32_t first, std::int32_t last, Units units, bool range_values,
-                             const char* tag) {
+std::int32_t read_row_values(Library& lib, double* out, std::int32_t first, std::int32_t last, Units units,
+                             bool range_values, const char* tag) {
   IndexRange range;
   if (!begin_range_read(lib, Axis::kRows, tag, out, first, last, range)) return lib.err.return_code;
   const Problem& p = *lib.problem;
@@ -116,7 +116,9 @@ std::int32_t get_columns(Library& lib, std::int32_t* mstart, std::int32_t* mrwin
   if (!ensure_column_copy(lib, p)) return lib.err.return_code;
   const ColumnMatrix& a = p.by_column;
   const IndexBase index = current_index_base(lib);
-  const std::int32_t total = range.size() > 0 ? a.start[static_cast<std::size_t>(range.last) + 1] - a.start[static_cast<std::size_t>(range.first)] : 0;
+  const std::int32_t total = range.size() > 0 ? a.start[static_cast<std::size_t>(range.last) + 1] -
+                                                    a.start[static_cast<std::size_t>(range.first)]
+                                              : 0;
   *nels = total;
   if (size <= 0) return 0;
   std::int32_t count = 0;
@@ -152,7 +154,9 @@ std::int32_t get_rows(Library& lib, std::int32_t* mstart, std::int32_t* mclind, 
   if (!ensure_row_copy(lib, p)) return lib.err.return_code;
   const RowMatrix& a = p.by_row;
   const IndexBase index = current_index_base(lib);
-  const std::int32_t total = range.size() > 0 ? a.start[static_cast<std::size_t>(range.last) + 1] - a.start[static_cast<std::size_t>(range.first)] : 0;
+  const std::int32_t total = range.size() > 0 ? a.start[static_cast<std::size_t>(range.last) + 1] -
+                                                    a.start[static_cast<std::size_t>(range.first)]
+                                              : 0;
   *nels = total;
   if (size <= 0) return 0;
   std::int32_t count = 0;
@@ -186,7 +190,8 @@ std::int32_t get_names(Library& lib, std::int32_t type, char* names, std::int32_
   if (!convert_range(lib, axis, tag, first, last, range)) return lib.err.return_code;
   if (range.size() > 0 && reject_null(lib, names, tag)) return lib.err.return_code;
   const Problem& p = *lib.problem;
-  const std::size_t width = static_cast<std::size_t>(name_words_for_length(lib.controls.i(icv::NAMLEN)) * kNameWordLength);
+  const std::size_t width =
+      static_cast<std::size_t>(name_words_for_length(lib.controls.i(icv::NAMLEN)) * kNameWordLength);
   const std::size_t stored = static_cast<std::size_t>(p.names.width());
   std::string field(stored, ' ');
   const std::int32_t offset = type == 1 ? 0 : p.row_slots();
@@ -235,7 +240,7 @@ std::int32_t get_row_types(Library& lib, char* types, std::int32_t first, std::i
     } else if (code & row_type::kGreater) {
       c = 'G';
     } else if (code & row_type::kLess) {
-      c = p.upper[static_cast<std::size_t>(i)] < kInfinityThreshold ? 'R' : 'L';
+      c = p.upper[static_cast<std::size_t>(i)] < kInfinity ? 'R' : 'L';
     }
     *types++ = c;
   }
@@ -277,7 +282,8 @@ std::int32_t get_global(Library& lib, std::int32_t* ngents, std::int32_t* nsets,
       const std::int32_t k = e.reference;
       if (qstype) qstype[set] = e.kind() == EntityKind::kSet1 ? '1' : '2';
       if (msstart) msstart[set] = static_cast<std::int32_t>(index.to_caller(member));
-      for (std::int32_t q = p.sets.start[static_cast<std::size_t>(k)]; q < p.sets.start[static_cast<std::size_t>(k) + 1]; ++q) {
+      for (std::int32_t q = p.sets.start[static_cast<std::size_t>(k)];
+           q < p.sets.start[static_cast<std::size_t>(k) + 1]; ++q) {
         const SetMember& m = p.sets.members[static_cast<std::size_t>(q)];
         if (mscols) mscols[member] = static_cast<std::int32_t>(index.to_caller(m.column));
         if (dref) dref[member] = scale_by(m.weight, column_bound_shift(p, m.column));
@@ -290,9 +296,15 @@ std::int32_t get_global(Library& lib, std::int32_t* ngents, std::int32_t* nsets,
     char kind = 'I';
     double limit = 0.0;
     switch (e.kind()) {
-      case EntityKind::kSemiContinuous: kind = 'S'; limit = scale_bound_by(e.limit, column_bound_shift(p, j)); break;
+      case EntityKind::kSemiContinuous:
+        kind = 'S';
+        limit = scale_bound_by(e.limit, column_bound_shift(p, j));
+        break;
       case EntityKind::kBinary: kind = 'B'; break;
-      case EntityKind::kPartialInteger: kind = 'P'; limit = e.partial_integer_limit(); break;
+      case EntityKind::kPartialInteger:
+        kind = 'P';
+        limit = e.partial_integer_limit();
+        break;
       default: break;
     }
     if (qgtype) qgtype[column_entity] = kind;

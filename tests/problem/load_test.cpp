@@ -1,9 +1,9 @@
 // Loading from arrays: a table of load cases (valid and each error) with the expected
 // return code, error number and what remains loaded, and the data-model edge cases.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
-
-#include <gtest/gtest.h>
 
 #include "problem/problem_fixtures.h"
 #include "problem/retrieval.h"
@@ -48,8 +48,11 @@ TEST(Load, TableOfCases) {
       {"bad row type (401)", false, [](LpArrays& a) { a.row_types[1] = 'X'; }, keep, 32, 401, Remains::kNothing},
       {"row index past the rows (402)", false, [](LpArrays& a) { a.rows[4] = 3; }, keep, 32, 402, Remains::kNothing},
       {"negative row index (402)", false, [](LpArrays& a) { a.rows[0] = -1; }, keep, 32, 402, Remains::kNothing},
-      {"column starts running backwards (402)", false, [](LpArrays& a) { a.starts = {3, 0, 6}; }, keep, 32, 402,
-       Remains::kNothing},
+      {"column starts running backwards (402)", false,
+       [](LpArrays& a) {
+         a.starts = {3, 0, 6};
+       },
+       keep, 32, 402, Remains::kNothing},
       {"negative column length (402)", false,
        [](LpArrays& a) {
          a.lengths = {3, -1};
@@ -65,8 +68,7 @@ TEST(Load, TableOfCases) {
          l.controls.icv_access[icv::M_M] = 0;
        },
        0, 0, Remains::kNew},
-      {"workspace too small (20)", false, none, [](Library& l) { l.workspace.reset(64); }, 1, 20,
-       Remains::kNothing},
+      {"workspace too small (20)", false, none, [](Library& l) { l.workspace.reset(64); }, 1, 20, Remains::kNothing},
       {"lower above upper (29)", false, [](LpArrays& a) { a.lower[1] = 1.0e29; }, keep, 32, 29, Remains::kNothing},
       {"lower above upper within IGNORE", false, [](LpArrays& a) { a.lower[1] = 1.0e29; },
        [](Library& l) { l.controls.i(icv::IGNORE) = 1; }, 0, kAnyError, Remains::kNew},
@@ -148,9 +150,9 @@ TEST(Load, TableOfCases) {
 
 TEST(Load, MissingArraysAreArgumentErrors) {
   const std::function<void(ProblemInput&)> removals[] = {
-      [](ProblemInput& in) { in.rhs = nullptr; },         [](ProblemInput& in) { in.row_types = nullptr; },
-      [](ProblemInput& in) { in.objective = nullptr; },   [](ProblemInput& in) { in.lower = nullptr; },
-      [](ProblemInput& in) { in.upper = nullptr; },       [](ProblemInput& in) { in.column_starts = nullptr; },
+      [](ProblemInput& in) { in.rhs = nullptr; },          [](ProblemInput& in) { in.row_types = nullptr; },
+      [](ProblemInput& in) { in.objective = nullptr; },    [](ProblemInput& in) { in.lower = nullptr; },
+      [](ProblemInput& in) { in.upper = nullptr; },        [](ProblemInput& in) { in.column_starts = nullptr; },
       [](ProblemInput& in) { in.element_rows = nullptr; }, [](ProblemInput& in) { in.range = nullptr; },
   };
   for (const auto& remove : removals) {

@@ -98,8 +98,8 @@ inline LpArrays mip() {
   return a;
 }
 
-inline std::int32_t load(Library& lib, const LpArrays& a, bool global) { return load_from_arrays(lib, a.input(), global); }
-
-
+inline std::int32_t load(Library& lib, const LpArrays& a, bool global) {
+  return load_from_arrays(lib, a.input(), global);
+}
 
 }  // namespace kqopt::test

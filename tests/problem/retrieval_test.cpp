@@ -1,15 +1,16 @@
 // Problem retrieval: round trips of every array, the size/nels rules of the matrix
 // reads, names, index lookup, row and column types, global entities, and values
 // unscaled through the status-word exponents.
+#include "problem/retrieval.h"
+
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <functional>
 
-#include <gtest/gtest.h>
-
 #include "problem/add_names.h"
 #include "problem/problem_fixtures.h"
-#include "problem/retrieval.h"
 #include "support/test_library.h"
 
 namespace kqopt {
