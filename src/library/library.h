@@ -89,6 +89,8 @@ struct Library {
   // The simplex engine's basis, factorisation and solution (null before the first
   // optimisation).
   std::unique_ptr<EngineState> engine;
+  // Serial numbers handed to problems as they are made (Problem::serial).
+  std::uint64_t problems_made = 0;
 
   // A problem counts as loaded once the finishing step of a load has accepted it.
   bool has_problem() const { return problem != nullptr && problem->loaded; }

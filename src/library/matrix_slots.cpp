@@ -131,6 +131,7 @@ std::int32_t copy_matrix(Library& lib, const char* name, std::int32_t* slot_numb
   auto copy = std::make_unique<Problem>(*slot.problem);
   copy->charges = slot.charges;
   if (!recharge_arrays(lib, *copy)) return lib.err.return_code;
+  copy->serial = ++lib.problems_made;
   lib.problem = std::move(copy);
   lib.attributes = slot.attributes;
   lib.controls.i(icv::IFMEM) = slot.controls.i(icv::IFMEM);

@@ -56,6 +56,7 @@ std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t 
   faults += count_crossed_bounds(lib, *p);
   // The derived copies: the row-wise copy is built when first asked for.
   p->by_row.stale = true;
+  p->serial = ++lib.problems_made;
   lib.problem = std::move(p);
   const bool over = faults > lib.controls.i(icv::IGNORE);
   if (over) {

@@ -212,6 +212,9 @@ struct Problem {
   // Set by the finishing step of a load: operations that need a problem see it only
   // then.
   bool loaded = false;
+  // Distinguishes this problem from every other one the library has held, so that a
+  // solution kept elsewhere can tell whether it still belongs to the current problem.
+  std::uint64_t serial = 0;
   ProblemCharges charges;
 
   std::int32_t elements() const {

@@ -298,6 +298,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   engine.primal_infeasibilities_left = result.primal_infeasibilities > 0;
   compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
   engine.has_solution = true;
+  engine.problem_serial = problem.serial;
   basis_to_status_words(engine.basis, problem);
 
   std::int32_t lp_status = kLpUnfinished;

@@ -28,7 +28,9 @@ bool check_access(Library& lib) {
   return true;
 }
 
-bool solution_in_memory(const Library& lib) { return lib.engine && lib.engine->has_solution; }
+bool solution_in_memory(const Library& lib) {
+  return lib.engine && lib.engine->has_solution && lib.problem && lib.engine->problem_serial == lib.problem->serial;
+}
 
 std::int32_t basis_code(std::uint32_t word) {
   if (word & status::kBasic) return 1;
