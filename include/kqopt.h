@@ -65,6 +65,147 @@ KQAPI int32_t KQDEFINEUOPENTRY(KQOutputCallback callback);
 /* Log file: lines are appended to the named file; null or "" closes it. Returns 0. */
 KQAPI int32_t KQSETOPTLOG(const char* name);
 
+/* ---- Optimisation and the solution ---------------------------------------------------
+ * KQMAXIM / KQMINIM optimise the loaded problem. Option letters (lower case, others
+ * ignored): 'd' dual simplex, 'b' barrier, 'g' global search, 'l' ignore global
+ * entities. This build solves every LP by the primal simplex and has no global search
+ * ('g' reports message 499, return code 32, after the LP). Afterwards integer
+ * attribute 1010 holds the LP status (1 optimal, 2 infeasible, 4 unfinished,
+ * 5 unbounded), 1009 the iterations and double attribute 2001 the objective. */
+KQAPI int32_t KQMAXIM(const char* options);
+KQAPI int32_t KQMINIM(const char* options);
+/* Primal values of the columns, slacks of the rows (the value of each row's logical in
+ * a.x + s = rhs), row prices and reduced costs, in the caller's units and objective
+ * sense; any pointer may be null. From the solution file when not in memory
+ * (message 122, return code 2 when that is missing). */
+KQAPI int32_t KQSOLUTION(double* x, double* slack, double* dual, double* dj);
+/* Basis status per row and column: 0 nonbasic at lower, 1 basic, 2 nonbasic at upper. */
+KQAPI int32_t KQGETBASIS(int32_t* rstatus, int32_t* cstatus);
+
+/* ---- Problem loading -----------------------------------------------------------------
+ * Indices are 0-based (rows 0..nrow-1, columns 0..ncol-1, element and set positions);
+ * after integer control 50 (IFDBG) is set to 0 they are 1-based. Bounds at or beyond
+ * +-1.0E29 mean no bound. A load replaces the current problem; on failure no problem
+ * is loaded (except after message 73, which changes nothing).
+ *
+ * KQLOADPROB: loads a linear problem. qrtype[nrow] holds 'N', 'L', 'G', 'E' or 'R';
+ * range[nrow] is read only for 'R' rows (activity in [rhs - |range|, rhs]) and may be
+ * null when there are none. Column j's elements are mstart[j]..mstart[j+1]-1 when mnel
+ * is null (mstart then has ncol + 1 entries), else mstart[j]..mstart[j]+mnel[j]-1.
+ * Elements below ZTOLDA in magnitude are dropped. name, when not empty, becomes the
+ * problem name. Returns 0; 1 when the workspace is too small (message 20 and the array
+ * number); 32 for: 73 too many rows, 120 too many rows and columns, 52 too many
+ * elements, 401 bad row type, 402 bad element row index or column start, 86 a missing
+ * array, 29 data faults (lower bound above upper bound, non-finite values) beyond
+ * control IGNORE. */
+KQAPI int32_t KQLOADPROB(const char* name, int32_t ncol, int32_t nrow, const char* qrtype, const double* rhs,
+                         const double* range, const double* obj, const int32_t* mstart, const int32_t* mnel,
+                         const int32_t* mrwind, const double* dmatval, const double* dlb, const double* dub);
+/* KQLOADGLOBAL: as KQLOADPROB, then ngents column entities (qgtype 'I' integer, 'S'
+ * semi-continuous, 'B' binary: upper bound 1, 'P' partial integer with limit mplim[i])
+ * on columns mgcols[], and nsets sets (qstype '1' or '2') whose members are
+ * msstart[k]..msstart[k+1]-1 of mscols[] with weights dref[]. A column listed twice is
+ * counted once (message 261). Further errors (32): 107 too many entities, 403 bad
+ * entity kind, 404 bad set type, 405 a column index that denotes no column. */
+KQAPI int32_t KQLOADGLOBAL(const char* name, int32_t ncol, int32_t nrow, const char* qrtype, const double* rhs,
+                           const double* range, const double* obj, const int32_t* mstart, const int32_t* mnel,
+                           const int32_t* mrwind, const double* dmatval, const double* dlb, const double* dub,
+                           int32_t ngents, int32_t nsets, const char* qgtype, const int32_t* mgcols,
+                           const int32_t* mplim, const char* qstype, const int32_t* msstart, const int32_t* mscols,
+                           const double* dref);
+/* KQADDNAMES: names rows (type 1) or columns (type 2) first..last from last-first+1
+ * NUL-terminated names stored one after another. Errors (32): 91 no problem, 406/407
+ * range, 408 a name longer than 8*k characters (k = (NAMLEN + 7) / 8). */
+KQAPI int32_t KQADDNAMES(int32_t type, const char* names, int32_t first, int32_t last);
+/* KQLOADDIR / KQILOADDIR: ndir branching directives. mcols[i] is a column index or -k
+ * for set k (k from 1); mpri priorities 0..1000 (others: message 76, 500 used); qbr
+ * 'U', 'D' or 'N'; dupc/ddpc pseudo-costs. Null mpri: 500; null qbr: no direction; null
+ * pseudo-cost arrays leave them unchanged; null mcols: directive i for entity i. A
+ * negative ndir applies the first element of each array to every entity. Errors (32):
+ * 91 no problem or no entities, 287 KQLOADDIR during a global search, 405 not a
+ * column, 409 bad direction (earlier directives stay). A directive for a column that is
+ * no entity is skipped with message 247. */
+KQAPI int32_t KQLOADDIR(int32_t ndir, const int32_t* mcols, const int32_t* mpri, const char* qbr, const double* dupc,
+                        const double* ddpc);
+KQAPI int32_t KQILOADDIR(int32_t ndir, const int32_t* mcols, const int32_t* mpri, const char* qbr, const double* dupc,
+                         const double* ddpc);
+
+/* ---- Problem retrieval ---------------------------------------------------------------
+ * Ranges first..last are checked: rows need first >= 0 and last < rows (message 406),
+ * columns last < columns (407); no problem loaded gives message 91 (all return 32).
+ * Values are in the caller's units; the KQI... forms return them as stored (scaled). */
+KQAPI int32_t KQGETOBJ(double* obj, int32_t first, int32_t last);
+KQAPI int32_t KQGETRHS(double* rhs, int32_t first, int32_t last);
+/* Range value of each row: |range| for an 'R' row; the logical's upper bound otherwise. */
+KQAPI int32_t KQGETRNG(double* rng, int32_t first, int32_t last);
+KQAPI int32_t KQGETBDL(double* bdl, int32_t first, int32_t last);
+KQAPI int32_t KQGETBDU(double* bdu, int32_t first, int32_t last);
+/* KQGETCOLS / KQGETROWS: with size > 0 the columns (rows) first..last column-wise
+ * (row-wise): mstart receives each one's start and one end entry, then at most size
+ * elements. The copy stops at the first element that would exceed size: KQGETCOLS has
+ * written the start of that column, KQGETROWS not that of that row, and neither the end
+ * entry. *nels always receives the number of elements of the whole range (size 0
+ * only counts). */
+KQAPI int32_t KQGETCOLS(int32_t* mstart, int32_t* mrwind, double* dmatval, int32_t size, int32_t* nels, int32_t first,
+                        int32_t last);
+KQAPI int32_t KQGETROWS(int32_t* mstart, int32_t* mclind, double* dmatval, int32_t size, int32_t* nels, int32_t first,
+                        int32_t last);
+/* Names of rows (type 1) or columns (type 2): 8*k characters, blank-padded, and a NUL
+ * each (8*k + 1 bytes per name). */
+KQAPI int32_t KQGETNAMES(int32_t type, char* names, int32_t first, int32_t last);
+/* Index of the row (type 1) or column (type 2) with that name (compared blank-padded),
+ * or -1 with return code 0. */
+KQAPI int32_t KQGETINDEX(int32_t type, const char* name, int32_t* index);
+/* Row types 'N', 'L', 'G', 'E', 'R'; column types 'C', 'I', 'B', 'S', 'P'. */
+KQAPI int32_t KQGETROWTYPE(char* qrtype, int32_t first, int32_t last);
+KQAPI int32_t KQGETCOLTYPE(char* qctype, int32_t first, int32_t last);
+/* The global entities as KQLOADGLOBAL takes them (dlim: the limit of 'P' and 'S'
+ * entities, 0 otherwise; msstart has nsets + 1 entries). Null arrays are skipped. */
+KQAPI int32_t KQGETGLOBAL(int32_t* ngents, int32_t* nsets, char* qgtype, int32_t* mgcols, double* dlim, char* qstype,
+                          int32_t* msstart, int32_t* mscols, double* dref);
+/* The directive of every entity: column or -k for set k, priority, 'U'/'D'/'N' and
+ * pseudo-costs. *ndir receives the number of entities. Null arrays are skipped. */
+KQAPI int32_t KQGETDIR(int32_t* ndir, int32_t* mcols, int32_t* mpri, char* qbr, double* dupc, double* ddpc);
+KQAPI int32_t KQIGETOBJ(double* obj, int32_t first, int32_t last);
+KQAPI int32_t KQIGETRHS(double* rhs, int32_t first, int32_t last);
+KQAPI int32_t KQIGETRNG(double* rng, int32_t first, int32_t last);
+KQAPI int32_t KQIGETBDL(double* bdl, int32_t first, int32_t last);
+KQAPI int32_t KQIGETBDU(double* bdu, int32_t first, int32_t last);
+KQAPI int32_t KQIGETCOLS(int32_t* mstart, int32_t* mrwind, double* dmatval, int32_t size, int32_t* nels, int32_t first,
+                         int32_t last);
+KQAPI int32_t KQIGETROWS(int32_t* mstart, int32_t* mclind, double* dmatval, int32_t size, int32_t* nels, int32_t first,
+                         int32_t last);
+
+/* ---- Matrix slots --------------------------------------------------------------------
+ * Up to 64 problems, each kept with its controls, attributes and problem name.
+ * KQSAVMAT: saves the current problem into the current slot (*n receives its number, 0
+ * when there is no problem: message 91); the library then has no problem and the lowest
+ * free slot becomes current (message 420 when all 64 are in use). */
+KQAPI int32_t KQSAVMAT(int32_t* n);
+/* KQRESMAT: makes slot n current, bringing back its problem, controls, attributes and
+ * name (message 398); the current slot's saved copy is brought up to date first.
+ * Message 421 for n outside 0..64 or a slot without a saved copy. */
+KQAPI int32_t KQRESMAT(int32_t n);
+/* KQCPYMAT: as KQSAVMAT, then continues with a copy of the saved problem named name. */
+KQAPI int32_t KQCPYMAT(const char* name, int32_t* n);
+/* KQDELMAT: deletes slot n's saved copy (nothing when it has none); 421 outside 0..64. */
+KQAPI int32_t KQDELMAT(int32_t n);
+
+/* ---- Reading a problem file ---------------------------------------------------------
+ * KQINPUT: reads the problem file `name` and makes it the current problem. A name with
+ * an extension (after the last '.' behind the last '/' or '\') is opened as given;
+ * without one, name.mat, name.mps and name.lp are tried in this order. MPS files are
+ * read in the fixed layout, in the wide layout when NAMLEN > 8 or LENDBL > 12, and in
+ * the free layout when FREFMT is nonzero. RHSNAM, RNGNAM, BNDNAM and OBJNAM, when set
+ * by the caller, choose the set or the objective row to read; after a read they hold
+ * the names that were used. The problem name becomes name without its extension.
+ * Returns 0 on success; 16 when the name dictionary overflows (message 114); 32 when
+ * name is null (message 86), no file opens (message 85), the file is LP text (message
+ * 497: this build has no LP-text reader), the file exceeds a capacity or ends before
+ * ENDATA (no problem is loaded then), or it has more faults than IGNORE allows (the
+ * problem stays loaded unless a number was invalid or an integer bound too large). */
+KQAPI int32_t KQINPUT(const char* name);
+
 #ifdef __cplusplus
 }
 #endif

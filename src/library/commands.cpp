@@ -2,7 +2,10 @@
 // this build report that plainly instead of pretending to succeed.
 #include "library/commands.h"
 
+#include "input/input_problem.h"
+#include "library/interpreter.h"
 #include "library/library.h"
+#include "simplex/lp_driver.h"
 
 namespace kqopt {
 
@@ -21,6 +24,24 @@ CommandOutcome not_available(Library& lib) {
   } else {
     report_error(lib, kRcInvalidCall, kMessageNotAvailable);
   }
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome maximise(Library& lib) {
+  optimise(lib, DriverMode::kMaximise);
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome minimise(Library& lib) {
+  optimise(lib, DriverMode::kMinimise);
+  return CommandOutcome::kContinue;
+}
+
+// INPUT [name]: reads a problem file; without a name, the one of the problem name.
+CommandOutcome input_file(Library& lib) {
+  std::string name = command_argument(lib);
+  if (name.empty()) name = lib.problem_name;
+  input::input_problem(lib, name.c_str());
   return CommandOutcome::kContinue;
 }
 
@@ -43,8 +64,8 @@ CommandOutcome help(Library& lib) {
 }  // namespace
 
 const Command kCommands[kCommandCount] = {
-    {"INPUT", not_available},    {"CRASH", not_available},      {"MAXIM", not_available},
-    {"MINIM", not_available},    {"PRINT", not_available},      {"QUIT", quit},
+    {"INPUT", input_file},       {"CRASH", not_available},      {"MAXIM", maximise},
+    {"MINIM", minimise},         {"PRINT", not_available},      {"QUIT", quit},
     {"VOUT", no_effect},         {"SIZE", no_effect},           {"TOASC", not_available},
     {"BASISIN", not_available},  {"BASISOUT", not_available},   {"FPRINT", not_available},
     {"INVERT", not_available},   {"OBJECTIVE", no_effect},      {"GLOBAL", not_available},

@@ -3,6 +3,7 @@
 
 #include "library/matrix_slots.h"
 #include "problem/problem.h"
+#include "simplex/engine_state.h"
 
 namespace kqopt {
 

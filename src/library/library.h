@@ -14,11 +14,12 @@
 #include "library/callbacks.h"
 #include "library/controls.h"
 #include "library/workspace.h"
+#include "problem/problem.h"
 
 namespace kqopt {
 
-struct Problem;
 struct SavedMatrix;
+struct EngineState;
 
 inline constexpr int kMatrixSlots = 64;
 inline constexpr int kMaxProblemNameLength = 63;
@@ -77,13 +78,22 @@ struct Library {
   // Outcome of the last linear optimisation, for the STOP exit code: 0 none run.
   int last_lp_outcome = 0;
   bool global_search_set_up = false;
+  // True while a global search runs (its callbacks may call the library).
+  bool global_search_active = false;
 
   // The current problem (null: none loaded) and the matrix slots 1..64.
   std::unique_ptr<Problem> problem;
   int current_slot = 1;
   std::array<std::unique_ptr<SavedMatrix>, kMatrixSlots + 1> slots;
 
-  bool has_problem() const { return problem != nullptr; }
+  // The simplex engine's basis, factorisation and solution (null before the first
+  // optimisation).
+  std::unique_ptr<EngineState> engine;
+  // Serial numbers handed to problems as they are made (Problem::serial).
+  std::uint64_t problems_made = 0;
+
+  // A problem counts as loaded once the finishing step of a load has accepted it.
+  bool has_problem() const { return problem != nullptr && problem->loaded; }
   // Begins an operation: clears the return code and the error number.
   void begin_operation() { err.clear(); }
 };

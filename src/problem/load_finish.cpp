@@ -1,0 +1,76 @@
+// The finishing step shared by every load, and discarding a problem.
+//
+// Invariant: after finish_load the library's problem is either marked loaded with the
+// capacity of its data, or absent (its charges given back); the problem counts
+// (attributes 1001 to 1006, 1019 to 1021) describe the current problem, zero when none.
+#include <cmath>
+
+#include "library/library.h"
+#include "library/matrix_slots.h"
+#include "problem/charges.h"
+#include "problem/load_steps.h"
+#include "problem/matrix.h"
+
+namespace kqopt {
+
+namespace {
+
+constexpr int kMessageBoundsCross = 18;
+constexpr int kMessageDataFaults = 29;
+constexpr std::int32_t kLoadedFlag = 1;  // integer control 42 once a problem is loaded
+
+// Columns whose lower bound lies above the upper bound: message 18 with the name each.
+std::int64_t count_crossed_bounds(Library& lib, const Problem& p) {
+  std::int64_t faults = 0;
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    const auto v = static_cast<std::size_t>(p.column_variable(j));
+    if (!(p.lower[v] > p.upper[v])) continue;
+    ++faults;
+    print_repeated_message(lib, kMessageBoundsCross);
+    put_string(lib, p.names.trimmed(static_cast<std::int32_t>(v)).c_str());
+    flush_line(lib);
+  }
+  return faults;
+}
+
+}  // namespace
+
+void clear_problem_counts(Library& lib) {
+  Attributes& at = lib.attributes;
+  for (int n : {attr::kRows, attr::kLastColumn, attr::kGlobalEntities, attr::kSets, attr::kSetMembers, attr::kElements,
+                attr::kSpareRows, attr::kSpareColumns, attr::kSpareElements}) {
+    *at.int_attribute(n) = 0;
+  }
+}
+
+void discard_problem(Library& lib) {
+  bring_slot_up_to_date(lib);
+  if (lib.problem) release_arrays(lib, *lib.problem);
+  lib.problem.reset();
+  lib.controls.i(icv::IFMEM) = 0;
+  clear_problem_counts(lib);
+}
+
+std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t faults, const LoadOptions& options) {
+  faults += std::max<std::int64_t>(options.prior_faults, 0);
+  faults += count_crossed_bounds(lib, *p);
+  // The derived copies: the row-wise copy is built when first asked for.
+  p->by_row.stale = true;
+  p->serial = ++lib.problems_made;
+  lib.problem = std::move(p);
+  const bool over = faults > lib.controls.i(icv::IGNORE);
+  if (over) {
+    report_error(lib, kRcInvalidCall, kMessageDataFaults);
+    if (!options.keep_loaded_over_ignore) {
+      release_arrays(lib, *lib.problem);
+      lib.problem.reset();
+      clear_problem_counts(lib);
+      return kRcInvalidCall;
+    }
+  }
+  lib.problem->loaded = true;
+  lib.controls.i(icv::IFMEM) = kLoadedFlag;
+  return over ? kRcInvalidCall : kOk;
+}
+
+}  // namespace kqopt

@@ -1,0 +1,620 @@
+// The primal simplex run: major loop, pricing, ratio test and basis change. See
+// primal_simplex.h for the outline of a run.
+#include "simplex/primal_simplex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "library/control_table.h"
+
+namespace kqopt {
+
+namespace {
+
+constexpr int kMaxShiftingRemovals = 5;
+
+enum class StepKind { pivot, flip, unbounded, rejected };
+
+struct Step {
+  StepKind kind = StepKind::rejected;
+  std::int32_t position = -1;  // leaving position for a pivot
+  double theta = 0.0;          // step length >= 0 in the entering direction
+  bool leaves_at_upper = false;
+  bool shift_bound = false;  // the exact ratio was negative: move the bound to the value
+};
+
+class PrimalRun {
+ public:
+  PrimalRun(const WorkingLp& lp, SimplexBasis& basis, Factor& factor, const PrimalSettings& settings,
+            SimplexObserver& observer, std::int64_t iteration_base)
+      : lp_(lp),
+        basis_(basis),
+        factor_(factor),
+        settings_(settings),
+        observer_(observer),
+        iteration_base_(iteration_base),
+        m_(lp.rows),
+        total_(lp.variables()),
+        lower_(lp.lower),
+        upper_(lp.upper),
+        column_(lp.rows),
+        prices_(lp.rows),
+        pi_(static_cast<std::size_t>(lp.rows)),
+        basic_cost_(static_cast<std::size_t>(lp.rows)),
+        rejected_(static_cast<std::size_t>(lp.variables()), 0),
+        weight_(settings.big_m),
+        composite_(settings.composite) {}
+
+  PrimalResult run();
+
+ private:
+  bool invert();
+  void recompute_infeasibilities();
+  void form_prices();
+  std::int32_t choose_entering(double& reduced_cost);
+  double reduced_cost_of(std::int32_t j) const;
+  void load_column(std::int32_t q);
+  Step ratio_test(std::int32_t q, int direction);
+  bool apply_step(std::int32_t q, int direction, const Step& step);
+  void perturb_bounds();
+  bool remove_perturbation();
+  double objective() const;
+  void clear_rejections();
+  void log(bool final_line, std::int32_t entering, std::int32_t leaving);
+  PrimalResult finish(LpOutcome outcome);
+
+  const WorkingLp& lp_;
+  SimplexBasis& basis_;
+  Factor& factor_;
+  const PrimalSettings& settings_;
+  SimplexObserver& observer_;
+  std::int64_t iteration_base_;
+  std::int32_t m_;
+  std::int32_t total_;
+
+  std::vector<double> lower_;  // working bounds: the LP's, widened while perturbed
+  std::vector<double> upper_;
+  WorkVector column_;          // FTRAN of the entering column, by position
+  WorkVector prices_;          // BTRAN work
+  std::vector<double> pi_;
+  std::vector<double> basic_cost_;
+  std::vector<char> rejected_;  // rejected for this factorisation
+  std::vector<std::int32_t> rejected_list_;
+
+  std::int64_t iterations_ = 0;
+  std::int32_t infeasible_count_ = 0;
+  double infeasible_sum_ = 0.0;
+  std::int32_t dual_infeasible_count_ = 0;
+  double weight_;
+  bool composite_;
+  bool perturbed_ = false;  // working bounds differ from the LP's (perturbation or shifts)
+  bool shifts_allowed_ = true;
+  bool lenient_ = false;  // accept any pivot above the absolute tolerance
+  int removals_ = 0;
+  int perturbations_ = 0;
+  std::int64_t short_steps_ = 0;
+  std::int32_t unbounded_variable_ = -1;
+  FactorStatus factor_status_ = FactorStatus::ok;
+  std::int64_t workspace_needed_ = 0;
+  std::mt19937 random_{12345};
+};
+
+bool PrimalRun::invert() {
+  InvertReport report;
+  factor_status_ = factor_.factorise(lp_.basis_view(), basis_.header, settings_.factor, report);
+  observer_.inverted(report);
+  if (factor_status_ != FactorStatus::ok) {
+    workspace_needed_ = report.workspace_needed;
+    return false;
+  }
+  // INVERT may have replaced dependent columns by logicals and permuted the header.
+  for (std::int32_t j = 0; j < total_; ++j) {
+    if (basis_.status[static_cast<std::size_t>(j)] == VariableStatus::basic) {
+      basis_.status[static_cast<std::size_t>(j)] = default_nonbasic_status(lower_[static_cast<std::size_t>(j)],
+                                                                            upper_[static_cast<std::size_t>(j)]);
+    }
+  }
+  for (std::int32_t v : basis_.header) basis_.status[static_cast<std::size_t>(v)] = VariableStatus::basic;
+  basis_.index_positions(total_);
+  for (std::int32_t j = 0; j < total_; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    switch (basis_.status[jj]) {
+      case VariableStatus::at_lower: basis_.x[jj] = lower_[jj]; break;
+      case VariableStatus::at_upper: basis_.x[jj] = upper_[jj]; break;
+      case VariableStatus::at_zero: basis_.x[jj] = 0.0; break;
+      case VariableStatus::basic: break;
+    }
+  }
+  recompute_basic_values(lp_, basis_, factor_);
+  clear_rejections();
+  recompute_infeasibilities();
+  return true;
+}
+
+void PrimalRun::recompute_infeasibilities() {
+  const double tol = settings_.feasibility_tolerance;
+  infeasible_count_ = 0;
+  infeasible_sum_ = 0.0;
+  for (std::int32_t v : basis_.header) {
+    const auto jj = static_cast<std::size_t>(v);
+    double below = lower_[jj] - basis_.x[jj];
+    double above = basis_.x[jj] - upper_[jj];
+    if (below > tol) {
+      ++infeasible_count_;
+      infeasible_sum_ += below;
+    } else if (above > tol) {
+      ++infeasible_count_;
+      infeasible_sum_ += above;
+    }
+  }
+}
+
+// c_B for the current phase: the true cost in phase 2 and in the composite mode, plus
+// the weight times the slope of the infeasibility sum (-1 below the lower bound, +1
+// above the upper) while infeasible. pi = c_B B^-1.
+void PrimalRun::form_prices() {
+  const double tol = settings_.feasibility_tolerance;
+  const bool phase_one = infeasible_count_ > 0;
+  const bool true_costs = !phase_one || composite_;
+  const double w = phase_one ? (composite_ ? weight_ : 1.0) : 0.0;
+  double* c = prices_.value_data();
+  for (std::int32_t p = 0; p < m_; ++p) {
+    const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+    double cost = true_costs ? lp_.cost[v] : 0.0;
+    if (w != 0.0) {
+      if (basis_.x[v] < lower_[v] - tol) cost -= w;
+      else if (basis_.x[v] > upper_[v] + tol) cost += w;
+    }
+    c[p] = cost;
+    basic_cost_[static_cast<std::size_t>(p)] = cost;
+  }
+  prices_.mark_dense();
+  factor_.btran(prices_);
+  const double* y = prices_.value_data();
+  for (std::int32_t i = 0; i < m_; ++i) pi_[static_cast<std::size_t>(i)] = y[i];
+}
+
+double PrimalRun::reduced_cost_of(std::int32_t j) const {
+  const bool true_costs = infeasible_count_ == 0 || composite_;
+  const auto jj = static_cast<std::size_t>(j);
+  double d = true_costs ? lp_.cost[jj] : 0.0;
+  if (j < m_) return d - pi_[jj];
+  const auto col = jj - static_cast<std::size_t>(m_);
+  for (auto k = static_cast<std::size_t>(lp_.column_start[col]); k < static_cast<std::size_t>(lp_.column_start[col + 1]); ++k) {
+    d -= pi_[static_cast<std::size_t>(lp_.row_index[k])] * lp_.value[k];
+  }
+  return d;
+}
+
+// Dantzig pricing over every nonbasic variable that can move.
+std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
+  const double tol = settings_.optimality_tolerance;
+  std::int32_t best = -1;
+  double best_merit = 0.0;
+  dual_infeasible_count_ = 0;
+  for (std::int32_t j = 0; j < total_; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    const VariableStatus s = basis_.status[jj];
+    if (s == VariableStatus::basic || upper_[jj] == lower_[jj]) continue;
+    const double d = reduced_cost_of(j);
+    double merit = 0.0;
+    if (s == VariableStatus::at_lower) merit = -d;
+    else if (s == VariableStatus::at_upper) merit = d;
+    else merit = std::fabs(d);
+    if (merit <= tol) continue;
+    ++dual_infeasible_count_;
+    if (rejected_[jj]) continue;
+    if (merit > best_merit) {
+      best_merit = merit;
+      best = j;
+      chosen_cost = d;
+    }
+  }
+  return best;
+}
+
+void PrimalRun::load_column(std::int32_t q) {
+  if (q < m_) {
+    column_.set_unit(q, 1.0);
+  } else {
+    const auto col = static_cast<std::size_t>(q - m_);
+    const auto begin = static_cast<std::size_t>(lp_.column_start[col]);
+    const auto end = static_cast<std::size_t>(lp_.column_start[col + 1]);
+    column_.load_sparse({lp_.row_index.data() + begin, end - begin}, {lp_.value.data() + begin, end - begin});
+  }
+  factor_.ftran(column_, true);
+}
+
+// Two-pass ratio test with bound tolerances. Basic variable at position p changes at
+// rate delta_p = -direction * alpha_p per unit step. Pass 1 finds the largest step
+// theta1 that keeps every basic variable within its bounds relaxed by the
+// tolerance (an infeasible variable is stopped by the bound it violates); pass 2
+// takes, among the positions whose exact ratio is at most theta1, the one with the
+// largest |alpha|.
+Step PrimalRun::ratio_test(std::int32_t q, int direction) {
+  const double tol = settings_.feasibility_tolerance;
+  const auto qq = static_cast<std::size_t>(q);
+  const double range = upper_[qq] - lower_[qq];
+  const bool q_bounded = lower_[qq] > -kInfinity && upper_[qq] < kInfinity;
+  const double* alpha = column_.values().data();
+  const bool listed = column_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? column_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
+
+  double alpha_max = 0.0;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t p = listed ? list[k] : k;
+    alpha_max = std::max(alpha_max, std::fabs(alpha[p]));
+  }
+  // Every entry above the absolute tolerance limits the step, so that no basic
+  // variable passes a bound; only the choice of the pivot is held to the relative
+  // tolerance.
+  const double pivot_floor = std::max(settings_.pivot_tolerance, alpha_max * 1.0e-11);
+  {
+    // Pass 1.
+    double theta1 = q_bounded ? range : kInfinity;
+    for (std::int32_t k = 0; k < count; ++k) {
+      const std::int32_t p = listed ? list[k] : k;
+      const double a = alpha[p];
+      if (std::fabs(a) < pivot_floor) continue;
+      const double delta = -direction * a;
+      const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+      const double xv = basis_.x[v];
+      double ratio;
+      if (delta < 0.0) {
+        if (xv > upper_[v] + tol) ratio = (xv - upper_[v] + tol) / -delta;
+        else if (lower_[v] > -kInfinity && xv >= lower_[v] - tol) ratio = (xv - lower_[v] + tol) / -delta;
+        else continue;
+      } else {
+        if (xv < lower_[v] - tol) ratio = (lower_[v] - xv + tol) / delta;
+        else if (upper_[v] < kInfinity && xv <= upper_[v] + tol) ratio = (upper_[v] - xv + tol) / delta;
+        else continue;
+      }
+      theta1 = std::min(theta1, ratio);
+    }
+    if (theta1 >= kInfinity) {
+      Step step;
+      step.kind = StepKind::unbounded;
+      return step;
+    }
+    // Pass 2.
+    Step best;
+    double best_alpha = 0.0;
+    for (std::int32_t k = 0; k < count; ++k) {
+      const std::int32_t p = listed ? list[k] : k;
+      const double a = alpha[p];
+      if (std::fabs(a) < pivot_floor) continue;
+      const double delta = -direction * a;
+      const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+      const double xv = basis_.x[v];
+      double ratio;
+      bool at_upper;
+      if (delta < 0.0) {
+        if (xv > upper_[v] + tol) {
+          ratio = (xv - upper_[v]) / -delta;
+          at_upper = true;
+        } else if (lower_[v] > -kInfinity && xv >= lower_[v] - tol) {
+          ratio = (xv - lower_[v]) / -delta;
+          at_upper = false;
+        } else {
+          continue;
+        }
+      } else {
+        if (xv < lower_[v] - tol) {
+          ratio = (lower_[v] - xv) / delta;
+          at_upper = false;
+        } else if (upper_[v] < kInfinity && xv <= upper_[v] + tol) {
+          ratio = (upper_[v] - xv) / delta;
+          at_upper = true;
+        } else {
+          continue;
+        }
+      }
+      if (ratio > theta1) continue;
+      const double size = std::fabs(a);
+      if (size > best_alpha || (size == best_alpha && ratio < best.theta)) {
+        best_alpha = size;
+        best.kind = StepKind::pivot;
+        best.position = p;
+        best.theta = std::max(ratio, 0.0);
+        best.shift_bound = ratio < 0.0;
+        best.leaves_at_upper = at_upper;
+      }
+    }
+    if (best.kind != StepKind::pivot) {
+      if (q_bounded && range <= theta1) {
+        Step flip;
+        flip.kind = StepKind::flip;
+        flip.theta = range;
+        return flip;
+      }
+      Step step;
+      step.kind = StepKind::unbounded;
+      return step;
+    }
+    if (q_bounded && range < best.theta) {
+      Step flip;
+      flip.kind = StepKind::flip;
+      flip.theta = range;
+      return flip;
+    }
+    // Pivot acceptance relative to the largest entry of the column.
+    if (best.theta >= 10000.0 || best_alpha >= alpha_max * settings_.relative_pivot_tolerance || lenient_) return best;
+  }
+  Step rejected;
+  rejected.kind = StepKind::rejected;
+  return rejected;
+}
+
+// Moves the entering variable by theta in its direction and the basic variables
+// with it, then changes the basis. Returns false when a refactorisation is due.
+bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
+  const auto qq = static_cast<std::size_t>(q);
+  const double* alpha = column_.values().data();
+  const bool listed = column_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? column_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
+  const double theta = step.theta;
+  if (theta != 0.0) {
+    for (std::int32_t k = 0; k < count; ++k) {
+      const std::int32_t p = listed ? list[k] : k;
+      const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+      basis_.x[v] -= direction * theta * alpha[p];
+    }
+  }
+  short_steps_ = theta > settings_.short_step ? 0 : short_steps_ + 1;
+
+  if (step.kind == StepKind::flip) {
+    const bool to_upper = basis_.status[qq] != VariableStatus::at_upper;
+    basis_.status[qq] = to_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
+    basis_.x[qq] = to_upper ? upper_[qq] : lower_[qq];
+    return true;
+  }
+
+  lenient_ = false;
+  const std::int32_t p = step.position;
+  const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+  basis_.x[qq] += direction * theta;
+  if (step.shift_bound && shifts_allowed_) {
+    // The leaving variable lies just outside the bound it stops at: the bound moves
+    // to it, so the basic values stay those of the basis. Restored before a final
+    // answer is given.
+    (step.leaves_at_upper ? upper_[leaving] : lower_[leaving]) = basis_.x[leaving];
+    perturbed_ = true;
+  } else {
+    basis_.x[leaving] = step.leaves_at_upper ? upper_[leaving] : lower_[leaving];
+  }
+  basis_.status[leaving] = step.leaves_at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
+  if (upper_[leaving] == lower_[leaving]) basis_.status[leaving] = VariableStatus::at_lower;
+  basis_.status[qq] = VariableStatus::basic;
+  basis_.position[leaving] = -1;
+  basis_.position[qq] = p;
+
+  bool keep_factor = !factor_.refactor_due(settings_.factor);
+  if (keep_factor) {
+    UpdateReport report;
+    keep_factor = factor_.update(p, column_, settings_.factor, report) == UpdateStatus::done;
+  }
+  basis_.header[static_cast<std::size_t>(p)] = q;
+  return keep_factor;
+}
+
+// Widens the bounds of the basic variables by small random amounts, so that a
+// degenerate vertex splits into nearby distinct ones.
+void PrimalRun::perturb_bounds() {
+  std::uniform_real_distribution<double> spread(1.0, 2.0);
+  const double size = settings_.perturbation_step * 10.0;
+  for (std::int32_t v : basis_.header) {
+    const auto jj = static_cast<std::size_t>(v);
+    if (lower_[jj] == upper_[jj]) continue;
+    if (lower_[jj] > -kInfinity) lower_[jj] -= size * spread(random_) * (1.0 + std::fabs(lower_[jj]));
+    if (upper_[jj] < kInfinity) upper_[jj] += size * spread(random_) * (1.0 + std::fabs(upper_[jj]));
+  }
+  perturbed_ = true;
+  ++perturbations_;
+  short_steps_ = 0;
+}
+
+// Restores the true bounds and puts nonbasic variables back on them. Returns false
+// when the factorisation failed.
+bool PrimalRun::remove_perturbation() {
+  // Repeated clean-ups that shift again would never end; the last ones place the
+  // leaving variable on its bound instead.
+  if (++removals_ >= kMaxShiftingRemovals) shifts_allowed_ = false;
+  lower_ = lp_.lower;
+  upper_ = lp_.upper;
+  perturbed_ = false;
+  return invert();
+}
+
+void PrimalRun::clear_rejections() {
+  for (std::int32_t v : rejected_list_) rejected_[static_cast<std::size_t>(v)] = 0;
+  rejected_list_.clear();
+}
+
+double PrimalRun::objective() const {
+  double sum = 0.0;
+  for (std::int32_t j = 0; j < total_; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    if (lp_.cost[jj] != 0.0) sum += lp_.cost[jj] * basis_.x[jj];
+  }
+  return sum;
+}
+
+void PrimalRun::log(bool final_line, std::int32_t entering, std::int32_t leaving) {
+  SimplexObserver::Progress progress;
+  progress.iteration = iteration_base_ + iterations_;
+  progress.objective = infeasible_count_ > 0 ? infeasible_sum_ : objective();
+  progress.dual_infeasibilities = dual_infeasible_count_;
+  progress.primal_infeasibilities = infeasible_count_;
+  progress.sum_infeasibilities = infeasible_sum_;
+  progress.entering = entering;
+  progress.leaving = leaving;
+  progress.final_line = final_line;
+  observer_.iteration(progress);
+}
+
+PrimalResult PrimalRun::finish(LpOutcome outcome) {
+  PrimalResult result;
+  result.outcome = outcome;
+  result.iterations = iterations_;
+  result.objective = objective();
+  result.primal_infeasibilities = infeasible_count_;
+  result.sum_infeasibilities = infeasible_sum_;
+  result.dual_infeasibilities = dual_infeasible_count_;
+  result.unbounded_variable = unbounded_variable_;
+  result.factor_status = factor_status_;
+  result.workspace_needed = workspace_needed_;
+  result.big_m = weight_;
+  log(true, -1, -1);
+  return result;
+}
+
+PrimalResult PrimalRun::run() {
+  if (!invert()) return finish(LpOutcome::failed);
+  const double max_weight = 5.0 * settings_.big_m;
+  const std::int64_t stall_limit = std::max<std::int64_t>(50, m_ / 10);
+  bool fresh = true;  // no basis change since the last INVERT
+
+  for (;;) {
+    if (iteration_base_ + iterations_ >= settings_.iteration_limit) return finish(LpOutcome::iteration_limit);
+    if (observer_.should_stop()) return finish(LpOutcome::stopped);
+
+    form_prices();
+    double d_q = 0.0;
+    const std::int32_t q = choose_entering(d_q);
+    if (q < 0) {
+      // Terminal decisions only on a fresh factorisation with the true bounds.
+      if (!fresh) {
+        if (!invert()) return finish(LpOutcome::failed);
+        fresh = true;
+        continue;
+      }
+      if (!rejected_list_.empty()) {
+        // Attractive candidates were turned down for their small pivots. Try them once
+        // more accepting any pivot above the absolute tolerance; when even that fails
+        // no answer can be given with confidence.
+        if (lenient_) return finish(LpOutcome::stopped);
+        lenient_ = true;
+        clear_rejections();
+        continue;
+      }
+      if (perturbed_) {
+        if (!remove_perturbation()) return finish(LpOutcome::failed);
+        continue;
+      }
+      if (infeasible_count_ == 0) return finish(LpOutcome::optimal);
+      if (composite_) {
+        if (weight_ > max_weight) {
+          weight_ = settings_.infeasibility_weight;
+          composite_ = false;
+        } else {
+          weight_ *= 2.0;
+        }
+        continue;
+      }
+      return finish(LpOutcome::infeasible);
+    }
+
+    const int direction = d_q < 0.0 ? 1 : -1;
+    load_column(q);
+    const Step step = ratio_test(q, direction);
+    if (step.kind == StepKind::rejected ||
+        (step.kind == StepKind::unbounded && infeasible_count_ > 0)) {
+      rejected_[static_cast<std::size_t>(q)] = 1;
+      rejected_list_.push_back(q);
+      continue;
+    }
+    if (step.kind == StepKind::unbounded) {
+      if (!fresh) {
+        if (!invert()) return finish(LpOutcome::failed);
+        fresh = true;
+        continue;
+      }
+      if (perturbed_) {
+        if (!remove_perturbation()) return finish(LpOutcome::failed);
+        continue;
+      }
+      unbounded_variable_ = q;
+      return finish(LpOutcome::unbounded);
+    }
+
+    const std::int32_t leaving =
+        step.kind == StepKind::pivot ? basis_.header[static_cast<std::size_t>(step.position)] : q;
+    const bool factor_kept = apply_step(q, direction, step);
+    ++iterations_;
+    if (step.kind == StepKind::pivot) fresh = false;
+    recompute_infeasibilities();
+    log(false, q, leaving);
+    if (!factor_kept) {
+      if (!invert()) return finish(LpOutcome::failed);
+      fresh = true;
+    }
+    if (settings_.perturb && !perturbed_ && short_steps_ > stall_limit) {
+      perturb_bounds();
+      if (!invert()) return finish(LpOutcome::failed);
+      fresh = true;
+    }
+  }
+}
+
+}  // namespace
+
+PrimalResult primal_simplex(const WorkingLp& lp, SimplexBasis& basis, Factor& factor, const PrimalSettings& settings,
+                            SimplexObserver& observer, std::int64_t iteration_base) {
+  PrimalRun run(lp, basis, factor, settings, observer, iteration_base);
+  return run.run();
+}
+
+void recompute_basic_values(const WorkingLp& lp, SimplexBasis& basis, Factor& factor) {
+  const std::int32_t m = lp.rows;
+  std::vector<double> r(lp.rhs);
+  for (std::int32_t j = 0; j < lp.variables(); ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    if (basis.status[jj] == VariableStatus::basic) continue;
+    const double xj = basis.x[jj];
+    if (xj == 0.0) continue;
+    if (j < m) {
+      r[jj] -= xj;
+      continue;
+    }
+    const auto col = jj - static_cast<std::size_t>(m);
+    for (auto k = static_cast<std::size_t>(lp.column_start[col]); k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+      r[static_cast<std::size_t>(lp.row_index[k])] -= lp.value[k] * xj;
+    }
+  }
+  WorkVector w(m);
+  w.load_dense(r);
+  factor.ftran(w);
+  const double* xb = w.values().data();
+  for (std::int32_t p = 0; p < m; ++p) basis.x[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] = xb[p];
+}
+
+void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& factor, std::vector<double>& pi,
+                   std::vector<double>& reduced_cost) {
+  const std::int32_t m = lp.rows;
+  WorkVector w(m);
+  std::vector<double> cb(static_cast<std::size_t>(m));
+  for (std::int32_t p = 0; p < m; ++p) cb[static_cast<std::size_t>(p)] = lp.cost[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])];
+  w.load_dense(cb);
+  factor.btran(w);
+  pi.assign(w.values().begin(), w.values().end());
+  reduced_cost.assign(static_cast<std::size_t>(lp.variables()), 0.0);
+  for (std::int32_t j = 0; j < lp.variables(); ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    if (basis.status[jj] == VariableStatus::basic) continue;
+    double d = lp.cost[jj];
+    if (j < m) {
+      d -= pi[jj];
+    } else {
+      const auto col = jj - static_cast<std::size_t>(m);
+      for (auto k = static_cast<std::size_t>(lp.column_start[col]); k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+        d -= pi[static_cast<std::size_t>(lp.row_index[k])] * lp.value[k];
+      }
+    }
+    reduced_cost[jj] = d;
+  }
+}
+
+}  // namespace kqopt
