@@ -206,6 +206,14 @@ KQAPI int32_t KQDELMAT(int32_t n);
  * problem stays loaded unless a number was invalid or an integer bound too large). */
 KQAPI int32_t KQINPUT(const char* name);
 
+/* ---- Scaling ------------------------------------------------------------------------
+ * KQSCALE: scales the loaded problem again as control IFSCAL says (0: no scaling),
+ * as every load does. Rows and columns are multiplied by powers of two, so values read
+ * back (KQGETOBJ, KQSOLUTION, ...) are exactly those given; the KQIGET... forms return
+ * the scaled values. Returns 32 with message 91 when no problem is loaded, 32 with
+ * message 268 while an optimisation or a global search is under way. */
+KQAPI int32_t KQSCALE(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -5,7 +5,9 @@
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
+#include "simplex/crash.h"
 #include "simplex/lp_driver.h"
+#include "simplex/scaling.h"
 
 namespace kqopt {
 
@@ -37,6 +39,16 @@ CommandOutcome minimise(Library& lib) {
   return CommandOutcome::kContinue;
 }
 
+CommandOutcome crash(Library& lib) {
+  crash_problem(lib);
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome scale(Library& lib) {
+  scale_problem(lib);
+  return CommandOutcome::kContinue;
+}
+
 // INPUT [name]: reads a problem file; without a name, the one of the problem name.
 CommandOutcome input_file(Library& lib) {
   std::string name = command_argument(lib);
@@ -64,7 +76,7 @@ CommandOutcome help(Library& lib) {
 }  // namespace
 
 const Command kCommands[kCommandCount] = {
-    {"INPUT", input_file},       {"CRASH", not_available},      {"MAXIM", maximise},
+    {"INPUT", input_file},       {"CRASH", crash},      {"MAXIM", maximise},
     {"MINIM", minimise},         {"PRINT", not_available},      {"QUIT", quit},
     {"VOUT", no_effect},         {"SIZE", no_effect},           {"TOASC", not_available},
     {"BASISIN", not_available},  {"BASISOUT", not_available},   {"FPRINT", not_available},
@@ -78,7 +90,7 @@ const Command kCommands[kCommandCount] = {
     {"PARAOBJ", not_available},  {"FRPRINT", not_available},    {"MVUB", not_available},
     {"?AXNB", not_available},    {"?INNB", not_available},      {"?AXGLOBAL", not_available},
     {"?INGLOBAL", not_available}, {"GOAL", not_available},      {"IIS", not_available},
-    {"FIXGLOBAL", not_available}, {"SCALE", not_available},
+    {"FIXGLOBAL", not_available}, {"SCALE", scale},
 };
 
 int stop_exit_code(const Library& lib) {

@@ -1,4 +1,4 @@
-// The finishing step shared by every load, and discarding a problem.
+// The finishing step shared by every load (scaling included), and discarding a problem.
 //
 // Invariant: after finish_load the library's problem is either marked loaded with the
 // capacity of its data, or absent (its charges given back); the problem counts
@@ -10,6 +10,7 @@
 #include "problem/charges.h"
 #include "problem/load_steps.h"
 #include "problem/matrix.h"
+#include "simplex/scaling.h"
 
 namespace kqopt {
 
@@ -68,6 +69,8 @@ std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t 
       return kRcInvalidCall;
     }
   }
+  // The loaded values become the stored (scaled) ones.
+  rescale_problem(lib, *lib.problem);
   lib.problem->loaded = true;
   lib.controls.i(icv::IFMEM) = kLoadedFlag;
   return over ? kRcInvalidCall : kOk;

@@ -28,8 +28,9 @@ std::int32_t load_global_entities(LoadContext& context);
 void set_default_directives(Library& lib, Problem& p);
 
 // The finishing step: counts the faults of the data on top of `faults`, prepares the
-// derived copies, and makes p the current problem, marked loaded unless the faults
-// exceed IGNORE (message 29, return code 32). Returns the return code.
+// derived copies, and makes p the current problem, scaled as IFSCAL says and marked
+// loaded unless the faults exceed IGNORE (message 29, return code 32). Returns the
+// return code.
 std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t faults, const LoadOptions& options);
 
 // Clears the problem counts (attributes 1001 to 1006, 1019 to 1021).

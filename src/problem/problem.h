@@ -81,6 +81,14 @@ inline constexpr std::uint8_t kLess = 4;     // 'L': logical in [0, +inf); 'R': 
 inline constexpr std::uint8_t kFree = 8;     // 'N': logical free
 }  // namespace row_type
 
+// Per-row flags kept by the loading side (Problem::row_flags) for scaling and the crash.
+namespace row_flag {
+inline constexpr std::uint8_t kNoScale = 1;             // the row keeps the neutral scale exponent 64
+inline constexpr std::uint8_t kLogicalAtUpper = 2;      // nonbasic logical sits at its upper bound
+inline constexpr std::uint8_t kNoNonnegativeCover = 4;  // crash cover pass: no column with an entry >= 0
+inline constexpr std::uint8_t kLogicalBasic = 8;        // crash: the row's logical must be basic
+}  // namespace row_flag
+
 // Global entity kinds: the low four bits of an entity word.
 enum class EntityKind : std::uint32_t {
   kInteger = 1,
@@ -144,7 +152,8 @@ struct RowMatrix {
   bool stale = true;  // rebuilt from the column-wise matrix on demand
 };
 
-// MVUB section of the file readers: x_first ≤ factor · x_second with factor = −value.
+// MVUB section of the file readers: x_first ≤ factor · x_second with factor = −value,
+// held in internal units (factor' = factor·C_second / C_first).
 struct DeferredPair {
   std::int32_t first_column = 0;
   std::int32_t second_column = 0;
@@ -198,6 +207,9 @@ struct Problem {
   // Per column (n entries): objective coefficient c'_j.
   std::vector<double> objective;
   double objective_constant = 0.0;  // caller's units
+  // Power of two near the largest |c'_j|, set when the problem is scaled: the phase-1
+  // weight BIGM and the penalty PENLTY are read relative to it (simplex/scaling.h).
+  double cost_scale = 1.0;
 
   ColumnMatrix by_column;
   RowMatrix by_row;

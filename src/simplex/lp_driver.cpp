@@ -1,6 +1,6 @@
 // The LP driver. A run: build the working LP from the problem with the objective
-// sense applied, take the current basis (or the all-logical one when none exists),
-// run the primal simplex, then set the LP status and attributes, keep the solution,
+// sense applied, take the current basis (or the crash basis when none exists), run
+// the primal simplex, then set the LP status and attributes, keep the solution,
 // write the basis back into the status words, write the solution file and print the
 // closing message.
 #include "simplex/lp_driver.h"
@@ -12,8 +12,10 @@
 #include "library/library.h"
 #include "library/platform.h"
 #include "output/solution_file.h"
+#include "simplex/crash.h"
 #include "simplex/engine_state.h"
 #include "simplex/primal_simplex.h"
+#include "simplex/scaling.h"
 
 namespace kqopt {
 
@@ -45,8 +47,8 @@ constexpr std::int32_t kLpUnbounded = 5;
 std::int32_t& int_attribute(Library& lib, int n) { return *lib.attributes.int_attribute(n); }
 double& double_attribute(Library& lib, int n) { return *lib.attributes.double_attribute(n); }
 
-// The working LP: every row slot is a row, every column a column, values in internal
-// units, costs times the sense multiplier.
+}  // namespace
+
 void build_working_lp(const Problem& problem, double sense, WorkingLp& lp) {
   lp.rows = problem.row_slots();
   lp.columns = problem.columns;
@@ -61,6 +63,8 @@ void build_working_lp(const Problem& problem, double sense, WorkingLp& lp) {
     lp.cost[static_cast<std::size_t>(lp.rows + j)] = sense * problem.objective[static_cast<std::size_t>(j)];
   }
 }
+
+namespace {
 
 // The basis held in the status words: basic bit and at-upper bit.
 void basis_from_status_words(const Problem& problem, const WorkingLp& lp, SimplexBasis& basis) {
@@ -105,7 +109,7 @@ void basis_to_status_words(const SimplexBasis& basis, Problem& problem) {
   }
 }
 
-PrimalSettings primal_settings(const Library& lib) {
+PrimalSettings primal_settings(const Library& lib, const Problem& problem) {
   const Controls& c = lib.controls;
   PrimalSettings s;
   s.feasibility_tolerance = c.d(dcv::ZTOLZE);
@@ -120,6 +124,9 @@ PrimalSettings primal_settings(const Library& lib) {
   s.big_m = c.d(dcv::BIGM);
   if (bigm_set && c.i(icv::IFBIGM) == 0 && c.dcv_access[dcv::BIGM] <= 0) s.big_m = c.d(dcv::INFWGT);
   s.infeasibility_weight = c.d(dcv::INFWGT);
+  // The weights are read relative to the scale of the stored costs.
+  s.big_m = phase_one_weight(problem, s.big_m);
+  s.infeasibility_weight = phase_one_weight(problem, s.infeasibility_weight);
   s.iteration_limit = c.i(icv::ITRLIM);
   s.factor.invfrq = c.i(icv::INVFRQ);
   s.factor.invmin = c.i(icv::INVMIN);
@@ -262,6 +269,10 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   if (mode == DriverMode::kMaximise) sense = -magnitude;
   if (mode == DriverMode::kMinimise) sense = magnitude;
 
+  // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
+  // words; a basis loaded or left by an earlier solve is kept.
+  if (mode != DriverMode::kResolve && lib.controls.i(icv::IFNBAS) == 0) run_crash(lib, problem);
+  release_crash_marks(problem);
   build_working_lp(problem, sense, engine.lp);
   // The starting basis: the one held in the status words once a basis exists, else
   // the all-logical basis.
@@ -275,7 +286,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   engine.running = true;
   engine.has_solution = false;
   engine.factor_current = false;
-  const PrimalSettings settings = primal_settings(lib);
+  const PrimalSettings settings = primal_settings(lib, problem);
   DriverObserver observer(lib);
   engine.factor.start_run(settings.factor);
   const PrimalResult result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
@@ -315,7 +326,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   double_attribute(lib, attr::kObjectiveValue) = result.objective / sense + problem.objective_constant;
   double_attribute(lib, 2002) = result.sum_infeasibilities;
   if (lp_status == kLpInfeasible) lib.controls.i(icv::IFBIGM) = 0;
-  lib.controls.d(dcv::BIGM) = result.big_m;
+  lib.controls.d(dcv::BIGM) = result.big_m / problem.cost_scale;
   lib.last_lp_outcome = lp_status;
 
   if (mode != DriverMode::kResolve) {

@@ -129,7 +129,9 @@ TEST_F(ProblemApi, LinearProblemReadsBack) {
   ASSERT_EQ(KQGETROWS(rstart, mclind, dmatval, 5, &nels, 0, 2), 0);
   EXPECT_EQ(std::vector<int32_t>(rstart, rstart + 4), (std::vector<int32_t>{0, 2, 3, 5}));
   EXPECT_EQ(std::vector<int32_t>(mclind, mclind + 5), (std::vector<int32_t>{0, 1, 0, 0, 1}));
-  // The internal forms equal the plain ones while nothing is scaled.
+  // The internal forms equal the plain ones once the scaling is taken away.
+  ASSERT_EQ(KQSETICV(10, 0), 0);  // IFSCAL
+  ASSERT_EQ(KQSCALE(), 0);
   double w[3];
   ASSERT_EQ(KQIGETRHS(w, 0, 2), 0);
   ASSERT_EQ(KQGETRHS(v, 0, 2), 0);

@@ -10,6 +10,7 @@
 #include "input/input_problem.h"
 #include "library/control_access.h"
 #include "library/library.h"
+#include "problem/units.h"
 #include "support/test_library.h"
 
 namespace kqopt::input {
@@ -46,7 +47,7 @@ std::string rhs() { return "RHS\n" + F("", "RHS", "LIM1", "4.0", "LIM2", "1.0") 
 std::string bounds() { return "BOUNDS\n" + F("UP", "BND", "X1", "4.0") + F("LO", "BND", "X2", "-1.0") + F("UP", "BND", "X2", "1.0"); }
 std::string base() { return head() + columns() + rhs() + bounds() + "ENDATA\n"; }
 
-// Accessors on the loaded problem by name.
+// Accessors on the loaded problem by name, values in the caller's units.
 struct View {
   Library& lib;
   const Problem& p() const { return *lib.problem; }
@@ -65,14 +66,18 @@ struct View {
     return 0;
   }
   std::size_t var(const std::string& column_name) const { return static_cast<std::size_t>(p().column_variable(column(column_name))); }
-  double lower(const std::string& c) const { return p().lower[var(c)]; }
-  double upper(const std::string& c) const { return p().upper[var(c)]; }
+  double lower(const std::string& c) const { return scale_bound_by(p().lower[var(c)], column_bound_shift(p(), column(c))); }
+  double upper(const std::string& c) const { return scale_bound_by(p().upper[var(c)], column_bound_shift(p(), column(c))); }
   std::uint32_t word(const std::string& c) const { return p().status[var(c)]; }
-  double cost(const std::string& c) const { return p().objective[static_cast<std::size_t>(column(c))]; }
+  double cost(const std::string& c) const {
+    return scale_by(p().objective[static_cast<std::size_t>(column(c))], objective_shift(p(), column(c)));
+  }
   // The row's activity limits [rhs − upper(logical), rhs − lower(logical)].
   std::pair<double, double> activity(const std::string& r) const {
     auto i = static_cast<std::size_t>(row(r));
-    return {p().rhs[i] - p().upper[i], p().rhs[i] - p().lower[i]};
+    const int shift = row_shift(p(), row(r));
+    const double rhs = scale_bound_by(p().rhs[i], shift);
+    return {rhs - scale_bound_by(p().upper[i], shift), rhs - scale_bound_by(p().lower[i], shift)};
   }
   std::uint8_t type(const std::string& r) const { return p().row_type[static_cast<std::size_t>(row(r))]; }
   double coefficient(const std::string& c, const std::string& r) const {
@@ -81,7 +86,7 @@ struct View {
     for (std::int32_t q = p().by_column.start[static_cast<std::size_t>(j)]; q < p().by_column.start[static_cast<std::size_t>(j) + 1]; ++q) {
       if (p().by_column.row[static_cast<std::size_t>(q)] == i) sum += p().by_column.value[static_cast<std::size_t>(q)];
     }
-    return sum;
+    return scale_by(sum, element_shift(p(), i, j));
   }
   const GlobalEntity* entity(const std::string& c) const {
     std::int32_t j = column(c);

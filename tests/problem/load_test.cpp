@@ -219,6 +219,7 @@ TEST(Load, WorkspaceFailureLeavesTheLibraryUsable) {
 
 TEST(Load, DataModel) {
   test::TestLibrary t;
+  t->controls.i(icv::IFSCAL) = 0;  // stored values are the loaded ones
   LpArrays a;
   ASSERT_EQ(test::load(t.lib(), a), 0);
   const Problem& p = *t->problem;
@@ -237,7 +238,7 @@ TEST(Load, DataModel) {
   EXPECT_EQ(p.status[0] & 0xFFFFFFu, status::kFiniteLower | status::kBasic);
   EXPECT_EQ(p.status[1] & 0xFFFFFFu, status::kFiniteUpper | status::kBasic);
   EXPECT_EQ(p.status[2] & 0xFFFFFFu, status::kFiniteLower | status::kFiniteUpper | status::kBasic);
-  // Every variable unscaled: exponent 64 in the top byte.
+  // Every variable unscaled (IFSCAL = 0): exponent 64 in the top byte.
   for (std::uint32_t word : p.status) EXPECT_EQ(word >> 24, 64u);
   // Columns: 1.0E29 is infinite, 9.9E28 finite.
   EXPECT_EQ(p.upper[3], 9.999999999999999e29);
@@ -277,6 +278,7 @@ TEST(Load, NameRecordTakesTheNameAfterTheLastSeparator) {
 
 TEST(Load, ColumnLengthsMayLeaveGaps) {
   test::TestLibrary t;
+  t->controls.i(icv::IFSCAL) = 0;  // stored values are the loaded ones
   LpArrays a;
   a.starts = {4, 0};  // column 0 at 4..6, column 1 at 0..1; mstart[ncol] is not read
   a.lengths = {3, 2};
@@ -346,6 +348,7 @@ TEST(Load, FreeRowsFollowIfnrw) {
     SCOPED_TRACE(c.ifnrw);
     test::TestLibrary t;
     t->controls.i(icv::IFNRW) = c.ifnrw;
+    t->controls.i(icv::IFSCAL) = 0;  // stored values are the loaded ones
     LpArrays a;
     a.row_types = {'N', 'L', 'N', 'G'};
     a.rhs = {0, 1, 0, 2};

@@ -254,6 +254,7 @@ TEST(Retrieval, GlobalEntitiesRoundTrip) {
 
 TEST(Retrieval, ValuesAreUnscaledThroughTheExponents) {
   test::TestLibrary t;
+  t->controls.i(icv::IFSCAL) = 0;  // the exponents below are set by hand
   ASSERT_EQ(test::load(t.lib(), LpArrays{}), 0);
   // Scale as the scaling step would: row 2 by R = 2^3 (exponent 61), column 1 by
   // C = 2^-2 (exponent 66). Stored: a' = a R C, c' = c C, l' = l / C, rhs' = rhs R.
