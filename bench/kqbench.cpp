@@ -3,7 +3,8 @@
 // iterations, seconds), then a summary: solved count (status optimal and error at
 // most 1e-6) and the shifted geometric mean of seconds (shift 1 s).
 //
-// usage: kqbench [-m p|d|b] [-r optimal.csv] [-t seconds] [--max] file.mps ...
+// usage: kqbench [-m p|d|b] [-r optimal.csv] [-t seconds] [-i n=v]... [--max] file.mps ...
+//   -i n=v sets integer control n to v before each problem is read (e.g. -i 10=0: IFSCAL 0).
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -67,11 +68,20 @@ int main(int argc, char** argv) {
   int time_limit = 0;
   bool maximise = false;
   std::vector<std::string> files;
+  std::vector<std::pair<int32_t, int32_t>> integer_controls;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-m") == 0 && i + 1 < argc) method = argv[++i];
     else if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc) reference_path = argv[++i];
     else if (std::strcmp(argv[i], "-t") == 0 && i + 1 < argc) time_limit = std::atoi(argv[++i]);
-    else if (std::strcmp(argv[i], "--max") == 0) maximise = true;
+    else if (std::strcmp(argv[i], "-i") == 0 && i + 1 < argc) {
+      const char* setting = argv[++i];
+      const char* equals = std::strchr(setting, '=');
+      if (equals == nullptr) {
+        std::fprintf(stderr, "kqbench: -i wants n=v, not %s\n", setting);
+        return 1;
+      }
+      integer_controls.emplace_back(std::atoi(setting), std::atoi(equals + 1));
+    } else if (std::strcmp(argv[i], "--max") == 0) maximise = true;
     else files.emplace_back(argv[i]);
   }
   const auto reference = reference_path.empty() ? std::map<std::string, double>{} : read_reference(reference_path);
@@ -88,6 +98,7 @@ int main(int argc, char** argv) {
     KQSETICV(9, 0);  // ITRLOG: final line only
     KQSETICV(35, 0);  // IFPMSG: no messages
     if (time_limit > 0) KQSETICV(20, -time_limit);
+    for (const auto& [control, value] : integer_controls) KQSETICV(control, value);
     const std::string name = problem_name(file);
     auto start = std::chrono::steady_clock::now();
     int32_t rc = KQINPUT(file.c_str());

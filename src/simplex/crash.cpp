@@ -90,6 +90,8 @@ void CrashRun::set_up() {
     const double limit = std::trunc(static_cast<double>(m) * settings_.pcrash);
     limit_ = limit > 0.0 ? static_cast<std::int64_t>(std::min(limit, static_cast<double>(m))) : 0;
   }
+  report_.ratio = ratio_;
+  report_.limit = limit_;
   signed_penalty_ = settings_.sense <= 0.0 ? -settings_.penalty : settings_.penalty;
   cover_.assign(static_cast<std::size_t>(slots_), -1);
   uncovered_ = slots_;

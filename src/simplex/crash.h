@@ -59,6 +59,8 @@ struct CrashPass {
 
 struct CrashReport {
   bool ran = false;  // a type other than 0: message 121 is due
+  double ratio = 0.0;          // ρ: acceptance ratio of an element within its column
+  std::int64_t limit = 0;      // L: most structurals brought in
   bool screened = false;
   std::int32_t rejected_elements = 0;
   std::int32_t excluded_columns = 0;

@@ -14,6 +14,7 @@
 #include "output/solution_file.h"
 #include "simplex/crash.h"
 #include "simplex/engine_state.h"
+#include "simplex/optimum_check.h"
 #include "simplex/primal_simplex.h"
 #include "simplex/scaling.h"
 
@@ -289,8 +290,8 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const PrimalSettings settings = primal_settings(lib, problem);
   DriverObserver observer(lib);
   engine.factor.start_run(settings.factor);
-  const PrimalResult result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
-                                             int_attribute(lib, attr::kIterations));
+  PrimalResult result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
+                                       int_attribute(lib, attr::kIterations));
   engine.running = false;
   int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
 
@@ -310,6 +311,10 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
   engine.has_solution = true;
   engine.problem_serial = problem.serial;
+  if (result.outcome == LpOutcome::optimal &&
+      !confirm_optimum_in_caller_units(lib, problem, engine, settings, observer, result)) {
+    return lib.err.return_code;
+  }
   basis_to_status_words(engine.basis, problem);
 
   std::int32_t lp_status = kLpUnfinished;
