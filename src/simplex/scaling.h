@@ -90,7 +90,9 @@ struct ScalingSweeps {
   std::vector<double> largest_change;
 };
 
-// Computes the exponents that IFSCAL selects (file comment); ifscal ≠ 0. Never fails:
+// Computes the exponents that IFSCAL selects (file comment); ifscal ≠ 0. The largest-entry
+// and single-pass families divide a line by the power of two nearest its target; the
+// iterative methods truncate (k = trunc(s + 64) for a scale of s powers of two). Never fails:
 // rows and columns without usable entries get 64, every exponent is clamped to 1..127.
 ScaleExponents compute_scale_exponents(const ScalingInput& input, std::int32_t ifscal, ScalingSweeps& sweeps);
 

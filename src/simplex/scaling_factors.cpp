@@ -5,8 +5,8 @@
 // with l_ij = log2 |a_ij|, and the exponent byte is k = trunc(s + 64), clamped to 1..127
 // (factor 2^(64 − k) ≈ 2^−s).
 //
-//   largest entry   r_i = max_j floor(l_ij − c_j), computed exactly from the binary
-//                   exponents, so the largest scaled entry of the line lies in [1, 2);
+//   largest entry   r_i = round(max_j (l_ij − c_j)), computed exactly from the binary
+//                   exponent, so the largest scaled entry of the line lies in [√½, √2);
 //   logarithmic     r_i = round((max_j (l_ij − c_j) + min_j (l_ij − c_j)) / 2), the power
 //   single pass     of two nearest the geometric mean of the line's extremes;
 //   extreme value   the same midpoint without rounding, rows then columns per sweep;
@@ -14,7 +14,6 @@
 // Columns the same way with the rows' scales. Held lines keep scale 0; ignored rows
 // (free rows) get their own scale but are left out of the column computations.
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 #include "simplex/scaling.h"
@@ -28,6 +27,7 @@ constexpr int kExtremeSweeps = 4;
 constexpr int kMeanSweeps = 10;
 constexpr double kStopChange = 1.0;  // below one power of two no exponent would change
 constexpr double kLn2 = 0.69314718055994530942;
+constexpr double kHalfRootTwo = 0.70710678118654752440;
 
 int clamp_shift(long long s) { return static_cast<int>(std::clamp<long long>(s, -kMaxShift, kMaxShift)); }
 
@@ -38,14 +38,12 @@ class ExponentComputation {
         row_scale_(static_cast<std::size_t>(in.rows), 0.0),
         column_scale_(static_cast<std::size_t>(in.columns), 0.0),
         usable_(in.value.size(), 0),
-        log_(in.value.size(), 0.0),
-        floor_log_(in.value.size(), 0) {
+        log_(in.value.size(), 0.0) {
     for (std::size_t k = 0; k < in.value.size(); ++k) {
       const double a = std::fabs(in.value[k]);
       if (!(a > 0.0) || !std::isfinite(a)) continue;
       usable_[k] = 1;
       log_[k] = std::log2(a);
-      floor_log_[k] = std::ilogb(a);
     }
   }
 
@@ -70,36 +68,42 @@ class ExponentComputation {
   std::vector<double> column_scale_;
   std::vector<char> usable_;
   std::vector<double> log_;
-  std::vector<int> floor_log_;
 };
 
-// Largest-entry scales are integers, so floor(l_ij − c_j) = ilogb(a_ij) − c_j exactly.
+// Largest-entry scales are integers: the largest |a_ij|·2^−c_j of the line, m·2^e with m
+// in [0.5, 1), is divided by the power of two nearest it, 2^e or 2^(e−1).
+long long nearest_power(double largest) {
+  int e = 0;
+  const double m = std::frexp(largest, &e);
+  return m >= kHalfRootTwo ? e : e - 1;
+}
+
 void ExponentComputation::largest_entry_rows() {
-  std::vector<long long> best(row_scale_.size(), LLONG_MIN);
+  std::vector<double> best(row_scale_.size(), 0.0);
   for (std::size_t j = 0; j < column_scale_.size(); ++j) {
-    const auto c = static_cast<long long>(column_scale_[j]);
+    const int c = static_cast<int>(column_scale_[j]);
     for (std::size_t k = begin(j); k < end(j); ++k) {
       if (!usable_[k]) continue;
       const std::size_t i = row_of(k);
-      best[i] = std::max(best[i], floor_log_[k] - c);
+      best[i] = std::max(best[i], std::ldexp(std::fabs(in_.value[k]), -c));
     }
   }
   for (std::size_t i = 0; i < row_scale_.size(); ++i) {
     if (row_held(i)) continue;
-    row_scale_[i] = best[i] == LLONG_MIN ? 0.0 : clamp_shift(best[i]);
+    row_scale_[i] = best[i] > 0.0 ? clamp_shift(nearest_power(best[i])) : 0.0;
   }
 }
 
 void ExponentComputation::largest_entry_columns() {
   for (std::size_t j = 0; j < column_scale_.size(); ++j) {
     if (column_held(j)) continue;
-    long long best = LLONG_MIN;
+    double best = 0.0;
     for (std::size_t k = begin(j); k < end(j); ++k) {
       const std::size_t i = row_of(k);
       if (!usable_[k] || row_ignored(i)) continue;
-      best = std::max(best, floor_log_[k] - static_cast<long long>(row_scale_[i]));
+      best = std::max(best, std::ldexp(std::fabs(in_.value[k]), -static_cast<int>(row_scale_[i])));
     }
-    column_scale_[j] = best == LLONG_MIN ? 0.0 : clamp_shift(best);
+    column_scale_[j] = best > 0.0 ? clamp_shift(nearest_power(best)) : 0.0;
   }
 }
 
