@@ -146,7 +146,7 @@ const IntControlSpec kIntControls[kIntControlCount] = {
     {"SSV006", 4, 0, ""},  // 125
     {"SSV007", 7, 0, ""},  // 126
     {"SSV008", 8, 0, ""},  // 127
-    {"SSV009", 9, 0, ""},  // 128
+    {"SSV009", 9, 0, "crash type 7: number of triangular passes + 10"},  // 128
     {"SSV010", 10, 0, ""},  // 129
     {"ITRACE", 0, 0, ""},  // 130
     {"NIIS", -1, 0, ""},  // 131
@@ -172,7 +172,7 @@ const DoubleControlSpec kDoubleControls[kDoubleControlCount] = {
     {"CUTOFF", 0.0, ""},  // 13
     {"PERCUT", 1.0e-4, ""},  // 14
     {"RTOLPS", 0.01, ""},  // 15
-    {"PENLTY", 0.0, ""},  // 16
+    {"PENLTY", 0.0, "cost penalty of the crash screening"},  // 16
     {"PPFACT", 0.5, ""},  // 17
     {"BIGM", 1024.0, "big-M weight of the composite phase 1"},  // 18
     {"OPTCA", 0.0, ""},  // 19
