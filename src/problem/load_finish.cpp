@@ -69,10 +69,12 @@ std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t 
       return kRcInvalidCall;
     }
   }
-  // The loaded values become the stored (scaled) ones.
+  // The loaded values become the stored (scaled) ones. The basis of the problem before
+  // is gone with it: the next optimisation crashes a new one.
   rescale_problem(lib, *lib.problem);
   lib.problem->loaded = true;
   lib.controls.i(icv::IFMEM) = kLoadedFlag;
+  lib.controls.i(icv::IFNBAS) = 0;
   return over ? kRcInvalidCall : kOk;
 }
 

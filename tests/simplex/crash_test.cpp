@@ -265,6 +265,24 @@ TEST(Crash, CrashAndScaleCommands) {
   std::filesystem::remove_all(scratch);
 }
 
+// A load replaces the basis with the problem: the next MINIM crashes again.
+TEST(Crash, EveryLoadedProblemIsCrashedAfresh) {
+  test::TestLibrary t;
+  const auto scratch = std::filesystem::temp_directory_path() / ("kqload" + std::to_string(::getpid()));
+  std::filesystem::create_directories(scratch);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    load(t, dense({'E', 'E'}, {{1, 0}, {0, 2}}, {1, 1}, {1, 1}));
+    EXPECT_EQ(t->controls.i(icv::IFNBAS), 0);
+    t->problem_name = (scratch / "again").string();
+    t.clear_lines();
+    EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
+    EXPECT_TRUE(t.printed(kCrashDone));
+    EXPECT_EQ(t->controls.i(icv::IFNBAS), 1);
+  }
+  std::filesystem::remove_all(scratch);
+}
+
 // The crash of the LP driver on netlib problems: the basis factorises without a column
 // replaced (message 101) or a header repaired (140), for the default type and others.
 TEST(Crash, EveryCrashBasisFactorisesOnNetlibProblems) {
