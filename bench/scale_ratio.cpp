@@ -54,8 +54,10 @@ int main(int argc, char** argv) {
   int32_t ifscal = -1;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-s") == 0 && i + 1 < argc) ifscal = std::atoi(argv[++i]);
-    else files.emplace_back(argv[i]);
+    if (std::strcmp(argv[i], "-s") == 0 && i + 1 < argc)
+      ifscal = std::atoi(argv[++i]);
+    else
+      files.emplace_back(argv[i]);
   }
   std::printf("problem,ratio_loaded,ratio_scaled\n");
   double log_loaded = 0.0, log_scaled = 0.0;

@@ -32,21 +32,21 @@ namespace crash_mark {
 // A two-element column held back by the screening: kept out of the simplex's pricing
 // until its first pricing pass that rebuilds the candidate set (release_crash_marks).
 inline constexpr std::uint32_t kHeldBack = 0x008;
-inline constexpr std::uint32_t kExcluded = 0x020;       // during the crash only
+inline constexpr std::uint32_t kExcluded = 0x020;        // during the crash only
 inline constexpr std::uint32_t kTreatedFree = 0x100000;  // with status::kFree: freed by the cover and free pass
 }  // namespace crash_mark
 
 struct CrashSettings {
-  std::int32_t icrash = 2;   // ICRASH
-  double pcrash = 0.3;       // PCRASH: limit on structurals, a fraction of the rows
-  double ztcr = 0.995;       // ZTCR: acceptance ratio of an element within its column
-  double ztolri = 0.01;      // ZTOLRI (tight option)
-  double ztolze = 1.0e-6;    // ZTOLZE
-  double ztolpv = 1.0e-9;    // ZTOLPV
-  double penalty = 0.0;      // PENLTY in the units of the stored costs
-  double big_m = 1024.0;     // BIGM in the units of the stored costs
-  std::int32_t ssv009 = 9;   // SSV009: number of classes + 10 (type 7)
-  double sense = 1.0;        // σ, double attribute 2008
+  std::int32_t icrash = 2;  // ICRASH
+  double pcrash = 0.3;      // PCRASH: limit on structurals, a fraction of the rows
+  double ztcr = 0.995;      // ZTCR: acceptance ratio of an element within its column
+  double ztolri = 0.01;     // ZTOLRI (tight option)
+  double ztolze = 1.0e-6;   // ZTOLZE
+  double ztolpv = 1.0e-9;   // ZTOLPV
+  double penalty = 0.0;     // PENLTY in the units of the stored costs
+  double big_m = 1024.0;    // BIGM in the units of the stored costs
+  std::int32_t ssv009 = 9;  // SSV009: number of classes + 10 (type 7)
+  double sense = 1.0;       // σ, double attribute 2008
 };
 
 struct CrashPass {
@@ -58,9 +58,9 @@ struct CrashPass {
 };
 
 struct CrashReport {
-  bool ran = false;  // a type other than 0: message 121 is due
-  double ratio = 0.0;          // ρ: acceptance ratio of an element within its column
-  std::int64_t limit = 0;      // L: most structurals brought in
+  bool ran = false;        // a type other than 0: message 121 is due
+  double ratio = 0.0;      // ρ: acceptance ratio of an element within its column
+  std::int64_t limit = 0;  // L: most structurals brought in
   bool screened = false;
   std::int32_t rejected_elements = 0;
   std::int32_t excluded_columns = 0;

@@ -72,10 +72,9 @@ void CrashRun::cover_and_free_pass() {
         if (!row_takes_part(i) || !(has_lower(i) || has_upper(i)) || free_count[ii] > free_allowed) continue;
         const double a = negate ? -value_of(k) : value_of(k);
         const double r = negate ? -residual[ii] : residual[ii];
-        const bool qualifies =
-            a >= 0.0 ? (p_.row_flags[ii] & row_flag::kNoNonnegativeCover) == 0 && r >= -tolerance &&
-                           positive_count[ii] == 1 && has_upper(i)
-                     : r <= tolerance && nonpositive_count[ii] == 1 && has_lower(i);
+        const bool qualifies = a >= 0.0 ? (p_.row_flags[ii] & row_flag::kNoNonnegativeCover) == 0 && r >= -tolerance &&
+                                              positive_count[ii] == 1 && has_upper(i)
+                                        : r <= tolerance && nonpositive_count[ii] == 1 && has_lower(i);
         if (!qualifies) continue;
         if (first < 0) first = i;
         if (is_uncovered(i) && !rejected_[static_cast<std::size_t>(k)] && std::fabs(a) > chosen_size) {
@@ -187,8 +186,8 @@ void CrashRun::triangular_passes() {
         word(i) |= crash_mark::kExcluded;
       }
     }
-    report_.passes.push_back({pass, slots_ - uncovered_, report_.structurals, deferred > 0 ? next_threshold : 0,
-                              deferred});
+    report_.passes.push_back(
+        {pass, slots_ - uncovered_, report_.structurals, deferred > 0 ? next_threshold : 0, deferred});
     if (all_covered() || deferred == 0) return;
     threshold = next_threshold;
   }

@@ -47,7 +47,9 @@ class CrashRun {
   bool is_fixed(std::int32_t v) const;
   bool is_basic(std::int32_t v) const { return (word(v) & status::kBasic) != 0; }
   bool is_excluded(std::int32_t v) const { return (word(v) & crash_mark::kExcluded) != 0; }
-  bool is_free_column(std::int32_t v) const { return (word(v) & status::kFree) != 0 || (!has_lower(v) && !has_upper(v)); }
+  bool is_free_column(std::int32_t v) const {
+    return (word(v) & status::kFree) != 0 || (!has_lower(v) && !has_upper(v));
+  }
   bool row_takes_part(std::int32_t i) const { return takes_part_[static_cast<std::size_t>(i)] != 0; }
   bool is_uncovered(std::int32_t i) const { return cover_[static_cast<std::size_t>(i)] < 0; }
   std::int32_t begin(std::int32_t j) const { return p_.by_column.start[static_cast<std::size_t>(j)]; }

@@ -26,7 +26,8 @@ bool is_scaled(const Problem& p) {
 
 ScaleExponents exponents_of(const Problem& p) {
   ScaleExponents e;
-  for (std::int32_t i = 0; i < p.row_slots(); ++i) e.row.push_back(status::exponent(p.status[static_cast<std::size_t>(i)]));
+  for (std::int32_t i = 0; i < p.row_slots(); ++i)
+    e.row.push_back(status::exponent(p.status[static_cast<std::size_t>(i)]));
   for (std::int32_t j = 0; j < p.columns; ++j) {
     e.column.push_back(status::exponent(p.status[static_cast<std::size_t>(p.column_variable(j))]));
   }
@@ -55,10 +56,17 @@ CallerUnitsViolation violation_in_caller_units(const Problem& p, const EngineSta
     if (basis.status[vv] == VariableStatus::basic || p.lower[vv] == p.upper[vv]) continue;
     const double d = to_user_reduced_cost(p, v, engine.reduced_cost[vv]);
     switch (basis.status[vv]) {
-      case VariableStatus::at_lower: worst.dual = std::max(worst.dual, -d); break;
-      case VariableStatus::at_upper: worst.dual = std::max(worst.dual, d); break;
-      case VariableStatus::at_zero: worst.dual = std::max(worst.dual, std::fabs(d)); break;
-      case VariableStatus::basic: break;
+      case VariableStatus::at_lower:
+        worst.dual = std::max(worst.dual, -d);
+        break;
+      case VariableStatus::at_upper:
+        worst.dual = std::max(worst.dual, d);
+        break;
+      case VariableStatus::at_zero:
+        worst.dual = std::max(worst.dual, std::fabs(d));
+        break;
+      case VariableStatus::basic:
+        break;
     }
   }
   return worst;
@@ -68,7 +76,8 @@ bool confirm_optimum_in_caller_units(Library& lib, Problem& p, EngineState& engi
                                      SimplexObserver& observer, PrimalResult& result) {
   if (!is_scaled(p)) return true;
   const CallerUnitsViolation violation = violation_in_caller_units(p, engine);
-  if (violation.primal <= settings.feasibility_tolerance && violation.dual <= settings.optimality_tolerance) return true;
+  if (violation.primal <= settings.feasibility_tolerance && violation.dual <= settings.optimality_tolerance)
+    return true;
 
   // The LP in the caller's units, from the same basis. The solution held moves with the
   // units, so that it is converted back with the scale below.

@@ -68,7 +68,7 @@ inline double inverse_scale_factor(int k) { return kPowersOfTwo[static_cast<std:
 // The matrix in the caller's units as the exponent computation reads it, with the
 // lines whose exponents are held.
 struct ScalingInput {
-  std::int32_t rows = 0;                       // row slots
+  std::int32_t rows = 0;  // row slots
   std::int32_t columns = 0;
   std::span<const std::int32_t> column_start;  // columns + 1
   std::span<const std::int32_t> row_index;     // 0-based rows

@@ -22,7 +22,7 @@ namespace kqopt {
 
 namespace {
 
-constexpr int kMaxShift = 63;       // |64 − k| for k in 1..127
+constexpr int kMaxShift = 63;  // |64 − k| for k in 1..127
 constexpr int kExtremeSweeps = 4;
 constexpr int kMeanSweeps = 10;
 constexpr double kStopChange = 1.0;  // below one power of two no exponent would change

@@ -2,19 +2,19 @@
 // limits of the tight option, triangular passes with deferral and exclusion, the merit
 // order, the screening's held-back columns, the cover pass, flagged rows; and on netlib
 // problems, that every crash basis factorises without a replaced column.
+#include "simplex/crash.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
 #include "problem/problem_fixtures.h"
-#include "simplex/crash.h"
 #include "simplex/lp_driver.h"
 #include "support/test_library.h"
 
@@ -143,7 +143,8 @@ TEST(Crash, ColumnOnThreeUncoveredRowsBringsInTwoLogicals) {
   EXPECT_EQ(basic_count(p), p.row_slots());
   EXPECT_EQ(printed_value(t, kCrashDone), 1);
   // Pass 1 deferred one column with threshold 3 next.
-  EXPECT_TRUE(t.printed("Crash pass, basic, structurals in, next threshold, deferred:      1        0        0        3        1"));
+  EXPECT_TRUE(t.printed(
+      "Crash pass, basic, structurals in, next threshold, deferred:      1        0        0        3        1"));
 }
 
 // Column A has 1.0 in row 0 and 0.5 in row 1, below ZTCR × 1.0; column B covers row 0
@@ -289,8 +290,8 @@ TEST(Crash, EveryCrashBasisFactorisesOnNetlibProblems) {
   const std::string directory = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/";
   const auto scratch = std::filesystem::temp_directory_path() / ("kqcrash" + std::to_string(::getpid()));
   std::filesystem::create_directories(scratch);
-  const char* problems[] = {"afiro", "sc50a", "adlittle", "share2b", "scagr7", "israel", "stocfor1", "boeing2",
-                            "bore3d", "vtp.base", "e226", "ship04s", "grow7", "lotfi", "capri"};
+  const char* problems[] = {"afiro",  "sc50a",    "adlittle", "share2b", "scagr7", "israel", "stocfor1", "boeing2",
+                            "bore3d", "vtp.base", "e226",     "ship04s", "grow7",  "lotfi",  "capri"};
   for (const char* name : problems) {
     for (std::int32_t icrash : {2, 1, 3, 4, 8, 2 + 16, 2 + 32, -2}) {
       SCOPED_TRACE(std::string(name) + ", ICRASH " + std::to_string(icrash));

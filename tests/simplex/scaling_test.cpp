@@ -2,7 +2,10 @@
 // retrieval, the bounds the largest-entry family guarantees, clamping, held lines, the
 // sweep messages, KQSCALE, and solves whose results in the caller's units do not depend
 // on the scaling.
+#include "simplex/scaling.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -11,14 +14,11 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "library/library.h"
 #include "problem/problem_fixtures.h"
 #include "problem/retrieval.h"
 #include "simplex/engine_state.h"
 #include "simplex/lp_driver.h"
-#include "simplex/scaling.h"
 #include "simplex/solution_access.h"
 #include "support/test_library.h"
 
@@ -125,14 +125,16 @@ Snapshot read_all(Library& lib, Units units) {
   std::vector<std::int32_t> start(static_cast<std::size_t>(std::max(n, m)) + 1);
   s.column_rows.resize(static_cast<std::size_t>(size));
   s.column_values.resize(static_cast<std::size_t>(size));
-  EXPECT_EQ(get_columns(lib, start.data(), s.column_rows.data(), s.column_values.data(), size, &nels, 0, n - 1, units), 0);
+  EXPECT_EQ(get_columns(lib, start.data(), s.column_rows.data(), s.column_values.data(), size, &nels, 0, n - 1, units),
+            0);
   s.row_columns.resize(static_cast<std::size_t>(size));
   s.row_values.resize(static_cast<std::size_t>(size));
   EXPECT_EQ(get_rows(lib, start.data(), s.row_columns.data(), s.row_values.data(), size, &nels, 0, m - 1, units), 0);
   if (p.sets.count() > 0) {
     s.weights.resize(p.sets.members.size());
     std::int32_t ngents = 0, nsets = 0;
-    EXPECT_EQ(get_global(lib, &ngents, &nsets, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, s.weights.data()), 0);
+    EXPECT_EQ(get_global(lib, &ngents, &nsets, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, s.weights.data()),
+              0);
   }
   return s;
 }
@@ -281,7 +283,8 @@ TEST(Scaling, HeldLinesKeepTheNeutralExponent) {
   big.values[6] = -1.0e9;
   load_with(u, {"wide range", big, false}, 35);
   for (std::int32_t j = 0; j < p.columns; ++j) {
-    EXPECT_EQ(exponent_of(*u->problem, u->problem->column_variable(j)), status::exponent(before[static_cast<std::size_t>(p.column_variable(j))]));
+    EXPECT_EQ(exponent_of(*u->problem, u->problem->column_variable(j)),
+              status::exponent(before[static_cast<std::size_t>(p.column_variable(j))]));
   }
 }
 
@@ -291,7 +294,8 @@ TEST(Scaling, IterativeSweepsPrintTheirMessages) {
     const char* text;
     std::size_t most;
   };
-  for (const Case& c : {Case{8, "Scaling sweep, largest change", 4}, Case{16, "Mean scaling sweep, largest change", 10}}) {
+  for (const Case& c :
+       {Case{8, "Scaling sweep, largest change", 4}, Case{16, "Mean scaling sweep, largest change", 10}}) {
     SCOPED_TRACE(c.ifscal);
     test::TestLibrary t;
     t->controls.i(icv::IFMSG) = 1;
@@ -324,7 +328,8 @@ TEST(Scaling, CostScaleIsThePowerOfTwoNearestTheLargestCost) {
     std::vector<double> costs;
     double scale;
   };
-  const Case cases[] = {{{3.0, -1000.0}, 1024.0}, {{0.0, 0.0}, 1.0}, {{0.7}, 0.5}, {{0.75}, 1.0}, {{-3.0e-5}, 1.0 / 32768}};
+  const Case cases[] = {
+      {{3.0, -1000.0}, 1024.0}, {{0.0, 0.0}, 1.0}, {{0.7}, 0.5}, {{0.75}, 1.0}, {{-3.0e-5}, 1.0 / 32768}};
   for (const Case& c : cases) {
     Problem p;
     p.objective = c.costs;
