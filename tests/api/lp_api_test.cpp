@@ -83,8 +83,16 @@ class LpApi : public ::testing::Test {
 
 const std::string kDataDir = KQOPT_TEST_DATA_DIR;
 
+// Reads afiro and renames the problem so that its solution file is written in the
+// current (scratch) directory rather than beside the data.
+int32_t read_afiro() {
+  const int32_t rc = KQINPUT((kDataDir + "/netlib/afiro").c_str());
+  KQSETPROB("afiro");
+  return rc;
+}
+
 TEST_F(LpApi, AfiroMinimumAndValues) {
-  ASSERT_EQ(KQINPUT((kDataDir + "/netlib/afiro").c_str()), 0);
+  ASSERT_EQ(read_afiro(), 0);
   ASSERT_EQ(KQMINIM(nullptr), 0);
   EXPECT_EQ(int_attribute(1010), 1);
   EXPECT_NEAR(objective(), -464.7531428571, 1e-6);
@@ -119,7 +127,7 @@ TEST_F(LpApi, AfiroMinimumAndValues) {
 }
 
 TEST_F(LpApi, MaximisingTheNegatedObjectiveGivesTheNegatedOptimum) {
-  ASSERT_EQ(KQINPUT((kDataDir + "/netlib/afiro").c_str()), 0);
+  ASSERT_EQ(read_afiro(), 0);
   const int32_t m = int_attribute(1001), n = int_attribute(1018);
   std::vector<double> obj(n), rhs(m), range(m), lower(n), upper(n);
   std::vector<char> types(m + 1);
@@ -166,7 +174,7 @@ TEST_F(LpApi, UnboundedLpNamesTheColumn) {
 }
 
 TEST_F(LpApi, IterationLimitZeroStopsBeforeTheFirstIteration) {
-  ASSERT_EQ(KQINPUT((kDataDir + "/netlib/afiro").c_str()), 0);
+  ASSERT_EQ(read_afiro(), 0);
   ASSERT_EQ(KQSETICV(7, 0), 0);
   ASSERT_EQ(KQMINIM(nullptr), 0);
   EXPECT_EQ(int_attribute(1010), 4);
@@ -175,7 +183,7 @@ TEST_F(LpApi, IterationLimitZeroStopsBeforeTheFirstIteration) {
 }
 
 TEST_F(LpApi, NegativeLogFrequencyPrintsEveryIteration) {
-  ASSERT_EQ(KQINPUT((kDataDir + "/netlib/afiro").c_str()), 0);
+  ASSERT_EQ(read_afiro(), 0);
   ASSERT_EQ(KQSETICV(9, -1), 0);
   g_lines.clear();
   ASSERT_EQ(KQMINIM(nullptr), 0);
@@ -188,7 +196,7 @@ TEST_F(LpApi, NegativeLogFrequencyPrintsEveryIteration) {
 }
 
 TEST_F(LpApi, ReloadClearsTheSolution) {
-  ASSERT_EQ(KQINPUT((kDataDir + "/netlib/afiro").c_str()), 0);
+  ASSERT_EQ(read_afiro(), 0);
   ASSERT_EQ(KQMINIM(nullptr), 0);
   ASSERT_EQ(load({{1, 1}}, "L", {4}, {0}, {-1, -1}, {0, 0}, {3, 3}), 0);
   double x[2] = {-1, -1};
@@ -197,6 +205,49 @@ TEST_F(LpApi, ReloadClearsTheSolution) {
   ASSERT_EQ(KQMINIM(nullptr), 0);
   ASSERT_EQ(KQSOLUTION(x, nullptr, nullptr, nullptr), 0);
   EXPECT_NEAR(x[0] + x[1], 4.0, 1e-9);
+}
+
+}  // namespace
+
+namespace {
+
+int g_log_calls = 0;
+int g_notices_before_log = 0;
+int g_notices = 0;
+
+void count_notices(const char* text, int32_t, int32_t) {
+  if (text == nullptr) ++g_notices;
+}
+
+int32_t on_log() {
+  ++g_log_calls;
+  g_notices_before_log = g_notices;
+  return 0;
+}
+
+TEST(LpCallbacks, IterationLogCallbackFollowsAFlushNotice) {
+  ASSERT_EQ(KQINITLZ(KQOPT_MSG_DIR, 0), 0);
+  const auto previous = std::filesystem::current_path();
+  const auto scratch = std::filesystem::temp_directory_path() / ("kqopt-callbacks-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(scratch);
+  std::filesystem::current_path(scratch);
+  KQDEFINEUOPENTRY(count_notices);
+  ASSERT_EQ(KQDEFINEILENTRY(on_log), 0);
+  ASSERT_EQ(read_afiro(), 0);
+  ASSERT_EQ(KQSETICV(9, 5), 0);
+  g_log_calls = g_notices = 0;
+  ASSERT_EQ(KQMINIM(nullptr), 0);
+  EXPECT_GE(g_log_calls, 2);
+  EXPECT_GE(g_notices_before_log, g_log_calls);
+  // Unregistered, it is called no more.
+  ASSERT_EQ(KQDEFINEILENTRY(nullptr), 0);
+  g_log_calls = 0;
+  ASSERT_EQ(read_afiro(), 0);
+  ASSERT_EQ(KQMINIM(nullptr), 0);
+  EXPECT_EQ(g_log_calls, 0);
+  KQFREEXO();
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(scratch);
 }
 
 }  // namespace

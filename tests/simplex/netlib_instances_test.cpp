@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "input/input_problem.h"
+#include "library/lifecycle.h"
 #include "simplex/lp_driver.h"
 #include "support/test_library.h"
 
@@ -60,6 +61,7 @@ TEST_P(NetlibSmall, MinimisesToThePublishedObjective) {
   t->controls.i(icv::ITRLOG) = 0;
   const std::string path = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/" + r.name + ".mps";
   ASSERT_EQ(input::input_problem(t.lib(), path.c_str()), 0) << r.name;
+  set_problem_name(t.lib(), r.name.c_str());  // write the solution file here, not beside the data
   EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0) << r.name;
   EXPECT_EQ(*t->attributes.int_attribute(attr::kLpStatus), 1) << r.name;
   const double objective = *t->attributes.double_attribute(attr::kObjectiveValue);
