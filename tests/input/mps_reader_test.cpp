@@ -580,6 +580,7 @@ TEST(MpsReader, FuzzFindings) {
 
 TEST(MpsReader, MalformedInput) {
   run_case({"no ENDATA", head() + columns(), nullptr, 32, {152}, 0, false, nullptr});
+  run_case({"interrupted", base(), [](Library& lib) { lib.user_interrupt = 1; }, 32, {152}, 0, false, nullptr});
   run_case({"empty", "", nullptr, 32, {152}, 0, false, nullptr});
   run_case({"data before any section", "    X  Y  1\nENDATA\n", nullptr, 32, {153}, 1, true, nullptr});
   std::string garbage;
