@@ -117,8 +117,16 @@ void MpsReader::columns_line() {
     return;
   }
 
+  if (layout_ == MpsLayout::kFree && fields_.tokens > 5) {
+    unrecognised_line();
+    return;
+  }
   char name[kMaxNameWidth];
   if (!take_name(fields_.field[2], name)) return;
+  if (is_blank(name_view(name))) {
+    unrecognised_line();
+    return;
+  }
   if (current_column_ < 0 || std::memcmp(name, current_name_.data(), static_cast<std::size_t>(width_)) != 0) {
     if (!start_column(name_view(name))) return;
   } else if (skipping_column_) {
@@ -128,10 +136,6 @@ void MpsReader::columns_line() {
     return;
   }
 
-  if (layout_ == MpsLayout::kFree && fields_.tokens > 5) {
-    unrecognised_line();
-    return;
-  }
   const int pairs = second_entry(LineKind::kColumnLine) ? 2 : 1;
   for (int p = 0; p < pairs; ++p) {
     std::string_view row_field = fields_.field[p == 0 ? 3 : 5];
