@@ -34,7 +34,7 @@ enum class InputFormat { kMps, kLpText };
 
 struct ResolvedInput {
   bool found = false;
-  std::string path;       // the file that opened (or the first name tried)
+  std::string path;  // the file that opened (or the first name tried)
   InputFormat format = InputFormat::kMps;
 };
 
