@@ -223,7 +223,7 @@ KQAPI int32_t KQDELMAT(int32_t n);
  * the names that were used. The problem name becomes name without its extension.
  * Returns 0 on success; 16 when the name dictionary overflows (message 114); 32 when
  * name is null (message 86), no file opens (message 85), the file is LP text (message
- * 497: this build has no LP-text reader), the file exceeds a capacity or ends before
+ * 498: this build has no LP-text reader), the file exceeds a capacity or ends before
  * ENDATA (no problem is loaded then), or it has more faults than IGNORE allows (the
  * problem stays loaded unless a number was invalid or an integer bound too large). */
 KQAPI int32_t KQINPUT(const char* name);

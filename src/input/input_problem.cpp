@@ -13,7 +13,7 @@ namespace kqopt::input {
 
 namespace {
 
-constexpr int kMessageLpReaderMissing = 497;
+constexpr int kMessageLpReaderMissing = 498;
 constexpr int kMessageDictionaryFull = 114;
 constexpr std::int64_t kFatalWeight = 10000;
 

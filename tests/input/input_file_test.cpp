@@ -134,7 +134,7 @@ TEST(InputFile, FilesThatCannotBeRead) {
   };
   std::vector<Case> cases = {
       {s.path("missing"), 32, 85},   {s.path("missing.mps"), 32, 85}, {s.path("folder.mps"), 32, 85},
-      {s.path("model.lp"), 32, 497}, {s.path("model"), 32, 497},      {"", 32, 85},
+      {s.path("model.lp"), 32, 498}, {s.path("model"), 32, 498},      {"", 32, 85},
   };
   // A directory is passed over when the extensions are tried.
   s.file("plain.mps");
