@@ -3,9 +3,15 @@
 // iterations, seconds), then a summary: solved count (status optimal and error at
 // most 1e-6) and the shifted geometric mean of seconds (shift 1 s).
 //
-// usage: kqbench [-m p|d|b] [-r optimal.csv] [-t seconds] [-i n=v]... [--cpu] [--max] file.mps ...
-//   -i n=v sets integer control n to v before each problem is read (e.g. -i 10=0: IFSCAL 0);
-//   --cpu measures the seconds as processor time of this process instead of elapsed time.
+// usage: kqbench [-m p|d|b] [-r optimal.csv] [-t seconds] [-i n=v]... [--cpu] [--max] [--objective-line]
+//                file.mps ...
+//
+// -i n=v sets integer control n to v before each problem is read (e.g. -i 10=0: IFSCAL 0);
+// --cpu measures the seconds as processor time of this process instead of elapsed time;
+// --objective-line adds a line "objective VALUE" per problem, the form that the peer
+// comparison script reads.
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -70,6 +76,7 @@ int main(int argc, char** argv) {
   int time_limit = 0;
   bool maximise = false;
   bool cpu_time = false;
+  bool objective_line = false;
   std::vector<std::string> files;
   std::vector<std::pair<int32_t, int32_t>> integer_controls;
   for (int i = 1; i < argc; ++i) {
@@ -86,11 +93,23 @@ int main(int argc, char** argv) {
       integer_controls.emplace_back(std::atoi(setting), std::atoi(equals + 1));
     } else if (std::strcmp(argv[i], "--cpu") == 0) {
       cpu_time = true;
-    } else if (std::strcmp(argv[i], "--max") == 0) maximise = true;
-    else files.emplace_back(argv[i]);
+    } else if (std::strcmp(argv[i], "--max") == 0) {
+      maximise = true;
+    } else if (std::strcmp(argv[i], "--objective-line") == 0) {
+      objective_line = true;
+    } else {
+      files.emplace_back(argv[i]);
+    }
   }
   const auto reference = reference_path.empty() ? std::map<std::string, double>{} : read_reference(reference_path);
   const std::string options = method == "p" ? "" : method;
+  // Solution files go to a scratch directory, not beside the problem files.
+  char scratch_template[] = "/tmp/kqbench-XXXXXX";
+  const char* scratch = mkdtemp(scratch_template);
+  if (scratch == nullptr) {
+    std::fprintf(stderr, "kqbench: no scratch directory\n");
+    return 1;
+  }
 
   std::printf("problem,status,objective,relative_error,iterations,seconds\n");
   int solved = 0;
@@ -110,6 +129,8 @@ int main(int argc, char** argv) {
     int32_t rc = KQINPUT(file.c_str());
     int32_t status = 0, iterations = 0;
     double objective = 0.0;
+    const std::string scratch_name = std::string(scratch) + "/" + name;
+    KQSETPROB(scratch_name.c_str());
     if (rc == 0 || rc == 32) {
       rc = maximise ? KQMAXIM(options.c_str()) : KQMINIM(options.c_str());
       KQGETIPV(1010, &status);
@@ -126,9 +147,12 @@ int main(int argc, char** argv) {
     log_sum += std::log(seconds + 1.0);
     std::printf("%s,%s,%.10g,%.3g,%d,%.3f\n", name.c_str(), rc != 0 && status == 0 ? "error" : status_text(status),
                 objective, error, iterations, seconds);
+    if (objective_line && status == 1) std::printf("objective %.15g\n", objective);
     std::fflush(stdout);
     KQFREEXO();
+    std::remove((scratch_name + ".sol").c_str());
   }
+  rmdir(scratch);
   const double mean = files.empty() ? 0.0 : std::exp(log_sum / static_cast<double>(files.size())) - 1.0;
   std::printf("# solved %d of %zu, shifted geometric mean of seconds %.3f\n", solved, files.size(), mean);
   return 0;

@@ -63,6 +63,7 @@ void build_working_lp(const Problem& problem, double sense, WorkingLp& lp) {
   for (std::int32_t j = 0; j < lp.columns; ++j) {
     lp.cost[static_cast<std::size_t>(lp.rows + j)] = sense * problem.objective[static_cast<std::size_t>(j)];
   }
+  lp.build_row_copy();
 }
 
 namespace {
@@ -115,6 +116,7 @@ PrimalSettings primal_settings(const Library& lib, const Problem& problem) {
   PrimalSettings s;
   s.feasibility_tolerance = c.d(dcv::ZTOLZE);
   s.optimality_tolerance = c.d(dcv::ZTCOST);
+  s.reduced_cost_agreement = c.d(dcv::ZTOLDJ);
   s.pivot_tolerance = c.d(dcv::ZTOLPV);
   s.relative_pivot_tolerance = c.d(dcv::ZTOLRP);
   s.short_step = c.d(dcv::ZTSHFT);
@@ -154,16 +156,15 @@ class DriverObserver : public SimplexObserver {
     return limit < 0 && seconds() >= -static_cast<std::int64_t>(limit);
   }
 
-  void iteration(const Progress& progress) override {
+  bool wants_line(std::int64_t iteration, bool final_line) override {
     const std::int32_t frequency = lib_.controls.i(icv::ITRLOG);
-    if (lib_.controls.i(icv::IQUIET) == 1) return;
-    const bool periodic = frequency != 0 && std::abs(frequency) != kDebugLogFrequency &&
-                          !progress.final_line && progress.iteration % std::abs(frequency) == 0;
-    const bool first = !logged_any_;
-    if (!periodic && !first && !(progress.final_line && progress.iteration != last_logged_)) return;
-    if (first && frequency == 0 && !progress.final_line) return;
-    print_line(progress, frequency);
+    if (lib_.controls.i(icv::IQUIET) == 1) return false;
+    if (final_line) return iteration != last_logged_;
+    if (!logged_any_) return frequency != 0;  // the first line of the run
+    return frequency != 0 && std::abs(frequency) != kDebugLogFrequency && iteration % std::abs(frequency) == 0;
   }
+
+  void iteration(const Progress& progress) override { print_line(progress, lib_.controls.i(icv::ITRLOG)); }
 
   void inverted(const InvertReport& report) override {
     if (report.surplus_made_nonbasic != 0 || report.logicals_made_basic != 0) {
