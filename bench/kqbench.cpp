@@ -3,7 +3,12 @@
 // iterations, seconds), then a summary: solved count (status optimal and error at
 // most 1e-6) and the shifted geometric mean of seconds (shift 1 s).
 //
-// usage: kqbench [-m p|d|b] [-r optimal.csv] [-t seconds] [--max] file.mps ...
+// usage: kqbench [-m p|d|b] [-r optimal.csv] [-t seconds] [--max] [--objective-line] file.mps ...
+//
+// --objective-line adds a line "objective VALUE" per problem, the form that the peer
+// comparison script reads.
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -66,16 +71,25 @@ int main(int argc, char** argv) {
   std::string reference_path;
   int time_limit = 0;
   bool maximise = false;
+  bool objective_line = false;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-m") == 0 && i + 1 < argc) method = argv[++i];
     else if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc) reference_path = argv[++i];
     else if (std::strcmp(argv[i], "-t") == 0 && i + 1 < argc) time_limit = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--max") == 0) maximise = true;
+    else if (std::strcmp(argv[i], "--objective-line") == 0) objective_line = true;
     else files.emplace_back(argv[i]);
   }
   const auto reference = reference_path.empty() ? std::map<std::string, double>{} : read_reference(reference_path);
   const std::string options = method == "p" ? "" : method;
+  // Solution files go to a scratch directory, not beside the problem files.
+  char scratch_template[] = "/tmp/kqbench-XXXXXX";
+  const char* scratch = mkdtemp(scratch_template);
+  if (scratch == nullptr) {
+    std::fprintf(stderr, "kqbench: no scratch directory\n");
+    return 1;
+  }
 
   std::printf("problem,status,objective,relative_error,iterations,seconds\n");
   int solved = 0;
@@ -93,6 +107,8 @@ int main(int argc, char** argv) {
     int32_t rc = KQINPUT(file.c_str());
     int32_t status = 0, iterations = 0;
     double objective = 0.0;
+    const std::string scratch_name = std::string(scratch) + "/" + name;
+    KQSETPROB(scratch_name.c_str());
     if (rc == 0 || rc == 32) {
       rc = maximise ? KQMAXIM(options.c_str()) : KQMINIM(options.c_str());
       KQGETIPV(1010, &status);
@@ -108,9 +124,12 @@ int main(int argc, char** argv) {
     log_sum += std::log(seconds + 1.0);
     std::printf("%s,%s,%.10g,%.3g,%d,%.3f\n", name.c_str(), rc != 0 && status == 0 ? "error" : status_text(status),
                 objective, error, iterations, seconds);
+    if (objective_line && status == 1) std::printf("objective %.15g\n", objective);
     std::fflush(stdout);
     KQFREEXO();
+    std::remove((scratch_name + ".sol").c_str());
   }
+  rmdir(scratch);
   const double mean = files.empty() ? 0.0 : std::exp(log_sum / static_cast<double>(files.size())) - 1.0;
   std::printf("# solved %d of %zu, shifted geometric mean of seconds %.3f\n", solved, files.size(), mean);
   return 0;

@@ -58,10 +58,32 @@ KQAPI int32_t KQGETIPV(int32_t n, int32_t* value);
 KQAPI int32_t KQGETDPV(int32_t n, double* value);
 KQAPI int32_t KQGETCPV(int32_t n, char* value); /* buffer of at least 9 bytes */
 
-/* ---- Output ------------------------------------------------------------------------
- * The output callback receives every output line with its message class, and
- * (NULL, 0, -1) when a run of output is complete. A null pointer unregisters it. */
+/* ---- Output and callbacks ------------------------------------------------------------
+ * Each registration takes one function (a null pointer unregisters it) and returns 0;
+ * KQINITLZ unregisters them all. The output callback receives every output line with
+ * its message class, and (NULL, 0, -1) when a run of output is complete (an open log
+ * file is then closed, so it can be read whole). The simplex log callback is called
+ * after each iteration-log line, after such a flush notice. The global-search,
+ * barrier, node and cut-manager callbacks are registered now and called once those
+ * methods are part of the library. */
 KQAPI int32_t KQDEFINEUOPENTRY(KQOutputCallback callback);
+KQAPI int32_t KQDEFINEILENTRY(KQLogCallback callback);
+KQAPI int32_t KQDEFINEGLENTRY(KQLogCallback callback);
+KQAPI int32_t KQDEFINEBLENTRY(KQLogCallback callback);
+KQAPI int32_t KQDEFINEUSNENTRY(void (*callback)(int32_t* node));
+KQAPI int32_t KQDEFINEUONENTRY(void (*callback)(int32_t* flag));
+KQAPI int32_t KQDEFINEUINENTRY(void (*callback)(void));
+KQAPI int32_t KQDEFINEUCNENTRY(void (*callback)(int32_t node));
+KQAPI int32_t KQDEFINEUISENTRY(void (*callback)(void));
+KQAPI int32_t KQDEFINEUCBENTRY(void (*callback)(int32_t* column, int32_t* direction, double* estimate));
+KQAPI int32_t KQDEFINEUBEENTRY(void (*callback)(int32_t* entity, int32_t* priority, double* up_estimate,
+                                                double* down_estimate, double* fraction, int32_t* direction,
+                                                int32_t* unsatisfied, double* contribution));
+KQAPI int32_t KQDEFINEUSEENTRY(void (*callback)(int32_t, int32_t, int32_t, double));
+KQAPI int32_t KQDEFINECMIENTRY(void (*callback)(void));
+KQAPI int32_t KQDEFINETCMENTRY(KQLogCallback callback);
+KQAPI int32_t KQDEFINECMENTRY(KQLogCallback callback);
+KQAPI int32_t KQDEFINECMSENTRY(void (*callback)(void));
 /* Log file: lines are appended to the named file; null or "" closes it. Returns 0. */
 KQAPI int32_t KQSETOPTLOG(const char* name);
 
@@ -201,7 +223,7 @@ KQAPI int32_t KQDELMAT(int32_t n);
  * the names that were used. The problem name becomes name without its extension.
  * Returns 0 on success; 16 when the name dictionary overflows (message 114); 32 when
  * name is null (message 86), no file opens (message 85), the file is LP text (message
- * 497: this build has no LP-text reader), the file exceeds a capacity or ends before
+ * 498: this build has no LP-text reader), the file exceeds a capacity or ends before
  * ENDATA (no problem is loaded then), or it has more faults than IGNORE allows (the
  * problem stays loaded unless a number was invalid or an integer bound too large). */
 KQAPI int32_t KQINPUT(const char* name);

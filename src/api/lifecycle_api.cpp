@@ -1,4 +1,4 @@
-// Exported entry points: lifecycle, problem name, command interpreter, output.
+// Exported entry points: lifecycle, problem name, command interpreter, log file.
 #include <cstdio>
 #include <cstdlib>
 
@@ -48,11 +48,6 @@ KQAPI int32_t KQCONTROL(KQCommandLineSource source) {
   int code = kqopt::run_interpreter(the_library(), source, stdin, stdout);
   std::fflush(stdout);
   std::exit(code);
-}
-
-KQAPI int32_t KQDEFINEUOPENTRY(KQOutputCallback callback) {
-  the_library().callbacks.output = callback;
-  return 0;
 }
 
 KQAPI int32_t KQSETOPTLOG(const char* name) {

@@ -13,7 +13,7 @@ namespace kqopt::input {
 
 namespace {
 
-constexpr int kMessageLpReaderMissing = 497;
+constexpr int kMessageLpReaderMissing = 498;
 constexpr int kMessageDictionaryFull = 114;
 constexpr std::int64_t kFatalWeight = 10000;
 
@@ -111,6 +111,11 @@ std::int32_t load_model(Library& lib, const MpsModel& model, std::int64_t faults
   }
   options.keep_loaded_over_ignore = faults < kFatalWeight && !crossed;
   std::int32_t rc = load_problem(lib, in, options);
+  // KQINPUT reports a problem that does not fit (message 20) as a failed read.
+  if (rc == kRcNoFit) {
+    rc = kRcInvalidCall;
+    lib.err.return_code = rc;
+  }
 
   if (lib.problem && lib.problem->loaded) {
     Problem& p = *lib.problem;

@@ -14,7 +14,7 @@
 // Return codes: 0 success; 16 the name dictionary overflowed (message 114); 32 the
 // file could not be opened or read, a fault of capacity, a file without ENDATA, more
 // faults than IGNORE, an `lp` file while this build has no LP-text reader
-// (message 497). When the read fails before the load, no problem is loaded
+// (message 498). When the read fails before the load, no problem is loaded
 // afterwards. When it reaches ENDATA with only faults of single lines (weight below
 // 10000) beyond IGNORE, the problem is loaded all the same and the code is 32.
 #pragma once
@@ -34,7 +34,7 @@ enum class InputFormat { kMps, kLpText };
 
 struct ResolvedInput {
   bool found = false;
-  std::string path;       // the file that opened (or the first name tried)
+  std::string path;  // the file that opened (or the first name tried)
   InputFormat format = InputFormat::kMps;
 };
 

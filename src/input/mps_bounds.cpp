@@ -68,7 +68,8 @@ void MpsReader::bounds_line() {
     // Without a set name the line has one token fewer.
     int without_set = takes_value(type) ? 3 : 2;
     if (fields_.tokens == without_set) {
-      for (int i = 6; i > 2; --i) fields_.field[static_cast<std::size_t>(i)] = fields_.field[static_cast<std::size_t>(i - 1)];
+      for (int i = 6; i > 2; --i)
+        fields_.field[static_cast<std::size_t>(i)] = fields_.field[static_cast<std::size_t>(i - 1)];
       fields_.field[2] = {};
     }
     if (fields_.tokens > (type == BoundType::kSc ? 5 : 4)) type = BoundType::kNone;
@@ -118,9 +119,7 @@ void MpsReader::bounds_line() {
   auto set_kind = [&](char k) { model_.entity_kind[static_cast<std::size_t>(column_entity_[c])] = k; };
 
   switch (type) {
-    case BoundType::kLo:
-      lower = value <= -kInfinityThreshold ? -kInfinity : value;
-      break;
+    case BoundType::kLo: lower = value <= -kInfinityThreshold ? -kInfinity : value; break;
     case BoundType::kUp:
       if (value >= kInfinityThreshold) {
         upper = kInfinity;
@@ -137,9 +136,7 @@ void MpsReader::bounds_line() {
         upper = value <= -kInfinityThreshold ? -kInfinity : value;
       }
       break;
-    case BoundType::kFx:
-      lower = upper = value;
-      break;
+    case BoundType::kFx: lower = upper = value; break;
     case BoundType::kFr:
       lower = -kInfinity;
       upper = kInfinity;
@@ -236,8 +233,7 @@ void MpsReader::bounds_line() {
       add_entity('P', j, static_cast<std::int32_t>(n), 0.0);
       break;
     }
-    case BoundType::kNone:
-      break;
+    case BoundType::kNone: break;
   }
 }
 

@@ -25,9 +25,7 @@ FieldSpans spans_for(LineKind kind, MpsLayout layout, int name_width, int number
     return s;
   }
   switch (kind) {
-    case LineKind::kRows:
-      s.field[2] = {4, name_width};
-      break;
+    case LineKind::kRows: s.field[2] = {4, name_width}; break;
     case LineKind::kColumnLine:
       s.field[2] = {4, name_width};
       s.field[3] = {14 + extra, name_width};
@@ -57,7 +55,8 @@ void cut_fixed_fields(std::string_view line, const FieldSpans& spans, LineFields
       continue;
     }
     int width = f.start + f.width > length ? length - f.start : f.width;
-    out.field[static_cast<std::size_t>(i)] = line.substr(static_cast<std::size_t>(f.start), static_cast<std::size_t>(width));
+    out.field[static_cast<std::size_t>(i)] =
+        line.substr(static_cast<std::size_t>(f.start), static_cast<std::size_t>(width));
   }
   out.tokens = 0;
 }

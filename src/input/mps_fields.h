@@ -35,10 +35,10 @@ struct FieldSpans {
 };
 
 enum class LineKind {
-  kRows,         // field 1 type, field 2 name
-  kColumnLine,   // COLUMNS, MVUB, RECURSE
-  kSetLine,      // RHS, RANGES, BOUNDS, SETS members
-  kSetsLine,     // SETS (a second entry from column 40 in the fixed layout)
+  kRows,        // field 1 type, field 2 name
+  kColumnLine,  // COLUMNS, MVUB, RECURSE
+  kSetLine,     // RHS, RANGES, BOUNDS, SETS members
+  kSetsLine,    // SETS (a second entry from column 40 in the fixed layout)
 };
 
 // Spans of a line kind for the fixed or wide layout. name_width is 8·k.

@@ -25,16 +25,11 @@ struct HeaderWord {
 };
 
 constexpr HeaderWord kHeaders[] = {
-    {"NAME", "NAME", MpsReader::Section::kNone, 1},
-    {"ROWS", "ROWS", MpsReader::Section::kRows, 0},
-    {"COLU", "COLUMNS", MpsReader::Section::kColumns, 0},
-    {"RHS ", "RHS", MpsReader::Section::kRhs, 0},
-    {"ENDA", "ENDATA", MpsReader::Section::kNone, 2},
-    {"BOUN", "BOUNDS", MpsReader::Section::kBounds, 0},
-    {"SETS", "SETS", MpsReader::Section::kSets, 0},
-    {"RANG", "RANGES", MpsReader::Section::kRanges, 0},
-    {"RECU", "RECURSE", MpsReader::Section::kRecurse, 0},
-    {"MVUB", "MVUB", MpsReader::Section::kMvub, 0},
+    {"NAME", "NAME", MpsReader::Section::kNone, 1},       {"ROWS", "ROWS", MpsReader::Section::kRows, 0},
+    {"COLU", "COLUMNS", MpsReader::Section::kColumns, 0}, {"RHS ", "RHS", MpsReader::Section::kRhs, 0},
+    {"ENDA", "ENDATA", MpsReader::Section::kNone, 2},     {"BOUN", "BOUNDS", MpsReader::Section::kBounds, 0},
+    {"SETS", "SETS", MpsReader::Section::kSets, 0},       {"RANG", "RANGES", MpsReader::Section::kRanges, 0},
+    {"RECU", "RECURSE", MpsReader::Section::kRecurse, 0}, {"MVUB", "MVUB", MpsReader::Section::kMvub, 0},
 };
 
 std::string_view trim_line(std::string_view line) {
@@ -58,7 +53,8 @@ void spare_name(int number, int width, char* out) {
   std::memset(out, '*', 8);
   char digits[16];
   int n = 0;
-  for (unsigned v = static_cast<unsigned>(number); v > 0 && n < 8; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+  for (unsigned v = static_cast<unsigned>(number); v > 0 && n < 8; v /= 10)
+    digits[n++] = static_cast<char>('0' + v % 10);
   for (int i = 0; i < n; ++i) out[7 - i] = digits[i];
 }
 
@@ -380,9 +376,16 @@ void MpsReader::finish() {
       double width = std::fabs(r_value);
       bool infinite = width >= kInfinityThreshold;
       if (type == 'L') {
-        if (!infinite) { type = 'R'; range = width; }
+        if (!infinite) {
+          type = 'R';
+          range = width;
+        }
       } else if (type == 'G') {
-        if (!infinite) { type = 'R'; range = width; rhs += width; }
+        if (!infinite) {
+          type = 'R';
+          range = width;
+          rhs += width;
+        }
       } else if (type == 'E' && r_value != 0.0) {
         if (infinite) {
           type = r_value > 0 ? 'G' : 'L';

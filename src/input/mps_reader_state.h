@@ -83,10 +83,10 @@ class MpsReader {
   void put_set_name(const SetName& name);
   void put_line_number();
   void end_report(bool echo);
-  void unrecognised_line();          // 153 with the line number, weight 1
-  void invalid_number();             // 153 with the line number, weight 10001
-  void fatal(int message);           // weight 10000; ends the read
-  void dictionary_full();            // 114; ends the read with return code 16
+  void unrecognised_line();  // 153 with the line number, weight 1
+  void invalid_number();     // 153 with the line number, weight 10001
+  void fatal(int message);   // weight 10000; ends the read
+  void dictionary_full();    // 114; ends the read with return code 16
 
   // --- fields ---
   // Cuts the fields of the current line (free layout: tokens from first_free_field on).
@@ -131,8 +131,8 @@ class MpsReader {
   // True when fields 5 and 6 of the current line hold a second entry.
   bool second_entry(LineKind kind) const;
   bool set_line_fields(SetChoice& choice, bool check_columns, SetName& set);
-  void bounds_line();                       // mps_bounds.cpp
-  void sets_line();                         // mps_sets.cpp
+  void bounds_line();  // mps_bounds.cpp
+  void sets_line();    // mps_sets.cpp
   void close_sets();
   void mvub_line();
   void recurse_line();
@@ -161,12 +161,12 @@ class MpsReader {
   std::int32_t spare_rows_ = 0;
   std::int32_t spare_columns_ = 0;
   bool echo_comments_ = false;
-  double drop_tolerance_ = 0;   // ZTOLDA
-  double zero_tolerance_ = 0;   // ZTOLZE
+  double drop_tolerance_ = 0;  // ZTOLDA
+  double zero_tolerance_ = 0;  // ZTOLZE
   SetChoice rhs_choice_, range_choice_, bound_choice_;
-  bool objective_selected_ = false;   // OBJNAM chooses the objective row
+  bool objective_selected_ = false;  // OBJNAM chooses the objective row
   std::array<char, kMaxNameWidth> objective_select_{};
-  bool constant_selected_ = false;    // OBCNAM names the constant row
+  bool constant_selected_ = false;  // OBCNAM names the constant row
   std::array<char, kMaxNameWidth> constant_select_{};
 
   NameDictionary dictionary_;
@@ -198,10 +198,10 @@ class MpsReader {
   // Columns.
   std::int32_t current_column_ = -1;
   std::array<char, kMaxNameWidth> current_name_{};
-  bool skipping_column_ = false;   // a non-contiguous column's lines are being skipped
+  bool skipping_column_ = false;  // a non-contiguous column's lines are being skipped
   bool in_integer_block_ = false;
-  std::vector<std::int32_t> column_entity_;      // index into the entity arrays, or -1
-  std::vector<std::uint8_t> integer_block_;      // declared inside an integer block
+  std::vector<std::int32_t> column_entity_;  // index into the entity arrays, or -1
+  std::vector<std::uint8_t> integer_block_;  // declared inside an integer block
   // Coefficients in N rows that are not stored (IFNRW ≤ 0), kept for SETS reference rows.
   struct DroppedCoefficient {
     std::int32_t row, column;

@@ -58,7 +58,8 @@ void MpsReader::rows_line() {
   has_range_.push_back(0);
   removed_.push_back(0);
   if (type == 'N') {
-    if (constant_selected_ && constant_row_ < 0 && std::memcmp(name, constant_select_.data(), static_cast<std::size_t>(width_)) == 0) {
+    if (constant_selected_ && constant_row_ < 0 &&
+        std::memcmp(name, constant_select_.data(), static_cast<std::size_t>(width_)) == 0) {
       constant_row_ = r;
     } else if (objective_row_ < 0) {
       if (!objective_selected_ || std::memcmp(name, objective_select_.data(), static_cast<std::size_t>(width_)) == 0) {
@@ -109,7 +110,8 @@ void MpsReader::columns_line() {
     marker_field = fields_.field[3];
     keyword = fields_.field[4];
   } else {
-    marker_field = line_.size() > 14 ? line_.substr(14, std::min<std::size_t>(line_.size() - 14, 8)) : std::string_view();
+    marker_field =
+        line_.size() > 14 ? line_.substr(14, std::min<std::size_t>(line_.size() - 14, 8)) : std::string_view();
     keyword = line_.size() > 39 ? line_.substr(39, std::min<std::size_t>(line_.size() - 39, 8)) : std::string_view();
   }
   if (marker_field == "'MARKER'") {
@@ -117,8 +119,16 @@ void MpsReader::columns_line() {
     return;
   }
 
+  if (layout_ == MpsLayout::kFree && fields_.tokens > 5) {
+    unrecognised_line();
+    return;
+  }
   char name[kMaxNameWidth];
   if (!take_name(fields_.field[2], name)) return;
+  if (is_blank(name_view(name))) {
+    unrecognised_line();
+    return;
+  }
   if (current_column_ < 0 || std::memcmp(name, current_name_.data(), static_cast<std::size_t>(width_)) != 0) {
     if (!start_column(name_view(name))) return;
   } else if (skipping_column_) {
@@ -128,10 +138,6 @@ void MpsReader::columns_line() {
     return;
   }
 
-  if (layout_ == MpsLayout::kFree && fields_.tokens > 5) {
-    unrecognised_line();
-    return;
-  }
   const int pairs = second_entry(LineKind::kColumnLine) ? 2 : 1;
   for (int p = 0; p < pairs; ++p) {
     std::string_view row_field = fields_.field[p == 0 ? 3 : 5];

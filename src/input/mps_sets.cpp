@@ -24,9 +24,9 @@ struct RecursionCode {
 // Field use per code: column j in field 2, row i in field 3, a value in field 4,
 // variables a and b in fields 5 and 6; NE and NL name a row in field 2.
 constexpr RecursionCode kRecursionCodes[] = {
-    {"DV", true, true, true, true, true, false},    {"MU", true, true, true, true, true, false},
-    {"CL", true, true, true, true, false, false},   {"BX", true, true, false, true, false, false},
-    {"CV", true, false, true, false, false, false}, {"NE", false, false, false, false, false, true},
+    {"DV", true, true, true, true, true, false},     {"MU", true, true, true, true, true, false},
+    {"CL", true, true, true, true, false, false},    {"BX", true, true, false, true, false, false},
+    {"CV", true, false, true, false, false, false},  {"NE", false, false, false, false, false, true},
     {"NL", false, false, false, false, false, true}, {"SB", true, false, false, true, false, false},
 };
 
@@ -40,7 +40,8 @@ double MpsReader::column_coefficient(std::int32_t column, std::int32_t row) cons
   if (row == objective_row_) return model_.cost[j];
   double sum = 0.0;
   for (std::int32_t p = model_.column_start[j]; p < model_.column_start[j + 1]; ++p) {
-    if (model_.element_row[static_cast<std::size_t>(p)] == row) sum += model_.element_value[static_cast<std::size_t>(p)];
+    if (model_.element_row[static_cast<std::size_t>(p)] == row)
+      sum += model_.element_value[static_cast<std::size_t>(p)];
   }
   if (row_type_[static_cast<std::size_t>(row)] == 'N') {
     for (const DroppedCoefficient& d : dropped_) {

@@ -13,7 +13,10 @@ void NameDictionary::reset(int name_width, std::int64_t capacity) {
   width_ = name_width > 0 ? name_width : 8;
   capacity_ = capacity > 0 ? capacity : 0;
   counts_[0] = counts_[1] = 0;
-  buckets_.assign(static_cast<std::size_t>(capacity_ < static_cast<std::int64_t>(kInitialBuckets) ? (capacity_ > 0 ? capacity_ : 1) : kInitialBuckets), -1);
+  buckets_.assign(
+      static_cast<std::size_t>(capacity_ < static_cast<std::int64_t>(kInitialBuckets) ? (capacity_ > 0 ? capacity_ : 1)
+                                                                                      : kInitialBuckets),
+      -1);
   next_.clear();
   hashes_.clear();
   kinds_.clear();
@@ -55,8 +58,7 @@ NameDictionary::Insertion NameDictionary::insert(NameKind kind, std::string_view
   int existing = find(kind, name);
   if (existing != kNotFound) return {existing, true};
   if (size() >= capacity_) return {kNotFound, false};
-  if (static_cast<std::size_t>(size()) >= buckets_.size() &&
-      static_cast<std::int64_t>(buckets_.size()) < capacity_) {
+  if (static_cast<std::size_t>(size()) >= buckets_.size() && static_cast<std::int64_t>(buckets_.size()) < capacity_) {
     grow_buckets();
   }
   std::int32_t h = hash(name);

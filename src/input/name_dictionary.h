@@ -62,8 +62,8 @@ class NameDictionary {
   std::vector<std::int32_t> next_;     // next entry in the chain, -1 at the end
   std::vector<std::int32_t> hashes_;   // hash of each entry, kept for regrowing
   std::vector<NameKind> kinds_;
-  std::vector<std::int32_t> numbers_;  // number within its kind
-  std::vector<char> names_;            // width_ characters per entry
+  std::vector<std::int32_t> numbers_;      // number within its kind
+  std::vector<char> names_;                // width_ characters per entry
   std::vector<std::int32_t> entry_of_[2];  // entry index by kind and number
 };
 

@@ -5,6 +5,7 @@
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
+#include "output/solution_print.h"
 #include "simplex/lp_driver.h"
 
 namespace kqopt {
@@ -45,6 +46,16 @@ CommandOutcome input_file(Library& lib) {
   return CommandOutcome::kContinue;
 }
 
+CommandOutcome print_to_screen(Library& lib) {
+  print_solution(lib, PrintDestination::kScreen);
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome print_to_file(Library& lib) {
+  print_solution(lib, PrintDestination::kPrintFile);
+  return CommandOutcome::kContinue;
+}
+
 CommandOutcome quit(Library&) { return CommandOutcome::kQuit; }
 CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
 
@@ -65,9 +76,9 @@ CommandOutcome help(Library& lib) {
 
 const Command kCommands[kCommandCount] = {
     {"INPUT", input_file},       {"CRASH", not_available},      {"MAXIM", maximise},
-    {"MINIM", minimise},         {"PRINT", not_available},      {"QUIT", quit},
+    {"MINIM", minimise},         {"PRINT", print_to_screen},      {"QUIT", quit},
     {"VOUT", no_effect},         {"SIZE", no_effect},           {"TOASC", not_available},
-    {"BASISIN", not_available},  {"BASISOUT", not_available},   {"FPRINT", not_available},
+    {"BASISIN", not_available},  {"BASISOUT", not_available},   {"FPRINT", print_to_file},
     {"INVERT", not_available},   {"OBJECTIVE", no_effect},      {"GLOBAL", not_available},
     {"DIRECTIVES", not_available}, {"ALTER", not_available},    {"RANGE", not_available},
     {"MOLTIN", not_available},   {"RPRINT", not_available},     {"OMNIOUT", not_available},

@@ -81,8 +81,18 @@ bool write_solution_file(Library& lib) {
     items.put_ints(base + 1, count_or_type, static_cast<std::int32_t>(packed));
     items.put_real(base + 2, to_user_value(problem, vi, x));
     items.put_real(base + 3, is_row ? 0.0 : to_user_cost(problem, j, problem.objective[static_cast<std::size_t>(j)]));
-    items.put_real(base + 4, to_user_value(problem, vi, problem.lower[v]));
-    items.put_real(base + 5, to_user_value(problem, vi, problem.upper[v]));
+    if (is_row) {
+      // A row's limits are those of its activity a.x = rhs - s.
+      const double rhs = to_user_value(problem, vi, problem.rhs[v]);
+      const double lo = to_user_value(problem, vi, problem.lower[v]);
+      const double up = to_user_value(problem, vi, problem.upper[v]);
+      items.put_real(base + 4, up >= kInfinity ? -kInfinity : rhs - up);
+      items.put_real(base + 5, lo <= -kInfinity ? kInfinity : rhs - lo);
+      items.put_real(base + 6, rhs);
+    } else {
+      items.put_real(base + 4, to_user_value(problem, vi, problem.lower[v]));
+      items.put_real(base + 5, to_user_value(problem, vi, problem.upper[v]));
+    }
     const double dual = is_row ? engine.pi[v] : engine.reduced_cost[v];
     items.put_real(base + 7, sense * (is_row ? to_user_price(problem, vi, dual) : to_user_reduced_cost(problem, vi, dual)));
   }
@@ -99,27 +109,45 @@ bool read_solution_file(const Library& lib, SolutionRecord& record) {
   const std::string file = problem_file_name(lib, "sol");
   std::FILE* in = std::fopen(file.c_str(), "rb");
   if (in == nullptr) return false;
+  std::fseek(in, 0, SEEK_END);
+  const long size = std::ftell(in);
+  std::rewind(in);
   unsigned char header[kHeaderItems * kItem];
-  bool ok = std::fread(header, 1, sizeof header, in) == sizeof header;
+  bool ok = size >= static_cast<long>(sizeof header) && std::fread(header, 1, sizeof header, in) == sizeof header;
   if (ok) {
+    record.problem_name.assign(reinterpret_cast<const char*>(header), kItem);
+    while (!record.problem_name.empty() && record.problem_name.back() == ' ') record.problem_name.pop_back();
     std::memcpy(&record.rows, header + kItem, 4);
     std::memcpy(&record.columns, header + kItem + 4, 4);
     record.status_character = static_cast<char>(header[2 * kItem + 4]);
-    ok = record.rows >= 0 && record.columns >= 0;
+    record.maximise = header[2 * kItem + 5] == 2;
+    std::memcpy(&record.iterations, header + 3 * kItem, 4);
+    std::memcpy(&record.objective, header + 8 * kItem, kItem);
+    // The counts must agree with the file's length before anything is sized by them.
+    const long long total = static_cast<long long>(record.rows) + record.columns;
+    ok = record.rows >= 0 && record.columns >= 0 &&
+         static_cast<long long>(size) >= static_cast<long long>(sizeof header) + total * kItemsPerVariable * static_cast<long long>(kItem);
   }
   if (ok) {
     const auto total = static_cast<std::size_t>(record.rows) + static_cast<std::size_t>(record.columns);
-    record.value.resize(total);
-    record.dual.resize(total);
+    for (auto* column : {&record.value, &record.cost, &record.lower, &record.upper, &record.rhs, &record.dual}) column->resize(total);
+    record.name.resize(total);
+    record.type_or_count.resize(total);
     record.status.resize(total);
     unsigned char group[kItemsPerVariable * kItem];
     for (std::size_t v = 0; ok && v < total; ++v) {
       ok = std::fread(group, 1, sizeof group, in) == sizeof group;
       if (!ok) break;
+      record.name[v].assign(reinterpret_cast<const char*>(group), kItem);
       std::uint32_t packed = 0;
+      std::memcpy(&record.type_or_count[v], group + kItem, 4);
       std::memcpy(&packed, group + kItem + 4, 4);
       record.status[v] = packed & 0xFFFFu;
       std::memcpy(&record.value[v], group + 2 * kItem, kItem);
+      std::memcpy(&record.cost[v], group + 3 * kItem, kItem);
+      std::memcpy(&record.lower[v], group + 4 * kItem, kItem);
+      std::memcpy(&record.upper[v], group + 5 * kItem, kItem);
+      std::memcpy(&record.rhs[v], group + 6 * kItem, kItem);
       std::memcpy(&record.dual[v], group + 7 * kItem, kItem);
     }
   }

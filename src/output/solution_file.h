@@ -9,8 +9,10 @@
 // rest reserved), then 8 items per row slot and then per column: name; type word
 // (rows) or element count (columns) with the status word (low 16 bits, scale
 // exponent above, 0x40 when outside its bounds by more than ZTOLZE); activity
-// (columns) or slack (rows); objective coefficient (columns) or 0; lower; upper;
-// reserved; reduced cost (columns) or dual value (rows). Values in user units.
+// (columns) or slack (rows); objective coefficient (columns) or 0; lower and upper
+// limit (of the activity a.x = rhs - slack for rows, of the value for columns); the
+// right-hand side (rows) or 0; reduced cost (columns) or dual value (rows). Values
+// in user units.
 #pragma once
 
 #include <cstdint>
@@ -26,12 +28,26 @@ struct Library;
 bool write_solution_file(Library& lib);
 
 struct SolutionRecord {
+  std::string problem_name;
   std::int32_t rows = 0;
   std::int32_t columns = 0;
   char status_character = 'Z';
-  std::vector<double> value;         // per variable: slack (rows), activity (columns)
-  std::vector<double> dual;          // per variable: dual value (rows), reduced cost (columns)
-  std::vector<std::uint32_t> status; // per variable: the status word as written
+  bool maximise = false;
+  std::int32_t iterations = 0;
+  double objective = 0.0;
+  // Per variable, rows first: name, type word (rows) or element count (columns),
+  // status word (low 16 bits), slack (rows) or activity (columns), objective
+  // coefficient (columns), activity limits (rows) or bounds (columns), right-hand
+  // side (rows), dual value (rows) or reduced cost (columns).
+  std::vector<std::string> name;
+  std::vector<std::int32_t> type_or_count;
+  std::vector<std::uint32_t> status;
+  std::vector<double> value;
+  std::vector<double> cost;
+  std::vector<double> lower;
+  std::vector<double> upper;
+  std::vector<double> rhs;  // rows
+  std::vector<double> dual;
 };
 
 // Reads the problem's sol file; false when it cannot be opened or is too short.

@@ -25,6 +25,7 @@ void build_working_lp(const Problem& problem, double sense, WorkingLp& lp) {
   for (std::int32_t j = 0; j < lp.columns; ++j) {
     lp.cost[static_cast<std::size_t>(lp.rows + j)] = sense * problem.objective[static_cast<std::size_t>(j)];
   }
+  lp.build_row_copy();
 }
 
 void basis_from_status_words(const Problem& problem, const WorkingLp& lp, SimplexBasis& basis) {
@@ -74,6 +75,7 @@ PrimalSettings primal_settings(const Library& lib) {
   PrimalSettings s;
   s.feasibility_tolerance = c.d(dcv::ZTOLZE);
   s.optimality_tolerance = c.d(dcv::ZTCOST);
+  s.reduced_cost_agreement = c.d(dcv::ZTOLDJ);
   s.pivot_tolerance = c.d(dcv::ZTOLPV);
   s.relative_pivot_tolerance = c.d(dcv::ZTOLRP);
   s.short_step = c.d(dcv::ZTSHFT);

@@ -59,16 +59,15 @@ class DriverObserver : public SimplexObserver {
     return limit < 0 && seconds() >= -static_cast<std::int64_t>(limit);
   }
 
-  void iteration(const Progress& progress) override {
+  bool wants_line(std::int64_t iteration, bool final_line) override {
     const std::int32_t frequency = lib_.controls.i(icv::ITRLOG);
-    if (lib_.controls.i(icv::IQUIET) == 1) return;
-    const bool periodic = frequency != 0 && std::abs(frequency) != kDebugLogFrequency &&
-                          !progress.final_line && progress.iteration % std::abs(frequency) == 0;
-    const bool first = !logged_any_;
-    if (!periodic && !first && !(progress.final_line && progress.iteration != last_logged_)) return;
-    if (first && frequency == 0 && !progress.final_line) return;
-    print_line(progress, frequency);
+    if (lib_.controls.i(icv::IQUIET) == 1) return false;
+    if (final_line) return iteration != last_logged_;
+    if (!logged_any_) return frequency != 0;  // the first line of the run
+    return frequency != 0 && std::abs(frequency) != kDebugLogFrequency && iteration % std::abs(frequency) == 0;
   }
+
+  void iteration(const Progress& progress) override { print_line(progress, lib_.controls.i(icv::ITRLOG)); }
 
   void inverted(const InvertReport& report) override {
     if (report.surplus_made_nonbasic != 0 || report.logicals_made_basic != 0) {

@@ -33,6 +33,9 @@ class PrimalRun {
         prices_(lp.rows),
         pi_(static_cast<std::size_t>(lp.rows)),
         basic_cost_(static_cast<std::size_t>(lp.rows)),
+        reduced_cost_(static_cast<std::size_t>(lp.variables()), 0.0),
+        pivot_row_prices_(lp.rows),
+        pivot_row_(static_cast<std::size_t>(lp.columns), 0.0),
         rejected_(static_cast<std::size_t>(lp.variables()), 0),
         weight_(settings.big_m),
         composite_(settings.composite) {}
@@ -43,8 +46,11 @@ class PrimalRun {
   bool invert();
   void recompute_infeasibilities();
   void form_prices();
+  void price_all();
   std::int32_t choose_entering(double& reduced_cost);
   double reduced_cost_of(std::int32_t j) const;
+  bool reduced_cost_agrees(std::int32_t q, double d_q) const;
+  void update_reduced_costs(std::int32_t q, std::int32_t p);
   void load_column(std::int32_t q);
   Step ratio_test(std::int32_t q, int direction);
   bool apply_step(std::int32_t q, int direction, const Step& step);
@@ -70,6 +76,15 @@ class PrimalRun {
   WorkVector prices_;          // BTRAN work
   std::vector<double> pi_;
   std::vector<double> basic_cost_;
+  // Reduced costs of the nonbasic variables for the phase they were priced in. In
+  // phase 2 the costs do not change, so they are carried from one basis to the next
+  // through the pivot row instead of being priced afresh.
+  std::vector<double> reduced_cost_;
+  bool reduced_costs_current_ = false;
+  bool reduced_costs_carried_ = false;  // changed through pivot rows since last priced
+  WorkVector pivot_row_prices_;        // rho = e_p^T B^-1
+  std::vector<double> pivot_row_;      // alpha_r = rho^T A, per column
+  std::vector<std::int32_t> pivot_row_columns_;
   std::vector<char> rejected_;  // rejected for this factorisation
   std::vector<std::int32_t> rejected_list_;
 
@@ -120,6 +135,7 @@ bool PrimalRun::invert() {
   recompute_basic_values(lp_, basis_, factor_);
   clear_rejections();
   recompute_infeasibilities();
+  reduced_costs_current_ = false;
   return true;
 }
 
@@ -178,6 +194,66 @@ double PrimalRun::reduced_cost_of(std::int32_t j) const {
   return d;
 }
 
+void PrimalRun::price_all() {
+  form_prices();
+  for (std::int32_t j = 0; j < total_; ++j) {
+    if (basis_.status[static_cast<std::size_t>(j)] != VariableStatus::basic) {
+      reduced_cost_[static_cast<std::size_t>(j)] = reduced_cost_of(j);
+    }
+  }
+  reduced_costs_current_ = infeasible_count_ == 0;
+  reduced_costs_carried_ = false;
+}
+
+// The priced reduced cost against d_q = c_q - c_B^T alpha computed from the entering
+// column itself (phase 2 only): they must agree, and the recomputed value must still
+// make the variable attractive in the same direction.
+bool PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q) const {
+  const double* alpha = column_.values().data();
+  const bool listed = column_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? column_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
+  double recomputed = lp_.cost[static_cast<std::size_t>(q)];
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t p = listed ? list[k] : k;
+    recomputed -= lp_.cost[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)])] * alpha[p];
+  }
+  const double difference = std::fabs(recomputed - d_q);
+  return difference <= 1.0e-9 + settings_.reduced_cost_agreement * std::fabs(recomputed) &&
+         std::fabs(recomputed) > settings_.optimality_tolerance && (recomputed < 0.0) == (d_q < 0.0);
+}
+
+// d_j -= (d_q / alpha_pq) * alpha_pj over the pivot row alpha_p = rho^T [I A] of the
+// basis before the change; the leaving variable gets -d_q / alpha_pq.
+void PrimalRun::update_reduced_costs(std::int32_t q, std::int32_t p) {
+  const double alpha_p = column_.values()[p];
+  const double ratio = reduced_cost_[static_cast<std::size_t>(q)] / alpha_p;
+  pivot_row_prices_.set_unit(p, 1.0);
+  factor_.btran(pivot_row_prices_);
+  const double* rho = pivot_row_prices_.values().data();
+  for (std::int32_t i = 0; i < m_; ++i) {
+    const double r = rho[i];
+    if (r == 0.0) continue;
+    if (basis_.status[static_cast<std::size_t>(i)] != VariableStatus::basic) reduced_cost_[static_cast<std::size_t>(i)] -= ratio * r;
+    for (auto k = static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i)]);
+         k < static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i) + 1]); ++k) {
+      const auto j = static_cast<std::size_t>(lp_.column_index[k]);
+      if (pivot_row_[j] == 0.0) pivot_row_columns_.push_back(static_cast<std::int32_t>(j));
+      pivot_row_[j] += r * lp_.row_value[k];
+      if (pivot_row_[j] == 0.0) pivot_row_[j] = 1.0e-300;  // keep it listed once
+    }
+  }
+  for (std::int32_t j : pivot_row_columns_) {
+    const auto v = static_cast<std::size_t>(m_ + j);
+    if (basis_.status[v] != VariableStatus::basic) reduced_cost_[v] -= ratio * pivot_row_[static_cast<std::size_t>(j)];
+    pivot_row_[static_cast<std::size_t>(j)] = 0.0;
+  }
+  pivot_row_columns_.clear();
+  const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+  reduced_cost_[leaving] = -ratio;
+  reduced_cost_[static_cast<std::size_t>(q)] = 0.0;
+}
+
 // Dantzig pricing over every nonbasic variable that can move.
 std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
   const double tol = settings_.optimality_tolerance;
@@ -188,7 +264,7 @@ std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
     const auto jj = static_cast<std::size_t>(j);
     const VariableStatus s = basis_.status[jj];
     if (s == VariableStatus::basic || upper_[jj] == lower_[jj]) continue;
-    const double d = reduced_cost_of(j);
+    const double d = reduced_cost_[jj];
     double merit = 0.0;
     if (s == VariableStatus::at_lower) merit = -d;
     else if (s == VariableStatus::at_upper) merit = d;
@@ -231,6 +307,10 @@ bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
   }
 
   lenient_ = false;
+  if (reduced_costs_current_) {
+    update_reduced_costs(q, step.position);
+    reduced_costs_carried_ = true;
+  }
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(step.position)]);
   basis_.x[qq] += direction * theta;
   if (step.shift_bound && shifts_allowed_) {
@@ -288,8 +368,10 @@ double PrimalRun::objective() const {
 }
 
 void PrimalRun::log(bool final_line, std::int32_t entering, std::int32_t leaving) {
+  const std::int64_t iteration = iteration_base_ + iterations_;
+  if (!observer_.wants_line(iteration, final_line)) return;
   SimplexObserver::Progress progress;
-  progress.iteration = iteration_base_ + iterations_;
+  progress.iteration = iteration;
   progress.objective = infeasible_count_ > 0 ? infeasible_sum_ : objective();
   progress.dual_infeasibilities = dual_infeasible_count_;
   progress.primal_infeasibilities = infeasible_count_;
@@ -326,7 +408,8 @@ PrimalResult PrimalRun::run() {
     if (iteration_base_ + iterations_ >= settings_.iteration_limit) return finish(LpOutcome::iteration_limit);
     if (observer_.should_stop()) return finish(LpOutcome::stopped);
 
-    form_prices();
+    // Phase 1 costs change with the set of infeasible variables: price afresh.
+    if (!reduced_costs_current_ || infeasible_count_ > 0) price_all();
     double d_q = 0.0;
     const std::int32_t q = choose_entering(d_q);
     if (q < 0) {
@@ -364,6 +447,17 @@ PrimalResult PrimalRun::run() {
 
     const int direction = d_q < 0.0 ? 1 : -1;
     load_column(q);
+    if (reduced_costs_current_ && !reduced_cost_agrees(q, d_q)) {
+      // Carried values have drifted: price afresh. Freshly priced ones that still
+      // disagree with the column mean the candidate is not reliably attractive.
+      if (reduced_costs_carried_) {
+        reduced_costs_current_ = false;
+      } else {
+        rejected_[static_cast<std::size_t>(q)] = 1;
+        rejected_list_.push_back(q);
+      }
+      continue;
+    }
     const Step step = ratio_test(q, direction);
     if (step.kind == StepKind::rejected ||
         (step.kind == StepKind::unbounded && infeasible_count_ > 0)) {

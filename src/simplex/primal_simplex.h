@@ -24,6 +24,7 @@ namespace kqopt {
 struct PrimalSettings {
   double feasibility_tolerance = 1.0e-6;   // ZTOLZE
   double optimality_tolerance = 1.0e-6;    // ZTCOST
+  double reduced_cost_agreement = 1.0e-7;  // ZTOLDJ: carried against recomputed d_q
   double pivot_tolerance = 1.0e-9;         // ZTOLPV
   double relative_pivot_tolerance = 1.0e-6;  // ZTOLRP
   double short_step = 1.0e-15;             // ZTSHFT
@@ -74,6 +75,9 @@ class SimplexObserver {
     std::int32_t leaving = -1;
     bool final_line = false;
   };
+  // Whether a log line would be printed for this iteration (so that the run computes
+  // the objective for it only then).
+  virtual bool wants_line(std::int64_t iteration, bool final_line) = 0;
   virtual void iteration(const Progress& progress) = 0;
   virtual void inverted(const InvertReport& report) = 0;
 };

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "kqopt.h"
 
 namespace {
@@ -42,20 +44,24 @@ double double_attribute(int32_t n) {
 }
 int32_t error_number() { return int_attribute(1023); }
 
-std::string scratch(const std::string& name) {
-  const auto dir = std::filesystem::temp_directory_path() / "kqopt_basis_api_test";
-  std::filesystem::create_directories(dir);
-  return (dir / name).string();
+// Solution files go to a scratch directory of this process, never beside the data.
+std::filesystem::path scratch_directory() {
+  return std::filesystem::temp_directory_path() / ("kqopt-basis-api-" + std::to_string(::getpid()));
 }
+std::string scratch(const std::string& name) { return (scratch_directory() / name).string(); }
 
 class BasisApi : public ::testing::Test {
  protected:
   void SetUp() override {
+    std::filesystem::create_directories(scratch_directory());
     ASSERT_EQ(KQINITLZ(KQOPT_MSG_DIR, 0), 0);
     KQDEFINEUOPENTRY(capture);
     g_lines.clear();
   }
-  void TearDown() override { KQFREEXO(); }
+  void TearDown() override {
+    KQFREEXO();
+    std::filesystem::remove_all(scratch_directory());
+  }
 };
 
 // min -x - 2y + z

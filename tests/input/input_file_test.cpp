@@ -1,5 +1,6 @@
 // KQINPUT on files: name resolution, files that cannot be read, the LP-text case, the
 // interpreter's INPUT command, and what happens to the previous problem.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,8 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "input/input_problem.h"
 #include "library/interpreter.h"
@@ -35,7 +34,8 @@ const char* kSmall =
 class Scratch {
  public:
   Scratch() {
-    path_ = fs::temp_directory_path() / ("kqopt-input-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+    path_ =
+        fs::temp_directory_path() / ("kqopt-input-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
     fs::create_directories(path_);
   }
   ~Scratch() {
@@ -133,8 +133,8 @@ TEST(InputFile, FilesThatCannotBeRead) {
     std::int32_t error;
   };
   std::vector<Case> cases = {
-      {s.path("missing"), 32, 85},     {s.path("missing.mps"), 32, 85}, {s.path("folder.mps"), 32, 85},
-      {s.path("model.lp"), 32, 497},   {s.path("model"), 32, 497},      {"", 32, 85},
+      {s.path("missing"), 32, 85},   {s.path("missing.mps"), 32, 85}, {s.path("folder.mps"), 32, 85},
+      {s.path("model.lp"), 32, 498}, {s.path("model"), 32, 498},      {"", 32, 85},
   };
   // A directory is passed over when the extensions are tried.
   s.file("plain.mps");

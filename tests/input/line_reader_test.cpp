@@ -2,10 +2,10 @@
 // and the stack of open files.
 #include "input/line_reader.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/test_library.h"
 
@@ -31,8 +31,12 @@ TEST(LineReader, LineEnds) {
 }
 
 TEST(LineReader, CtrlZEndsTheInput) {
-  EXPECT_EQ(all_lines(std::string("a\nbc\x1a" "d\ne\n")), (std::vector<std::string>{"a", "bc"}));
-  EXPECT_EQ(all_lines(std::string("a\n\x1a" "b\n")), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(all_lines(std::string("a\nbc\x1a"
+                                  "d\ne\n")),
+            (std::vector<std::string>{"a", "bc"}));
+  EXPECT_EQ(all_lines(std::string("a\n\x1a"
+                                  "b\n")),
+            (std::vector<std::string>{"a"}));
 }
 
 TEST(LineReader, LongLinesAreCutAt200) {

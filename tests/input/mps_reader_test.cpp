@@ -1,11 +1,11 @@
 // The MPS reader on small inline files: a table of cases with the expected return
 // code, the reader's messages, the fault count and the loaded model.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "input/input_problem.h"
 #include "library/control_access.h"
@@ -39,11 +39,17 @@ std::string F(const std::string& f1, const std::string& f2 = "", const std::stri
 //   0 ≤ x1 ≤ 4, −1 ≤ x2 ≤ 1, x3 ≥ 0
 std::string head() { return "NAME          TESTLP\nROWS\n N  COST\n L  LIM1\n G  LIM2\n E  MYEQN\nCOLUMNS\n"; }
 std::string columns() {
-  return F("", "X1", "COST", "1.0", "LIM1", "1.0") + F("", "X1", "LIM2", "1.0") + F("", "X2", "COST", "2.0", "LIM1", "1.0") +
-         F("", "X2", "MYEQN", "-1.0") + F("", "X3", "COST", "-1.0", "MYEQN", "1.0");
+  return F("", "X1", "COST", "1.0", "LIM1", "1.0") + F("", "X1", "LIM2", "1.0") +
+         F("", "X2", "COST", "2.0", "LIM1", "1.0") + F("", "X2", "MYEQN", "-1.0") +
+         F("", "X3", "COST", "-1.0", "MYEQN", "1.0");
 }
-std::string rhs() { return "RHS\n" + F("", "RHS", "LIM1", "4.0", "LIM2", "1.0") + F("", "RHS", "MYEQN", "7.0") + F("", "RHS", "COST", "-2.5"); }
-std::string bounds() { return "BOUNDS\n" + F("UP", "BND", "X1", "4.0") + F("LO", "BND", "X2", "-1.0") + F("UP", "BND", "X2", "1.0"); }
+std::string rhs() {
+  return "RHS\n" + F("", "RHS", "LIM1", "4.0", "LIM2", "1.0") + F("", "RHS", "MYEQN", "7.0") +
+         F("", "RHS", "COST", "-2.5");
+}
+std::string bounds() {
+  return "BOUNDS\n" + F("UP", "BND", "X1", "4.0") + F("LO", "BND", "X2", "-1.0") + F("UP", "BND", "X2", "1.0");
+}
 std::string base() { return head() + columns() + rhs() + bounds() + "ENDATA\n"; }
 
 // Accessors on the loaded problem by name.
@@ -64,7 +70,9 @@ struct View {
     ADD_FAILURE() << "no column " << name;
     return 0;
   }
-  std::size_t var(const std::string& column_name) const { return static_cast<std::size_t>(p().column_variable(column(column_name))); }
+  std::size_t var(const std::string& column_name) const {
+    return static_cast<std::size_t>(p().column_variable(column(column_name)));
+  }
   double lower(const std::string& c) const { return p().lower[var(c)]; }
   double upper(const std::string& c) const { return p().upper[var(c)]; }
   std::uint32_t word(const std::string& c) const { return p().status[var(c)]; }
@@ -78,7 +86,8 @@ struct View {
   double coefficient(const std::string& c, const std::string& r) const {
     std::int32_t j = column(c), i = row(r);
     double sum = 0;
-    for (std::int32_t q = p().by_column.start[static_cast<std::size_t>(j)]; q < p().by_column.start[static_cast<std::size_t>(j) + 1]; ++q) {
+    for (std::int32_t q = p().by_column.start[static_cast<std::size_t>(j)];
+         q < p().by_column.start[static_cast<std::size_t>(j) + 1]; ++q) {
       if (p().by_column.row[static_cast<std::size_t>(q)] == i) sum += p().by_column.value[static_cast<std::size_t>(q)];
     }
     return sum;
@@ -171,13 +180,19 @@ TEST(MpsReader, BaseProblem) {
 
 TEST(MpsReader, IfnrwZeroKeepsTheObjectiveOutOfTheMatrix) {
   std::string text = "NAME\nROWS\n N  COST\n L  LIM1\n N  OTHER\n N  CONST\nCOLUMNS\n" +
-                     F("", "X1", "COST", "1.0", "LIM1", "1.0") + F("", "X1", "OTHER", "3.0", "CONST", "5.0") + "ENDATA\n";
-  run_case({"IFNRW 0, OBCNAM", text,
+                     F("", "X1", "COST", "1.0", "LIM1", "1.0") + F("", "X1", "OTHER", "3.0", "CONST", "5.0") +
+                     "ENDATA\n";
+  run_case({"IFNRW 0, OBCNAM",
+            text,
             [](Library& lib) {
               set_icv(lib, icv::IFNRW, 0);
               set_ccv(lib, ccv::OBCNAM, "CONST");
             },
-            0, {}, 0, true, [](const View& v) {
+            0,
+            {},
+            0,
+            true,
+            [](const View& v) {
               EXPECT_EQ(v.p().rows, 4);
               EXPECT_EQ(v.p().by_column.elements(), 2);  // LIM1 and the OBCNAM row
               EXPECT_EQ(v.coefficient("X1", "LIM1"), 1.0);
@@ -185,34 +200,51 @@ TEST(MpsReader, IfnrwZeroKeepsTheObjectiveOutOfTheMatrix) {
               EXPECT_EQ(v.coefficient("X1", "OTHER"), 0.0);
               EXPECT_EQ(v.cost("X1"), 1.0);
             }});
-  run_case({"IFNRW -1 removes the other N rows", text,
+  run_case({"IFNRW -1 removes the other N rows",
+            text,
             [](Library& lib) {
               set_icv(lib, icv::IFNRW, -1);
               set_icv(lib, icv::NRXTRA, 1);
               set_ccv(lib, ccv::OBCNAM, "CONST");
             },
-            0, {}, 0, true, [](const View& v) {
+            0,
+            {},
+            0,
+            true,
+            [](const View& v) {
               EXPECT_EQ(v.p().rows, 3);        // COST, LIM1, CONST
               EXPECT_EQ(v.p().spare_rows, 2);  // NRXTRA and OTHER
               EXPECT_EQ(v.coefficient("X1", "CONST"), 5.0);
               EXPECT_EQ(v.p().names.trimmed(3), "*******1");
               EXPECT_EQ(v.p().names.trimmed(4), "*******2");
             }});
-  run_case({"OBJNAM chooses the objective row", text, [](Library& lib) { set_ccv(lib, ccv::OBJNAM, "OTHER"); }, 0, {}, 0,
-            true, [](const View& v) {
+  run_case({"OBJNAM chooses the objective row",
+            text,
+            [](Library& lib) { set_ccv(lib, ccv::OBJNAM, "OTHER"); },
+            0,
+            {},
+            0,
+            true,
+            [](const View& v) {
               EXPECT_EQ(v.cost("X1"), 3.0);
               EXPECT_EQ(v.control(ccv::OBJNAM), "OTHER");
             }});
-  run_case({"OBJNAM names no N row", text, [](Library& lib) { set_ccv(lib, ccv::OBJNAM, "LIM1"); }, 32, {98}, 1, true,
+  run_case({"OBJNAM names no N row",
+            text,
+            [](Library& lib) { set_ccv(lib, ccv::OBJNAM, "LIM1"); },
+            32,
+            {98},
+            1,
+            true,
             nullptr});
 }
 
 TEST(MpsReader, Ranges) {
   std::string text = "NAME\nROWS\n N  OBJ\n L  RL\n G  RG\n E  RE1\n E  RE2\n E  RE3\nCOLUMNS\n" +
-                     F("", "X", "RL", "1", "RG", "1") + F("", "X", "RE1", "1", "RE2", "1") + F("", "X", "RE3", "1") + "RHS\n" +
-                     F("", "RHS", "RL", "10", "RG", "10") + F("", "RHS", "RE1", "10", "RE2", "10") + F("", "RHS", "RE3", "10") +
-                     "RANGES\n" + F("", "RNG", "RL", "-4", "RG", "4") + F("", "RNG", "RE1", "3", "RE2", "-3") +
-                     F("", "RNG", "RE3", "0") + "ENDATA\n";
+                     F("", "X", "RL", "1", "RG", "1") + F("", "X", "RE1", "1", "RE2", "1") + F("", "X", "RE3", "1") +
+                     "RHS\n" + F("", "RHS", "RL", "10", "RG", "10") + F("", "RHS", "RE1", "10", "RE2", "10") +
+                     F("", "RHS", "RE3", "10") + "RANGES\n" + F("", "RNG", "RL", "-4", "RG", "4") +
+                     F("", "RNG", "RE1", "3", "RE2", "-3") + F("", "RNG", "RE3", "0") + "ENDATA\n";
   run_case({"ranges", text, nullptr, 0, {}, 0, true, [](const View& v) {
               EXPECT_EQ(v.activity("RL"), std::make_pair(6.0, 10.0));
               EXPECT_EQ(v.activity("RG"), std::make_pair(10.0, 14.0));
@@ -233,7 +265,13 @@ TEST(MpsReader, RightHandSideSets) {
               EXPECT_EQ(v.p().objective_constant, -2.0);
               EXPECT_EQ(v.control(ccv::RHSNAM), "FIRST");
             }});
-  run_case({"RHSNAM chooses", text, [](Library& lib) { set_ccv(lib, ccv::RHSNAM, "SECOND"); }, 0, {}, 0, true,
+  run_case({"RHSNAM chooses",
+            text,
+            [](Library& lib) { set_ccv(lib, ccv::RHSNAM, "SECOND"); },
+            0,
+            {},
+            0,
+            true,
             [](const View& v) {
               EXPECT_EQ(v.activity("R1").second, 9.0);
               EXPECT_EQ(v.p().objective_constant, 0.0);
@@ -242,15 +280,16 @@ TEST(MpsReader, RightHandSideSets) {
   // A set name that is a column's name (a column line in the wrong section) is reported.
   std::string misplaced = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "OBJ", "1", "R1", "1") + "RHS\n" +
                           F("", "X", "R1", "5") + F("", "RHS", "R1", "3") + "ENDATA\n";
-  run_case({"set name equal to a column name", misplaced, nullptr, 32, {97}, 1, true,
-            [](const View& v) { EXPECT_EQ(v.activity("R1").second, 3.0); }});
+  run_case({"set name equal to a column name", misplaced, nullptr, 32, {97}, 1, true, [](const View& v) {
+              EXPECT_EQ(v.activity("R1").second, 3.0);
+            }});
 }
 
 // Names that the reader writes back do not choose the sets of the next file.
 TEST(MpsReader, WrittenBackNamesDoNotChooseForTheNextFile) {
   test::TestLibrary t;
-  std::string first = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "OBJ", "1", "R1", "1") + "RHS\n" + F("", "AAA", "R1", "5") +
-                      "ENDATA\n";
+  std::string first = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "OBJ", "1", "R1", "1") + "RHS\n" +
+                      F("", "AAA", "R1", "5") + "ENDATA\n";
   std::string second = "NAME\nROWS\n N  COST\n L  R1\nCOLUMNS\n" + F("", "X", "COST", "3", "R1", "1") + "RHS\n" +
                        F("", "BBB", "R1", "7") + "ENDATA\n";
   ASSERT_EQ(input_mps_text(t.lib(), first), 0);
@@ -264,12 +303,13 @@ TEST(MpsReader, WrittenBackNamesDoNotChooseForTheNextFile) {
 }
 
 TEST(MpsReader, Bounds) {
-  std::string text = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "C1", "R1", "1") + F("", "C2", "R1", "1") + F("", "C3", "R1", "1") +
-                     F("", "C4", "R1", "1") + F("", "C5", "R1", "1") + F("", "C6", "R1", "1") + F("", "C7", "R1", "1") +
-                     F("", "C8", "R1", "1") + F("", "C9", "R1", "1") + F("", "C10", "R1", "1") + F("", "C11", "R1", "1") +
-                     "BOUNDS\n" + F("UP", "B", "C1", "3.5") + F("LO", "B", "C1", "-1e30") + F("FX", "B", "C2", "2") +
-                     F("FR", "B", "C3") + F("PL", "B", "C4") + F("UI", "B", "C5", "7.4") + F("UP", "B", "C6", "10") +
-                     F("LI", "B", "C6", "2") + F("BV", "B", "C7") + F("SC", "B", "C8", "12", "3.5") + F("SC", "B", "C9", "6") +
+  std::string text = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "C1", "R1", "1") + F("", "C2", "R1", "1") +
+                     F("", "C3", "R1", "1") + F("", "C4", "R1", "1") + F("", "C5", "R1", "1") + F("", "C6", "R1", "1") +
+                     F("", "C7", "R1", "1") + F("", "C8", "R1", "1") + F("", "C9", "R1", "1") +
+                     F("", "C10", "R1", "1") + F("", "C11", "R1", "1") + "BOUNDS\n" + F("UP", "B", "C1", "3.5") +
+                     F("LO", "B", "C1", "-1e30") + F("FX", "B", "C2", "2") + F("FR", "B", "C3") + F("PL", "B", "C4") +
+                     F("UI", "B", "C5", "7.4") + F("UP", "B", "C6", "10") + F("LI", "B", "C6", "2") +
+                     F("BV", "B", "C7") + F("SC", "B", "C8", "12", "3.5") + F("SC", "B", "C9", "6") +
                      F("PI", "B", "C10", "4") + F("UP", "B", "C11", "1e30") + F("UP", "OTHER", "C11", "1") + "ENDATA\n";
   run_case({"the ten types", text, nullptr, 0, {}, 0, true, [](const View& v) {
               EXPECT_EQ(v.lower("C1"), -kInf);
@@ -300,8 +340,8 @@ TEST(MpsReader, Bounds) {
               EXPECT_EQ(v.p().entities.size(), 6u);
               EXPECT_EQ(v.control(ccv::BNDNAM), "B");
             }});
-  std::string li_alone = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "C1", "R1", "1") + "BOUNDS\n" + F("LI", "B", "C1", "-3") +
-                         "ENDATA\n";
+  std::string li_alone = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "C1", "R1", "1") + "BOUNDS\n" +
+                         F("LI", "B", "C1", "-3") + "ENDATA\n";
   run_case({"LI alone", li_alone, nullptr, 0, {}, 0, true, [](const View& v) {
               EXPECT_EQ(v.lower("C1"), -3.0);
               EXPECT_EQ(v.upper("C1"), 2147483645.0);
@@ -329,7 +369,8 @@ TEST(MpsReader, IntegerBlocks) {
               EXPECT_EQ(v.entity("X6"), nullptr);
               EXPECT_EQ(v.upper("X6"), kInf);
               std::int32_t integers = 0;
-              for (const GlobalEntity& e : v.p().entities) integers += e.kind() == EntityKind::kInteger || e.kind() == EntityKind::kBinary;
+              for (const GlobalEntity& e : v.p().entities)
+                integers += e.kind() == EntityKind::kInteger || e.kind() == EntityKind::kBinary;
               EXPECT_EQ(integers, 5);
             }});
   std::string bad_marker = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "MARKER", "'MARKER'", "", "'INTEND'") +
@@ -341,31 +382,50 @@ TEST(MpsReader, IntegerBlocks) {
 }
 
 TEST(MpsReader, EdgeCasesOfTheDialect) {
-  std::string negative_up = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1") + "BOUNDS\n" + F("UP", "B", "X", "-2") +
-                            "ENDATA\n";
+  std::string negative_up = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1") + "BOUNDS\n" +
+                            F("UP", "B", "X", "-2") + "ENDATA\n";
   // The lower bound stays 0: 18 and 29 at ENDATA (printed by the finishing step).
   run_case({"negative UP", negative_up, nullptr, 32, {}, 0, false, nullptr});
   std::string empty = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1") + F("", "EMPTY", "R1", "0.0") +
                       F("", "Z", "R1", "1") + "ENDATA\n";
-  run_case({"empty column", empty, nullptr, 32, {16}, 1, true,
-            [](const View& v) { EXPECT_NE(v.word("EMPTY") & status::kEmptyColumn, 0u); }});
-  run_case({"empty column within IGNORE", empty, [](Library& lib) { set_icv(lib, icv::IGNORE, 1); }, 0, {16}, 1, true,
+  run_case({"empty column", empty, nullptr, 32, {16}, 1, true, [](const View& v) {
+              EXPECT_NE(v.word("EMPTY") & status::kEmptyColumn, 0u);
+            }});
+  run_case({"empty column within IGNORE",
+            empty,
+            [](Library& lib) { set_icv(lib, icv::IGNORE, 1); },
+            0,
+            {16},
+            1,
+            true,
             nullptr});
   std::string numbers = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1.5E 3") + "ENDATA\n";
-  run_case({"blanks inside a number", numbers, nullptr, 0, {}, 0, true,
-            [](const View& v) { EXPECT_EQ(v.coefficient("X", "R1"), 1500.0); }});
-  std::string comma = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "OBJ", "1") + F("", "X", "R1", "1,5") + "ENDATA\n";
+  run_case({"blanks inside a number", numbers, nullptr, 0, {}, 0, true, [](const View& v) {
+              EXPECT_EQ(v.coefficient("X", "R1"), 1500.0);
+            }});
+  std::string comma =
+      "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "OBJ", "1") + F("", "X", "R1", "1,5") + "ENDATA\n";
   run_case({"1,5 is invalid", comma, nullptr, 32, {153}, 10001, false, nullptr});
-  std::string mi = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1") + "BOUNDS\n" + F("MI", "B", "X") + "ENDATA\n";
-  run_case({"MI is not a bound type", mi, nullptr, 32, {153}, 1, true, [](const View& v) { EXPECT_EQ(v.lower("X"), 0.0); }});
-  std::string row_type_col3 = "NAME\nROWS\n  N OBJ\n  e R1\n  l R2\nCOLUMNS\n" + F("", "X", "R1", "1", "R2", "2") + "ENDATA\n";
+  std::string mi =
+      "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1") + "BOUNDS\n" + F("MI", "B", "X") + "ENDATA\n";
+  run_case(
+      {"MI is not a bound type", mi, nullptr, 32, {153}, 1, true, [](const View& v) { EXPECT_EQ(v.lower("X"), 0.0); }});
+  std::string row_type_col3 =
+      "NAME\nROWS\n  N OBJ\n  e R1\n  l R2\nCOLUMNS\n" + F("", "X", "R1", "1", "R2", "2") + "ENDATA\n";
   run_case({"row type in column 3, lower case", row_type_col3, nullptr, 0, {}, 0, true, [](const View& v) {
               EXPECT_EQ(v.type("R1"), row_type::kEqual);
               EXPECT_EQ(v.type("R2"), row_type::kLess);
             }});
-  std::string blanks = "* a comment\n\nNAME          BL\r\nROWS\r\n N  OBJ\r\n\r\n L  R 1\nCOLUMNS\n" + F("", "X 1", "R 1", "2") +
-                       "RHS\n" + F("", "", "R 1", "4") + "ENDATA\n" + std::string("\x1a") + "garbage after Ctrl-Z\n";
-  run_case({"comments, blank lines, CR, names with blanks, blank set name", blanks, nullptr, 0, {}, 0, true,
+  std::string blanks = "* a comment\n\nNAME          BL\r\nROWS\r\n N  OBJ\r\n\r\n L  R 1\nCOLUMNS\n" +
+                       F("", "X 1", "R 1", "2") + "RHS\n" + F("", "", "R 1", "4") + "ENDATA\n" + std::string("\x1a") +
+                       "garbage after Ctrl-Z\n";
+  run_case({"comments, blank lines, CR, names with blanks, blank set name",
+            blanks,
+            nullptr,
+            0,
+            {},
+            0,
+            true,
             [](const View& v) {
               EXPECT_EQ(v.coefficient("X 1", "R 1"), 2.0);
               EXPECT_EQ(v.activity("R 1").second, 4.0);
@@ -373,19 +433,27 @@ TEST(MpsReader, EdgeCasesOfTheDialect) {
   // A name or number running past its field in the fixed layout would be cut silently.
   std::string spill = "NAME\nROWS\n N  OBJ\n L  R1\n L  LONGROWNAME\nCOLUMNS\n    COLUMN001 R1           1\n" +
                       F("", "X", "R1", "1.2345678901234") + F("", "Y", "R1", "1") + "ENDATA\n";
-  run_case({"fields running into the gaps", spill, nullptr, 32, {153, 153, 153}, 3, true,
-            [](const View& v) { EXPECT_EQ(v.p().columns, 1); }});
+  run_case({"fields running into the gaps", spill, nullptr, 32, {153, 153, 153}, 3, true, [](const View& v) {
+              EXPECT_EQ(v.p().columns, 1);
+            }});
   std::string after_endata = base() + "IMPORTANCES\n garbage\n";
   run_case({"reading stops at ENDATA", after_endata, nullptr, 0, {}, 0, true, nullptr});
   std::string objective_only = "NAME\nROWS\n N  OBJ\nCOLUMNS\n" + F("", "X", "OBJ", "1") + "ENDATA\n";
-  run_case({"a column with only a cost is not empty", objective_only, [](Library& lib) { set_icv(lib, icv::IFNRW, 0); }, 0,
-            {}, 0, true, nullptr});
+  run_case({"a column with only a cost is not empty",
+            objective_only,
+            [](Library& lib) { set_icv(lib, icv::IFNRW, 0); },
+            0,
+            {},
+            0,
+            true,
+            nullptr});
 }
 
 TEST(MpsReader, FaultsOfLines) {
   std::string text = "NAME\nROWS\n N  OBJ\n L  R1\n L  R1\n X  R2\nCOLUMNS\n" + F("", "X", "R1", "1", "NOROW", "2") +
                      F("", "Y", "R1", "1") + F("", "X", "R1", "3") + "RHS\n" + F("", "RHS", "NOROW", "1") + "BOUNDS\n" +
-                     F("UP", "B", "NOCOL", "1") + "MVUB\n" + F("", "X", "NOCOL", "1") + F("", "X", "Y", "2") + "ENDATA\n";
+                     F("UP", "B", "NOCOL", "1") + "MVUB\n" + F("", "X", "NOCOL", "1") + F("", "X", "Y", "2") +
+                     "ENDATA\n";
   // 111 duplicate row, 153 bad row type, 98 unknown row in COLUMNS, 97 non-contiguous,
   // 98 unknown row in RHS, 6 unknown column, 95 MVUB.
   run_case({"faults of lines", text, nullptr, 32, {111, 153, 98, 97, 98, 6, 95}, 7, true, [](const View& v) {
@@ -393,19 +461,25 @@ TEST(MpsReader, FaultsOfLines) {
               ASSERT_EQ(v.p().deferred_pairs.size(), 1u);
               EXPECT_EQ(v.p().deferred_pairs[0].factor, -2.0);
             }});
-  run_case({"faults within IGNORE", text, [](Library& lib) { set_icv(lib, icv::IGNORE, 7); }, 0,
-            {111, 153, 98, 97, 98, 6, 95}, 7, true, nullptr});
-  std::string section = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1") + "OBJSENSE\n    MAX\nROWS\n L  R2\n" +
-                        "ENDATA\n";
+  run_case({"faults within IGNORE",
+            text,
+            [](Library& lib) { set_icv(lib, icv::IGNORE, 7); },
+            0,
+            {111, 153, 98, 97, 98, 6, 95},
+            7,
+            true,
+            nullptr});
+  std::string section = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "X", "R1", "1") +
+                        "OBJSENSE\n    MAX\nROWS\n L  R2\n" + "ENDATA\n";
   run_case({"unknown and misplaced sections", section, nullptr, 32, {153, 153}, 2, true, nullptr});
 }
 
 TEST(MpsReader, Sets) {
   std::string text = "NAME\nROWS\n N  OBJ\n L  R1\n N  REF\nCOLUMNS\n" + F("", "A", "R1", "1", "REF", "3") +
-                     F("", "B", "R1", "1", "REF", "1") + F("", "C", "R1", "1", "REF", "2") + "SETS\n" + F("S1", "SOS1") +
-                     F("", "SOS1", "A", "5", "B", "2") + F("", "SOS1", "C", "9") + F("S2", "SOS2", "REF") +
-                     F("", "SOS2", "A", "", "B") + F("", "SOS2", "C") + F("", "SOS1", "A", "1") + F("", "SOS2", "NOCOL") +
-                     "ENDATA\n";
+                     F("", "B", "R1", "1", "REF", "1") + F("", "C", "R1", "1", "REF", "2") + "SETS\n" +
+                     F("S1", "SOS1") + F("", "SOS1", "A", "5", "B", "2") + F("", "SOS1", "C", "9") +
+                     F("S2", "SOS2", "REF") + F("", "SOS2", "A", "", "B") + F("", "SOS2", "C") +
+                     F("", "SOS1", "A", "1") + F("", "SOS2", "NOCOL") + "ENDATA\n";
   run_case({"sets", text, nullptr, 32, {77, 77}, 2, true, [](const View& v) {
               const SpecialOrderedSets& s = v.p().sets;
               ASSERT_EQ(s.count(), 2);
@@ -425,7 +499,13 @@ TEST(MpsReader, Sets) {
               for (const GlobalEntity& e : v.p().entities) sets += e.is_set();
               EXPECT_EQ(sets, 2);
             }});
-  run_case({"reference weights with IFNRW 0", text, [](Library& lib) { set_icv(lib, icv::IFNRW, 0); }, 32, {77, 77}, 2, true,
+  run_case({"reference weights with IFNRW 0",
+            text,
+            [](Library& lib) { set_icv(lib, icv::IFNRW, 0); },
+            32,
+            {77, 77},
+            2,
+            true,
             [](const View& v) { EXPECT_EQ(v.p().sets.members[5].weight, 3.0); }});
 }
 
@@ -434,7 +514,13 @@ TEST(MpsReader, Recursion) {
                      F("", "M1", "'MARKER'", "", "'INTORG'") + F("", "Z", "R1", "1") +
                      F("", "M2", "'MARKER'", "", "'INTEND'") + "RECURSE\n" + F("DV", "X", "R1", "2", "Y", "R1") +
                      F("CV", "Y", "", "0.01") + F("NE", "R1") + F("SB", "Z", "", "", "X") + F("XX", "X") + "ENDATA\n";
-  run_case({"recursion records", text, [](Library& lib) { set_icv(lib, icv::NRCRMX, 10); }, 32, {199, 153}, 2, true,
+  run_case({"recursion records",
+            text,
+            [](Library& lib) { set_icv(lib, icv::NRCRMX, 10); },
+            32,
+            {199, 153},
+            2,
+            true,
             [](const View& v) {
               const auto& records = v.p().recursion_records;
               ASSERT_EQ(records.size(), 3u);
@@ -463,9 +549,16 @@ TEST(MpsReader, WideLayout) {
   std::string text = "NAME          WIDE\nROWS\n N  OBJECTIVE-ROW-1\n L  A-LONG-ROW-NAME\nCOLUMNS\n" +
                      wide(4, "COLUMN-NUMBER-01", 22, "OBJECTIVE-ROW-1", 40, "2.5") +
                      wide(4, "COLUMN-NUMBER-01", 22, "A-LONG-ROW-NAME", 40, "1.0") + "RHS\n" +
-                     wide(4, "RHS", 14, "A-LONG-ROW-NAME", 32, "8") + "BOUNDS\n" + " UP" + wide(4, "BND", 14, "COLUMN-NUMBER-01", 32, "6").substr(3) +
-                     "ENDATA\n";
-  run_case({"NAMLEN 16", text, [](Library& lib) { set_icv(lib, icv::NAMLEN, 16); }, 0, {}, 0, true, [](const View& v) {
+                     wide(4, "RHS", 14, "A-LONG-ROW-NAME", 32, "8") + "BOUNDS\n" + " UP" +
+                     wide(4, "BND", 14, "COLUMN-NUMBER-01", 32, "6").substr(3) + "ENDATA\n";
+  run_case({"NAMLEN 16",
+            text,
+            [](Library& lib) { set_icv(lib, icv::NAMLEN, 16); },
+            0,
+            {},
+            0,
+            true,
+            [](const View& v) {
               EXPECT_EQ(v.cost("COLUMN-NUMBER-01"), 2.5);
               EXPECT_EQ(v.coefficient("COLUMN-NUMBER-01", "A-LONG-ROW-NAME"), 1.0);
               EXPECT_EQ(v.activity("A-LONG-ROW-NAME").second, 8.0);
@@ -479,7 +572,14 @@ TEST(MpsReader, FreeLayout) {
       " MARKER 'MARKER' 'INTORG'\n y obj 3 c1 1\n MARKER 'MARKER' 'INTEND'\n"
       "RHS\n rhs c1 10 c2 -20\n c2 -30\nRANGES\n rng c1 4\nBOUNDS\n UP bnd x 4\n LO bnd x -1\n BV bnd y\n"
       "SETS\n S1 s1\n s1 x 1 y 2\nENDATA\n";
-  run_case({"free layout", text, [](Library& lib) { set_icv(lib, icv::FREFMT, 1); }, 0, {}, 0, true, [](const View& v) {
+  run_case({"free layout",
+            text,
+            [](Library& lib) { set_icv(lib, icv::FREFMT, 1); },
+            0,
+            {},
+            0,
+            true,
+            [](const View& v) {
               EXPECT_EQ(v.coefficient("x", "c2"), -15.0);
               EXPECT_EQ(v.activity("c1"), std::make_pair(6.0, 10.0));
               // The line without a set name belongs to another (blank) set.
@@ -492,25 +592,42 @@ TEST(MpsReader, FreeLayout) {
             }});
   std::string no_set_names =
       "NAME\nROWS\n N obj\n L c1\nCOLUMNS\n x obj 1 c1 2\n y c1 1\nRHS\n c1 10\nBOUNDS\n UP x 4\n FR y\nENDATA\n";
-  run_case({"free layout without set names", no_set_names, [](Library& lib) { set_icv(lib, icv::FREFMT, 1); }, 0, {}, 0,
-            true, [](const View& v) {
+  run_case({"free layout without set names",
+            no_set_names,
+            [](Library& lib) { set_icv(lib, icv::FREFMT, 1); },
+            0,
+            {},
+            0,
+            true,
+            [](const View& v) {
               EXPECT_EQ(v.activity("c1").second, 10.0);
               EXPECT_EQ(v.upper("x"), 4.0);
               EXPECT_EQ(v.lower("y"), -kInf);
             }});
   std::string too_long = "NAME\nROWS\n N obj\n L a-name-longer-than-8\nCOLUMNS\n x obj 1\nENDATA\n";
-  run_case({"free-layout name too long", too_long, [](Library& lib) { set_icv(lib, icv::FREFMT, 1); }, 32, {153}, 1, true,
+  run_case({"free-layout name too long",
+            too_long,
+            [](Library& lib) { set_icv(lib, icv::FREFMT, 1); },
+            32,
+            {153},
+            1,
+            true,
             nullptr});
 }
 
 TEST(MpsReader, SpareRowsAndColumns) {
   std::string text = "NAME\nROWS\n N  OBJ\n L  *******1\nCOLUMNS\n" + F("", "X", "*******1", "1") + "ENDATA\n";
-  run_case({"spare names skip a used one", text,
+  run_case({"spare names skip a used one",
+            text,
             [](Library& lib) {
               set_icv(lib, icv::NRXTRA, 2);
               set_icv(lib, icv::NCXTRA, 3);
             },
-            0, {}, 0, true, [](const View& v) {
+            0,
+            {},
+            0,
+            true,
+            [](const View& v) {
               EXPECT_EQ(v.p().rows, 2);
               EXPECT_EQ(v.p().spare_rows, 2);
               EXPECT_EQ(v.p().spare_columns, 3);
@@ -527,34 +644,51 @@ TEST(MpsReader, Capacities) {
                              F("", "C", "R1", "1") + "ENDATA\n";
   std::string four_columns = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "A", "R1", "1") + F("", "B", "R1", "1") +
                              F("", "C", "R1", "1") + F("", "D", "R1", "1") + "ENDATA\n";
-  run_case({"columns", many_columns,
+  run_case({"columns",
+            many_columns,
             [](Library& lib) {
               lib.controls.i(icv::M_R) = 2;
               lib.controls.i(icv::M_C) = 2;  // not above M_R: raised to M_C + M_R = 4
             },
-            0, {}, 0, true, nullptr});
-  run_case({"columns beyond M_C", four_columns,
+            0,
+            {},
+            0,
+            true,
+            nullptr});
+  run_case({"columns beyond M_C",
+            four_columns,
             [](Library& lib) {
               lib.controls.i(icv::M_R) = 2;
               lib.controls.i(icv::M_C) = 3;
             },
-            32, {120}, 10000, false, nullptr});
-  run_case({"elements", many_columns, [](Library& lib) { lib.controls.i(icv::M_M) = 2; }, 32, {52}, 10000, false, nullptr});
-  std::string entities = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "A", "R1", "1") + F("", "B", "R1", "1") + "BOUNDS\n" +
-                         F("BV", "B", "A") + F("BV", "B", "B") + "ENDATA\n";
-  run_case({"entities", entities, [](Library& lib) { lib.controls.i(icv::NGEMAX) = 1; }, 32, {107}, 10000, false, nullptr});
+            32,
+            {120},
+            10000,
+            false,
+            nullptr});
+  run_case(
+      {"elements", many_columns, [](Library& lib) { lib.controls.i(icv::M_M) = 2; }, 32, {52}, 10000, false, nullptr});
+  std::string entities = "NAME\nROWS\n N  OBJ\n L  R1\nCOLUMNS\n" + F("", "A", "R1", "1") + F("", "B", "R1", "1") +
+                         "BOUNDS\n" + F("BV", "B", "A") + F("BV", "B", "B") + "ENDATA\n";
+  run_case(
+      {"entities", entities, [](Library& lib) { lib.controls.i(icv::NGEMAX) = 1; }, 32, {107}, 10000, false, nullptr});
   // Eight rows and eight columns into a table of M_C + 4 = 15 names.
   std::string names = "NAME\nROWS\n N  OBJ\n";
   for (int i = 1; i < 8; ++i) names += " L  R" + std::to_string(i) + "\n";
   names += "COLUMNS\n";
   for (int j = 1; j <= 8; ++j) names += F("", "C" + std::to_string(j), "R1", "1");
   names += "ENDATA\n";
-  run_case({"name dictionary", names,
+  run_case({"name dictionary",
+            names,
             [](Library& lib) {
               lib.controls.i(icv::M_R) = 10;
               lib.controls.i(icv::M_C) = 11;
             },
-            16, {114}, 0, false, nullptr});
+            16,
+            {114},
+            0,
+            false,
+            nullptr});
 }
 
 // Regressions found by fuzzing.
@@ -562,7 +696,13 @@ TEST(MpsReader, FuzzFindings) {
   // A section before COLUMNS, with spare columns: the spare names come after the columns.
   std::string early = "NAME\nROWS\n N  OBJ\n L  R1\nRHS\n" + F("", "RHS", "R1", "2") + "COLUMNS\n" +
                       F("", "MARKER", "'MARKER'", "", "'INTORG'") + F("", "X", "R1", "1") + "ENDATA\n";
-  run_case({"RHS before COLUMNS", early, [](Library& lib) { set_icv(lib, icv::NCXTRA, 3); }, 0, {}, 0, true,
+  run_case({"RHS before COLUMNS",
+            early,
+            [](Library& lib) { set_icv(lib, icv::NCXTRA, 3); },
+            0,
+            {},
+            0,
+            true,
             [](const View& v) {
               EXPECT_EQ(v.activity("R1").second, 2.0);
               EXPECT_EQ(v.entity("X")->kind(), EntityKind::kInteger);
@@ -580,6 +720,7 @@ TEST(MpsReader, FuzzFindings) {
 
 TEST(MpsReader, MalformedInput) {
   run_case({"no ENDATA", head() + columns(), nullptr, 32, {152}, 0, false, nullptr});
+  run_case({"interrupted", base(), [](Library& lib) { lib.user_interrupt = 1; }, 32, {152}, 0, false, nullptr});
   run_case({"empty", "", nullptr, 32, {152}, 0, false, nullptr});
   run_case({"data before any section", "    X  Y  1\nENDATA\n", nullptr, 32, {153}, 1, true, nullptr});
   std::string garbage;
@@ -590,8 +731,9 @@ TEST(MpsReader, MalformedInput) {
   EXPECT_FALSE(t->has_problem());
   // A million-character line is cut at 200 (message 84) and read on.
   std::string long_line = head() + "    X1        LIM1         1.0" + std::string(1000000, ' ') + "9\n" + "ENDATA\n";
-  run_case({"long line", long_line, nullptr, 0, {84}, 0, true,
-            [](const View& v) { EXPECT_EQ(v.coefficient("X1", "LIM1"), 1.0); }});
+  run_case({"long line", long_line, nullptr, 0, {84}, 0, true, [](const View& v) {
+              EXPECT_EQ(v.coefficient("X1", "LIM1"), 1.0);
+            }});
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
 // The name dictionary: kinds kept apart, numbers in insertion order, overflow.
 #include "input/name_dictionary.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace kqopt::input {
 namespace {
 
-std::string padded(const std::string& s, int width = 8) { return s + std::string(static_cast<std::size_t>(width) - s.size(), ' '); }
+std::string padded(const std::string& s, int width = 8) {
+  return s + std::string(static_cast<std::size_t>(width) - s.size(), ' ');
+}
 
 TEST(NameDictionary, DecimalDigitHash) {
   EXPECT_EQ(NameDictionary::hash("12345678"), 12345678);

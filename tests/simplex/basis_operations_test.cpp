@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "input/input_problem.h"
 #include "library/lifecycle.h"
@@ -26,10 +27,13 @@
 namespace kqopt {
 namespace {
 
+// Solution files go to a scratch directory of this process, never beside the data.
+std::filesystem::path scratch_directory() {
+  return std::filesystem::temp_directory_path() / ("kqopt-basis-operations-" + std::to_string(::getpid()));
+}
 std::string scratch_name(const std::string& name) {
-  const auto dir = std::filesystem::temp_directory_path() / "kqopt_basis_operations_test";
-  std::filesystem::create_directories(dir);
-  return (dir / name).string();
+  std::filesystem::create_directories(scratch_directory());
+  return (scratch_directory() / name).string();
 }
 
 // Gives row i the exponent 64 + (7i mod 9) - 4 and column j 64 + (5j mod 7) - 3, and
@@ -79,6 +83,7 @@ class ScaledNetlib : public ::testing::TestWithParam<Netlib> {
     set_problem_name(lib_.lib(), scratch_name(GetParam().name).c_str());
     if (scaled) scale_problem(*lib_->problem);
   }
+  void TearDown() override { std::filesystem::remove_all(scratch_directory()); }
   std::int32_t attribute(int n) { return *lib_->attributes.int_attribute(n); }
   double objective() { return *lib_->attributes.double_attribute(attr::kObjectiveValue); }
 

@@ -16,6 +16,7 @@ constexpr double kInf = kInfinity;
 class QuietObserver : public SimplexObserver {
  public:
   bool should_stop() override { return false; }
+  bool wants_line(std::int64_t, bool) override { return false; }
   void iteration(const Progress&) override {}
   void inverted(const InvertReport&) override {}
 };

@@ -1,14 +1,14 @@
 // Loading the shared test sets: every Netlib and MIPLIB 3 file of the data directory
 // loads, with the sizes that optimal.csv records. Run alone with
 //   kqopt_unit_tests --gtest_filter='InstanceLoad*'
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "input/input_problem.h"
 #include "library/control_access.h"
@@ -19,13 +19,13 @@ namespace kqopt::input {
 namespace {
 
 struct Instance {
-  std::string set;   // "netlib" or "miplib3"
+  std::string set;  // "netlib" or "miplib3"
   std::string name;
-  std::int32_t rows = 0;      // constraint rows (N rows excluded)
+  std::int32_t rows = 0;  // constraint rows (N rows excluded)
   std::int32_t columns = 0;
-  std::int32_t nonzeros = 0;  // constraint-matrix nonzeros
-  std::int32_t free_rows = 0; // N rows, the objective included
-  std::int32_t integers = -1; // MIPLIB: integer columns
+  std::int32_t nonzeros = 0;   // constraint-matrix nonzeros
+  std::int32_t free_rows = 0;  // N rows, the objective included
+  std::int32_t integers = -1;  // MIPLIB: integer columns
 };
 
 std::string data_dir() { return KQOPT_TEST_DATA_DIR; }

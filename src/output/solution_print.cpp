@@ -1,0 +1,139 @@
+// Printing the solution: a summary line, then page headings and one line per row
+// and per column (message 108), a heading again after every NLINES - 2 lines.
+#include "output/solution_print.h"
+
+#include <cstdio>
+#include <string>
+
+#include "library/library.h"
+#include "output/solution_file.h"
+
+namespace kqopt {
+
+namespace {
+
+constexpr int kMessageLine = 108;
+constexpr int kMessageRowsHeading = 115;
+constexpr int kMessageColumnsHeading = 116;
+constexpr int kMessageRowsTitles = 117;
+constexpr int kMessageColumnsTitles = 118;
+constexpr int kMessageSummary = 119;
+constexpr int kMessagePrintFile = 80;
+constexpr int kMessageNoProblem = 91;
+constexpr int kMessageUnreadable = 122;
+constexpr std::uint32_t kOutsideBounds = 0x40;
+
+const char* status_text(std::uint32_t word, double lower, double upper) {
+  if (word & status::kBasic) return "BS";
+  if (lower == upper) return "EQ";
+  if (word & status::kAtUpper) return "UL";
+  if (word & status::kFree) return "FR";
+  return "LL";
+}
+
+class Printer {
+ public:
+  Printer(Library& lib, const SolutionRecord& record) : lib_(lib), record_(record) {
+    const std::int32_t lines = lib.controls.i(icv::NLINES);
+    page_ = lines > 2 ? lines - 2 : 1;
+  }
+
+  void summary() {
+    print_message(lib_, kMessageSummary);
+    put_text(lib_, record_.problem_name.c_str(), static_cast<int>(record_.problem_name.size()));
+    put_text(lib_, &record_.status_character, 1);
+    put_real(lib_, record_.objective);
+    put_integer(lib_, record_.iterations, 6);
+    flush_line(lib_);
+  }
+
+  void section(bool rows) {
+    lines_on_page_ = page_;
+    const std::int32_t first = rows ? 0 : record_.rows;
+    const std::int32_t last = rows ? record_.rows : record_.rows + record_.columns;
+    for (std::int32_t v = first; v < last; ++v) {
+      const auto vv = static_cast<std::size_t>(v);
+      // Spare row slots carry no type and are not shown.
+      if (rows && record_.type_or_count[vv] == 0) continue;
+      if (lines_on_page_ >= page_) heading(rows);
+      line(v, rows);
+      ++lines_on_page_;
+    }
+  }
+
+ private:
+  void heading(bool rows) {
+    print_message(lib_, rows ? kMessageRowsHeading : kMessageColumnsHeading);
+    flush_line(lib_);
+    print_message(lib_, rows ? kMessageRowsTitles : kMessageColumnsTitles);
+    flush_line(lib_);
+    lines_on_page_ = 0;
+  }
+
+  void line(std::int32_t v, bool rows) {
+    const auto vv = static_cast<std::size_t>(v);
+    const std::uint32_t word = record_.status[vv];
+    print_message(lib_, kMessageLine);
+    put_text(lib_, (word & kOutsideBounds) ? "*" : " ", 1);
+    put_integer(lib_, rows ? v + 1 : v - record_.rows + 1, 6);
+    put_text(lib_, record_.name[vv].data(), static_cast<int>(record_.name[vv].size()));
+    put_text(lib_, status_text(word, record_.lower[vv], record_.upper[vv]), 2);
+    if (rows) {
+      put_real(lib_, record_.rhs[vv] - record_.value[vv]);
+      put_real(lib_, record_.value[vv]);
+      put_real(lib_, record_.rhs[vv]);
+      put_real(lib_, record_.dual[vv]);
+    } else {
+      put_real(lib_, record_.value[vv]);
+      put_real(lib_, record_.cost[vv]);
+      put_real(lib_, record_.lower[vv]);
+      put_real(lib_, record_.upper[vv]);
+      put_text(lib_, "  ", 2);
+      put_real(lib_, record_.dual[vv]);
+    }
+    flush_line(lib_);
+  }
+
+  Library& lib_;
+  const SolutionRecord& record_;
+  std::int32_t page_ = 21;
+  std::int32_t lines_on_page_ = 0;
+};
+
+}  // namespace
+
+std::int32_t print_solution(Library& lib, PrintDestination destination) {
+  lib.begin_operation();
+  if (!lib.has_problem() || lib.last_lp_outcome == 0) {
+    report_error(lib, kRcInvalidCall, kMessageNoProblem);
+    return lib.err.return_code;
+  }
+  SolutionRecord record;
+  if (!read_solution_file(lib, record)) {
+    report_error(lib, kRcInvalidCall, kMessageUnreadable);
+    return lib.err.return_code;
+  }
+  std::FILE* print_file = nullptr;
+  if (destination == PrintDestination::kPrintFile) {
+    print_file = std::fopen(problem_file_name(lib, "prt").c_str(), "w");
+    if (print_file == nullptr) {
+      report_error(lib, kRcInvalidCall, kMessagePrintFile);
+      return lib.err.return_code;
+    }
+    lib.out.print_file = print_file;
+    set_destination(lib, 6);
+  }
+  Printer printer(lib, record);
+  printer.summary();
+  printer.section(true);
+  printer.section(false);
+  if (print_file != nullptr) {
+    set_destination(lib, 0);
+    lib.out.print_file = nullptr;
+    std::fclose(print_file);
+  }
+  flush_notice(lib);
+  return lib.err.return_code;
+}
+
+}  // namespace kqopt
