@@ -301,18 +301,22 @@ TEST_F(BasisApi, InfeasibilitiesFromTheSolutionFile) {
 }
 
 TEST_F(BasisApi, UnboundedColumnThenMinusOneAfterAnOptimum) {
-  // min -x s.t. x - y <= 1, x, y >= 0: unbounded along y once x is basic.
+  // min -x s.t. x - y <= 1, x, y >= 0: unbounded along y once x is basic. Spare rows
+  // do not count in this index: rows first, then the columns.
   char qrtype[1] = {'L'};
   double rhs[1] = {1.0}, obj[2] = {-1.0, 0.0};
   int32_t mstart[3] = {0, 1, 2}, mrwind[2] = {0, 0};
   double dmatval[2] = {1.0, -1.0}, dlb[2] = {0.0, 0.0}, dub[2] = {1e30, 1e30};
-  ASSERT_EQ(KQLOADPROB("ray", 2, 1, qrtype, rhs, nullptr, obj, mstart, nullptr, mrwind, dmatval, dlb, dub), 0);
-  KQSETPROB(scratch("ray").c_str());
-  ASSERT_EQ(KQMINIM(""), 0);
-  ASSERT_EQ(int_attribute(1010), 5);
   int32_t j = -7;
-  ASSERT_EQ(KQGETUNB(&j), 0);
-  EXPECT_EQ(j, 1 + 1);  // one row, then column 1
+  for (int32_t spare_rows : {0, 2}) {
+    ASSERT_EQ(KQSETICV(4, spare_rows), 0);  // NRXTRA
+    ASSERT_EQ(KQLOADPROB("ray", 2, 1, qrtype, rhs, nullptr, obj, mstart, nullptr, mrwind, dmatval, dlb, dub), 0);
+    KQSETPROB(scratch("ray").c_str());
+    ASSERT_EQ(KQMINIM(""), 0);
+    ASSERT_EQ(int_attribute(1010), 5);
+    ASSERT_EQ(KQGETUNB(&j), 0);
+    EXPECT_EQ(j, 1 + 1);  // one row, then column 1
+  }
   EXPECT_EQ(KQGETUNB(nullptr), 32);
 
   SmallLp lp;
@@ -438,6 +442,42 @@ TEST_F(BasisApi, PivotCandidatesOfTheSmallLp) {
   EXPECT_NEAR(objval, -8.0 + 2.0, 1e-12);
   EXPECT_EQ(values[3], 2.0);
   EXPECT_NEAR(values[1], 1.0, 1e-12);
+}
+
+TEST_F(BasisApi, SpareRowSlotsShiftTheColumnsOfTheCombinedIndex) {
+  // Two spare rows: M = 5, so column j is 5 + j for the pivots and the basis positions,
+  // while KQGETUNB and the solves count only the three kept rows.
+  ASSERT_EQ(KQSETICV(4, 2), 0);  // NRXTRA
+  SmallLp lp;
+  ASSERT_EQ(lp.load(), 0);
+  ASSERT_EQ(int_attribute(1002), 5 + 3);
+  ASSERT_EQ(KQMINIM(""), 0);
+  EXPECT_NEAR(double_attribute(2001), -8.0, 1e-12);
+  int32_t basis[3];
+  ASSERT_EQ(KQGETBASICPIV(basis), 0);
+  EXPECT_EQ(std::set<int32_t>(basis, basis + 3), (std::set<int32_t>{1, 2, 5 + 1}));
+  double y[3], dual[3];
+  for (int p = 0; p < 3; ++p) y[p] = basis[p] >= 5 ? lp.obj[basis[p] - 5] : 0.0;
+  ASSERT_EQ(KQBTRAN(y), 0);
+  ASSERT_EQ(KQSOLUTION(nullptr, nullptr, dual, nullptr), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(y[i], dual[i], 1e-12);
+  // x (5 + 0) flips to its upper bound; 3 would name a spare slot's logical, basic.
+  EXPECT_EQ(KQPIVOT(3, 3), 32);
+  EXPECT_EQ(error_number(), 425);
+  ASSERT_EQ(KQPIVOT(5, 5), 0);
+  int32_t r[3], c[3];
+  ASSERT_EQ(KQGETBASIS(r, c), 0);
+  EXPECT_EQ(c[0], 2);
+  expect_rows_hold(lp);
+  int32_t outlist[2], npiv = 0;
+  double values[8], objval = 0.0;
+  ASSERT_EQ(KQGETPIVOTS(5 + 2, outlist, values, &objval, &npiv, 2), 0);
+  EXPECT_EQ(npiv, 0);  // z up: nothing stops it
+  ASSERT_EQ(KQPIVOT(5, 5), 0);
+  ASSERT_EQ(KQGETPIVOTS(5, outlist, values, &objval, &npiv, 2), 0);
+  ASSERT_EQ(npiv, 1);
+  EXPECT_EQ(outlist[0], 1);  // s1, as without spare rows
+  EXPECT_NEAR(values[5], 3.0, 1e-12);
 }
 
 TEST_F(BasisApi, MapIsTheIdentity) {
