@@ -12,6 +12,13 @@
 // at least half the column's largest entry, as in the update tests. A walk
 // through ill-conditioned bases would measure the conditioning of the bases
 // it drifts into rather than the accuracy of the updates.
+//
+// kb2 (final basis) and d2q06c (random bases; its solve is too slow here) are
+// where the Forrest-Tomlin update went past the bound while it still dropped
+// spike and row eta entries below ZTETA. Not in the list: problems whose
+// random bases are nearly singular from the start (maros-r7, scsd1/6/8: their
+// FTRAN'd columns reach 1e8 to 1e70 times the size of the column), where any
+// update carries that loss into the factors.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -22,6 +29,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <numeric>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -50,7 +58,7 @@ struct NetlibMatrix {
   bool optimal = false;
 };
 
-NetlibMatrix read_and_solve(const std::string& name, std::int32_t time_limit) {
+NetlibMatrix read_and_solve(const std::string& name, std::int32_t time_limit, bool solve) {
   NetlibMatrix result;
   test::TestLibrary t;
   const std::string path = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/" + name + ".mps";
@@ -63,6 +71,7 @@ NetlibMatrix read_and_solve(const std::string& name, std::int32_t time_limit) {
   b.start = problem.by_column.start;
   b.index = problem.by_column.row;
   b.value = problem.by_column.value;
+  if (!solve) return result;
 
   // The solution file goes to a scratch directory, not beside the problem.
   const auto scratch = std::filesystem::temp_directory_path() /
@@ -250,14 +259,16 @@ class NetlibBasis {
 
 struct NetlibCase {
   const char* name;
-  std::int32_t time_limit;  // seconds for the solve that gives the final basis
+  std::int32_t time_limit;  // seconds for the solve that gives the final basis; 0: no solve
 };
+
+void PrintTo(const NetlibCase& c, std::ostream* os) { *os << c.name; }
 
 class FactorNetlib : public ::testing::TestWithParam<NetlibCase> {};
 
 TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
   const NetlibCase& c = GetParam();
-  const NetlibMatrix problem = read_and_solve(c.name, c.time_limit);
+  const NetlibMatrix problem = read_and_solve(c.name, c.time_limit, c.time_limit > 0);
   const SampleBasis& a = problem.matrix;
   ASSERT_GT(a.m, 0) << c.name;
   // The factorisation takes columns without repeated rows.
@@ -269,18 +280,18 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
       last = j;
     }
   }
-  EXPECT_TRUE(problem.optimal) << c.name << ": the solve stopped before optimality";
-  ASSERT_EQ(static_cast<std::int32_t>(problem.final_basis.size()), a.m) << c.name;
-
   struct Basis {
     std::string kind;
     std::vector<std::int32_t> header;
   };
-  const std::vector<Basis> bases = {
-      {problem.optimal ? "optimal" : "final", problem.final_basis},
-      {"random half", random_basis(a, a.m / 2, 101)},
-      {"random full", random_basis(a, a.m, 102)},
-  };
+  std::vector<Basis> bases;
+  if (c.time_limit > 0) {
+    EXPECT_TRUE(problem.optimal) << c.name << ": the solve stopped before optimality";
+    ASSERT_EQ(static_cast<std::int32_t>(problem.final_basis.size()), a.m) << c.name;
+    bases.push_back({problem.optimal ? "optimal" : "final", problem.final_basis});
+  }
+  bases.push_back({"random half", random_basis(a, a.m / 2, 101)});
+  bases.push_back({"random full", random_basis(a, a.m, 102)});
   for (const Basis& basis : bases) {
     for (const std::int32_t ifftup : {1, 0}) {
       SCOPED_TRACE(std::string(c.name) + ", " + basis.kind + " basis, ifftup " + std::to_string(ifftup));
@@ -311,9 +322,10 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
 
 INSTANTIATE_TEST_SUITE_P(Problems, FactorNetlib,
                          ::testing::Values(NetlibCase{"afiro", 30}, NetlibCase{"sc205", 30},
-                                           NetlibCase{"scfxm2", 30}, NetlibCase{"25fv47", 60},
-                                           NetlibCase{"ship12s", 30}, NetlibCase{"80bau3b", 60},
-                                           NetlibCase{"bnl2", 60}),
+                                           NetlibCase{"scfxm2", 30}, NetlibCase{"kb2", 30},
+                                           NetlibCase{"25fv47", 60}, NetlibCase{"ship12s", 30},
+                                           NetlibCase{"80bau3b", 60}, NetlibCase{"bnl2", 60},
+                                           NetlibCase{"d2q06c", 0}),
                          [](const ::testing::TestParamInfo<NetlibCase>& info) {
                            std::string name = info.param.name;
                            for (char& ch : name) {
