@@ -34,6 +34,10 @@ constexpr double kHugeGrowth = 1.0e30;
 constexpr std::int32_t kDoubtfulUpdateLimit = 74;
 constexpr std::int64_t kFillFactor = 30;
 
+// A pivot the update cannot divide by: below ZTETA, exactly zero (ZTETA may be
+// set to 0) or not a number.
+bool vanishing(double pivot, double zteta) { return pivot == 0.0 || !(std::fabs(pivot) >= zteta); }
+
 }  // namespace
 
 bool Factor::refactor_due(const FactorSettings& settings, bool dual_growth_rule) const {
@@ -61,7 +65,7 @@ UpdateStatus Factor::update_product_form(std::int32_t p, const WorkVector& colum
                                          const FactorSettings& settings, UpdateReport& report) {
   const double alpha = column[p];
   report.alpha = report.delta = alpha;
-  if (std::fabs(alpha) < settings.zteta) {
+  if (vanishing(alpha, settings.zteta)) {
     report.growth_failed = true;
     report.growth_ratio = kHugeGrowth;
     return UpdateStatus::growth_failed;
@@ -177,10 +181,10 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha,
   }
   if (!(settings.ztolmx * std::fabs(delta) > eta_max * spike_max)) {
     report.growth_failed = true;
-    report.growth_ratio = std::fabs(delta) < settings.zteta
+    report.growth_ratio = vanishing(delta, settings.zteta)
                               ? kHugeGrowth
                               : eta_max * spike_max / (settings.ztolmx * std::fabs(delta));
-    if (enough || std::fabs(delta) < settings.zteta) return UpdateStatus::growth_failed;
+    if (enough || vanishing(delta, settings.zteta)) return UpdateStatus::growth_failed;
   }
 
   // Room for the new column, the rows that gain an entry and the row eta.
