@@ -22,9 +22,8 @@
 // where INVERT itself, with its threshold u = 0.01, lets elements grow enough
 // on the bases of the walk to leave fresh factorisations at residuals up to
 // 3.5e-12 (below 3e-14 with u = 0.1).
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -278,7 +277,8 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
   // The factorisation takes columns without repeated rows.
   std::vector<std::int32_t> seen(static_cast<std::size_t>(a.m), -1);
   for (std::int32_t j = 0; j < a.n; ++j) {
-    for (std::int32_t k = a.start[static_cast<std::size_t>(j)]; k < a.start[static_cast<std::size_t>(j + 1)]; ++k) {
+    for (std::int32_t k = a.start[static_cast<std::size_t>(j)];
+         k < a.start[static_cast<std::size_t>(j + 1)]; ++k) {
       auto& last = seen[static_cast<std::size_t>(a.index[static_cast<std::size_t>(k)])];
       ASSERT_NE(last, j) << c.name << ": column " << j << " repeats a row";
       last = j;
@@ -298,7 +298,8 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
   bases.push_back({"random full", random_basis(a, a.m, 102)});
   for (const Basis& basis : bases) {
     for (const std::int32_t ifftup : {1, 0}) {
-      SCOPED_TRACE(std::string(c.name) + ", " + basis.kind + " basis, ifftup " + std::to_string(ifftup));
+      SCOPED_TRACE(std::string(c.name) + ", " + basis.kind + " basis, ifftup " +
+                   std::to_string(ifftup));
       NetlibBasis nb(a, basis.header, ifftup, 7 + static_cast<std::uint64_t>(ifftup));
       std::int32_t replaced = 0;
       ASSERT_TRUE(nb.factorise(replaced));
