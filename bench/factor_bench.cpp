@@ -134,7 +134,8 @@ void print_ftran_by_result_size(Factor& f, const SampleBasis& b,
   };
   std::vector<Bucket> buckets = {{1}, {10}, {100}, {1000}, {10000}, {1 << 30}};
   WorkVector w(b.m);
-  std::vector<std::int32_t> variables(units.begin(), units.begin() + std::min<std::size_t>(units.size(), 2000));
+  std::vector<std::int32_t> variables(units.begin(),
+                                      units.begin() + std::min<std::size_t>(units.size(), 2000));
   variables.insert(variables.end(), columns.begin(),
                    columns.begin() + std::min<std::size_t>(columns.size(), 1000));
   for (const std::int32_t v : variables) {
@@ -306,7 +307,8 @@ void run(const std::string& name, SampleBasis b, std::uint64_t seed) {
 // column's largest; every row of the column is then touched. Each structural
 // has entries only in its own row, the rows of earlier structurals and rows
 // that keep their logicals, so the basis is triangular. Fixed columns stay out.
-std::vector<std::int32_t> crash_basis(const SampleBasis& b, const std::vector<std::uint8_t>& fixed) {
+std::vector<std::int32_t> crash_basis(const SampleBasis& b,
+                                      const std::vector<std::uint8_t>& fixed) {
   std::vector<std::int32_t> header(static_cast<std::size_t>(b.m));
   std::iota(header.begin(), header.end(), 0);
   std::vector<std::int32_t> order(static_cast<std::size_t>(b.n));
@@ -378,8 +380,8 @@ bool run_problem(const std::string& path, const std::string& messages, std::int3
     return false;
   }
   // The solution file goes to a scratch directory, not beside the problem.
-  const std::filesystem::path scratch = std::filesystem::temp_directory_path() /
-                                        ("kqopt-factor-bench-" + std::to_string(::getpid()));
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path() / ("kqopt-factor-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(scratch);
   kqopt::set_problem_name(*lib, (scratch / name).string().c_str());
   lib->controls.i(kqopt::icv::ITRLOG) = 0;
@@ -403,26 +405,31 @@ bool run_problem(const std::string& path, const std::string& messages, std::int3
   const double seconds = microseconds_since(start) * 1e-6;
   const std::int32_t lp_status = *lib->attributes.int_attribute(kqopt::attr::kLpStatus);
   const std::int32_t iterations = *lib->attributes.int_attribute(kqopt::attr::kIterations);
-  const bool have_basis = lib->engine && static_cast<std::int32_t>(lib->engine->basis.header.size()) == b.m;
-  std::printf("\n==== %s: %d rows, %d columns, %d entries; primal simplex: %s after %d iterations, %.1f s%s\n",
-              name.c_str(), b.m, b.n, b.start.back(),
-              lp_status == 1   ? "optimal"
-              : lp_status == 4 ? "stopped (time limit)"
-                               : "ended",
-              iterations, seconds, rc != 0 ? " (nonzero return code)" : "");
+  const bool have_basis =
+      lib->engine && static_cast<std::int32_t>(lib->engine->basis.header.size()) == b.m;
+  std::printf(
+      "\n==== %s: %d rows, %d columns, %d entries; primal simplex: %s after %d iterations, %.1f "
+      "s%s\n",
+      name.c_str(), b.m, b.n, b.start.back(),
+      lp_status == 1   ? "optimal"
+      : lp_status == 4 ? "stopped (time limit)"
+                       : "ended",
+      iterations, seconds, rc != 0 ? " (nonzero return code)" : "");
   if (have_basis) {
     SampleBasis optimal = b;
     optimal.header = lib->engine->basis.header;
-    run(name + (lp_status == 1 ? ", optimal basis" : ", basis at the time limit"), std::move(optimal), 11);
+    run(name + (lp_status == 1 ? ", optimal basis" : ", basis at the time limit"),
+        std::move(optimal), 11);
   }
   kqopt::release(*lib);
   std::filesystem::remove_all(scratch);
 
   SampleBasis crash = b;
   crash.header = crash_basis(b, fixed);
-  const auto structurals =
-      std::count_if(crash.header.begin(), crash.header.end(), [&](std::int32_t v) { return v >= b.m; });
-  run(name + ", crash basis (" + std::to_string(structurals) + " structurals)", std::move(crash), 12);
+  const auto structurals = std::count_if(crash.header.begin(), crash.header.end(),
+                                         [&](std::int32_t v) { return v >= b.m; });
+  run(name + ", crash basis (" + std::to_string(structurals) + " structurals)", std::move(crash),
+      12);
   SampleBasis random = b;
   random.header = random_basis(b, 13);
   run(name + ", random basis", std::move(random), 14);
