@@ -228,6 +228,71 @@ KQAPI int32_t KQDELMAT(int32_t n);
  * problem stays loaded unless a number was invalid or an integer bound too large). */
 KQAPI int32_t KQINPUT(const char* name);
 
+/* ---- The basis, basis solves and single pivots ----------------------------------------
+ * Basis status codes, rows and columns alike: 0 nonbasic at lower bound, 1 basic,
+ * 2 nonbasic at upper bound. A combined index names a variable of the internal
+ * numbering: row slots 0..M-1 (M = rows + spare rows, attribute 1002 - columns),
+ * then column j as M + j. Plain forms work in the caller's units, KQI... forms in
+ * the internal (scaled) ones. No problem loaded: message 91; called while an
+ * optimisation runs (from a callback): message 422; both return 32. */
+/* KQLOADBASIS / KQILOADBASIS: installs rstatus[rows] and cstatus[columns]. Basic rows
+ * keep their own basis positions; basic columns fill the positions of nonbasic rows in
+ * column order, and those left without one become nonbasic at lower. The next
+ * optimisation starts from this basis, without a crash. Errors (32, nothing changed):
+ * 266 KQLOADBASIS during a global search; 410 / 411 a row / column status other than
+ * 0, 1, 2 (tag "ldbasis ", position, value); 86 a null array. */
+KQAPI int32_t KQLOADBASIS(const int32_t* rstatus, const int32_t* cstatus);
+KQAPI int32_t KQILOADBASIS(const int32_t* rstatus, const int32_t* cstatus);
+/* KQIGETBASIS: the basis of the status words as held now (KQGETBASIS may read the
+ * solution file instead); null arrays are skipped. */
+KQAPI int32_t KQIGETBASIS(int32_t* rstatus, int32_t* cstatus);
+/* KQGETBASICPIV: basis[p] (p < rows) receives the combined index of the variable basic
+ * in basis position p. When the factorisation is not current (before an optimisation
+ * or a basis solve, after KQLOADBASIS): return code 32, error number 422, no message. */
+KQAPI int32_t KQGETBASICPIV(int32_t* basis);
+/* KQFTRAN / KQIFTRAN: vec[rows] <- B^-1 vec, a vector by row in, by basis position out:
+ * the FTRAN of a basic matrix column is the unit vector of its position.
+ * KQBTRAN / KQIBTRAN: vec[rows] <- vec B^-1, by basis position in, by row out: the
+ * BTRAN of the basic costs gives the row prices of KQSOLUTION (same objective sense).
+ * The basis of the status words is factorised first when needed (messages 20, 102 on
+ * failure). */
+KQAPI int32_t KQFTRAN(double* vec);
+KQAPI int32_t KQBTRAN(double* vec);
+KQAPI int32_t KQIFTRAN(double* vec);
+KQAPI int32_t KQIBTRAN(double* vec);
+/* KQGETINF: the infeasibilities of the current basis, its solution recomputed (or of
+ * the solution file when no basis is in memory: message 122, return code 2 without
+ * one): npv columns (listed in mx) and nps rows (mslack) outside their bounds by
+ * ZTOLZE or more; nds rows (mdual) and ndv columns (mdj) that are dual infeasible: the
+ * reduced cost in the minimisation sense (-price for a row) is below -ZTOLDJ at a lower
+ * bound, above ZTOLDJ at an upper bound, beyond ZTOLDJ in size when free; fixed ones
+ * are never listed. Null pointers are skipped. */
+KQAPI int32_t KQGETINF(int32_t* npv, int32_t* nps, int32_t* nds, int32_t* ndv, int32_t* mx, int32_t* mslack,
+                       int32_t* mdual, int32_t* mdj);
+/* KQGETUNB: *j <- the variable along which the last optimisation found the problem
+ * unbounded (LP status 5) as rows 0..rows-1, then columns rows..rows+columns-1;
+ * otherwise -1. */
+KQAPI int32_t KQGETUNB(int32_t* j);
+/* KQPIVOT: one simplex pivot; in (combined index) must be nonbasic (else message 425)
+ * and moves away from its bound. out == in moves it to its other bound (message 426
+ * when that is infinite); otherwise out must be basic with a pivot element of at least
+ * ZTOLPV in magnitude (else message 426) and leaves at the bound it moves towards. The
+ * solution in memory and attribute 2001 are recomputed. */
+KQAPI int32_t KQPIVOT(int32_t in, int32_t out);
+/* KQGETPIVOTS: the leaving candidates of the primal ratio test for in (as KQPIVOT),
+ * without changing the basis. *npiv <- 0; unless the step is unbounded: *objval <- the
+ * objective after the step, x (attribute 1002 values by combined index; may be null)
+ * <- the values after it, and outlist (may be null) <- at most maxpiv candidates: the
+ * limiting variable (in itself when it reaches its other bound first), then, while the
+ * last one was basic, those that limit the step within ZTOLZE of the first once the
+ * listed ones are set aside. Message 86 for a null npiv or objval. */
+KQAPI int32_t KQGETPIVOTS(int32_t in, int32_t* outlist, double* x, double* objval, int32_t* npiv, int32_t maxpiv);
+/* KQGETMAP / VNGETMAP: map[v] for every variable (attribute 1002 entries) <- the
+ * combined index of the loaded problem's variable it stands for; the identity, as this
+ * build has no presolve. Always returns 0. */
+KQAPI int32_t KQGETMAP(int32_t* map);
+KQAPI int32_t VNGETMAP(int32_t* map);
+
 /* ---- Scaling ------------------------------------------------------------------------
  * KQSCALE: scales the loaded problem again as control IFSCAL says (0: no scaling),
  * as every load does. Rows and columns are multiplied by powers of two, so values read

@@ -30,6 +30,10 @@ struct EngineState {
   char status_character = 'Z';
   std::int32_t unbounded_variable = -1;
   bool primal_infeasibilities_left = false;
+
+  // The problem whose status words hold a basis installed by KQLOADBASIS (0: none);
+  // the basis is then read from memory rather than from the solution file.
+  std::uint64_t basis_serial = 0;
 };
 
 }  // namespace kqopt

@@ -98,8 +98,8 @@ class Factor {
   // alpha for the consistency test, the new column is the spike of the last
   // ftran with save_spike). The mode is IFFTUP as of the last factorise().
   // Codes 2 and 4 stop the update only after settings.invmin updates, except
-  // that a new diagonal below ZTETA (or alpha below ZTETA in product form) is
-  // always refused. A refused update leaves the factorisation of the old basis
+  // that a new diagonal below ZTETA or zero (alpha in product form) is always
+  // refused. A refused update leaves the factorisation of the old basis
   // intact; the caller then sets header[p] itself only after a done. Never
   // allocates in steady state.
   UpdateStatus update(std::int32_t p, const WorkVector& column, const FactorSettings& settings,

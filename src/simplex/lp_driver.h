@@ -8,8 +8,6 @@
 namespace kqopt {
 
 struct Library;
-struct Problem;
-struct WorkingLp;
 
 enum class DriverMode { kMaximise = 1, kMinimise = 2, kResolve = 3 };
 
@@ -19,9 +17,5 @@ std::int32_t optimise(Library& lib, DriverMode mode);
 
 // Runs one LP in the given mode. Returns the return code.
 std::int32_t run_lp_driver(Library& lib, DriverMode mode);
-
-// The working LP of a problem: every row slot is a row, every column a column, values
-// in internal units, costs times the sense multiplier.
-void build_working_lp(const Problem& problem, double sense, WorkingLp& lp);
 
 }  // namespace kqopt

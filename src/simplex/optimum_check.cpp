@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "library/library.h"
+#include "simplex/engine_setup.h"
 #include "simplex/engine_state.h"
-#include "simplex/lp_driver.h"
 #include "simplex/scaling.h"
 #include "simplex/solution_units.h"
 

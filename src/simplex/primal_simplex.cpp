@@ -7,22 +7,13 @@
 #include <random>
 
 #include "library/control_table.h"
+#include "simplex/primal_step.h"
 
 namespace kqopt {
 
 namespace {
 
 constexpr int kMaxShiftingRemovals = 5;
-
-enum class StepKind { pivot, flip, unbounded, rejected };
-
-struct Step {
-  StepKind kind = StepKind::rejected;
-  std::int32_t position = -1;  // leaving position for a pivot
-  double theta = 0.0;          // step length >= 0 in the entering direction
-  bool leaves_at_upper = false;
-  bool shift_bound = false;  // the exact ratio was negative: move the bound to the value
-};
 
 class PrimalRun {
  public:
@@ -290,171 +281,37 @@ std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
   return best;
 }
 
-void PrimalRun::load_column(std::int32_t q) {
-  if (q < m_) {
-    column_.set_unit(q, 1.0);
-  } else {
-    const auto col = static_cast<std::size_t>(q - m_);
-    const auto begin = static_cast<std::size_t>(lp_.column_start[col]);
-    const auto end = static_cast<std::size_t>(lp_.column_start[col + 1]);
-    column_.load_sparse({lp_.row_index.data() + begin, end - begin}, {lp_.value.data() + begin, end - begin});
-  }
-  factor_.ftran(column_, true);
-}
+void PrimalRun::load_column(std::int32_t q) { transform_entering_column(lp_, factor_, q, column_); }
 
-// Two-pass ratio test with bound tolerances. Basic variable at position p changes at
-// rate delta_p = -direction * alpha_p per unit step. Pass 1 finds the largest step
-// theta1 that keeps every basic variable within its bounds relaxed by the
-// tolerance (an infeasible variable is stopped by the bound it violates); pass 2
-// takes, among the positions whose exact ratio is at most theta1, the one with the
-// largest |alpha|.
+// The shared ratio test (primal_step.h) on the working bounds.
 Step PrimalRun::ratio_test(std::int32_t q, int direction) {
-  const double tol = settings_.feasibility_tolerance;
-  const auto qq = static_cast<std::size_t>(q);
-  const double range = upper_[qq] - lower_[qq];
-  const bool q_bounded = lower_[qq] > -kInfinity && upper_[qq] < kInfinity;
-  const double* alpha = column_.values().data();
-  const bool listed = column_.state() == WorkVectorState::sparse;
-  const std::int32_t count = listed ? column_.nonzero_count() : m_;
-  const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
-
-  double alpha_max = 0.0;
-  for (std::int32_t k = 0; k < count; ++k) {
-    const std::int32_t p = listed ? list[k] : k;
-    alpha_max = std::max(alpha_max, std::fabs(alpha[p]));
-  }
-  // Every entry above the absolute tolerance limits the step, so that no basic
-  // variable passes a bound; only the choice of the pivot is held to the relative
-  // tolerance.
-  const double pivot_floor = std::max(settings_.pivot_tolerance, alpha_max * 1.0e-11);
-  {
-    // Pass 1.
-    double theta1 = q_bounded ? range : kInfinity;
-    for (std::int32_t k = 0; k < count; ++k) {
-      const std::int32_t p = listed ? list[k] : k;
-      const double a = alpha[p];
-      if (std::fabs(a) < pivot_floor) continue;
-      const double delta = -direction * a;
-      const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
-      const double xv = basis_.x[v];
-      double ratio;
-      if (delta < 0.0) {
-        if (xv > upper_[v] + tol) ratio = (xv - upper_[v] + tol) / -delta;
-        else if (lower_[v] > -kInfinity && xv >= lower_[v] - tol) ratio = (xv - lower_[v] + tol) / -delta;
-        else continue;
-      } else {
-        if (xv < lower_[v] - tol) ratio = (lower_[v] - xv + tol) / delta;
-        else if (upper_[v] < kInfinity && xv <= upper_[v] + tol) ratio = (upper_[v] - xv + tol) / delta;
-        else continue;
-      }
-      theta1 = std::min(theta1, ratio);
-    }
-    if (theta1 >= kInfinity) {
-      Step step;
-      step.kind = StepKind::unbounded;
-      return step;
-    }
-    // Pass 2.
-    Step best;
-    double best_alpha = 0.0;
-    for (std::int32_t k = 0; k < count; ++k) {
-      const std::int32_t p = listed ? list[k] : k;
-      const double a = alpha[p];
-      if (std::fabs(a) < pivot_floor) continue;
-      const double delta = -direction * a;
-      const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
-      const double xv = basis_.x[v];
-      double ratio;
-      bool at_upper;
-      if (delta < 0.0) {
-        if (xv > upper_[v] + tol) {
-          ratio = (xv - upper_[v]) / -delta;
-          at_upper = true;
-        } else if (lower_[v] > -kInfinity && xv >= lower_[v] - tol) {
-          ratio = (xv - lower_[v]) / -delta;
-          at_upper = false;
-        } else {
-          continue;
-        }
-      } else {
-        if (xv < lower_[v] - tol) {
-          ratio = (lower_[v] - xv) / delta;
-          at_upper = false;
-        } else if (upper_[v] < kInfinity && xv <= upper_[v] + tol) {
-          ratio = (upper_[v] - xv) / delta;
-          at_upper = true;
-        } else {
-          continue;
-        }
-      }
-      if (ratio > theta1) continue;
-      const double size = std::fabs(a);
-      if (size > best_alpha || (size == best_alpha && ratio < best.theta)) {
-        best_alpha = size;
-        best.kind = StepKind::pivot;
-        best.position = p;
-        best.theta = std::max(ratio, 0.0);
-        best.shift_bound = ratio < 0.0;
-        best.leaves_at_upper = at_upper;
-      }
-    }
-    if (best.kind != StepKind::pivot) {
-      if (q_bounded && range <= theta1) {
-        Step flip;
-        flip.kind = StepKind::flip;
-        flip.theta = range;
-        return flip;
-      }
-      Step step;
-      step.kind = StepKind::unbounded;
-      return step;
-    }
-    if (q_bounded && range < best.theta) {
-      Step flip;
-      flip.kind = StepKind::flip;
-      flip.theta = range;
-      return flip;
-    }
-    // Pivot acceptance relative to the largest entry of the column.
-    if (best.theta >= 10000.0 || best_alpha >= alpha_max * settings_.relative_pivot_tolerance || lenient_) return best;
-  }
-  Step rejected;
-  rejected.kind = StepKind::rejected;
-  return rejected;
+  RatioTestSettings ratio;
+  ratio.feasibility_tolerance = settings_.feasibility_tolerance;
+  ratio.pivot_tolerance = settings_.pivot_tolerance;
+  ratio.relative_pivot_tolerance = settings_.relative_pivot_tolerance;
+  ratio.lenient = lenient_;
+  return primal_ratio_test(basis_, lower_, upper_, column_, q, direction, ratio);
 }
 
 // Moves the entering variable by theta in its direction and the basic variables
 // with it, then changes the basis. Returns false when a refactorisation is due.
 bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
   const auto qq = static_cast<std::size_t>(q);
-  const double* alpha = column_.values().data();
-  const bool listed = column_.state() == WorkVectorState::sparse;
-  const std::int32_t count = listed ? column_.nonzero_count() : m_;
-  const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
   const double theta = step.theta;
-  if (theta != 0.0) {
-    for (std::int32_t k = 0; k < count; ++k) {
-      const std::int32_t p = listed ? list[k] : k;
-      const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
-      basis_.x[v] -= direction * theta * alpha[p];
-    }
-  }
+  move_basic_values(basis_, column_, direction, theta);
   short_steps_ = theta > settings_.short_step ? 0 : short_steps_ + 1;
 
   if (step.kind == StepKind::flip) {
-    const bool to_upper = basis_.status[qq] != VariableStatus::at_upper;
-    basis_.status[qq] = to_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
-    basis_.x[qq] = to_upper ? upper_[qq] : lower_[qq];
+    flip_to_other_bound(basis_, lower_, upper_, q);
     return true;
   }
 
   lenient_ = false;
-  const std::int32_t p = step.position;
   if (reduced_costs_current_) {
-    update_reduced_costs(q, p);
+    update_reduced_costs(q, step.position);
     reduced_costs_carried_ = true;
   }
-  const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+  const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(step.position)]);
   basis_.x[qq] += direction * theta;
   if (step.shift_bound && shifts_allowed_) {
     // The leaving variable lies just outside the bound it stops at: the bound moves
@@ -465,19 +322,7 @@ bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
   } else {
     basis_.x[leaving] = step.leaves_at_upper ? upper_[leaving] : lower_[leaving];
   }
-  basis_.status[leaving] = step.leaves_at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
-  if (upper_[leaving] == lower_[leaving]) basis_.status[leaving] = VariableStatus::at_lower;
-  basis_.status[qq] = VariableStatus::basic;
-  basis_.position[leaving] = -1;
-  basis_.position[qq] = p;
-
-  bool keep_factor = !factor_.refactor_due(settings_.factor);
-  if (keep_factor) {
-    UpdateReport report;
-    keep_factor = factor_.update(p, column_, settings_.factor, report) == UpdateStatus::done;
-  }
-  basis_.header[static_cast<std::size_t>(p)] = q;
-  return keep_factor;
+  return exchange_basis(basis_, factor_, column_, q, step, lower_, upper_, settings_.factor);
 }
 
 // Widens the bounds of the basic variables by small random amounts, so that a

@@ -14,8 +14,8 @@
 
 #include "library/library.h"
 #include "problem/matrix.h"
+#include "simplex/engine_setup.h"
 #include "simplex/engine_state.h"
-#include "simplex/lp_driver.h"
 
 namespace kqopt {
 

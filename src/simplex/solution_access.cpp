@@ -4,6 +4,7 @@
 
 #include "library/library.h"
 #include "output/solution_file.h"
+#include "simplex/engine_current.h"
 #include "simplex/engine_state.h"
 #include "simplex/solution_units.h"
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr int kMessageNoProblem = 91;
 constexpr int kMessageFileFailed = 122;
-constexpr int kMessageNotNow = 422;
 
 bool check_access(Library& lib) {
   lib.begin_operation();
@@ -86,7 +86,7 @@ std::int32_t get_basis(Library& lib, std::int32_t* rstatus, std::int32_t* cstatu
   if (!check_access(lib)) return lib.err.return_code;
   const Problem& problem = *lib.problem;
   const std::int32_t slots = problem.row_slots();
-  if (solution_in_memory(lib)) {
+  if (basis_in_memory(lib)) {
     for (std::int32_t i = 0; rstatus && i < problem.rows; ++i) rstatus[i] = basis_code(problem.status[static_cast<std::size_t>(i)]);
     for (std::int32_t j = 0; cstatus && j < problem.columns; ++j) {
       cstatus[j] = basis_code(problem.status[static_cast<std::size_t>(slots + j)]);

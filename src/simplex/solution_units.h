@@ -29,4 +29,25 @@ inline double to_user_reduced_cost(const Problem& p, std::int32_t v, double inte
   return v < m ? scale_by(internal, -row_shift(p, v)) : scale_by(internal, objective_shift(p, v - m));
 }
 
+// Shifts of one variable v (row slot or M + column) that turn an internal value or
+// reduced cost into the caller's; negate them for the other way. Unlike the _bound
+// forms above they scale every value, for vectors that are not bounds (FTRAN, BTRAN).
+inline int value_shift(const Problem& p, std::int32_t v) {
+  const std::int32_t m = p.row_slots();
+  return v < m ? row_shift(p, v) : column_bound_shift(p, v - m);
+}
+inline int reduced_cost_shift(const Problem& p, std::int32_t v) {
+  const std::int32_t m = p.row_slots();
+  return v < m ? -row_shift(p, v) : objective_shift(p, v - m);
+}
+
+// The caller's units to internal ones: the inverses of to_user_value and
+// to_user_reduced_cost.
+inline double to_internal_value(const Problem& p, std::int32_t v, double caller) {
+  return scale_bound_by(caller, -value_shift(p, v));
+}
+inline double to_internal_reduced_cost(const Problem& p, std::int32_t v, double caller) {
+  return scale_by(caller, -reduced_cost_shift(p, v));
+}
+
 }  // namespace kqopt

@@ -1,7 +1,7 @@
 // The crash on small literal problems with known bases: the all-logical cases, the
 // limits of the tight option, triangular passes with deferral and exclusion, the merit
-// order, the screening's held-back columns, the cover pass, flagged rows; and on netlib
-// problems, that every crash basis factorises without a replaced column.
+// order, the screening's held-back columns, the cover pass, flagged rows, the commands.
+// (crash_instances_test.cpp factorises crash bases of netlib problems.)
 #include "simplex/crash.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
 #include "problem/problem_fixtures.h"
@@ -280,32 +279,6 @@ TEST(Crash, EveryLoadedProblemIsCrashedAfresh) {
     EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
     EXPECT_TRUE(t.printed(kCrashDone));
     EXPECT_EQ(t->controls.i(icv::IFNBAS), 1);
-  }
-  std::filesystem::remove_all(scratch);
-}
-
-// The crash of the LP driver on netlib problems: the basis factorises without a column
-// replaced (message 101) or a header repaired (140), for the default type and others.
-TEST(Crash, EveryCrashBasisFactorisesOnNetlibProblems) {
-  const std::string directory = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/";
-  const auto scratch = std::filesystem::temp_directory_path() / ("kqcrash" + std::to_string(::getpid()));
-  std::filesystem::create_directories(scratch);
-  const char* problems[] = {"afiro",  "sc50a",    "adlittle", "share2b", "scagr7", "israel", "stocfor1", "boeing2",
-                            "bore3d", "vtp.base", "e226",     "ship04s", "grow7",  "lotfi",  "capri"};
-  for (const char* name : problems) {
-    for (std::int32_t icrash : {2, 1, 3, 4, 8, 2 + 16, 2 + 32, -2}) {
-      SCOPED_TRACE(std::string(name) + ", ICRASH " + std::to_string(icrash));
-      test::TestLibrary t;
-      t->controls.i(icv::ICRASH) = icrash;
-      t->controls.i(icv::ITRLIM) = 0;
-      ASSERT_EQ(input::input_problem(t.lib(), (directory + name + ".mps").c_str()), 0);
-      t->problem_name = (scratch / name).string();
-      t.clear_lines();
-      EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
-      EXPECT_TRUE(t.printed(kCrashDone));
-      EXPECT_FALSE(t.printed("Singular basis"));
-      EXPECT_FALSE(t.printed("wrong number of basic variables"));
-    }
   }
   std::filesystem::remove_all(scratch);
 }
