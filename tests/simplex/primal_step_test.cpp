@@ -81,7 +81,9 @@ TEST(PrimalRatioTest, LiteralColumns) {
       EXPECT_EQ(step.leaves_at_upper, c.leaves_at_upper);
       EXPECT_EQ(step.shift_bound, c.shift_bound);
     }
-    if (c.kind == StepKind::flip) EXPECT_EQ(step.theta, c.theta);
+    if (c.kind == StepKind::flip) {
+      EXPECT_EQ(step.theta, c.theta);
+    }
 
     // The same column given sparse gives the same answer.
     WorkVector listed(3);
