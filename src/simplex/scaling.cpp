@@ -231,18 +231,13 @@ std::int32_t scale_problem(Library& lib) {
   lib.begin_operation();
   if (!lib.has_problem()) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
-    return lib.err.return_code;
-  }
-  if (lib.global_search_active || (lib.engine && lib.engine->running)) {
+  } else if (lib.global_search_active || (lib.engine && lib.engine->running)) {
     report_error(lib, kRcInvalidCall, kMessageNotNow);
-    return lib.err.return_code;
-  }
-  Problem& p = *lib.problem;
-  if (!ensure_column_copy(lib, p)) {
+  } else if (!ensure_column_copy(lib, *lib.problem)) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
-    return lib.err.return_code;
+  } else {
+    rescale_problem(lib, *lib.problem);
   }
-  rescale_problem(lib, p);
   flush_notice(lib);
   return lib.err.return_code;
 }
