@@ -165,8 +165,10 @@ class Factor {
   std::int32_t lower_heap_bound() const { return std::min(1000, m_ / 1000 + 5); }
   std::int32_t upper_heap_bound() const { return std::max(lower_heap_bound(), m_ / 16); }
   // The U, U^T and L^T heaps also give way to a full pass once the result
-  // has more than m / 10 nonzeros, where the full pass is the cheaper.
-  std::int32_t dense_result_limit() const { return std::max(16, m_ / 10); }
+  // has more than m / 32 nonzeros: a heap step costs roughly thirty times the
+  // visit of a position in the full pass. (At m / 10, FTRAN after 100
+  // Forrest-Tomlin updates on Netlib bases took up to twice the full pass.)
+  std::int32_t dense_result_limit() const { return std::max(16, m_ / 32); }
   // factor_btran.cpp
   void build_lower_rows();
   void upper_transposed_full(double* x, std::int64_t from);

@@ -15,7 +15,7 @@
 // whose own eta comes after t, so applying the heap in order is exact. When
 // the heap would overflow the pass falls back to a full pass over the etas not
 // yet reached. U is treated the same way with a max-heap keyed by the pivot
-// order (larger bound, see kUpperHeapDivisor); the nonzero list is kept all
+// order (larger bound, see upper_heap_bound); the nonzero list is kept all
 // along so that the result can stay in the sparse state.
 #include <algorithm>
 #include <cassert>
