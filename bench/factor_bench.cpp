@@ -15,7 +15,8 @@
 // Usage: factor_bench [--time-limit SECONDS] [--messages DIR] [rows | file.mps]...
 //   rows: sample bases of that many rows (default, without arguments: 1000 10000);
 //   file.mps: the three bases above over that problem; the solve stops after
-//   SECONDS (default 60). DIR holds rb-opt.msg (default: ../out beside this program).
+//   SECONDS of CPU time (control MAXTIM, default 60). DIR holds rb-opt.msg
+//   (default: ../out beside this program).
 #include <unistd.h>
 
 #include <algorithm>
