@@ -100,16 +100,28 @@ std::int32_t get_range(Library& lib, double* range, std::int32_t first, std::int
   return read_row_values(lib, range, first, last, units, true, pick(units, "getrng  ", "igetrng "));
 }
 
+namespace {
+
+// The checks KQGETCOLS and KQGETROWS share: a problem, a valid range, a count to
+// receive and, when anything is to be copied, the three arrays.
+bool check_matrix_request(Library& lib, Axis axis, const char* tag, std::int32_t first, std::int32_t last,
+                          std::int32_t size, const std::int32_t* nels, const std::int32_t* starts,
+                          const std::int32_t* indices, const double* values, IndexRange& range) {
+  lib.begin_operation();
+  if (!require_problem(lib) || !convert_range(lib, axis, tag, first, last, range)) return false;
+  if (reject_null(lib, nels, tag)) return false;
+  return !(size > 0 && (reject_null(lib, starts, tag) || reject_null(lib, indices, tag) || reject_null(lib, values, tag)));
+}
+
+}  // namespace
+
 // KQGETCOLS: a column's start entry is written before its elements, so the column at
 // which the copy stops has its entry; the end entry follows only a complete copy.
 std::int32_t get_columns(Library& lib, std::int32_t* mstart, std::int32_t* mrwind, double* dmatval, std::int32_t size,
                          std::int32_t* nels, std::int32_t first, std::int32_t last, Units units) {
   const char* tag = pick(units, "getcols ", "igetcols");
   IndexRange range;
-  lib.begin_operation();
-  if (!require_problem(lib) || !convert_range(lib, Axis::kColumns, tag, first, last, range)) return lib.err.return_code;
-  if (reject_null(lib, nels, tag)) return lib.err.return_code;
-  if (size > 0 && (reject_null(lib, mstart, tag) || reject_null(lib, mrwind, tag) || reject_null(lib, dmatval, tag))) {
+  if (!check_matrix_request(lib, Axis::kColumns, tag, first, last, size, nels, mstart, mrwind, dmatval, range)) {
     return lib.err.return_code;
   }
   Problem& p = *lib.problem;
@@ -144,10 +156,7 @@ std::int32_t get_rows(Library& lib, std::int32_t* mstart, std::int32_t* mclind, 
                       std::int32_t* nels, std::int32_t first, std::int32_t last, Units units) {
   const char* tag = pick(units, "getrows ", "igetrows");
   IndexRange range;
-  lib.begin_operation();
-  if (!require_problem(lib) || !convert_range(lib, Axis::kRows, tag, first, last, range)) return lib.err.return_code;
-  if (reject_null(lib, nels, tag)) return lib.err.return_code;
-  if (size > 0 && (reject_null(lib, mstart, tag) || reject_null(lib, mclind, tag) || reject_null(lib, dmatval, tag))) {
+  if (!check_matrix_request(lib, Axis::kRows, tag, first, last, size, nels, mstart, mclind, dmatval, range)) {
     return lib.err.return_code;
   }
   Problem& p = *lib.problem;
