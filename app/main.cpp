@@ -4,11 +4,11 @@
 //
 // Memory: `-m BYTES` or the environment variable KQOPT_MEMSIZE sets the workspace
 // budget; 0 (the default) takes what the machine can give.
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <string>
 #include <vector>
 

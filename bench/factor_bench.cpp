@@ -72,8 +72,7 @@ struct SolveTiming {
 
 // Mean time of FTRAN or BTRAN over the variables given, best of three rounds
 // (the machine may be shared).
-SolveTiming time_solves(Factor& f, const SampleBasis& b, const std::vector<std::int32_t>& variables,
-                        bool transposed) {
+SolveTiming time_solves(Factor& f, const SampleBasis& b, const std::vector<std::int32_t>& variables, bool transposed) {
   WorkVector w(b.m);
   SolveTiming t{1e300, 1e300};
   for (std::int32_t round = 0; round < 3; ++round) {
@@ -96,8 +95,7 @@ SolveTiming time_solves(Factor& f, const SampleBasis& b, const std::vector<std::
 }
 
 // Worst scaled FTRAN and BTRAN residuals over the columns of the variables given.
-std::pair<double, double> worst_residuals(Factor& f, const SampleBasis& b,
-                                          const std::vector<std::int32_t>& variables) {
+std::pair<double, double> worst_residuals(Factor& f, const SampleBasis& b, const std::vector<std::int32_t>& variables) {
   WorkVector w(b.m);
   double worst_ftran = 0.0;
   double worst_btran = 0.0;
@@ -123,10 +121,8 @@ std::pair<double, double> worst_residuals(Factor& f, const SampleBasis& b,
 }
 
 // FTRAN time (listed right-hand sides) by the number of nonzeros of the result.
-void print_ftran_by_result_size(Factor& f, const SampleBasis& b,
-                                const std::vector<std::int32_t>& units,
-                                const std::vector<std::int32_t>& columns, double zteta,
-                                double full_pass_us) {
+void print_ftran_by_result_size(Factor& f, const SampleBasis& b, const std::vector<std::int32_t>& units,
+                                const std::vector<std::int32_t>& columns, double zteta, double full_pass_us) {
   struct Bucket {
     std::int32_t upto;
     std::int32_t count = 0;
@@ -135,10 +131,8 @@ void print_ftran_by_result_size(Factor& f, const SampleBasis& b,
   };
   std::vector<Bucket> buckets = {{1}, {10}, {100}, {1000}, {10000}, {1 << 30}};
   WorkVector w(b.m);
-  std::vector<std::int32_t> variables(units.begin(),
-                                      units.begin() + std::min<std::size_t>(units.size(), 2000));
-  variables.insert(variables.end(), columns.begin(),
-                   columns.begin() + std::min<std::size_t>(columns.size(), 1000));
+  std::vector<std::int32_t> variables(units.begin(), units.begin() + std::min<std::size_t>(units.size(), 2000));
+  variables.insert(variables.end(), columns.begin(), columns.begin() + std::min<std::size_t>(columns.size(), 1000));
   for (const std::int32_t v : variables) {
     double us = 1e300;
     for (std::int32_t k = 0; k < 3; ++k) {
@@ -160,10 +154,8 @@ void print_ftran_by_result_size(Factor& f, const SampleBasis& b,
       }
     }
   }
-  std::printf("  FTRAN by result nonzeros (unit vectors and columns, listed; full pass %.2f us):\n",
-              full_pass_us);
-  std::printf("    %-14s %7s %12s %12s %12s\n", "result nnz", "solves", "mean nnz", "mean us",
-              "vs full pass");
+  std::printf("  FTRAN by result nonzeros (unit vectors and columns, listed; full pass %.2f us):\n", full_pass_us);
+  std::printf("    %-14s %7s %12s %12s %12s\n", "result nnz", "solves", "mean nnz", "mean us", "vs full pass");
   std::int32_t low = 0;
   for (const Bucket& bucket : buckets) {
     if (bucket.count > 0) {
@@ -228,20 +220,16 @@ void run(const std::string& name, SampleBasis b, std::uint64_t seed) {
   std::printf(
       "\n%s: m = %d, basis entries %lld, logicals %d, row singletons %d, column singletons %d, "
       "nucleus %d, replaced %d\n",
-      name.c_str(), b.m, static_cast<long long>(report.basis_entries),
-      report.dump_at_exit.logicals_pivoted, report.row_singletons, report.column_singletons,
-      report.nucleus_pivots, replaced);
-  std::printf(
-      "  INVERT %10.1f us   factor entries %lld   fill %.2f   L etas %d   U entries %lld\n",
-      invert_us, static_cast<long long>(report.factor_entries),
-      static_cast<double>(report.factor_entries) / static_cast<double>(report.basis_entries),
-      report.dump_at_exit.column_etas, static_cast<long long>(report.dump_at_exit.row_file_length));
-  std::printf("  worst scaled residual over 40 solves: FTRAN %.1e  BTRAN %.1e\n", ftran_residual,
-              btran_residual);
+      name.c_str(), b.m, static_cast<long long>(report.basis_entries), report.dump_at_exit.logicals_pivoted,
+      report.row_singletons, report.column_singletons, report.nucleus_pivots, replaced);
+  std::printf("  INVERT %10.1f us   factor entries %lld   fill %.2f   L etas %d   U entries %lld\n", invert_us,
+              static_cast<long long>(report.factor_entries),
+              static_cast<double>(report.factor_entries) / static_cast<double>(report.basis_entries),
+              report.dump_at_exit.column_etas, static_cast<long long>(report.dump_at_exit.row_file_length));
+  std::printf("  worst scaled residual over 40 solves: FTRAN %.1e  BTRAN %.1e\n", ftran_residual, btran_residual);
   std::printf("  %-22s %12s %12s %8s\n", "solve (mean)", "listed us", "full pass us", "ratio");
   const auto line = [](const char* what, const SolveTiming& t) {
-    std::printf("  %-22s %12.2f %12.2f %8.1f\n", what, t.listed_us, t.dense_us,
-                t.dense_us / t.listed_us);
+    std::printf("  %-22s %12.2f %12.2f %8.1f\n", what, t.listed_us, t.dense_us, t.dense_us / t.listed_us);
   };
   line("FTRAN unit vector", ftran_unit);
   line("FTRAN column", ftran_column);
@@ -317,9 +305,8 @@ void run(const std::string& name, SampleBasis b, std::uint64_t seed) {
         "  %s: %d updates (%d past the growth or consistency test), %.2f us each; FTRAN column"
         " after them %.2f us (listed), %.2f us (full); factor entries %lld; residuals %.1e / "
         "%.1e\n",
-        ifftup ? "Forrest-Tomlin" : "product form", updates, flagged,
-        update_us / std::max(updates, 1), after.listed_us, after.dense_us,
-        static_cast<long long>(g.factor_entries()), rf, rb);
+        ifftup ? "Forrest-Tomlin" : "product form", updates, flagged, update_us / std::max(updates, 1), after.listed_us,
+        after.dense_us, static_cast<long long>(g.factor_entries()), rf, rb);
   }
 }
 
@@ -329,8 +316,7 @@ void run(const std::string& name, SampleBasis b, std::uint64_t seed) {
 // column's largest; every row of the column is then touched. Each structural
 // has entries only in its own row, the rows of earlier structurals and rows
 // that keep their logicals, so the basis is triangular. Fixed columns stay out.
-std::vector<std::int32_t> crash_basis(const SampleBasis& b,
-                                      const std::vector<std::uint8_t>& fixed) {
+std::vector<std::int32_t> crash_basis(const SampleBasis& b, const std::vector<std::uint8_t>& fixed) {
   std::vector<std::int32_t> header(static_cast<std::size_t>(b.m));
   std::iota(header.begin(), header.end(), 0);
   std::vector<std::int32_t> order(static_cast<std::size_t>(b.n));
@@ -338,16 +324,14 @@ std::vector<std::int32_t> crash_basis(const SampleBasis& b,
   const auto count = [&](std::int32_t j) {
     return b.start[static_cast<std::size_t>(j + 1)] - b.start[static_cast<std::size_t>(j)];
   };
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::int32_t x, std::int32_t y) { return count(x) < count(y); });
+  std::stable_sort(order.begin(), order.end(), [&](std::int32_t x, std::int32_t y) { return count(x) < count(y); });
   std::vector<std::uint8_t> touched(static_cast<std::size_t>(b.m), 0);
   for (const std::int32_t j : order) {
     if (fixed[static_cast<std::size_t>(j)] || count(j) == 0) continue;
     double column_max = 0.0;
     double best = 0.0;
     std::int32_t row = -1;
-    for (std::int32_t k = b.start[static_cast<std::size_t>(j)];
-         k < b.start[static_cast<std::size_t>(j + 1)]; ++k) {
+    for (std::int32_t k = b.start[static_cast<std::size_t>(j)]; k < b.start[static_cast<std::size_t>(j + 1)]; ++k) {
       const double a = std::fabs(b.value[static_cast<std::size_t>(k)]);
       const std::int32_t i = b.index[static_cast<std::size_t>(k)];
       column_max = std::max(column_max, a);
@@ -358,8 +342,7 @@ std::vector<std::int32_t> crash_basis(const SampleBasis& b,
     }
     if (row < 0 || best < 0.1 * column_max) continue;
     header[static_cast<std::size_t>(row)] = b.m + j;
-    for (std::int32_t k = b.start[static_cast<std::size_t>(j)];
-         k < b.start[static_cast<std::size_t>(j + 1)]; ++k) {
+    for (std::int32_t k = b.start[static_cast<std::size_t>(j)]; k < b.start[static_cast<std::size_t>(j + 1)]; ++k) {
       touched[static_cast<std::size_t>(b.index[static_cast<std::size_t>(k)])] = 1;
     }
   }
@@ -378,8 +361,7 @@ std::vector<std::int32_t> random_basis(const SampleBasis& b, std::uint64_t seed)
   std::shuffle(columns.begin(), columns.end(), rng);
   const std::int32_t structurals = std::min(b.m / 2, b.n);
   for (std::int32_t k = 0; k < structurals; ++k) {
-    header[static_cast<std::size_t>(rows[static_cast<std::size_t>(k)])] =
-        b.m + columns[static_cast<std::size_t>(k)];
+    header[static_cast<std::size_t>(rows[static_cast<std::size_t>(k)])] = b.m + columns[static_cast<std::size_t>(k)];
   }
   return header;
 }
@@ -427,8 +409,7 @@ bool run_problem(const std::string& path, const std::string& messages, std::int3
   const double seconds = microseconds_since(start) * 1e-6;
   const std::int32_t lp_status = *lib->attributes.int_attribute(kqopt::attr::kLpStatus);
   const std::int32_t iterations = *lib->attributes.int_attribute(kqopt::attr::kIterations);
-  const bool have_basis =
-      lib->engine && static_cast<std::int32_t>(lib->engine->basis.header.size()) == b.m;
+  const bool have_basis = lib->engine && static_cast<std::int32_t>(lib->engine->basis.header.size()) == b.m;
   std::printf(
       "\n==== %s: %d rows, %d columns, %d entries; primal simplex: %s after %d iterations, %.1f "
       "s%s\n",
@@ -440,18 +421,16 @@ bool run_problem(const std::string& path, const std::string& messages, std::int3
   if (have_basis) {
     SampleBasis optimal = b;
     optimal.header = lib->engine->basis.header;
-    run(name + (lp_status == 1 ? ", optimal basis" : ", basis at the time limit"),
-        std::move(optimal), 11);
+    run(name + (lp_status == 1 ? ", optimal basis" : ", basis at the time limit"), std::move(optimal), 11);
   }
   kqopt::release(*lib);
   std::filesystem::remove_all(scratch);
 
   SampleBasis crash = b;
   crash.header = crash_basis(b, fixed);
-  const auto structurals = std::count_if(crash.header.begin(), crash.header.end(),
-                                         [&](std::int32_t v) { return v >= b.m; });
-  run(name + ", crash basis (" + std::to_string(structurals) + " structurals)", std::move(crash),
-      12);
+  const auto structurals =
+      std::count_if(crash.header.begin(), crash.header.end(), [&](std::int32_t v) { return v >= b.m; });
+  run(name + ", crash basis (" + std::to_string(structurals) + " structurals)", std::move(crash), 12);
   SampleBasis random = b;
   random.header = random_basis(b, 13);
   run(name + ", random basis", std::move(random), 14);

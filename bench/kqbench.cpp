@@ -60,11 +60,16 @@ std::string problem_name(const std::string& path) {
 
 const char* status_text(int32_t status) {
   switch (status) {
-    case 1: return "optimal";
-    case 2: return "infeasible";
-    case 4: return "unfinished";
-    case 5: return "unbounded";
-    default: return "error";
+    case 1:
+      return "optimal";
+    case 2:
+      return "infeasible";
+    case 4:
+      return "unfinished";
+    case 5:
+      return "unbounded";
+    default:
+      return "error";
   }
 }
 
@@ -80,9 +85,12 @@ int main(int argc, char** argv) {
   std::vector<std::string> files;
   std::vector<std::pair<int32_t, int32_t>> integer_controls;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-m") == 0 && i + 1 < argc) method = argv[++i];
-    else if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc) reference_path = argv[++i];
-    else if (std::strcmp(argv[i], "-t") == 0 && i + 1 < argc) time_limit = std::atoi(argv[++i]);
+    if (std::strcmp(argv[i], "-m") == 0 && i + 1 < argc)
+      method = argv[++i];
+    else if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc)
+      reference_path = argv[++i];
+    else if (std::strcmp(argv[i], "-t") == 0 && i + 1 < argc)
+      time_limit = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "-i") == 0 && i + 1 < argc) {
       const char* setting = argv[++i];
       const char* equals = std::strchr(setting, '=');
@@ -119,7 +127,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kqbench: the library could not start\n");
       return 1;
     }
-    KQSETICV(9, 0);  // ITRLOG: final line only
+    KQSETICV(9, 0);   // ITRLOG: final line only
     KQSETICV(35, 0);  // IFPMSG: no messages
     if (time_limit > 0) KQSETICV(20, -time_limit);
     for (const auto& [control, value] : integer_controls) KQSETICV(control, value);

@@ -14,9 +14,12 @@ namespace {
 
 int open_flags(FileMode mode) {
   switch (mode) {
-    case FileMode::kReadOnly: return O_RDONLY;
-    case FileMode::kReadWrite: return O_RDWR;
-    case FileMode::kCreate: return O_RDWR | O_CREAT | O_TRUNC;
+    case FileMode::kReadOnly:
+      return O_RDONLY;
+    case FileMode::kReadWrite:
+      return O_RDWR;
+    case FileMode::kCreate:
+      return O_RDWR | O_CREAT | O_TRUNC;
   }
   return O_RDONLY;
 }
@@ -109,8 +112,8 @@ int FileUnits::write_record(int unit, const void* buffer) {
   if (!valid(unit)) return 1;
   Unit& u = units_[unit];
   if (seek_record(unit, u.current_record) != 0) return 1;
-  long done = transfer(u.fds[u.current_segment], const_cast<void*>(buffer),
-                       static_cast<std::size_t>(u.record_length), false);
+  long done =
+      transfer(u.fds[u.current_segment], const_cast<void*>(buffer), static_cast<std::size_t>(u.record_length), false);
   if (done == u.record_length) ++u.current_record;
   return transfer_result(done, static_cast<std::size_t>(u.record_length));
 }

@@ -101,9 +101,13 @@ void place_message(Library& lib, int n) {
   std::string text;
   if (!out.catalogue.is_open()) return;  // before initialisation nothing can be printed
   switch (out.catalogue.lookup(lib.units, n, message_class, text)) {
-    case MessageCatalogue::Status::kMissing: return;
-    case MessageCatalogue::Status::kReadError: message_file_failed(lib); return;
-    case MessageCatalogue::Status::kOk: break;
+    case MessageCatalogue::Status::kMissing:
+      return;
+    case MessageCatalogue::Status::kReadError:
+      message_file_failed(lib);
+      return;
+    case MessageCatalogue::Status::kOk:
+      break;
   }
   int p = insertion_position(out);
   if (p == 1) {
@@ -160,7 +164,9 @@ void put_integer(Library& lib, std::int64_t value, int width) {
   char buffer[32];
   int count = 0;
   switch (width) {
-    case 2: count = std::snprintf(buffer, sizeof buffer, "%02lld", static_cast<long long>(value % 100)); break;
+    case 2:
+      count = std::snprintf(buffer, sizeof buffer, "%02lld", static_cast<long long>(value % 100));
+      break;
     case 9: {
       char wide[32];
       int n = std::snprintf(wide, sizeof wide, "%12lld", static_cast<long long>(value));
@@ -168,7 +174,9 @@ void put_integer(Library& lib, std::int64_t value, int width) {
       std::memcpy(buffer, wide + n - 9, 9);
       break;
     }
-    default: count = std::snprintf(buffer, sizeof buffer, "%*lld", width, static_cast<long long>(value)); break;
+    default:
+      count = std::snprintf(buffer, sizeof buffer, "%*lld", width, static_cast<long long>(value));
+      break;
   }
   place_field(lib, buffer, count);
 }
@@ -228,11 +236,23 @@ void flush_line(Library& lib) {
 void set_destination(Library& lib, int mode) {
   MessageOutput& out = lib.out;
   switch (mode) {
-    case 0: out.screen = true; out.print = false; break;
-    case 1: out.screen = true; out.print = true; break;
-    case 6: out.screen = false; out.print = true; break;
-    case 5: reset_line(out); break;
-    default: break;
+    case 0:
+      out.screen = true;
+      out.print = false;
+      break;
+    case 1:
+      out.screen = true;
+      out.print = true;
+      break;
+    case 6:
+      out.screen = false;
+      out.print = true;
+      break;
+    case 5:
+      reset_line(out);
+      break;
+    default:
+      break;
   }
 }
 

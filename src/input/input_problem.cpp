@@ -152,7 +152,8 @@ std::int32_t read_and_load(Library& lib, InputFiles& files, InputDiagnostics* di
       if (last != 0) lib.err.error_number = last;
       return lib.err.return_code;
     }
-    case MpsOutcome::kRead: break;
+    case MpsOutcome::kRead:
+      break;
   }
   write_back(lib, ccv::RHSNAM, model.rhs_set);
   write_back(lib, ccv::RNGNAM, model.range_set);

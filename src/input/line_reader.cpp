@@ -168,13 +168,15 @@ LineResult next_input_line(Library& lib, InputFiles& files) {
   if (files.depth() == 0) return LineResult::kEnd;
   LineReader& reader = files.top();
   switch (reader.next()) {
-    case LineReader::Next::kEnd: return LineResult::kEnd;
+    case LineReader::Next::kEnd:
+      return LineResult::kEnd;
     case LineReader::Next::kReadError:
       print_message(lib, kMessageReadError);
       put_integer(lib, reader.line_number() + 1, 6);
       flush_line(lib);
       return LineResult::kFailed;
-    case LineReader::Next::kLine: break;
+    case LineReader::Next::kLine:
+      break;
   }
   if (reader.cut()) {
     print_repeated_message(lib, kMessageLineTooLong);

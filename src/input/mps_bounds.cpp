@@ -119,7 +119,9 @@ void MpsReader::bounds_line() {
   auto set_kind = [&](char k) { model_.entity_kind[static_cast<std::size_t>(column_entity_[c])] = k; };
 
   switch (type) {
-    case BoundType::kLo: lower = value <= -kInfinityThreshold ? -kInfinity : value; break;
+    case BoundType::kLo:
+      lower = value <= -kInfinityThreshold ? -kInfinity : value;
+      break;
     case BoundType::kUp:
       if (value >= kInfinityThreshold) {
         upper = kInfinity;
@@ -136,7 +138,9 @@ void MpsReader::bounds_line() {
         upper = value <= -kInfinityThreshold ? -kInfinity : value;
       }
       break;
-    case BoundType::kFx: lower = upper = value; break;
+    case BoundType::kFx:
+      lower = upper = value;
+      break;
     case BoundType::kFr:
       lower = -kInfinity;
       upper = kInfinity;
@@ -233,7 +237,8 @@ void MpsReader::bounds_line() {
       add_entity('P', j, static_cast<std::int32_t>(n), 0.0);
       break;
     }
-    case BoundType::kNone: break;
+    case BoundType::kNone:
+      break;
   }
 }
 

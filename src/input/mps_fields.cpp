@@ -25,7 +25,9 @@ FieldSpans spans_for(LineKind kind, MpsLayout layout, int name_width, int number
     return s;
   }
   switch (kind) {
-    case LineKind::kRows: s.field[2] = {4, name_width}; break;
+    case LineKind::kRows:
+      s.field[2] = {4, name_width};
+      break;
     case LineKind::kColumnLine:
       s.field[2] = {4, name_width};
       s.field[3] = {14 + extra, name_width};

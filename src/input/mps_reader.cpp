@@ -309,25 +309,51 @@ bool MpsReader::header() {
 
 void MpsReader::leave_section() {
   switch (section_) {
-    case Section::kRows: close_rows(); break;
-    case Section::kColumns: close_columns(); break;
-    case Section::kSets: close_sets(); break;
-    default: break;
+    case Section::kRows:
+      close_rows();
+      break;
+    case Section::kColumns:
+      close_columns();
+      break;
+    case Section::kSets:
+      close_sets();
+      break;
+    default:
+      break;
   }
 }
 
 void MpsReader::data_line() {
   switch (section_) {
-    case Section::kRows: rows_line(); break;
-    case Section::kColumns: columns_line(); break;
-    case Section::kRhs: rhs_line(); break;
-    case Section::kRanges: ranges_line(); break;
-    case Section::kBounds: bounds_line(); break;
-    case Section::kSets: sets_line(); break;
-    case Section::kMvub: mvub_line(); break;
-    case Section::kRecurse: recurse_line(); break;
-    case Section::kSkip: break;  // the lines of an unrecognised section
-    case Section::kNone: unrecognised_line(); break;
+    case Section::kRows:
+      rows_line();
+      break;
+    case Section::kColumns:
+      columns_line();
+      break;
+    case Section::kRhs:
+      rhs_line();
+      break;
+    case Section::kRanges:
+      ranges_line();
+      break;
+    case Section::kBounds:
+      bounds_line();
+      break;
+    case Section::kSets:
+      sets_line();
+      break;
+    case Section::kMvub:
+      mvub_line();
+      break;
+    case Section::kRecurse:
+      recurse_line();
+      break;
+    case Section::kSkip:
+      break;  // the lines of an unrecognised section
+    case Section::kNone:
+      unrecognised_line();
+      break;
   }
 }
 

@@ -325,9 +325,12 @@ void MpsReader::rhs_line() {
     std::int32_t r = 0;
     double value = 0;
     switch (row_entry(p, set, r, value)) {
-      case Entry::kStop: return;
-      case Entry::kSkip: continue;
-      case Entry::kOk: break;
+      case Entry::kStop:
+        return;
+      case Entry::kSkip:
+        continue;
+      case Entry::kOk:
+        break;
     }
     if (std::fabs(value) <= zero_tolerance_) continue;
     rhs_[static_cast<std::size_t>(r)] = value;
@@ -342,9 +345,12 @@ void MpsReader::ranges_line() {
     std::int32_t r = 0;
     double value = 0;
     switch (row_entry(p, set, r, value)) {
-      case Entry::kStop: return;
-      case Entry::kSkip: continue;
-      case Entry::kOk: break;
+      case Entry::kStop:
+        return;
+      case Entry::kSkip:
+        continue;
+      case Entry::kOk:
+        break;
     }
     // A range on a free row means nothing and is left out.
     if (row_type_[static_cast<std::size_t>(r)] == 'N') continue;

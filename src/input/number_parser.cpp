@@ -79,12 +79,16 @@ long normalise(std::string_view field, char* out) {
     }
   }
   switch (state) {
-    case State::kStart: return 0;
+    case State::kStart:
+      return 0;
     case State::kIntDigits:
     case State::kFracDigits:
-    case State::kExpDigits: return n;
-    case State::kPoint: return mantissa_digits ? n : -1;
-    default: return -1;
+    case State::kExpDigits:
+      return n;
+    case State::kPoint:
+      return mantissa_digits ? n : -1;
+    default:
+      return -1;
   }
 }
 

@@ -10,10 +10,10 @@ namespace kqopt {
 using LogCallback = std::int32_t (*)();
 
 struct Callbacks {
-  OutputCallback output = nullptr;        // every output line; (null, 0, -1) flush notice
-  LogCallback simplex_log = nullptr;      // after each simplex iteration-log line
-  LogCallback global_log = nullptr;       // after each global-search log line
-  LogCallback barrier_log = nullptr;      // after each interior-point log line
+  OutputCallback output = nullptr;    // every output line; (null, 0, -1) flush notice
+  LogCallback simplex_log = nullptr;  // after each simplex iteration-log line
+  LogCallback global_log = nullptr;   // after each global-search log line
+  LogCallback barrier_log = nullptr;  // after each interior-point log line
   void (*select_node)(std::int32_t*) = nullptr;
   void (*optimal_node)(std::int32_t*) = nullptr;
   void (*infeasible_node)() = nullptr;

@@ -87,31 +87,65 @@ CommandOutcome help(Library& lib) {
 }  // namespace
 
 const Command kCommands[kCommandCount] = {
-    {"INPUT", input_file},       {"CRASH", crash},              {"MAXIM", maximise},
-    {"MINIM", minimise},         {"PRINT", print_to_screen},    {"QUIT", quit},
-    {"VOUT", no_effect},         {"SIZE", no_effect},           {"TOASC", not_available},
-    {"BASISIN", not_available},  {"BASISOUT", not_available},   {"FPRINT", print_to_file},
-    {"INVERT", not_available},   {"OBJECTIVE", no_effect},      {"GLOBAL", not_available},
-    {"DIRECTIVES", not_available}, {"ALTER", not_available},    {"RANGE", not_available},
-    {"MOLTIN", not_available},   {"RPRINT", not_available},     {"OMNIOUT", not_available},
-    {"PROBLEM", not_available},  {"SAVE", not_available},       {"RESTORE", not_available},
-    {"MPSXSOL", not_available},  {"MPSXRNG", not_available},    {"STOP", stop},
-    {"RTOASC", not_available},   {"HELP", help},                {"USER", no_effect},
-    {"ANALYSE", not_available},  {"OUTPUT", not_available},     {"RECURSE", not_available},
-    {"PARAOBJ", not_available},  {"FRPRINT", not_available},    {"MVUB", not_available},
-    {"?AXNB", not_available},    {"?INNB", not_available},      {"?AXGLOBAL", not_available},
-    {"?INGLOBAL", not_available}, {"GOAL", not_available},      {"IIS", not_available},
-    {"FIXGLOBAL", not_available}, {"SCALE", scale},
+    {"INPUT", input_file},
+    {"CRASH", crash},
+    {"MAXIM", maximise},
+    {"MINIM", minimise},
+    {"PRINT", print_to_screen},
+    {"QUIT", quit},
+    {"VOUT", no_effect},
+    {"SIZE", no_effect},
+    {"TOASC", not_available},
+    {"BASISIN", not_available},
+    {"BASISOUT", not_available},
+    {"FPRINT", print_to_file},
+    {"INVERT", not_available},
+    {"OBJECTIVE", no_effect},
+    {"GLOBAL", not_available},
+    {"DIRECTIVES", not_available},
+    {"ALTER", not_available},
+    {"RANGE", not_available},
+    {"MOLTIN", not_available},
+    {"RPRINT", not_available},
+    {"OMNIOUT", not_available},
+    {"PROBLEM", not_available},
+    {"SAVE", not_available},
+    {"RESTORE", not_available},
+    {"MPSXSOL", not_available},
+    {"MPSXRNG", not_available},
+    {"STOP", stop},
+    {"RTOASC", not_available},
+    {"HELP", help},
+    {"USER", no_effect},
+    {"ANALYSE", not_available},
+    {"OUTPUT", not_available},
+    {"RECURSE", not_available},
+    {"PARAOBJ", not_available},
+    {"FRPRINT", not_available},
+    {"MVUB", not_available},
+    {"?AXNB", not_available},
+    {"?INNB", not_available},
+    {"?AXGLOBAL", not_available},
+    {"?INGLOBAL", not_available},
+    {"GOAL", not_available},
+    {"IIS", not_available},
+    {"FIXGLOBAL", not_available},
+    {"SCALE", scale},
 };
 
 int stop_exit_code(const Library& lib) {
   if (lib.global_search_set_up) return 67;
   switch (lib.last_lp_outcome) {
-    case 0: return 63;
-    case 1: return 64;
-    case 2: return 65;
-    case 5: return 66;
-    default: return 99;
+    case 0:
+      return 63;
+    case 1:
+      return 64;
+    case 2:
+      return 65;
+    case 5:
+      return 66;
+    default:
+      return 99;
   }
 }
 

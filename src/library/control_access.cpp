@@ -101,8 +101,12 @@ bool parse_int(const std::string& text, std::int32_t& value) {
 void print_control_value(Library& lib, const Match& match) {
   Controls& c = lib.controls;
   switch (match.table) {
-    case Table::kDouble: put_real(lib, c.d(match.number)); break;
-    case Table::kInt: put_integer(lib, c.i(match.number), 12); break;
+    case Table::kDouble:
+      put_real(lib, c.d(match.number));
+      break;
+    case Table::kInt:
+      put_integer(lib, c.i(match.number), 12);
+      break;
     case Table::kChar: {
       put_text(lib, "'", 1);
       put_text(lib, c.ccv[static_cast<std::size_t>(match.number)].data(), kCharControlLength);

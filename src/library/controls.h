@@ -35,10 +35,10 @@ struct Controls {
 // Problem attributes written by the subsystems that maintain them. Integer attributes
 // 1001..1026 and 3001..3005, double 2001..2008 and 4001..4005, character 3001..3005.
 struct Attributes {
-  std::array<std::int32_t, 26> int_1000{};   // 1001..1026
-  std::array<std::int32_t, 5> int_3000{};    // 3001..3005
-  std::array<double, 8> double_2000{};       // 2001..2008
-  std::array<double, 5> double_4000{};       // 4001..4005
+  std::array<std::int32_t, 26> int_1000{};                          // 1001..1026
+  std::array<std::int32_t, 5> int_3000{};                           // 3001..3005
+  std::array<double, 8> double_2000{};                              // 2001..2008
+  std::array<double, 5> double_4000{};                              // 4001..4005
   std::array<std::array<char, kCharControlLength>, 5> char_3000{};  // 3001..3005
 
   Attributes();

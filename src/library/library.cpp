@@ -11,8 +11,6 @@ Library::Library() { controls.set_defaults(); }
 
 Library::~Library() { close_log_file(out); }
 
-std::string problem_file_name(const Library& lib, const char* extension) {
-  return lib.problem_name + "." + extension;
-}
+std::string problem_file_name(const Library& lib, const char* extension) { return lib.problem_name + "." + extension; }
 
 }  // namespace kqopt

@@ -33,7 +33,7 @@ struct Directories {
 
 // State of the command interpreter that outlives one line.
 struct InterpreterState {
-  std::string line;        // the current command line, blanks removed
+  std::string line;  // the current command line, blanks removed
   std::size_t read_position = 0;
   using LineSource = void (*)(char* buffer, std::int32_t* length);
   LineSource source = nullptr;
@@ -65,7 +65,9 @@ struct Library {
 
   // 26 option letters recorded for one call.
   std::array<bool, 26> options{};
-  bool option(char letter) const { return letter >= 'a' && letter <= 'z' && options[static_cast<std::size_t>(letter - 'a')]; }
+  bool option(char letter) const {
+    return letter >= 'a' && letter <= 'z' && options[static_cast<std::size_t>(letter - 'a')];
+  }
 
   // Set asynchronously by the console break handler and the page prompt.
   volatile std::sig_atomic_t user_interrupt = 0;

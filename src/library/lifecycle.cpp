@@ -100,13 +100,18 @@ std::int32_t initialise(Library& lib, const char* path, std::int32_t memsize) {
   MessageFileOutcome outcome = open_message_file(lib);
   end_quiet(lib);
   switch (outcome) {
-    case MessageFileOutcome::kOk: break;
+    case MessageFileOutcome::kOk:
+      break;
     case MessageFileOutcome::kNotFound:
       emit_fixed_line(lib, "?0:error - message file not found", 4);
       emit_fixed_line(lib, "check environment variable TARKEN set correctly", 4);
       break;
-    case MessageFileOutcome::kWrongVersion: emit_fixed_line(lib, "?1:wrong version of message file", 4); break;
-    case MessageFileOutcome::kUnreadable: emit_fixed_line(lib, "?2:error reading the message file", 4); break;
+    case MessageFileOutcome::kWrongVersion:
+      emit_fixed_line(lib, "?1:wrong version of message file", 4);
+      break;
+    case MessageFileOutcome::kUnreadable:
+      emit_fixed_line(lib, "?2:error reading the message file", 4);
+      break;
   }
   if (outcome != MessageFileOutcome::kOk) {
     lib.out.catalogue.close(lib.units);
@@ -133,7 +138,8 @@ std::int32_t initialise(Library& lib, const char* path, std::int32_t memsize) {
 
   set_capacities(lib, w);
   const Controls& c = lib.controls;
-  for (auto [check, violated] : {std::pair{1, c.i(icv::M_C) < c.i(icv::M_R)}, std::pair{6, c.i(icv::M_C) < c.i(icv::NGEMAX)}}) {
+  for (auto [check, violated] :
+       {std::pair{1, c.i(icv::M_C) < c.i(icv::M_R)}, std::pair{6, c.i(icv::M_C) < c.i(icv::NGEMAX)}}) {
     if (violated) {
       report_error(lib, kRcFatal, kMessageCapacities, {1, check});
     }

@@ -2,8 +2,8 @@
 // memory the machine can give, and the console break.
 #pragma once
 
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <string>
 
 namespace kqopt {

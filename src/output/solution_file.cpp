@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "library/library.h"
-#include "simplex/solution_units.h"
 #include "simplex/engine_state.h"
+#include "simplex/solution_units.h"
 
 namespace kqopt {
 
@@ -57,8 +57,8 @@ bool write_solution_file(Library& lib) {
   items.put_real(8, lib.attributes.double_attribute(attr::kObjectiveValue)[0]);
   items.put_real(9, lib.attributes.double_attribute(2002)[0]);
   for (int item : {10, 11, 12, 22}) items.put_name(static_cast<std::size_t>(item), "        ", 8);
-  for (auto [item, attribute] : {std::pair{11, attr::kRhsSetName}, std::pair{12, attr::kBoundSetName},
-                                 std::pair{22, attr::kRangeSetName}}) {
+  for (auto [item, attribute] :
+       {std::pair{11, attr::kRhsSetName}, std::pair{12, attr::kBoundSetName}, std::pair{22, attr::kRangeSetName}}) {
     const auto* field = lib.attributes.char_attribute(attribute);
     items.put_name(static_cast<std::size_t>(item), field->data(), field->size());
   }
@@ -75,9 +75,9 @@ bool write_solution_file(Library& lib) {
     const double x = engine.basis.x[v];
     if (x < problem.lower[v] - tol || x > problem.upper[v] + tol) word |= 0x40;
     const std::uint32_t packed = (word & 0xFFFFu) | (static_cast<std::uint32_t>(status::exponent(word)) << 16);
-    const std::int32_t count_or_type =
-        is_row ? problem.row_type[v]
-               : problem.by_column.start[static_cast<std::size_t>(j) + 1] - problem.by_column.start[static_cast<std::size_t>(j)];
+    const std::int32_t count_or_type = is_row ? problem.row_type[v]
+                                              : problem.by_column.start[static_cast<std::size_t>(j) + 1] -
+                                                    problem.by_column.start[static_cast<std::size_t>(j)];
     items.put_ints(base + 1, count_or_type, static_cast<std::int32_t>(packed));
     items.put_real(base + 2, to_user_value(problem, vi, x));
     items.put_real(base + 3, is_row ? 0.0 : to_user_cost(problem, j, problem.objective[static_cast<std::size_t>(j)]));
@@ -94,7 +94,8 @@ bool write_solution_file(Library& lib) {
       items.put_real(base + 5, to_user_value(problem, vi, problem.upper[v]));
     }
     const double dual = is_row ? engine.pi[v] : engine.reduced_cost[v];
-    items.put_real(base + 7, sense * (is_row ? to_user_price(problem, vi, dual) : to_user_reduced_cost(problem, vi, dual)));
+    items.put_real(base + 7,
+                   sense * (is_row ? to_user_price(problem, vi, dual) : to_user_reduced_cost(problem, vi, dual)));
   }
 
   const std::string file = problem_file_name(lib, "sol");
@@ -126,11 +127,13 @@ bool read_solution_file(const Library& lib, SolutionRecord& record) {
     // The counts must agree with the file's length before anything is sized by them.
     const long long total = static_cast<long long>(record.rows) + record.columns;
     ok = record.rows >= 0 && record.columns >= 0 &&
-         static_cast<long long>(size) >= static_cast<long long>(sizeof header) + total * kItemsPerVariable * static_cast<long long>(kItem);
+         static_cast<long long>(size) >=
+             static_cast<long long>(sizeof header) + total * kItemsPerVariable * static_cast<long long>(kItem);
   }
   if (ok) {
     const auto total = static_cast<std::size_t>(record.rows) + static_cast<std::size_t>(record.columns);
-    for (auto* column : {&record.value, &record.cost, &record.lower, &record.upper, &record.rhs, &record.dual}) column->resize(total);
+    for (auto* column : {&record.value, &record.cost, &record.lower, &record.upper, &record.rhs, &record.dual})
+      column->resize(total);
     record.name.resize(total);
     record.type_or_count.resize(total);
     record.status.resize(total);

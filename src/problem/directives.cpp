@@ -56,10 +56,18 @@ class DirectiveLoader {
     }
     if (qbr_) {
       switch (qbr_[k]) {
-        case 'U': d.direction = 1; break;
-        case 'D': d.direction = 2; break;
-        case 'N': d.direction = 0; break;
-        default: report_character_error(lib_, kMessageDirection, kTag, index_.to_caller(k), qbr_[k]); return false;
+        case 'U':
+          d.direction = 1;
+          break;
+        case 'D':
+          d.direction = 2;
+          break;
+        case 'N':
+          d.direction = 0;
+          break;
+        default:
+          report_character_error(lib_, kMessageDirection, kTag, index_.to_caller(k), qbr_[k]);
+          return false;
       }
     }
     if (dupc_) d.up = dupc_ + k;

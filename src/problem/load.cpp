@@ -64,12 +64,18 @@ std::int32_t clamp32(std::int64_t v) {
 
 std::uint8_t row_code(char c) {
   switch (c) {
-    case 'N': return row_type::kFree;
-    case 'L': return row_type::kLess;
-    case 'G': return row_type::kGreater;
-    case 'E': return row_type::kEqual;
-    case 'R': return kRangedInput;
-    default: return 0;
+    case 'N':
+      return row_type::kFree;
+    case 'L':
+      return row_type::kLess;
+    case 'G':
+      return row_type::kGreater;
+    case 'E':
+      return row_type::kEqual;
+    case 'R':
+      return kRangedInput;
+    default:
+      return 0;
   }
 }
 

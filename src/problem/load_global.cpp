@@ -33,22 +33,30 @@ constexpr std::int64_t kMemberBytes = 20;     // column, weight, upper-bound cop
 std::uint32_t entity_kind(char c) {
   switch (c) {
     case 'I':
-    case 1: return static_cast<std::uint32_t>(EntityKind::kInteger);
+    case 1:
+      return static_cast<std::uint32_t>(EntityKind::kInteger);
     case 'S':
-    case 2: return static_cast<std::uint32_t>(EntityKind::kSemiContinuous);
+    case 2:
+      return static_cast<std::uint32_t>(EntityKind::kSemiContinuous);
     case 'B':
-    case 3: return static_cast<std::uint32_t>(EntityKind::kBinary);
+    case 3:
+      return static_cast<std::uint32_t>(EntityKind::kBinary);
     case 'P':
-    case 4: return static_cast<std::uint32_t>(EntityKind::kPartialInteger);
-    default: return 0;
+    case 4:
+      return static_cast<std::uint32_t>(EntityKind::kPartialInteger);
+    default:
+      return 0;
   }
 }
 
 std::uint32_t set_kind(char c) {
   switch (c) {
-    case '1': return static_cast<std::uint32_t>(EntityKind::kSet1);
-    case '2': return static_cast<std::uint32_t>(EntityKind::kSet2);
-    default: return 0;
+    case '1':
+      return static_cast<std::uint32_t>(EntityKind::kSet1);
+    case '2':
+      return static_cast<std::uint32_t>(EntityKind::kSet2);
+    default:
+      return 0;
   }
 }
 
@@ -182,7 +190,9 @@ bool GlobalLoader::add_column_entities() {
     e.reference = j;
     word |= status::kGlobalEntity;
     switch (e.kind()) {
-      case EntityKind::kInteger: word |= status::kInteger; break;
+      case EntityKind::kInteger:
+        word |= status::kInteger;
+        break;
       case EntityKind::kSemiContinuous:
         word |= status::kSemiContinuous;
         if (in_.semi_continuous_limits)

@@ -110,7 +110,8 @@ bool check_matrix_request(Library& lib, Axis axis, const char* tag, std::int32_t
   lib.begin_operation();
   if (!require_problem(lib) || !convert_range(lib, axis, tag, first, last, range)) return false;
   if (reject_null(lib, nels, tag)) return false;
-  return !(size > 0 && (reject_null(lib, starts, tag) || reject_null(lib, indices, tag) || reject_null(lib, values, tag)));
+  return !(size > 0 &&
+           (reject_null(lib, starts, tag) || reject_null(lib, indices, tag) || reject_null(lib, values, tag)));
 }
 
 }  // namespace
@@ -309,12 +310,15 @@ std::int32_t get_global(Library& lib, std::int32_t* ngents, std::int32_t* nsets,
         kind = 'S';
         limit = scale_bound_by(e.limit, column_bound_shift(p, j));
         break;
-      case EntityKind::kBinary: kind = 'B'; break;
+      case EntityKind::kBinary:
+        kind = 'B';
+        break;
       case EntityKind::kPartialInteger:
         kind = 'P';
         limit = e.partial_integer_limit();
         break;
-      default: break;
+      default:
+        break;
     }
     if (qgtype) qgtype[column_entity] = kind;
     if (mgcols) mgcols[column_entity] = static_cast<std::int32_t>(index.to_caller(j));

@@ -42,7 +42,8 @@ void basis_from_status_words(const Problem& problem, const WorkingLp& lp, Simple
       basis.status[v] = VariableStatus::at_upper;
     } else {
       basis.status[v] = default_nonbasic_status(lp.lower[v], lp.upper[v]);
-      if (basis.status[v] == VariableStatus::at_upper && lp.lower[v] > -kInfinity) basis.status[v] = VariableStatus::at_lower;
+      if (basis.status[v] == VariableStatus::at_upper && lp.lower[v] > -kInfinity)
+        basis.status[v] = VariableStatus::at_lower;
     }
   }
   // INVERT repairs a header of the wrong size; give it exactly m entries to work on.

@@ -24,7 +24,7 @@ struct EngineState {
   // minimises sigma * c).
   bool has_solution = false;
   std::uint64_t problem_serial = 0;  // the problem the solution belongs to
-  bool running = false;  // an optimisation is under way
+  bool running = false;              // an optimisation is under way
   std::vector<double> pi;            // m row prices
   std::vector<double> reduced_cost;  // m + n
   char status_character = 'Z';

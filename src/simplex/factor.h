@@ -80,8 +80,8 @@ class Factor {
   // p is the pivot row of header[p]. Workspace: settings.workspace_bytes.
   // Fails with workspace_exhausted (message 20), factor_file_full or
   // internal_error (message 102); the factorisation is then not valid.
-  FactorStatus factorise(const BasisView& basis, std::span<std::int32_t> header,
-                         const FactorSettings& settings, InvertReport& report);
+  FactorStatus factorise(const BasisView& basis, std::span<std::int32_t> header, const FactorSettings& settings,
+                         InvertReport& report);
 
   // w <- B^-1 w. With save_spike (Forrest-Tomlin mode) the partially
   // transformed column (the spike) is kept for update(); solves in between
@@ -102,8 +102,7 @@ class Factor {
   // refused. A refused update leaves the factorisation of the old basis
   // intact; the caller then sets header[p] itself only after a done. Never
   // allocates in steady state.
-  UpdateStatus update(std::int32_t p, const WorkVector& column, const FactorSettings& settings,
-                      UpdateReport& report);
+  UpdateStatus update(std::int32_t p, const WorkVector& column, const FactorSettings& settings, UpdateReport& report);
 
   // Whether the next basis change should be an INVERT rather than an update:
   // INVFRQ > 0: k + 1 >= INVFRQ; otherwise doubtful and k >= 74, or
@@ -133,8 +132,7 @@ class Factor {
 
  private:
   // factor_build.cpp
-  FactorStatus build_once(const BasisView& basis, std::span<const std::int32_t> header,
-                          InvertReport& report);
+  FactorStatus build_once(const BasisView& basis, std::span<const std::int32_t> header, InvertReport& report);
   bool load_active_matrix(const BasisView& basis, std::span<const std::int32_t> header);
   bool pivot_row_singletons(InvertReport& report);
   void pivot_column_singletons(InvertReport& report);
@@ -180,8 +178,8 @@ class Factor {
   // factor_update.cpp
   UpdateStatus update_forrest_tomlin(std::int32_t p, double alpha, const FactorSettings& settings,
                                      UpdateReport& report);
-  UpdateStatus update_product_form(std::int32_t p, const WorkVector& column,
-                                   const FactorSettings& settings, UpdateReport& report);
+  UpdateStatus update_product_form(std::int32_t p, const WorkVector& column, const FactorSettings& settings,
+                                   UpdateReport& report);
   void resize_for_rows(std::int32_t m);
 
   std::int32_t m_ = 0;

@@ -34,9 +34,7 @@ double inverse_pivot(double pivot) { return pivot == 1.0 ? 1.0 : 1.0 / pivot; }
 Factor::Factor() : build_(std::make_unique<FactorBuildWork>()) {}
 Factor::~Factor() = default;
 
-std::int64_t Factor::work_array_bytes(std::int32_t m) {
-  return kWorkBytesFixed + kWorkBytesPerRow * m;
-}
+std::int64_t Factor::work_array_bytes(std::int32_t m) { return kWorkBytesFixed + kWorkBytesPerRow * m; }
 
 void Factor::start_run(const FactorSettings& settings) {
   pivot_threshold_ = settings.ztolri;
@@ -85,8 +83,8 @@ FactorDump Factor::dump() const {
   return d;
 }
 
-FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> header,
-                               const FactorSettings& settings, InvertReport& report) {
+FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> header, const FactorSettings& settings,
+                               InvertReport& report) {
   const std::int32_t m = basis.rows;
   assert(static_cast<std::int32_t>(header.size()) == m);
   report.dump_at_entry = dump();
@@ -97,9 +95,7 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
   // Work arrays first; the file takes what remains of the budget.
   const std::int64_t work_bytes = work_array_bytes(m);
   const FilePos capacity =
-      settings.workspace_bytes > work_bytes
-          ? FactorFile::entries_for_budget(settings.workspace_bytes - work_bytes)
-          : 0;
+      settings.workspace_bytes > work_bytes ? FactorFile::entries_for_budget(settings.workspace_bytes - work_bytes) : 0;
   if (capacity < 20) {
     report.workspace_needed = work_bytes + 448;
     report.dump_at_exit = dump();
@@ -141,8 +137,7 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
   return FactorStatus::ok;
 }
 
-FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int32_t> header,
-                                InvertReport& report) {
+FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int32_t> header, InvertReport& report) {
   FactorBuildWork& w = *build_;
   std::fill(w.slot_row.begin(), w.slot_row.end(), -1);
   std::fill(w.row_slot.begin(), w.row_slot.end(), -1);
@@ -273,8 +268,7 @@ bool Factor::load_active_matrix(const BasisView& basis, std::span<const std::int
     for (std::int32_t k = basis.column_start[static_cast<std::size_t>(j)];
          k < basis.column_start[static_cast<std::size_t>(j + 1)]; ++k) {
       const std::int32_t i = basis.row_index[static_cast<std::size_t>(k)];
-      if (basis.value[static_cast<std::size_t>(k)] != 0.0 &&
-          w.row_state[static_cast<std::size_t>(i)] == kLineActive) {
+      if (basis.value[static_cast<std::size_t>(k)] != 0.0 && w.row_state[static_cast<std::size_t>(i)] == kLineActive) {
         file_.push(m + s, i, 0.0);
       }
     }
@@ -321,8 +315,7 @@ bool Factor::pivot_row_singletons(InvertReport& report) {
   const std::int32_t m = m_;
   w.stack.clear();
   for (std::int32_t i = 0; i < m; ++i) {
-    if (w.row_state[static_cast<std::size_t>(i)] == kLineActive && file_.len(i) == 1)
-      w.stack.push_back(i);
+    if (w.row_state[static_cast<std::size_t>(i)] == kLineActive && file_.len(i) == 1) w.stack.push_back(i);
   }
   while (!w.stack.empty()) {
     const std::int32_t i = w.stack.back();
@@ -447,8 +440,7 @@ bool Factor::finish(std::span<std::int32_t> header) {
 
   // Position r now holds the variable pivoted on row r.
   for (std::int32_t r = 0; r < m; ++r) {
-    w.counts[static_cast<std::size_t>(r)] =
-        header[static_cast<std::size_t>(w.row_slot[static_cast<std::size_t>(r)])];
+    w.counts[static_cast<std::size_t>(r)] = header[static_cast<std::size_t>(w.row_slot[static_cast<std::size_t>(r)])];
   }
   std::copy_n(w.counts.begin(), m, header.begin());
 

@@ -61,8 +61,8 @@ struct FactorBuildWork {
     row_state.resize(n);
     row_head.resize(n + 1);
     col_head.resize(n + 1);
-    for (auto* v : {&row_next, &row_prev, &row_in_list, &col_next, &col_prev, &col_in_list, &counts,
-                    &pivot_index, &pivot_place, &eta_row, &fill_index}) {
+    for (auto* v : {&row_next, &row_prev, &row_in_list, &col_next, &col_prev, &col_in_list, &counts, &pivot_index,
+                    &pivot_place, &eta_row, &fill_index}) {
       v->resize(n);
     }
     pivot_value.resize(n);

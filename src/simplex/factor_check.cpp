@@ -15,19 +15,18 @@ double norm_inf(std::span<const double> v) {
   return n;
 }
 
-double scaled_residual(std::span<const double> product, std::span<const double> target,
-                       double norm_b, double norm_solution) {
+double scaled_residual(std::span<const double> product, std::span<const double> target, double norm_b,
+                       double norm_solution) {
   double e = 0.0;
-  for (std::size_t i = 0; i < product.size(); ++i)
-    e = std::max(e, std::fabs(product[i] - target[i]));
+  for (std::size_t i = 0; i < product.size(); ++i) e = std::max(e, std::fabs(product[i] - target[i]));
   const double scale = norm_b * norm_solution + norm_inf(target);
   return scale > 0.0 ? e / scale : e;
 }
 
 }  // namespace
 
-void multiply_basis(const BasisView& basis, std::span<const std::int32_t> header,
-                    std::span<const double> x, std::span<double> out) {
+void multiply_basis(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> x,
+                    std::span<double> out) {
   const std::int32_t m = basis.rows;
   std::fill(out.begin(), out.end(), 0.0);
   for (std::int32_t p = 0; p < m; ++p) {
@@ -46,8 +45,8 @@ void multiply_basis(const BasisView& basis, std::span<const std::int32_t> header
   }
 }
 
-void multiply_basis_transposed(const BasisView& basis, std::span<const std::int32_t> header,
-                               std::span<const double> y, std::span<double> out) {
+void multiply_basis_transposed(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> y,
+                               std::span<double> out) {
   const std::int32_t m = basis.rows;
   for (std::int32_t p = 0; p < m; ++p) {
     const std::int32_t v = header[static_cast<std::size_t>(p)];
@@ -83,15 +82,15 @@ double basis_norm_inf(const BasisView& basis, std::span<const std::int32_t> head
   return norm_inf(row_sum);
 }
 
-double ftran_residual(const BasisView& basis, std::span<const std::int32_t> header,
-                      std::span<const double> x, std::span<const double> a) {
+double ftran_residual(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> x,
+                      std::span<const double> a) {
   std::vector<double> product(static_cast<std::size_t>(basis.rows));
   multiply_basis(basis, header, x, product);
   return scaled_residual(product, a, basis_norm_inf(basis, header), norm_inf(x));
 }
 
-double btran_residual(const BasisView& basis, std::span<const std::int32_t> header,
-                      std::span<const double> y, std::span<const double> c) {
+double btran_residual(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> y,
+                      std::span<const double> c) {
   std::vector<double> product(static_cast<std::size_t>(basis.rows));
   multiply_basis_transposed(basis, header, y, product);
   return scaled_residual(product, c, basis_norm_inf(basis, header), norm_inf(y));

@@ -14,17 +14,17 @@
 namespace kqopt {
 
 // out = B x, with column p of B the column of header[p].
-void multiply_basis(const BasisView& basis, std::span<const std::int32_t> header,
-                    std::span<const double> x, std::span<double> out);
+void multiply_basis(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> x,
+                    std::span<double> out);
 // out = B^T y.
-void multiply_basis_transposed(const BasisView& basis, std::span<const std::int32_t> header,
-                               std::span<const double> y, std::span<double> out);
+void multiply_basis_transposed(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> y,
+                               std::span<double> out);
 // max_i sum_p |B_ip|.
 double basis_norm_inf(const BasisView& basis, std::span<const std::int32_t> header);
 
-double ftran_residual(const BasisView& basis, std::span<const std::int32_t> header,
-                      std::span<const double> x, std::span<const double> a);
-double btran_residual(const BasisView& basis, std::span<const std::int32_t> header,
-                      std::span<const double> y, std::span<const double> c);
+double ftran_residual(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> x,
+                      std::span<const double> a);
+double btran_residual(const BasisView& basis, std::span<const std::int32_t> header, std::span<const double> y,
+                      std::span<const double> c);
 
 }  // namespace kqopt

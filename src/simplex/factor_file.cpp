@@ -184,10 +184,8 @@ void FactorFile::rotate_to_tail(std::int32_t id) {
   const auto i = static_cast<std::size_t>(id);
   const FilePos from = start_[i];
   const std::int32_t n = len_[i];
-  std::rotate(front_idx_.begin() + from, front_idx_.begin() + from + n,
-              front_idx_.begin() + front_end_);
-  std::rotate(front_val_.begin() + from, front_val_.begin() + from + n,
-              front_val_.begin() + front_end_);
+  std::rotate(front_idx_.begin() + from, front_idx_.begin() + from + n, front_idx_.begin() + front_end_);
+  std::rotate(front_val_.begin() + from, front_val_.begin() + from + n, front_val_.begin() + front_end_);
   for (std::int32_t k = next_[i]; k >= 0; k = next_[static_cast<std::size_t>(k)]) {
     start_[static_cast<std::size_t>(k)] -= n;
   }

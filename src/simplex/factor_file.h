@@ -53,16 +53,10 @@ class FactorFile {
   std::int32_t line_count() const { return static_cast<std::int32_t>(len_.size()); }
   std::int32_t add_line();  // a new empty line; returns its id
   std::int32_t len(std::int32_t id) const { return len_[static_cast<std::size_t>(id)]; }
-  std::int32_t* idx(std::int32_t id) {
-    return front_idx_.data() + start_[static_cast<std::size_t>(id)];
-  }
+  std::int32_t* idx(std::int32_t id) { return front_idx_.data() + start_[static_cast<std::size_t>(id)]; }
   double* val(std::int32_t id) { return front_val_.data() + start_[static_cast<std::size_t>(id)]; }
-  const std::int32_t* idx(std::int32_t id) const {
-    return front_idx_.data() + start_[static_cast<std::size_t>(id)];
-  }
-  const double* val(std::int32_t id) const {
-    return front_val_.data() + start_[static_cast<std::size_t>(id)];
-  }
+  const std::int32_t* idx(std::int32_t id) const { return front_idx_.data() + start_[static_cast<std::size_t>(id)]; }
+  const double* val(std::int32_t id) const { return front_val_.data() + start_[static_cast<std::size_t>(id)]; }
 
   // Makes room for extra more entries in the line; may move the line to the
   // end of the front or compact the front (all line pointers are then stale).

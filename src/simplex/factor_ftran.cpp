@@ -198,8 +198,7 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
   return true;
 }
 
-void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t count,
-                        bool listed) {
+void Factor::save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed) {
   std::int32_t n = 0;
   if (listed) {
     for (std::int32_t k = 0; k < count; ++k) {

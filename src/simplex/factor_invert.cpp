@@ -42,8 +42,8 @@ double nonbasic_value(std::uint32_t status, double lower, double upper) {
   return upper < kInfiniteBound ? upper : 0.0;
 }
 
-void build_basis_header(std::span<std::uint32_t> status, std::int32_t m,
-                        std::span<std::int32_t> header, InvertReport& report) {
+void build_basis_header(std::span<std::uint32_t> status, std::int32_t m, std::span<std::int32_t> header,
+                        InvertReport& report) {
   const auto total = static_cast<std::int32_t>(status.size());
   std::int32_t count = 0;
   for (std::int32_t v = 0; v < total; ++v) {
@@ -65,8 +65,7 @@ void build_basis_header(std::span<std::uint32_t> status, std::int32_t m,
   }
 }
 
-double compute_basic_values(Factor& factor, const BasisView& basis, const BasisState& state,
-                            WorkVector& work) {
+double compute_basic_values(Factor& factor, const BasisView& basis, const BasisState& state, WorkVector& work) {
   const std::int32_t m = basis.rows;
   const std::int32_t total = m + basis.columns;
 
@@ -75,8 +74,8 @@ double compute_basic_values(Factor& factor, const BasisView& basis, const BasisS
   for (std::int32_t v = 0; v < total; ++v) {
     const std::uint32_t word = state.status[static_cast<std::size_t>(v)];
     if (word & kStatusBasic) continue;
-    const double x = nonbasic_value(word, state.lower[static_cast<std::size_t>(v)],
-                                    state.upper[static_cast<std::size_t>(v)]);
+    const double x =
+        nonbasic_value(word, state.lower[static_cast<std::size_t>(v)], state.upper[static_cast<std::size_t>(v)]);
     if (x != 0.0) subtract_column(basis, v, x, rest);
   }
   work.load_dense(rest);
@@ -86,8 +85,7 @@ double compute_basic_values(Factor& factor, const BasisView& basis, const BasisS
 
   // Residual of the basic part.
   for (std::int32_t p = 0; p < m; ++p) {
-    subtract_column(basis, state.header[static_cast<std::size_t>(p)],
-                    state.x_basic[static_cast<std::size_t>(p)], rest);
+    subtract_column(basis, state.header[static_cast<std::size_t>(p)], state.x_basic[static_cast<std::size_t>(p)], rest);
   }
   double largest = 0.0;
   for (const double r : rest) largest = std::max(largest, std::fabs(r));
@@ -95,8 +93,8 @@ double compute_basic_values(Factor& factor, const BasisView& basis, const BasisS
   return largest;
 }
 
-FactorStatus invert(Factor& factor, const BasisView& basis, const BasisState& state,
-                    const FactorSettings& settings, InvertReport& report) {
+FactorStatus invert(Factor& factor, const BasisView& basis, const BasisState& state, const FactorSettings& settings,
+                    InvertReport& report) {
   const std::int32_t m = basis.rows;
   const std::int32_t total = m + basis.columns;
   assert(static_cast<std::int32_t>(state.status.size()) == total);
@@ -128,9 +126,7 @@ FactorStatus invert(Factor& factor, const BasisView& basis, const BasisState& st
     const double e = compute_basic_values(factor, basis, state, work);
     double d = 0.0;
     for (std::int32_t p = 0; p < m; ++p) {
-      if (state.status[static_cast<std::size_t>(state.header[static_cast<std::size_t>(p)])] &
-          kStatusFree)
-        continue;
+      if (state.status[static_cast<std::size_t>(state.header[static_cast<std::size_t>(p)])] & kStatusFree) continue;
       d = std::max(d, std::fabs(state.x_basic[static_cast<std::size_t>(p)]));
     }
     report.residual_measure = e <= kAbsoluteErrorSwitch ? e / (d + 0.001) : e;

@@ -40,8 +40,8 @@ struct BasisState {
 // nonbasic; missing ones are made up by the logicals of nonbasic rows, taken
 // in row order (basic bit set, at-upper bit cleared). Counts for message 140
 // go to the report.
-void build_basis_header(std::span<std::uint32_t> status, std::int32_t m,
-                        std::span<std::int32_t> header, InvertReport& report);
+void build_basis_header(std::span<std::uint32_t> status, std::int32_t m, std::span<std::int32_t> header,
+                        InvertReport& report);
 
 // Value of a nonbasic variable: its upper bound when the at-upper bit is set,
 // zero when it is free, its lower bound otherwise (the finite bound, or zero,
@@ -51,12 +51,11 @@ double nonbasic_value(std::uint32_t status, double lower, double upper);
 // Full INVERT. On success the header, x_basic and the status words describe
 // the factorised basis and report.residual_measure the accuracy reached.
 // Failures as for Factor::factorise.
-FactorStatus invert(Factor& factor, const BasisView& basis, const BasisState& state,
-                    const FactorSettings& settings, InvertReport& report);
+FactorStatus invert(Factor& factor, const BasisView& basis, const BasisState& state, const FactorSettings& settings,
+                    InvertReport& report);
 
 // x_B = B^-1 (b - sum of nonbasic a_j x_j) with the current factorisation;
 // work has m entries. Returns max |r_i| for r = b - A x over all variables.
-double compute_basic_values(Factor& factor, const BasisView& basis, const BasisState& state,
-                            WorkVector& work);
+double compute_basic_values(Factor& factor, const BasisView& basis, const BasisState& state, WorkVector& work);
 
 }  // namespace kqopt

@@ -242,8 +242,7 @@ bool Factor::eliminate(std::int32_t p, std::int32_t s, InvertReport& report) {
       w.pivot_place[static_cast<std::size_t>(idx[t])] = t;
     }
   }
-  for (std::int32_t t = 0; t < n; ++t)
-    remove_from_line(m + w.pivot_index[static_cast<std::size_t>(t)], p);
+  for (std::int32_t t = 0; t < n; ++t) remove_from_line(m + w.pivot_index[static_cast<std::size_t>(t)], p);
   u_inv_diag_[static_cast<std::size_t>(p)] = 1.0;
   record_pivot(p, s);
 
@@ -286,8 +285,7 @@ bool Factor::eliminate(std::int32_t p, std::int32_t s, InvertReport& report) {
     if (fills > 0) {
       if (!file_.reserve_line(i, fills)) return false;
       for (std::int32_t f = 0; f < fills; ++f) {
-        file_.push(i, w.fill_index[static_cast<std::size_t>(f)],
-                   w.fill_value[static_cast<std::size_t>(f)]);
+        file_.push(i, w.fill_index[static_cast<std::size_t>(f)], w.fill_value[static_cast<std::size_t>(f)]);
       }
       for (std::int32_t f = 0; f < fills; ++f) {
         const std::int32_t col = m + w.fill_index[static_cast<std::size_t>(f)];

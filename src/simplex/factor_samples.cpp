@@ -23,10 +23,8 @@ std::vector<double> SampleBasis::dense_column(std::int32_t variable) const {
     return a;
   }
   const std::int32_t j = variable - m;
-  for (std::int32_t k = start[static_cast<std::size_t>(j)];
-       k < start[static_cast<std::size_t>(j + 1)]; ++k) {
-    a[static_cast<std::size_t>(index[static_cast<std::size_t>(k)])] =
-        value[static_cast<std::size_t>(k)];
+  for (std::int32_t k = start[static_cast<std::size_t>(j)]; k < start[static_cast<std::size_t>(j + 1)]; ++k) {
+    a[static_cast<std::size_t>(index[static_cast<std::size_t>(k)])] = value[static_cast<std::size_t>(k)];
   }
   return a;
 }
@@ -36,8 +34,7 @@ double sample_value(std::mt19937_64& rng) {
   return (rng() & 1U) ? magnitude(rng) : -magnitude(rng);
 }
 
-SampleBasis random_sample_basis(std::int32_t m, std::int32_t per_column, double logical_fraction,
-                                std::uint64_t seed) {
+SampleBasis random_sample_basis(std::int32_t m, std::int32_t per_column, double logical_fraction, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
   SampleBasis b;
   b.m = m;
@@ -84,8 +81,7 @@ SampleBasis structured_sample_basis(std::int32_t m, double logical_fraction, std
     const std::int32_t d = j % m;
     add(d, unit(rng) < 0.5 ? 1.0 : sample_value(rng));
     if (unit(rng) < 0.4) add((d + 1) % m, -1.0);
-    if (unit(rng) < 0.5)
-      add((d + 1 + static_cast<std::int32_t>(rng() % 20)) % m, sample_value(rng));
+    if (unit(rng) < 0.5) add((d + 1 + static_cast<std::int32_t>(rng() % 20)) % m, sample_value(rng));
     for (std::int32_t link = 0; link < std::min(m, 3); ++link) {
       if (unit(rng) < 0.15) add(link, sample_value(rng));
     }

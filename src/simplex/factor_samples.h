@@ -39,8 +39,7 @@ struct SampleBasis {
 // A value of magnitude 0.1..10 with a random sign.
 double sample_value(std::mt19937_64& rng);
 
-SampleBasis random_sample_basis(std::int32_t m, std::int32_t per_column, double logical_fraction,
-                                std::uint64_t seed);
+SampleBasis random_sample_basis(std::int32_t m, std::int32_t per_column, double logical_fraction, std::uint64_t seed);
 SampleBasis structured_sample_basis(std::int32_t m, double logical_fraction, std::uint64_t seed);
 
 }  // namespace kqopt

@@ -48,21 +48,20 @@ bool Factor::refactor_due(const FactorSettings& settings, bool dual_growth_rule)
   return k * added_by_updates_ > kFillFactor * (entries_after_invert_ - removed_by_updates_);
 }
 
-UpdateStatus Factor::update(std::int32_t p, const WorkVector& column,
-                            const FactorSettings& settings, UpdateReport& report) {
+UpdateStatus Factor::update(std::int32_t p, const WorkVector& column, const FactorSettings& settings,
+                            UpdateReport& report) {
   assert(valid_ && p >= 0 && p < m_ && column.size() == m_);
   report = UpdateReport{};
   report.updates_since_invert = updates_;
   const std::int32_t compactions_before = file_.compactions();
-  const UpdateStatus status = forrest_tomlin_
-                                  ? update_forrest_tomlin(p, column[p], settings, report)
-                                  : update_product_form(p, column, settings, report);
+  const UpdateStatus status = forrest_tomlin_ ? update_forrest_tomlin(p, column[p], settings, report)
+                                              : update_product_form(p, column, settings, report);
   report.compactions = file_.compactions() - compactions_before;
   return status;
 }
 
-UpdateStatus Factor::update_product_form(std::int32_t p, const WorkVector& column,
-                                         const FactorSettings& settings, UpdateReport& report) {
+UpdateStatus Factor::update_product_form(std::int32_t p, const WorkVector& column, const FactorSettings& settings,
+                                         UpdateReport& report) {
   const double alpha = column[p];
   report.alpha = report.delta = alpha;
   if (vanishing(alpha, settings.zteta)) {
@@ -73,9 +72,7 @@ UpdateStatus Factor::update_product_form(std::int32_t p, const WorkVector& colum
   const std::span<const double> x = column.values();
   const bool listed = column.state() == WorkVectorState::sparse;
   const std::int32_t n = listed ? column.nonzero_count() : m_;
-  const auto entry = [&](std::int32_t k) {
-    return listed ? column.nonzeros()[static_cast<std::size_t>(k)] : k;
-  };
+  const auto entry = [&](std::int32_t k) { return listed ? column.nonzeros()[static_cast<std::size_t>(k)] : k; };
 
   std::int32_t count = 0;
   for (std::int32_t k = 0; k < n; ++k) {
@@ -97,8 +94,8 @@ UpdateStatus Factor::update_product_form(std::int32_t p, const WorkVector& colum
   return UpdateStatus::done;
 }
 
-UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha,
-                                           const FactorSettings& settings, UpdateReport& report) {
+UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const FactorSettings& settings,
+                                           UpdateReport& report) {
   const std::int32_t m = m_;
   report.alpha = alpha;
   if (!spike_saved_) return UpdateStatus::factor_file_full;
@@ -165,8 +162,7 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha,
       ++column_count;
     }
   }
-  for (std::int32_t k = 0; k < eta_count; ++k)
-    acc[scratch_index_[static_cast<std::size_t>(k)]] = 0.0;
+  for (std::int32_t k = 0; k < eta_count; ++k) acc[scratch_index_[static_cast<std::size_t>(k)]] = 0.0;
   const double delta = spike_p - dot;
   report.row_eta_max = eta_max;
   report.spike_max = spike_max;
@@ -181,9 +177,8 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha,
   }
   if (!(settings.ztolmx * std::fabs(delta) > eta_max * spike_max)) {
     report.growth_failed = true;
-    report.growth_ratio = vanishing(delta, settings.zteta)
-                              ? kHugeGrowth
-                              : eta_max * spike_max / (settings.ztolmx * std::fabs(delta));
+    report.growth_ratio =
+        vanishing(delta, settings.zteta) ? kHugeGrowth : eta_max * spike_max / (settings.ztolmx * std::fabs(delta));
     if (enough || vanishing(delta, settings.zteta)) return UpdateStatus::growth_failed;
   }
 
@@ -239,8 +234,7 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha,
   }
   if (eta_line >= 0) {
     for (std::int32_t k = 0; k < eta_count; ++k) {
-      file_.push(eta_line, scratch_index_[static_cast<std::size_t>(k)],
-                 scratch_value_[static_cast<std::size_t>(k)]);
+      file_.push(eta_line, scratch_index_[static_cast<std::size_t>(k)], scratch_value_[static_cast<std::size_t>(k)]);
     }
     r_line_.push_back(eta_line);
     r_pivot_.push_back(p);

@@ -71,17 +71,19 @@ bool picture_from_file(Library& lib, BasisPicture& picture) {
   return true;
 }
 
-bool outside_bounds(double x, double lower, double upper, double tol) {
-  return lower - x >= tol || x - upper >= tol;
-}
+bool outside_bounds(double x, double lower, double upper, double tol) { return lower - x >= tol || x - upper >= tol; }
 
 bool dual_infeasible(VariableStatus s, double d, double lower, double upper, double tol) {
   if (lower == upper) return false;
   switch (s) {
-    case VariableStatus::at_lower: return d < -tol;
-    case VariableStatus::at_upper: return d > tol;
-    case VariableStatus::at_zero: return std::fabs(d) > tol;
-    case VariableStatus::basic: return false;
+    case VariableStatus::at_lower:
+      return d < -tol;
+    case VariableStatus::at_upper:
+      return d > tol;
+    case VariableStatus::at_zero:
+      return std::fabs(d) > tol;
+    case VariableStatus::basic:
+      return false;
   }
   return false;
 }
@@ -146,8 +148,10 @@ std::int32_t get_unbounded(Library& lib, std::int32_t* j) {
   const std::int32_t v = engine->unbounded_variable;
   const std::int32_t slots = problem.row_slots();
   std::int64_t combined = -1;
-  if (v < problem.rows) combined = v;
-  else if (v >= slots) combined = problem.rows + (v - slots);
+  if (v < problem.rows)
+    combined = v;
+  else if (v >= slots)
+    combined = problem.rows + (v - slots);
   if (combined >= 0) *j = static_cast<std::int32_t>(current_index_base(lib).to_caller(combined));
   return lib.err.return_code;
 }

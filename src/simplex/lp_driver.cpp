@@ -136,8 +136,12 @@ class DriverObserver : public SimplexObserver {
 
 void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& engine, const Problem& problem) {
   switch (outcome) {
-    case LpOutcome::optimal: print_message(lib, kMessageOptimal); break;
-    case LpOutcome::infeasible: print_message(lib, kMessageInfeasible); break;
+    case LpOutcome::optimal:
+      print_message(lib, kMessageOptimal);
+      break;
+    case LpOutcome::infeasible:
+      print_message(lib, kMessageInfeasible);
+      break;
     case LpOutcome::unbounded:
       if (engine.unbounded_variable >= 0) {
         print_message(lib, kMessageUnboundedColumn);
@@ -148,9 +152,13 @@ void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& e
         print_message(lib, kMessageUnbounded);
       }
       break;
-    case LpOutcome::iteration_limit: print_message(lib, kMessageIterationLimit); break;
+    case LpOutcome::iteration_limit:
+      print_message(lib, kMessageIterationLimit);
+      break;
     case LpOutcome::stopped:
-    case LpOutcome::failed: print_message(lib, kMessageStopped); break;
+    case LpOutcome::failed:
+      print_message(lib, kMessageStopped);
+      break;
   }
   flush_line(lib);
 }
@@ -195,8 +203,8 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   settings.infeasibility_weight = phase_one_weight(problem, settings.infeasibility_weight);
   DriverObserver observer(lib);
   engine.factor.start_run(settings.factor);
-  PrimalResult result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
-                                       int_attribute(lib, attr::kIterations));
+  PrimalResult result =
+      primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
   engine.running = false;
   int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
 
@@ -224,10 +232,17 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
 
   std::int32_t lp_status = kLpUnfinished;
   switch (result.outcome) {
-    case LpOutcome::optimal: lp_status = kLpOptimal; break;
-    case LpOutcome::infeasible: lp_status = kLpInfeasible; break;
-    case LpOutcome::unbounded: lp_status = kLpUnbounded; break;
-    default: break;
+    case LpOutcome::optimal:
+      lp_status = kLpOptimal;
+      break;
+    case LpOutcome::infeasible:
+      lp_status = kLpInfeasible;
+      break;
+    case LpOutcome::unbounded:
+      lp_status = kLpUnbounded;
+      break;
+    default:
+      break;
   }
   int_attribute(lib, attr::kLpStatus) = lp_status;
   int_attribute(lib, 1007) = result.primal_infeasibilities;

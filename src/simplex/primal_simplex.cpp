@@ -72,8 +72,8 @@ class PrimalRun {
 
   std::vector<double> lower_;  // working bounds: the LP's, widened while perturbed
   std::vector<double> upper_;
-  WorkVector column_;          // FTRAN of the entering column, by position
-  WorkVector prices_;          // BTRAN work
+  WorkVector column_;  // FTRAN of the entering column, by position
+  WorkVector prices_;  // BTRAN work
   std::vector<double> pi_;
   std::vector<double> basic_cost_;
   // Reduced costs of the nonbasic variables for the phase they were priced in. In
@@ -82,8 +82,8 @@ class PrimalRun {
   std::vector<double> reduced_cost_;
   bool reduced_costs_current_ = false;
   bool reduced_costs_carried_ = false;  // changed through pivot rows since last priced
-  WorkVector pivot_row_prices_;        // rho = e_p^T B^-1
-  std::vector<double> pivot_row_;      // alpha_r = rho^T A, per column
+  WorkVector pivot_row_prices_;         // rho = e_p^T B^-1
+  std::vector<double> pivot_row_;       // alpha_r = rho^T A, per column
   std::vector<std::int32_t> pivot_row_columns_;
   std::vector<char> rejected_;  // rejected for this factorisation
   std::vector<std::int32_t> rejected_list_;
@@ -117,8 +117,8 @@ bool PrimalRun::invert() {
   // INVERT may have replaced dependent columns by logicals and permuted the header.
   for (std::int32_t j = 0; j < total_; ++j) {
     if (basis_.status[static_cast<std::size_t>(j)] == VariableStatus::basic) {
-      basis_.status[static_cast<std::size_t>(j)] = default_nonbasic_status(lower_[static_cast<std::size_t>(j)],
-                                                                            upper_[static_cast<std::size_t>(j)]);
+      basis_.status[static_cast<std::size_t>(j)] =
+          default_nonbasic_status(lower_[static_cast<std::size_t>(j)], upper_[static_cast<std::size_t>(j)]);
     }
   }
   for (std::int32_t v : basis_.header) basis_.status[static_cast<std::size_t>(v)] = VariableStatus::basic;
@@ -126,10 +126,17 @@ bool PrimalRun::invert() {
   for (std::int32_t j = 0; j < total_; ++j) {
     const auto jj = static_cast<std::size_t>(j);
     switch (basis_.status[jj]) {
-      case VariableStatus::at_lower: basis_.x[jj] = lower_[jj]; break;
-      case VariableStatus::at_upper: basis_.x[jj] = upper_[jj]; break;
-      case VariableStatus::at_zero: basis_.x[jj] = 0.0; break;
-      case VariableStatus::basic: break;
+      case VariableStatus::at_lower:
+        basis_.x[jj] = lower_[jj];
+        break;
+      case VariableStatus::at_upper:
+        basis_.x[jj] = upper_[jj];
+        break;
+      case VariableStatus::at_zero:
+        basis_.x[jj] = 0.0;
+        break;
+      case VariableStatus::basic:
+        break;
     }
   }
   recompute_basic_values(lp_, basis_, factor_);
@@ -170,8 +177,10 @@ void PrimalRun::form_prices() {
     const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
     double cost = true_costs ? lp_.cost[v] : 0.0;
     if (w != 0.0) {
-      if (basis_.x[v] < lower_[v] - tol) cost -= w;
-      else if (basis_.x[v] > upper_[v] + tol) cost += w;
+      if (basis_.x[v] < lower_[v] - tol)
+        cost -= w;
+      else if (basis_.x[v] > upper_[v] + tol)
+        cost += w;
     }
     c[p] = cost;
     basic_cost_[static_cast<std::size_t>(p)] = cost;
@@ -188,7 +197,8 @@ double PrimalRun::reduced_cost_of(std::int32_t j) const {
   double d = true_costs ? lp_.cost[jj] : 0.0;
   if (j < m_) return d - pi_[jj];
   const auto col = jj - static_cast<std::size_t>(m_);
-  for (auto k = static_cast<std::size_t>(lp_.column_start[col]); k < static_cast<std::size_t>(lp_.column_start[col + 1]); ++k) {
+  for (auto k = static_cast<std::size_t>(lp_.column_start[col]);
+       k < static_cast<std::size_t>(lp_.column_start[col + 1]); ++k) {
     d -= pi_[static_cast<std::size_t>(lp_.row_index[k])] * lp_.value[k];
   }
   return d;
@@ -234,7 +244,8 @@ void PrimalRun::update_reduced_costs(std::int32_t q, std::int32_t p) {
   for (std::int32_t i = 0; i < m_; ++i) {
     const double r = rho[i];
     if (r == 0.0) continue;
-    if (basis_.status[static_cast<std::size_t>(i)] != VariableStatus::basic) reduced_cost_[static_cast<std::size_t>(i)] -= ratio * r;
+    if (basis_.status[static_cast<std::size_t>(i)] != VariableStatus::basic)
+      reduced_cost_[static_cast<std::size_t>(i)] -= ratio * r;
     for (auto k = static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i)]);
          k < static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i) + 1]); ++k) {
       const auto j = static_cast<std::size_t>(lp_.column_index[k]);
@@ -266,9 +277,12 @@ std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
     if (s == VariableStatus::basic || upper_[jj] == lower_[jj]) continue;
     const double d = reduced_cost_[jj];
     double merit = 0.0;
-    if (s == VariableStatus::at_lower) merit = -d;
-    else if (s == VariableStatus::at_upper) merit = d;
-    else merit = std::fabs(d);
+    if (s == VariableStatus::at_lower)
+      merit = -d;
+    else if (s == VariableStatus::at_upper)
+      merit = d;
+    else
+      merit = std::fabs(d);
     if (merit <= tol) continue;
     ++dual_infeasible_count_;
     if (rejected_[jj]) continue;
@@ -459,8 +473,7 @@ PrimalResult PrimalRun::run() {
       continue;
     }
     const Step step = ratio_test(q, direction);
-    if (step.kind == StepKind::rejected ||
-        (step.kind == StepKind::unbounded && infeasible_count_ > 0)) {
+    if (step.kind == StepKind::rejected || (step.kind == StepKind::unbounded && infeasible_count_ > 0)) {
       rejected_[static_cast<std::size_t>(q)] = 1;
       rejected_list_.push_back(q);
       continue;
@@ -519,7 +532,8 @@ void recompute_basic_values(const WorkingLp& lp, SimplexBasis& basis, Factor& fa
       continue;
     }
     const auto col = jj - static_cast<std::size_t>(m);
-    for (auto k = static_cast<std::size_t>(lp.column_start[col]); k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+    for (auto k = static_cast<std::size_t>(lp.column_start[col]);
+         k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
       r[static_cast<std::size_t>(lp.row_index[k])] -= lp.value[k] * xj;
     }
   }
@@ -527,7 +541,8 @@ void recompute_basic_values(const WorkingLp& lp, SimplexBasis& basis, Factor& fa
   w.load_dense(r);
   factor.ftran(w);
   const double* xb = w.values().data();
-  for (std::int32_t p = 0; p < m; ++p) basis.x[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] = xb[p];
+  for (std::int32_t p = 0; p < m; ++p)
+    basis.x[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] = xb[p];
 }
 
 void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& factor, std::vector<double>& pi,
@@ -535,7 +550,8 @@ void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& facto
   const std::int32_t m = lp.rows;
   WorkVector w(m);
   std::vector<double> cb(static_cast<std::size_t>(m));
-  for (std::int32_t p = 0; p < m; ++p) cb[static_cast<std::size_t>(p)] = lp.cost[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])];
+  for (std::int32_t p = 0; p < m; ++p)
+    cb[static_cast<std::size_t>(p)] = lp.cost[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])];
   w.load_dense(cb);
   factor.btran(w);
   pi.assign(w.values().begin(), w.values().end());
@@ -548,7 +564,8 @@ void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& facto
       d -= pi[jj];
     } else {
       const auto col = jj - static_cast<std::size_t>(m);
-      for (auto k = static_cast<std::size_t>(lp.column_start[col]); k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+      for (auto k = static_cast<std::size_t>(lp.column_start[col]);
+           k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
         d -= pi[static_cast<std::size_t>(lp.row_index[k])] * lp.value[k];
       }
     }

@@ -22,17 +22,17 @@
 namespace kqopt {
 
 struct PrimalSettings {
-  double feasibility_tolerance = 1.0e-6;   // ZTOLZE
-  double optimality_tolerance = 1.0e-6;    // ZTCOST
-  double reduced_cost_agreement = 1.0e-7;  // ZTOLDJ: carried against recomputed d_q
-  double pivot_tolerance = 1.0e-9;         // ZTOLPV
-  double relative_pivot_tolerance = 1.0e-6;  // ZTOLRP
-  double short_step = 1.0e-15;             // ZTSHFT
-  double perturbation_step = 1.0e-6;       // ZPETRB
-  bool perturb = true;                     // IPETRB != 0
-  bool composite = false;                  // IFBIGM set explicitly to a nonzero value
-  double big_m = 1024.0;                   // BIGM: phase-1 weight of the composite mode
-  double infeasibility_weight = 128.0;     // INFWGT
+  double feasibility_tolerance = 1.0e-6;      // ZTOLZE
+  double optimality_tolerance = 1.0e-6;       // ZTCOST
+  double reduced_cost_agreement = 1.0e-7;     // ZTOLDJ: carried against recomputed d_q
+  double pivot_tolerance = 1.0e-9;            // ZTOLPV
+  double relative_pivot_tolerance = 1.0e-6;   // ZTOLRP
+  double short_step = 1.0e-15;                // ZTSHFT
+  double perturbation_step = 1.0e-6;          // ZPETRB
+  bool perturb = true;                        // IPETRB != 0
+  bool composite = false;                     // IFBIGM set explicitly to a nonzero value
+  double big_m = 1024.0;                      // BIGM: phase-1 weight of the composite mode
+  double infeasibility_weight = 128.0;        // INFWGT
   std::int64_t iteration_limit = 2147483645;  // ITRLIM
   FactorSettings factor;
 };

@@ -65,13 +65,19 @@ Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower,
     const double xv = basis.x[v];
     double ratio;
     if (delta < 0.0) {
-      if (xv > upper[v] + tol) ratio = (xv - upper[v] + tol) / -delta;
-      else if (lower[v] > -kInfinity && xv >= lower[v] - tol) ratio = (xv - lower[v] + tol) / -delta;
-      else continue;
+      if (xv > upper[v] + tol)
+        ratio = (xv - upper[v] + tol) / -delta;
+      else if (lower[v] > -kInfinity && xv >= lower[v] - tol)
+        ratio = (xv - lower[v] + tol) / -delta;
+      else
+        continue;
     } else {
-      if (xv < lower[v] - tol) ratio = (lower[v] - xv + tol) / delta;
-      else if (upper[v] < kInfinity && xv <= upper[v] + tol) ratio = (upper[v] - xv + tol) / delta;
-      else continue;
+      if (xv < lower[v] - tol)
+        ratio = (lower[v] - xv + tol) / delta;
+      else if (upper[v] < kInfinity && xv <= upper[v] + tol)
+        ratio = (upper[v] - xv + tol) / delta;
+      else
+        continue;
     }
     theta1 = std::min(theta1, ratio);
   }

@@ -26,13 +26,15 @@ void SimplexBasis::set_all_logical(const WorkingLp& lp) {
 
 void SimplexBasis::index_positions(std::int32_t variables) {
   position.assign(static_cast<std::size_t>(variables), -1);
-  for (std::size_t p = 0; p < header.size(); ++p) position[static_cast<std::size_t>(header[p])] = static_cast<std::int32_t>(p);
+  for (std::size_t p = 0; p < header.size(); ++p)
+    position[static_cast<std::size_t>(header[p])] = static_cast<std::int32_t>(p);
 }
 
 void SimplexBasis::place_nonbasic(const WorkingLp& lp) {
   for (std::size_t j = 0; j < status.size(); ++j) {
     switch (status[j]) {
-      case VariableStatus::basic: break;
+      case VariableStatus::basic:
+        break;
       case VariableStatus::at_lower:
         if (lp.lower[j] > -kInfinity) {
           x[j] = lp.lower[j];
@@ -51,7 +53,7 @@ void SimplexBasis::place_nonbasic(const WorkingLp& lp) {
         break;
       case VariableStatus::at_zero:
         status[j] = default_nonbasic_status(lp.lower[j], lp.upper[j]);
-        x[j] = status[j] == VariableStatus::at_lower ? lp.lower[j]
+        x[j] = status[j] == VariableStatus::at_lower   ? lp.lower[j]
                : status[j] == VariableStatus::at_upper ? lp.upper[j]
                                                        : 0.0;
         break;

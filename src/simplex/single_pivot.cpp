@@ -49,9 +49,12 @@ std::int32_t prepare_entering(Library& lib, std::int32_t in) {
 int entering_direction(const EngineState& engine, std::int32_t q) {
   const auto qq = static_cast<std::size_t>(q);
   switch (engine.basis.status[qq]) {
-    case VariableStatus::at_upper: return -1;
-    case VariableStatus::at_zero: return engine.reduced_cost[qq] > 0.0 ? -1 : 1;
-    default: return 1;
+    case VariableStatus::at_upper:
+      return -1;
+    case VariableStatus::at_zero:
+      return engine.reduced_cost[qq] > 0.0 ? -1 : 1;
+    default:
+      return 1;
   }
 }
 
@@ -162,7 +165,8 @@ std::int32_t get_pivots(Library& lib, std::int32_t in, std::int32_t* outlist, do
       after[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] -= direction * theta * alpha[p];
     }
     after[qq] = basis.x[qq] + direction * theta;
-    for (std::int32_t v = 0; v < lp.variables(); ++v) x[v] = to_user_value(problem, v, after[static_cast<std::size_t>(v)]);
+    for (std::int32_t v = 0; v < lp.variables(); ++v)
+      x[v] = to_user_value(problem, v, after[static_cast<std::size_t>(v)]);
   }
 
   const IndexBase index = current_index_base(lib);

@@ -87,7 +87,8 @@ std::int32_t get_basis(Library& lib, std::int32_t* rstatus, std::int32_t* cstatu
   const Problem& problem = *lib.problem;
   const std::int32_t slots = problem.row_slots();
   if (basis_in_memory(lib)) {
-    for (std::int32_t i = 0; rstatus && i < problem.rows; ++i) rstatus[i] = basis_code(problem.status[static_cast<std::size_t>(i)]);
+    for (std::int32_t i = 0; rstatus && i < problem.rows; ++i)
+      rstatus[i] = basis_code(problem.status[static_cast<std::size_t>(i)]);
     for (std::int32_t j = 0; cstatus && j < problem.columns; ++j) {
       cstatus[j] = basis_code(problem.status[static_cast<std::size_t>(slots + j)]);
     }
@@ -98,7 +99,8 @@ std::int32_t get_basis(Library& lib, std::int32_t* rstatus, std::int32_t* cstatu
     report_error(lib, kRcFileError, kMessageFileFailed);
     return lib.err.return_code;
   }
-  for (std::int32_t i = 0; rstatus && i < problem.rows; ++i) rstatus[i] = basis_code(record.status[static_cast<std::size_t>(i)]);
+  for (std::int32_t i = 0; rstatus && i < problem.rows; ++i)
+    rstatus[i] = basis_code(record.status[static_cast<std::size_t>(i)]);
   for (std::int32_t j = 0; cstatus && j < problem.columns; ++j) {
     cstatus[j] = basis_code(record.status[static_cast<std::size_t>(slots + j)]);
   }

@@ -28,9 +28,7 @@ inline std::uint32_t magnitude_upper_word(double x) {
 }
 
 // True when |x| is below tol by the upper-word test.
-inline bool below_drop_tolerance(double x, double tol) {
-  return magnitude_upper_word(x) < magnitude_upper_word(tol);
-}
+inline bool below_drop_tolerance(double x, double tol) { return magnitude_upper_word(x) < magnitude_upper_word(tol); }
 
 class WorkVector {
  public:
@@ -47,9 +45,7 @@ class WorkVector {
   double operator[](std::int32_t i) const { return value_[static_cast<std::size_t>(i)]; }
 
   // The nonzero list; valid in the sparse state only.
-  std::span<const std::int32_t> nonzeros() const {
-    return {index_.data(), static_cast<std::size_t>(count_)};
-  }
+  std::span<const std::int32_t> nonzeros() const { return {index_.data(), static_cast<std::size_t>(count_)}; }
   std::int32_t nonzero_count() const { return count_; }
 
   // Zeroes the vector: the listed entries in the sparse state, nothing in the

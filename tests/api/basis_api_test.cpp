@@ -204,7 +204,7 @@ TEST_F(BasisApi, BasicPositionsOnlyWithACurrentFactorisation) {
   EXPECT_EQ(error_number(), 422);
   double vec[3] = {1.0, 2.0, 3.0};
   ASSERT_EQ(KQFTRAN(vec), 0);  // factorises the loaded basis
-  EXPECT_EQ(vec[1], 2.0);     // all-logical: B = I
+  EXPECT_EQ(vec[1], 2.0);      // all-logical: B = I
   ASSERT_EQ(KQGETBASICPIV(basis), 0);
   EXPECT_EQ(basis[0], 0);
   EXPECT_EQ(basis[2], 2);

@@ -1,10 +1,10 @@
 /* The public header used from C, against the shared library: the lifecycle, control
  * and output entry points behave as documented. Exits non-zero on the first failure. */
 #include <math.h>
-#include <unistd.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "kqopt.h"
 
@@ -20,12 +20,12 @@ static void on_line(const char* text, int32_t length, int32_t message_class) {
   ++lines_seen;
 }
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
+#define CHECK(cond)                                                            \
+  do {                                                                         \
+    if (!(cond)) {                                                             \
       fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      return 1;                                                      \
-    }                                                                \
+      return 1;                                                                \
+    }                                                                          \
   } while (0)
 
 int main(void) {

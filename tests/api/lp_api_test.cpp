@@ -61,9 +61,8 @@ class LpApi : public ::testing::Test {
   }
   // Loads "A x ? b" with dense rows, bounds and costs.
   static int32_t load(const std::vector<std::vector<double>>& a, const std::string& types,
-                      const std::vector<double>& rhs, const std::vector<double>& range,
-                      const std::vector<double>& cost, const std::vector<double>& lower,
-                      const std::vector<double>& upper) {
+                      const std::vector<double>& rhs, const std::vector<double>& range, const std::vector<double>& cost,
+                      const std::vector<double>& lower, const std::vector<double>& upper) {
     std::vector<int32_t> start{0}, rows;
     std::vector<double> values;
     for (std::size_t j = 0; j < cost.size(); ++j) {

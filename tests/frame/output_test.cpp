@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "frame/catalogue_builder.h"
-#include "library/lifecycle.h"
 #include "library/library.h"
+#include "library/lifecycle.h"
 
 namespace kqopt {
 namespace {

@@ -81,10 +81,8 @@ TEST(Controls, TypedLines) {
     std::int32_t value;
   };
   const Case cases[] = {
-      {"itrlim=500", ControlLineResult::kHandled, 7, 500},
-      {"ITR", ControlLineResult::kNotAControl, 0, 0},
-      {"ITRLIMX", ControlLineResult::kNotAControl, 0, 0},
-      {"IFMEM=3", ControlLineResult::kNotAControl, 0, 0},
+      {"itrlim=500", ControlLineResult::kHandled, 7, 500}, {"ITR", ControlLineResult::kNotAControl, 0, 0},
+      {"ITRLIMX", ControlLineResult::kNotAControl, 0, 0},  {"IFMEM=3", ControlLineResult::kNotAControl, 0, 0},
       {"M_R=5", ControlLineResult::kHandled, 0, 0},
   };
   for (const Case& c : cases) {

@@ -39,7 +39,8 @@ TEST(Interpreter, CommandsEndTheLoopOrContinue) {
     bool ends;
     int exit_code;
   };
-  const Case cases[] = {{"QUIT", true, 0}, {"quit", true, 0}, {"STOP", true, 63}, {"VOUT", false, 0}, {"QUI", false, 0}};
+  const Case cases[] = {
+      {"QUIT", true, 0}, {"quit", true, 0}, {"STOP", true, 63}, {"VOUT", false, 0}, {"QUI", false, 0}};
   for (const Case& c : cases) {
     test::TestLibrary t;
     int exit_code = -1;

@@ -132,9 +132,15 @@ TEST(Load, TableOfCases) {
       EXPECT_EQ(t->err.error_number, c.error);
     }
     switch (c.remains) {
-      case Remains::kNothing: EXPECT_FALSE(t->has_problem()); break;
-      case Remains::kPrevious: EXPECT_EQ(loaded_columns(t.lib()), 6); break;
-      case Remains::kNew: EXPECT_EQ(loaded_columns(t.lib()), static_cast<std::int32_t>(arrays.objective.size())); break;
+      case Remains::kNothing:
+        EXPECT_FALSE(t->has_problem());
+        break;
+      case Remains::kPrevious:
+        EXPECT_EQ(loaded_columns(t.lib()), 6);
+        break;
+      case Remains::kNew:
+        EXPECT_EQ(loaded_columns(t.lib()), static_cast<std::int32_t>(arrays.objective.size()));
+        break;
     }
     // The capacities are the same after a load as before it.
     EXPECT_EQ(t->controls.i(icv::M_R), m_r);

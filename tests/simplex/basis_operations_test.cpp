@@ -144,9 +144,8 @@ TEST_P(ScaledNetlib, SolvesAgreeWithTheSolutionInCallerUnits) {
 
   // The optimal basis has no infeasibility.
   std::int32_t counts[4] = {-1, -1, -1, -1};
-  ASSERT_EQ(get_infeasibilities(lib, &counts[0], &counts[1], &counts[2], &counts[3], nullptr, nullptr, nullptr,
-                                nullptr),
-            0);
+  ASSERT_EQ(
+      get_infeasibilities(lib, &counts[0], &counts[1], &counts[2], &counts[3], nullptr, nullptr, nullptr, nullptr), 0);
   for (std::int32_t c : counts) EXPECT_EQ(c, 0);
   std::int32_t unbounded = 7;
   ASSERT_EQ(get_unbounded(lib, &unbounded), 0);

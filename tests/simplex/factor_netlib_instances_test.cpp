@@ -77,8 +77,7 @@ NetlibMatrix read_and_solve(const std::string& name, std::int32_t time_limit) {
   if (time_limit == 0) return result;
 
   // The solution file goes to a scratch directory, not beside the problem.
-  const auto scratch = std::filesystem::temp_directory_path() /
-                       ("kqopt-factor-netlib-" + std::to_string(::getpid()));
+  const auto scratch = std::filesystem::temp_directory_path() / ("kqopt-factor-netlib-" + std::to_string(::getpid()));
   std::filesystem::create_directories(scratch);
   set_problem_name(t.lib(), (scratch / name).string().c_str());
   t->controls.i(icv::ITRLOG) = 0;
@@ -93,8 +92,7 @@ NetlibMatrix read_and_solve(const std::string& name, std::int32_t time_limit) {
 
 // Structural columns at random in `structurals` random positions, logicals in
 // the others.
-std::vector<std::int32_t> random_basis(const SampleBasis& b, std::int32_t structurals,
-                                       std::uint64_t seed) {
+std::vector<std::int32_t> random_basis(const SampleBasis& b, std::int32_t structurals, std::uint64_t seed) {
   std::mt19937_64 rng(seed);
   std::vector<std::int32_t> header(static_cast<std::size_t>(b.m));
   std::iota(header.begin(), header.end(), 0);
@@ -114,8 +112,7 @@ std::vector<std::int32_t> random_basis(const SampleBasis& b, std::int32_t struct
 // A factorised basis over the matrix and the worst residuals seen so far.
 class NetlibBasis {
  public:
-  NetlibBasis(const SampleBasis& matrix, std::vector<std::int32_t> header, std::int32_t ifftup,
-              std::uint64_t seed)
+  NetlibBasis(const SampleBasis& matrix, std::vector<std::int32_t> header, std::int32_t ifftup, std::uint64_t seed)
       : b_(matrix), rng_(seed), w_(matrix.m) {
     b_.header = std::move(header);
     s_.ifftup = ifftup;
@@ -244,10 +241,8 @@ class NetlibBasis {
   }
 
   void check(const std::vector<double>& a, bool listed) {
-    worst_ftran_ =
-        std::max(worst_ftran_, ftran_residual(b_.view(), b_.header, solve(a, listed, false), a));
-    worst_btran_ =
-        std::max(worst_btran_, btran_residual(b_.view(), b_.header, solve(a, listed, true), a));
+    worst_ftran_ = std::max(worst_ftran_, ftran_residual(b_.view(), b_.header, solve(a, listed, false), a));
+    worst_btran_ = std::max(worst_btran_, btran_residual(b_.view(), b_.header, solve(a, listed, true), a));
   }
 
   SampleBasis b_;
@@ -277,8 +272,7 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
   // The factorisation takes columns without repeated rows.
   std::vector<std::int32_t> seen(static_cast<std::size_t>(a.m), -1);
   for (std::int32_t j = 0; j < a.n; ++j) {
-    for (std::int32_t k = a.start[static_cast<std::size_t>(j)];
-         k < a.start[static_cast<std::size_t>(j + 1)]; ++k) {
+    for (std::int32_t k = a.start[static_cast<std::size_t>(j)]; k < a.start[static_cast<std::size_t>(j + 1)]; ++k) {
       auto& last = seen[static_cast<std::size_t>(a.index[static_cast<std::size_t>(k)])];
       ASSERT_NE(last, j) << c.name << ": column " << j << " repeats a row";
       last = j;
@@ -298,8 +292,7 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
   bases.push_back({"random full", random_basis(a, a.m, 102)});
   for (const Basis& basis : bases) {
     for (const std::int32_t ifftup : {1, 0}) {
-      SCOPED_TRACE(std::string(c.name) + ", " + basis.kind + " basis, ifftup " +
-                   std::to_string(ifftup));
+      SCOPED_TRACE(std::string(c.name) + ", " + basis.kind + " basis, ifftup " + std::to_string(ifftup));
       NetlibBasis nb(a, basis.header, ifftup, 7 + static_cast<std::uint64_t>(ifftup));
       std::int32_t replaced = 0;
       ASSERT_TRUE(nb.factorise(replaced));
@@ -318,19 +311,16 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
       EXPECT_EQ(nb.updates(), kUpdates);
       EXPECT_LE(nb.worst_ftran(), kResidualLimit) << "FTRAN along the updates";
       EXPECT_LE(nb.worst_btran(), kResidualLimit) << "BTRAN along the updates";
-      std::printf("  %-9s %-12s %s replaced %4d  INVERT %.1e %.1e  updates %.1e %.1e\n", c.name,
-                  basis.kind.c_str(), ifftup ? "FT" : "PF", replaced, invert_ftran, invert_btran,
-                  nb.worst_ftran(), nb.worst_btran());
+      std::printf("  %-9s %-12s %s replaced %4d  INVERT %.1e %.1e  updates %.1e %.1e\n", c.name, basis.kind.c_str(),
+                  ifftup ? "FT" : "PF", replaced, invert_ftran, invert_btran, nb.worst_ftran(), nb.worst_btran());
     }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Problems, FactorNetlib,
-                         ::testing::Values(NetlibCase{"afiro", 30}, NetlibCase{"sc205", 30},
-                                           NetlibCase{"scfxm2", 30}, NetlibCase{"kb2", 30},
-                                           NetlibCase{"25fv47", 60}, NetlibCase{"ship12s", 30},
-                                           NetlibCase{"80bau3b", 60}, NetlibCase{"bnl2", 60},
-                                           NetlibCase{"d2q06c", 0}),
+                         ::testing::Values(NetlibCase{"afiro", 30}, NetlibCase{"sc205", 30}, NetlibCase{"scfxm2", 30},
+                                           NetlibCase{"kb2", 30}, NetlibCase{"25fv47", 60}, NetlibCase{"ship12s", 30},
+                                           NetlibCase{"80bau3b", 60}, NetlibCase{"bnl2", 60}, NetlibCase{"d2q06c", 0}),
                          [](const ::testing::TestParamInfo<NetlibCase>& info) {
                            std::string name = info.param.name;
                            for (char& ch : name) {

@@ -29,8 +29,8 @@ FactorSettings settings_for(std::int32_t ifftup) {
 }
 
 // Loads a, sparse (nonzero list) or dense, and solves with the factor.
-std::vector<double> solve(Factor& f, WorkVector& w, const std::vector<double>& a, bool sparse,
-                          bool transposed, bool keep_spike = false) {
+std::vector<double> solve(Factor& f, WorkVector& w, const std::vector<double>& a, bool sparse, bool transposed,
+                          bool keep_spike = false) {
   if (sparse) {
     std::vector<std::int32_t> idx;
     std::vector<double> val;
@@ -53,8 +53,7 @@ std::vector<double> solve(Factor& f, WorkVector& w, const std::vector<double>& a
   if (w.state() == WorkVectorState::sparse) {
     std::vector<std::uint8_t> listed(a.size(), 0);
     for (const std::int32_t i : w.nonzeros()) listed[static_cast<std::size_t>(i)] = 1;
-    for (std::size_t i = 0; i < a.size(); ++i)
-      EXPECT_TRUE(listed[i] || x[i] == 0.0) << "unlisted nonzero " << i;
+    for (std::size_t i = 0; i < a.size(); ++i) EXPECT_TRUE(listed[i] || x[i] == 0.0) << "unlisted nonzero " << i;
   }
   w.clear();
   return x;
@@ -70,8 +69,7 @@ std::vector<std::vector<double>> right_hand_sides(const SampleBasis& b, std::uin
     e[rng() % m] = 1.0;
     rhs.push_back(e);
   }
-  for (std::int32_t k = 0; k < 3; ++k)
-    rhs.push_back(b.dense_column(b.m + static_cast<std::int32_t>(rng() % b.n)));
+  for (std::int32_t k = 0; k < 3; ++k) rhs.push_back(b.dense_column(b.m + static_cast<std::int32_t>(rng() % b.n)));
   std::vector<double> sparse(m, 0.0);
   for (std::int32_t k = 0; k < 3; ++k) sparse[rng() % m] = sample_value(rng);
   rhs.push_back(sparse);
@@ -90,8 +88,7 @@ std::pair<double, double> worst_residuals(Factor& f, const SampleBasis& b, std::
   for (const auto& a : right_hand_sides(b, seed)) {
     const auto x = solve(f, w, a, true, false);
     const auto x_dense = solve(f, w, a, false, false);
-    for (std::size_t i = 0; i < x.size(); ++i)
-      EXPECT_NEAR(x[i], x_dense[i], 1e-12 * (1.0 + std::fabs(x[i])));
+    for (std::size_t i = 0; i < x.size(); ++i) EXPECT_NEAR(x[i], x_dense[i], 1e-12 * (1.0 + std::fabs(x[i])));
     worst_f = std::max(worst_f, ftran_residual(b.view(), b.header, x, a));
     const auto y = solve(f, w, a, true, true);
     const auto y_dense = solve(f, w, a, false, true);
@@ -125,9 +122,8 @@ TEST(Factor, SolvesRandomAndStructuredBasesAccurately) {
   for (const AccuracyCase& c : cases) {
     for (const std::int32_t ifftup : {1, 0}) {
       for (const std::uint64_t seed : {11U, 12U}) {
-        SampleBasis b = c.per_column > 0
-                            ? random_sample_basis(c.m, c.per_column, c.logical_fraction, seed)
-                            : structured_sample_basis(c.m, c.logical_fraction, seed);
+        SampleBasis b = c.per_column > 0 ? random_sample_basis(c.m, c.per_column, c.logical_fraction, seed)
+                                         : structured_sample_basis(c.m, c.logical_fraction, seed);
         Factor f;
         InvertReport report;
         const FactorSettings s = settings_for(ifftup);
@@ -154,8 +150,7 @@ TEST(Factor, AllLogicalBasisSolvesAsIdentity) {
   EXPECT_EQ(report.dump_at_exit.factor_entries, 50);
   EXPECT_EQ(report.dump_at_exit.file_size,
             FactorFile::entries_for_budget(s.workspace_bytes - Factor::work_array_bytes(50)));
-  EXPECT_LE(report.dump_at_exit.front_length + report.dump_at_exit.back_length,
-            report.dump_at_exit.file_size);
+  EXPECT_LE(report.dump_at_exit.front_length + report.dump_at_exit.back_length, report.dump_at_exit.file_size);
   for (std::int32_t p = 0; p < 50; ++p) EXPECT_EQ(b.header[static_cast<std::size_t>(p)], p);
   WorkVector w(50);
   std::vector<double> a(50);
@@ -182,8 +177,7 @@ TEST(Factor, IdenticalColumnsGiveOneReplacement) {
   EXPECT_TRUE(f.rejected_variables()[0] == 3 || f.rejected_variables()[0] == 4);
   EXPECT_EQ(f.rejected_count(), 1);
   // One logical has come in; the repaired basis factorises without trouble.
-  const auto logicals =
-      std::count_if(b.header.begin(), b.header.end(), [](std::int32_t v) { return v < 3; });
+  const auto logicals = std::count_if(b.header.begin(), b.header.end(), [](std::int32_t v) { return v < 3; });
   EXPECT_EQ(logicals, 1);
   InvertReport again;
   ASSERT_EQ(f.factorise(b.view(), b.header, s, again), FactorStatus::ok);
@@ -213,14 +207,11 @@ TEST(Factor, RankDeficientBasesAreRepaired) {
     }
     std::shuffle(structural_positions.begin(), structural_positions.end(), rng);
     for (std::int32_t k = 0; k < c.dependent; ++k) {
-      const auto u =
-          b.dense_column(b.header[static_cast<std::size_t>(structural_positions[3 * k])]);
-      const auto v =
-          b.dense_column(b.header[static_cast<std::size_t>(structural_positions[3 * k + 1])]);
+      const auto u = b.dense_column(b.header[static_cast<std::size_t>(structural_positions[3 * k])]);
+      const auto v = b.dense_column(b.header[static_cast<std::size_t>(structural_positions[3 * k + 1])]);
       std::vector<std::pair<std::int32_t, double>> entries;
       for (std::int32_t i = 0; i < c.m; ++i) {
-        const double x =
-            2.0 * u[static_cast<std::size_t>(i)] - 3.0 * v[static_cast<std::size_t>(i)];
+        const double x = 2.0 * u[static_cast<std::size_t>(i)] - 3.0 * v[static_cast<std::size_t>(i)];
         if (x != 0.0) entries.emplace_back(i, x);
       }
       b.add_column(entries);
@@ -231,14 +222,12 @@ TEST(Factor, RankDeficientBasesAreRepaired) {
     const FactorSettings s = settings_for(c.ifftup);
     f.start_run(s);
     ASSERT_EQ(f.factorise(b.view(), b.header, s, report), FactorStatus::ok) << c.name;
-    const std::int32_t replaced =
-        std::accumulate(report.columns_replaced.begin(), report.columns_replaced.end(), 0);
+    const std::int32_t replaced = std::accumulate(report.columns_replaced.begin(), report.columns_replaced.end(), 0);
     EXPECT_GE(replaced, c.dependent) << c.name;
     EXPECT_EQ(f.rejected_count(), replaced);
     std::vector<std::int32_t> sorted = b.header;
     std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
-        << "header repeats a variable";
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "header repeats a variable";
     const auto [rf, rb] = worst_residuals(f, b, 9);
     EXPECT_LE(rf, kResidualLimit) << c.name;
     EXPECT_LE(rb, kResidualLimit) << c.name;
@@ -295,8 +284,7 @@ struct TestState {
     lower.assign(static_cast<std::size_t>(total), 0.0);
     upper.assign(static_cast<std::size_t>(total), 1.0);
     rhs.resize(static_cast<std::size_t>(b.m));
-    for (std::int32_t i = 0; i < b.m; ++i)
-      rhs[static_cast<std::size_t>(i)] = rhs_scale * (1.0 + i % 7);
+    for (std::int32_t i = 0; i < b.m; ++i) rhs[static_cast<std::size_t>(i)] = rhs_scale * (1.0 + i % 7);
     for (const std::int32_t v : b.header) status[static_cast<std::size_t>(v)] |= kStatusBasic;
     x.resize(static_cast<std::size_t>(b.m));
     header.resize(static_cast<std::size_t>(b.m));
@@ -322,8 +310,8 @@ TEST(Factor, SurplusBasicsAreMadeNonbasic) {
   ASSERT_EQ(invert(f, b.view(), state.view(), s, report), FactorStatus::ok);
   EXPECT_EQ(report.surplus_made_nonbasic, 2);
   EXPECT_EQ(report.logicals_made_basic, 0);
-  const auto basics = std::count_if(state.status.begin(), state.status.end(),
-                                    [](std::uint32_t w) { return (w & kStatusBasic) != 0; });
+  const auto basics =
+      std::count_if(state.status.begin(), state.status.end(), [](std::uint32_t w) { return (w & kStatusBasic) != 0; });
   EXPECT_EQ(basics, b.m);
 }
 
@@ -362,12 +350,10 @@ TEST(Factor, InvertComputesBasicValuesAndRepairsStatusWords) {
   ASSERT_EQ(invert(f, b.view(), state.view(), s, report), FactorStatus::ok);
   EXPECT_EQ(report.columns_replaced, std::vector<std::int32_t>{1});
   const std::int32_t rejected = f.rejected_variables()[0];
-  EXPECT_EQ(state.status[static_cast<std::size_t>(rejected)] & (kStatusBasic | kStatusAtUpper),
-            kStatusAtUpper);
+  EXPECT_EQ(state.status[static_cast<std::size_t>(rejected)] & (kStatusBasic | kStatusAtUpper), kStatusAtUpper);
   // b - a_6 * 1 - (rejected column at its upper bound 1) = B x_B.
   std::vector<double> rest = state.rhs;
-  for (const auto& [i, v] :
-       std::vector<std::pair<int, double>>{{0, 1.0}, {2, 1.0}, {0, 1.0}, {1, 1.0}}) {
+  for (const auto& [i, v] : std::vector<std::pair<int, double>>{{0, 1.0}, {2, 1.0}, {0, 1.0}, {1, 1.0}}) {
     rest[static_cast<std::size_t>(i)] -= v;
   }
   EXPECT_LE(ftran_residual(b.view(), state.header, state.x, rest), kResidualLimit);

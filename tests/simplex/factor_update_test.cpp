@@ -179,8 +179,7 @@ class BasisSequence {
     double diff = 0.0;
     double scale = 0.0;
     for (std::int32_t p = 0; p < b_.m; ++p) {
-      const double fresh_value =
-          by_variable[static_cast<std::size_t>(b_.header[static_cast<std::size_t>(p)])];
+      const double fresh_value = by_variable[static_cast<std::size_t>(b_.header[static_cast<std::size_t>(p)])];
       diff = std::max(diff, std::fabs(x[static_cast<std::size_t>(p)] - fresh_value));
       scale = std::max(scale, std::fabs(fresh_value));
     }
@@ -218,9 +217,8 @@ TEST(FactorUpdate, HundredUpdatesMatchFreshFactorisations) {
   };
   for (const SequenceCase& c : cases) {
     for (const std::int32_t ifftup : {1, 0}) {
-      SampleBasis b = c.per_column > 0
-                          ? random_sample_basis(c.m, c.per_column, c.logical_fraction, c.seed)
-                          : structured_sample_basis(c.m, c.logical_fraction, c.seed);
+      SampleBasis b = c.per_column > 0 ? random_sample_basis(c.m, c.per_column, c.logical_fraction, c.seed)
+                                       : structured_sample_basis(c.m, c.logical_fraction, c.seed);
       FactorSettings s;
       s.ifftup = ifftup;
       s.ztolri = c.ztolri;
@@ -300,8 +298,7 @@ TEST(FactorUpdate, VanishingPivotIsRefusedAndLeavesTheFactorIntact) {
       std::vector<std::pair<std::int32_t, double>> entries;
       const auto a = b.dense_column(b.header[0]);
       for (std::int32_t i = 0; i < b.m; ++i) {
-        if (a[static_cast<std::size_t>(i)] != 0.0)
-          entries.emplace_back(i, a[static_cast<std::size_t>(i)]);
+        if (a[static_cast<std::size_t>(i)] != 0.0) entries.emplace_back(i, a[static_cast<std::size_t>(i)]);
       }
       return entries;
     }());

@@ -39,13 +39,8 @@ TEST(WorkVector, DropTestComparesUpperWordsOnly) {
   // Below tol but with the same exponent and leading 20 mantissa bits: kept.
   const double same_upper_word = std::nextafter(tol, 0.0);
   const std::vector<Case> cases = {
-      {tol, false},
-      {-tol, false},
-      {0.5 * tol, true},
-      {-0.5 * tol, true},
-      {same_upper_word, false},
-      {1.0, false},
-      {-1e-300, true},
+      {tol, false}, {-tol, false},   {0.5 * tol, true}, {-0.5 * tol, true}, {same_upper_word, false},
+      {1.0, false}, {-1e-300, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(below_drop_tolerance(c.value, tol), c.dropped) << c.value;
@@ -76,10 +71,8 @@ TEST(FactorFile, SizeFollowsTheBudget) {
     std::int64_t bytes;
     FilePos entries;
   };
-  const std::vector<Case> cases = {{0, 0},    {447, 0},  {448, 20},
-                                   {847, 20}, {848, 40}, {400048, 20000}};
-  for (const Case& c : cases)
-    EXPECT_EQ(FactorFile::entries_for_budget(c.bytes), c.entries) << c.bytes;
+  const std::vector<Case> cases = {{0, 0}, {447, 0}, {448, 20}, {847, 20}, {848, 40}, {400048, 20000}};
+  for (const Case& c : cases) EXPECT_EQ(FactorFile::entries_for_budget(c.bytes), c.entries) << c.bytes;
 }
 
 TEST(FactorFile, LinesMoveAndCompact) {
