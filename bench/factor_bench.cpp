@@ -34,11 +34,11 @@
 #include "input/input_problem.h"
 #include "library/library.h"
 #include "library/lifecycle.h"
-#include "simplex/engine_state.h"
-#include "simplex/factor.h"
-#include "simplex/factor_check.h"
-#include "simplex/factor_samples.h"
-#include "simplex/lp_driver.h"
+#include "simplex/core/engine_state.h"
+#include "simplex/factor/factor.h"
+#include "simplex/factor/factor_check.h"
+#include "simplex/factor/factor_samples.h"
+#include "simplex/driver/lp_driver.h"
 
 namespace {
 

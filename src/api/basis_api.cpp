@@ -2,10 +2,10 @@
 // diagnostics of the current basis.
 #include "api/library_instance.h"
 #include "kqopt.h"
-#include "simplex/basis_loading.h"
-#include "simplex/basis_solves.h"
-#include "simplex/infeasibility_list.h"
-#include "simplex/single_pivot.h"
+#include "simplex/driver/basis_loading.h"
+#include "simplex/driver/basis_solves.h"
+#include "simplex/driver/infeasibility_list.h"
+#include "simplex/driver/single_pivot.h"
 
 using kqopt::BasisSolve;
 using kqopt::the_library;

@@ -1,8 +1,8 @@
 // Exported entry points: optimisation and the solution.
 #include "api/library_instance.h"
 #include "kqopt.h"
-#include "simplex/lp_driver.h"
-#include "simplex/solution_access.h"
+#include "simplex/driver/lp_driver.h"
+#include "simplex/driver/solution_access.h"
 
 using kqopt::the_library;
 

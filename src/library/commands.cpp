@@ -6,9 +6,9 @@
 #include "library/interpreter.h"
 #include "library/library.h"
 #include "output/solution_print.h"
-#include "simplex/crash.h"
-#include "simplex/lp_driver.h"
-#include "simplex/scaling.h"
+#include "simplex/prep/crash.h"
+#include "simplex/driver/lp_driver.h"
+#include "simplex/prep/scaling.h"
 
 namespace kqopt {
 

@@ -3,7 +3,7 @@
 
 #include "library/matrix_slots.h"
 #include "problem/problem.h"
-#include "simplex/engine_state.h"
+#include "simplex/core/engine_state.h"
 
 namespace kqopt {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "library/library.h"
-#include "simplex/engine_state.h"
-#include "simplex/solution_units.h"
+#include "simplex/core/engine_state.h"
+#include "simplex/core/solution_units.h"
 
 namespace kqopt {
 

@@ -10,7 +10,7 @@
 #include "problem/charges.h"
 #include "problem/load_steps.h"
 #include "problem/matrix.h"
-#include "simplex/scaling.h"
+#include "simplex/prep/scaling.h"
 
 namespace kqopt {
 

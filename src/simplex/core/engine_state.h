@@ -1,0 +1,39 @@
+// What the simplex engine keeps between optimisations: the working LP of the last
+// run, its basis and factorisation, and the solution in internal units.
+//
+// Working variables are numbered like the problem's variables: row slot i is
+// variable i, column j is variable M + j, so no map is needed between the two.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "simplex/factor/factor.h"
+#include "simplex/core/simplex_basis.h"
+#include "simplex/core/working_lp.h"
+
+namespace kqopt {
+
+struct EngineState {
+  WorkingLp lp;
+  SimplexBasis basis;
+  Factor factor;
+  bool factor_current = false;  // the factorisation belongs to basis.header
+
+  // Solution of the last optimisation, internal units, sense applied (the engine
+  // minimises sigma * c).
+  bool has_solution = false;
+  std::uint64_t problem_serial = 0;  // the problem the solution belongs to
+  bool running = false;              // an optimisation is under way
+  std::vector<double> pi;            // m row prices
+  std::vector<double> reduced_cost;  // m + n
+  char status_character = 'Z';
+  std::int32_t unbounded_variable = -1;
+  bool primal_infeasibilities_left = false;
+
+  // The problem whose status words hold a basis installed by KQLOADBASIS (0: none);
+  // the basis is then read from memory rather than from the solution file.
+  std::uint64_t basis_serial = 0;
+};
+
+}  // namespace kqopt

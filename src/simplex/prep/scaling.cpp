@@ -1,0 +1,245 @@
+// Applying scale exponents to the problem, the scaling step of a load and KQSCALE.
+//
+// A change of exponents is done as two multiplications by table factors: the current
+// factors are taken out (every exponent then reads 64) and the new ones put in. A row
+// multiplier f_i and a column multiplier g_j act as
+//     rhs_i, row bounds, row values ·f_i     c_j ·g_j     column bounds, values, set
+//     weights /g_j     a_ij ·f_i·g_j     prices /f_i     reduced costs of columns ·g_j
+//     deferred pair factor ·g_second/g_first
+// so that taking out uses f = 1/R, g = 1/C and putting in f = R, g = C. Infinite bounds
+// and right-hand sides stay infinite.
+#include "simplex/prep/scaling.h"
+
+#include <cmath>
+
+#include "library/library.h"
+#include "problem/matrix.h"
+#include "simplex/driver/engine_setup.h"
+#include "simplex/core/engine_state.h"
+
+namespace kqopt {
+
+namespace {
+
+constexpr int kMessageExtremeSweep = 30;
+constexpr int kMessageMeanSweep = 31;
+constexpr int kMessageNoProblem = 91;
+constexpr int kMessageNotNow = 268;
+constexpr double kHalfRootTwo = 0.70710678118654752440;
+
+double times_bound(double v, double f) { return std::fabs(v) == kInfinity ? v : v * f; }
+
+struct Multipliers {
+  std::vector<double> row;     // f_i, M entries
+  std::vector<double> column;  // g_j, n entries
+};
+
+// The multipliers that take the factors of the current exponents out, and those that
+// put the exponents e in.
+Multipliers removing(const Problem& p) {
+  Multipliers m;
+  const std::int32_t slots = p.row_slots();
+  m.row.resize(static_cast<std::size_t>(slots));
+  m.column.resize(static_cast<std::size_t>(p.columns));
+  for (std::int32_t i = 0; i < slots; ++i) {
+    m.row[static_cast<std::size_t>(i)] = inverse_scale_factor(status::exponent(p.status[static_cast<std::size_t>(i)]));
+  }
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    const auto v = static_cast<std::size_t>(p.column_variable(j));
+    m.column[static_cast<std::size_t>(j)] = inverse_scale_factor(status::exponent(p.status[v]));
+  }
+  return m;
+}
+
+Multipliers putting_in(const ScaleExponents& e) {
+  Multipliers m;
+  m.row.reserve(e.row.size());
+  m.column.reserve(e.column.size());
+  for (int k : e.row) m.row.push_back(scale_factor(k));
+  for (int k : e.column) m.column.push_back(scale_factor(k));
+  return m;
+}
+
+void multiply_problem(Problem& p, const Multipliers& m) {
+  const std::int32_t slots = p.row_slots();
+  for (std::int32_t i = 0; i < slots; ++i) {
+    const auto v = static_cast<std::size_t>(i);
+    const double f = m.row[v];
+    if (f == 1.0) continue;
+    p.rhs[v] = times_bound(p.rhs[v], f);
+    p.lower[v] = times_bound(p.lower[v], f);
+    p.upper[v] = times_bound(p.upper[v], f);
+  }
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    const auto v = static_cast<std::size_t>(p.column_variable(j));
+    const double g = m.column[jj];
+    if (g == 1.0) continue;
+    const double reciprocal = 1.0 / g;  // exact: g is a power of two
+    p.objective[jj] *= g;
+    p.lower[v] = times_bound(p.lower[v], reciprocal);
+    p.upper[v] = times_bound(p.upper[v], reciprocal);
+  }
+  ColumnMatrix& a = p.by_column;
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    const double g = m.column[static_cast<std::size_t>(j)];
+    for (std::int32_t k = a.start[static_cast<std::size_t>(j)]; k < a.start[static_cast<std::size_t>(j) + 1]; ++k) {
+      const auto kk = static_cast<std::size_t>(k);
+      a.value[kk] = a.value[kk] * m.row[static_cast<std::size_t>(a.row[kk])] * g;
+    }
+  }
+  RowMatrix& r = p.by_row;
+  if (!r.stale) {
+    for (std::int32_t i = 0; i < slots; ++i) {
+      const double f = m.row[static_cast<std::size_t>(i)];
+      for (std::int32_t k = r.start[static_cast<std::size_t>(i)]; k < r.start[static_cast<std::size_t>(i) + 1]; ++k) {
+        const auto kk = static_cast<std::size_t>(k);
+        r.value[kk] = r.value[kk] * f * m.column[static_cast<std::size_t>(r.column[kk])];
+      }
+    }
+  }
+  // Entity records refer to columns and scale like the column's values.
+  for (SetMember& member : p.sets.members) {
+    const double reciprocal = 1.0 / m.column[static_cast<std::size_t>(member.column)];
+    member.weight *= reciprocal;
+    member.upper_bound = times_bound(member.upper_bound, reciprocal);
+  }
+  for (GlobalEntity& entity : p.entities) {
+    if (entity.is_set() || entity.kind() != EntityKind::kSemiContinuous) continue;
+    entity.limit = times_bound(entity.limit, 1.0 / m.column[static_cast<std::size_t>(entity.reference)]);
+  }
+  for (DeferredPair& pair : p.deferred_pairs) {
+    pair.factor = pair.factor * m.column[static_cast<std::size_t>(pair.second_column)] /
+                  m.column[static_cast<std::size_t>(pair.first_column)];
+  }
+}
+
+// The solution the engine holds for p moves with the problem's units.
+void multiply_solution(EngineState& engine, const Problem& p, const Multipliers& m) {
+  const std::int32_t slots = p.row_slots();
+  for (std::int32_t i = 0; i < slots; ++i) {
+    const auto v = static_cast<std::size_t>(i);
+    const double f = m.row[v];
+    engine.basis.x[v] = times_bound(engine.basis.x[v], f);
+    engine.pi[v] /= f;
+    engine.reduced_cost[v] /= f;
+  }
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    const auto v = static_cast<std::size_t>(p.column_variable(j));
+    const double g = m.column[static_cast<std::size_t>(j)];
+    engine.basis.x[v] = times_bound(engine.basis.x[v], 1.0 / g);
+    engine.reduced_cost[v] *= g;
+  }
+}
+
+bool holds_solution_of(const Library& lib, const Problem& p) {
+  if (!lib.engine || !lib.engine->has_solution || lib.engine->problem_serial != p.serial) return false;
+  const auto total = static_cast<std::size_t>(p.variables());
+  const EngineState& e = *lib.engine;
+  return e.basis.x.size() == total && e.reduced_cost.size() == total &&
+         e.pi.size() == static_cast<std::size_t>(p.row_slots());
+}
+
+void set_exponents(Problem& p, const ScaleExponents* e) {
+  const std::int32_t slots = p.row_slots();
+  for (std::int32_t i = 0; i < slots; ++i) {
+    const auto v = static_cast<std::size_t>(i);
+    p.status[v] = status::with_exponent(p.status[v], e ? e->row[v] : status::kNeutralExponent);
+  }
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    const auto v = static_cast<std::size_t>(p.column_variable(j));
+    p.status[v] =
+        status::with_exponent(p.status[v], e ? e->column[static_cast<std::size_t>(j)] : status::kNeutralExponent);
+  }
+}
+
+void print_sweeps(Library& lib, const ScalingSweeps& sweeps) {
+  if (lib.controls.i(icv::IFMSG) == 0) return;
+  for (double change : sweeps.largest_change) {
+    print_message(lib, sweeps.mean ? kMessageMeanSweep : kMessageExtremeSweep);
+    put_real_single(lib, static_cast<float>(change));
+    flush_line(lib);
+  }
+}
+
+}  // namespace
+
+double compute_cost_scale(const Problem& p) {
+  double largest = 0.0;
+  for (double c : p.objective) {
+    if (std::isfinite(c)) largest = std::max(largest, std::fabs(c));
+  }
+  if (largest == 0.0) return 1.0;
+  int e = 0;
+  const double f = std::frexp(largest, &e);  // largest = f·2^e, f in [0.5, 1)
+  return std::ldexp(1.0, f >= kHalfRootTwo ? e : e - 1);
+}
+
+void change_scale_exponents(Library& lib, Problem& p, const ScaleExponents& next) {
+  const bool solution = holds_solution_of(lib, p);
+  const Multipliers out = removing(p);
+  multiply_problem(p, out);
+  if (solution) multiply_solution(*lib.engine, p, out);
+  set_exponents(p, nullptr);
+  const Multipliers in = putting_in(next);
+  multiply_problem(p, in);
+  if (solution) multiply_solution(*lib.engine, p, in);
+  set_exponents(p, &next);
+  if (solution) {
+    // The working LP follows the stored problem; the factorisation no longer does.
+    build_working_lp(p, *lib.attributes.double_attribute(attr::kSenseMultiplier), lib.engine->lp);
+    lib.engine->factor_current = false;
+  }
+}
+
+void rescale_problem(Library& lib, Problem& p) {
+  const std::int32_t ifscal = lib.controls.i(icv::IFSCAL);
+  ScaleExponents next;
+  next.row.assign(static_cast<std::size_t>(p.row_slots()), status::kNeutralExponent);
+  next.column.assign(static_cast<std::size_t>(p.columns), status::kNeutralExponent);
+  if (ifscal != 0) {
+    // The exponents are computed from the problem in the caller's units.
+    change_scale_exponents(lib, p, next);
+    const std::size_t slots = static_cast<std::size_t>(p.row_slots());
+    std::vector<std::uint8_t> row_held(slots), row_ignored(slots), column_held(static_cast<std::size_t>(p.columns));
+    for (std::size_t i = 0; i < slots; ++i) {
+      row_held[i] = (p.row_flags[i] & row_flag::kNoScale) != 0;
+      row_ignored[i] = p.row_type[i] == row_type::kFree;
+    }
+    for (std::int32_t j = 0; j < p.columns; ++j) {
+      column_held[static_cast<std::size_t>(j)] =
+          (p.status[static_cast<std::size_t>(p.column_variable(j))] & status::kGlobalEntity) != 0;
+    }
+    ScalingInput input;
+    input.rows = p.row_slots();
+    input.columns = p.columns;
+    input.column_start = p.by_column.start;
+    input.row_index = p.by_column.row;
+    input.value = p.by_column.value;
+    input.row_held = row_held;
+    input.row_ignored = row_ignored;
+    input.column_held = column_held;
+    ScalingSweeps sweeps;
+    next = compute_scale_exponents(input, ifscal, sweeps);
+    print_sweeps(lib, sweeps);
+  }
+  change_scale_exponents(lib, p, next);
+  p.cost_scale = compute_cost_scale(p);
+}
+
+std::int32_t scale_problem(Library& lib) {
+  lib.begin_operation();
+  if (!lib.has_problem()) {
+    report_error(lib, kRcInvalidCall, kMessageNoProblem);
+  } else if (lib.global_search_active || (lib.engine && lib.engine->running)) {
+    report_error(lib, kRcInvalidCall, kMessageNotNow);
+  } else if (!ensure_column_copy(lib, *lib.problem)) {
+    report_error(lib, kRcInvalidCall, kMessageNoProblem);
+  } else {
+    rescale_problem(lib, *lib.problem);
+  }
+  flush_notice(lib);
+  return lib.err.return_code;
+}
+
+}  // namespace kqopt

@@ -1,0 +1,197 @@
+// The primal iteration's column transformation, ratio test, step and basis change.
+#include "simplex/primal/primal_step.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "library/control_table.h"
+
+namespace kqopt {
+
+namespace {
+
+// The entries of a work vector to visit: its nonzero list in the sparse state, all
+// m entries otherwise.
+struct Entries {
+  const double* value;
+  const std::int32_t* list;
+  std::int32_t count;
+  std::int32_t operator[](std::int32_t k) const { return list != nullptr ? list[k] : k; }
+};
+
+Entries entries_of(const WorkVector& w) {
+  const bool listed = w.state() == WorkVectorState::sparse;
+  return {w.values().data(), listed ? w.nonzeros().data() : nullptr, listed ? w.nonzero_count() : w.size()};
+}
+
+}  // namespace
+
+void transform_entering_column(const WorkingLp& lp, Factor& factor, std::int32_t q, WorkVector& alpha) {
+  if (q < lp.rows) {
+    alpha.set_unit(q, 1.0);
+  } else {
+    const auto col = static_cast<std::size_t>(q - lp.rows);
+    const auto begin = static_cast<std::size_t>(lp.column_start[col]);
+    const auto end = static_cast<std::size_t>(lp.column_start[col + 1]);
+    alpha.load_sparse({lp.row_index.data() + begin, end - begin}, {lp.value.data() + begin, end - begin});
+  }
+  factor.ftran(alpha, true);
+}
+
+Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower, std::span<const double> upper,
+                       const WorkVector& alpha_vector, std::int32_t q, int direction,
+                       const RatioTestSettings& settings) {
+  const double tol = settings.feasibility_tolerance;
+  const auto qq = static_cast<std::size_t>(q);
+  const double range = upper[qq] - lower[qq];
+  const bool q_bounded = lower[qq] > -kInfinity && upper[qq] < kInfinity;
+  const Entries alpha = entries_of(alpha_vector);
+
+  double alpha_max = 0.0;
+  for (std::int32_t k = 0; k < alpha.count; ++k) alpha_max = std::max(alpha_max, std::fabs(alpha.value[alpha[k]]));
+  // Every entry above the absolute tolerance limits the step, so that no basic
+  // variable passes a bound; only the choice of the pivot is held to the relative
+  // tolerance.
+  const double pivot_floor = std::max(settings.pivot_tolerance, alpha_max * 1.0e-11);
+
+  // Pass 1: the relaxed step.
+  double theta1 = q_bounded ? range : kInfinity;
+  for (std::int32_t k = 0; k < alpha.count; ++k) {
+    const std::int32_t p = alpha[k];
+    const double a = alpha.value[p];
+    if (std::fabs(a) < pivot_floor) continue;
+    const double delta = -direction * a;
+    const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
+    const double xv = basis.x[v];
+    double ratio;
+    if (delta < 0.0) {
+      if (xv > upper[v] + tol)
+        ratio = (xv - upper[v] + tol) / -delta;
+      else if (lower[v] > -kInfinity && xv >= lower[v] - tol)
+        ratio = (xv - lower[v] + tol) / -delta;
+      else
+        continue;
+    } else {
+      if (xv < lower[v] - tol)
+        ratio = (lower[v] - xv + tol) / delta;
+      else if (upper[v] < kInfinity && xv <= upper[v] + tol)
+        ratio = (upper[v] - xv + tol) / delta;
+      else
+        continue;
+    }
+    theta1 = std::min(theta1, ratio);
+  }
+  if (theta1 >= kInfinity) {
+    Step step;
+    step.kind = StepKind::unbounded;
+    return step;
+  }
+
+  // Pass 2: among the exact ratios within theta1, the largest |alpha|.
+  Step best;
+  double best_alpha = 0.0;
+  for (std::int32_t k = 0; k < alpha.count; ++k) {
+    const std::int32_t p = alpha[k];
+    const double a = alpha.value[p];
+    if (std::fabs(a) < pivot_floor) continue;
+    const double delta = -direction * a;
+    const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
+    const double xv = basis.x[v];
+    double ratio;
+    bool at_upper;
+    if (delta < 0.0) {
+      if (xv > upper[v] + tol) {
+        ratio = (xv - upper[v]) / -delta;
+        at_upper = true;
+      } else if (lower[v] > -kInfinity && xv >= lower[v] - tol) {
+        ratio = (xv - lower[v]) / -delta;
+        at_upper = false;
+      } else {
+        continue;
+      }
+    } else {
+      if (xv < lower[v] - tol) {
+        ratio = (lower[v] - xv) / delta;
+        at_upper = false;
+      } else if (upper[v] < kInfinity && xv <= upper[v] + tol) {
+        ratio = (upper[v] - xv) / delta;
+        at_upper = true;
+      } else {
+        continue;
+      }
+    }
+    if (ratio > theta1) continue;
+    const double size = std::fabs(a);
+    if (size > best_alpha || (size == best_alpha && ratio < best.theta)) {
+      best_alpha = size;
+      best.kind = StepKind::pivot;
+      best.position = p;
+      best.theta = std::max(ratio, 0.0);
+      best.shift_bound = ratio < 0.0;
+      best.leaves_at_upper = at_upper;
+    }
+  }
+  if (best.kind != StepKind::pivot) {
+    Step step;
+    if (q_bounded && range <= theta1) {
+      step.kind = StepKind::flip;
+      step.theta = range;
+    } else {
+      step.kind = StepKind::unbounded;
+    }
+    return step;
+  }
+  if (q_bounded && range < best.theta) {
+    Step flip;
+    flip.kind = StepKind::flip;
+    flip.theta = range;
+    return flip;
+  }
+  // Pivot acceptance relative to the largest entry of the column.
+  if (best.theta >= 10000.0 || best_alpha >= alpha_max * settings.relative_pivot_tolerance || settings.lenient) {
+    return best;
+  }
+  Step rejected;
+  rejected.kind = StepKind::rejected;
+  return rejected;
+}
+
+void move_basic_values(SimplexBasis& basis, const WorkVector& alpha_vector, int direction, double theta) {
+  if (theta == 0.0) return;
+  const Entries alpha = entries_of(alpha_vector);
+  for (std::int32_t k = 0; k < alpha.count; ++k) {
+    const std::int32_t p = alpha[k];
+    const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
+    basis.x[v] -= direction * theta * alpha.value[p];
+  }
+}
+
+void flip_to_other_bound(SimplexBasis& basis, std::span<const double> lower, std::span<const double> upper,
+                         std::int32_t q) {
+  const auto qq = static_cast<std::size_t>(q);
+  const bool to_upper = basis.status[qq] != VariableStatus::at_upper;
+  basis.status[qq] = to_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
+  basis.x[qq] = to_upper ? upper[qq] : lower[qq];
+}
+
+bool exchange_basis(SimplexBasis& basis, Factor& factor, const WorkVector& alpha, std::int32_t q, const Step& step,
+                    std::span<const double> lower, std::span<const double> upper, const FactorSettings& settings) {
+  const std::int32_t p = step.position;
+  const auto qq = static_cast<std::size_t>(q);
+  const auto leaving = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
+  basis.status[leaving] = step.leaves_at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
+  if (upper[leaving] == lower[leaving]) basis.status[leaving] = VariableStatus::at_lower;
+  basis.status[qq] = VariableStatus::basic;
+  basis.position[leaving] = -1;
+  basis.position[qq] = p;
+
+  bool keep_factor = !factor.refactor_due(settings);
+  if (keep_factor) {
+    UpdateReport report;
+    keep_factor = factor.update(p, alpha, settings, report) == UpdateStatus::done;
+  }
+  basis.header[static_cast<std::size_t>(p)] = q;
+  return keep_factor;
+}
+
+}  // namespace kqopt

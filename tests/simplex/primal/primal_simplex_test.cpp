@@ -1,0 +1,183 @@
+// The primal simplex on small LPs with known answers: status, objective, primal
+// values and the optimality of the final basis.
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "library/control_table.h"
+#include "simplex/primal/primal_simplex.h"
+
+namespace kqopt {
+namespace {
+
+constexpr double kInf = kInfinity;
+
+class QuietObserver : public SimplexObserver {
+ public:
+  bool should_stop() override { return false; }
+  bool wants_line(std::int64_t, bool) override { return false; }
+  void iteration(const Progress&) override {}
+  void inverted(const InvertReport&) override {}
+};
+
+// Builds a working LP from dense rows: minimise c x, row_lower <= A x <= row_upper,
+// l <= x <= u. Row i's logical s_i = -a_i x + rhs with rhs = 0 gets bounds
+// [-row_upper, -row_lower].
+WorkingLp make_lp(const std::vector<std::vector<double>>& a, const std::vector<double>& c,
+                  const std::vector<double>& row_lower, const std::vector<double>& row_upper,
+                  const std::vector<double>& l, const std::vector<double>& u) {
+  WorkingLp lp;
+  lp.rows = static_cast<std::int32_t>(a.size());
+  lp.columns = static_cast<std::int32_t>(c.size());
+  lp.column_start.push_back(0);
+  for (std::int32_t j = 0; j < lp.columns; ++j) {
+    for (std::int32_t i = 0; i < lp.rows; ++i) {
+      if (a[i][j] != 0.0) {
+        lp.row_index.push_back(i);
+        lp.value.push_back(a[i][j]);
+      }
+    }
+    lp.column_start.push_back(static_cast<std::int32_t>(lp.row_index.size()));
+  }
+  lp.rhs.assign(a.size(), 0.0);
+  lp.cost.assign(static_cast<std::size_t>(lp.variables()), 0.0);
+  for (std::int32_t i = 0; i < lp.rows; ++i) {
+    lp.lower.push_back(row_upper[i] >= kInf ? -kInf : -row_upper[i]);
+    lp.upper.push_back(row_lower[i] <= -kInf ? kInf : -row_lower[i]);
+  }
+  for (std::int32_t j = 0; j < lp.columns; ++j) {
+    lp.cost[static_cast<std::size_t>(lp.rows + j)] = c[j];
+    lp.lower.push_back(l[j]);
+    lp.upper.push_back(u[j]);
+  }
+  lp.build_row_copy();
+  return lp;
+}
+
+struct Solved {
+  PrimalResult result;
+  SimplexBasis basis;
+  std::vector<double> x;  // structural values
+};
+
+Solved solve(const WorkingLp& lp, PrimalSettings settings = {}) {
+  Solved s;
+  s.basis.set_all_logical(lp);
+  Factor factor;
+  QuietObserver observer;
+  factor.start_run(settings.factor);
+  s.result = primal_simplex(lp, s.basis, factor, settings, observer);
+  for (std::int32_t j = 0; j < lp.columns; ++j) s.x.push_back(s.basis.x[static_cast<std::size_t>(lp.rows + j)]);
+  if (s.result.outcome == LpOutcome::optimal) {
+    // The final basis is primal feasible and dual feasible.
+    std::vector<double> pi, d;
+    recompute_basic_values(lp, s.basis, factor);
+    compute_duals(lp, s.basis, factor, pi, d);
+    for (std::int32_t v = 0; v < lp.variables(); ++v) {
+      const auto vv = static_cast<std::size_t>(v);
+      EXPECT_GE(s.basis.x[vv], lp.lower[vv] - 1e-7) << v;
+      EXPECT_LE(s.basis.x[vv], lp.upper[vv] + 1e-7) << v;
+      const bool movable = lp.lower[vv] < lp.upper[vv];
+      if (s.basis.status[vv] == VariableStatus::at_lower && movable) {
+        EXPECT_GE(d[vv], -1e-7) << v;
+      }
+      if (s.basis.status[vv] == VariableStatus::at_upper && movable) {
+        EXPECT_LE(d[vv], 1e-7) << v;
+      }
+      if (s.basis.status[vv] == VariableStatus::at_zero) {
+        EXPECT_NEAR(d[vv], 0.0, 1e-7) << v;
+      }
+    }
+  }
+  return s;
+}
+
+TEST(PrimalSimplex, SmallOptimal) {
+  // max 3x + 2y s.t. x + y <= 4, x + 3y <= 6, x <= 3  ->  x = 3, y = 1, objective 11.
+  WorkingLp lp = make_lp({{1, 1}, {1, 3}}, {-3, -2}, {-kInf, -kInf}, {4, 6}, {0, 0}, {3, kInf});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_NEAR(s.result.objective, -11.0, 1e-9);
+  EXPECT_NEAR(s.x[0], 3.0, 1e-9);
+  EXPECT_NEAR(s.x[1], 1.0, 1e-9);
+}
+
+TEST(PrimalSimplex, AllLogicalBasisOptimalTakesNoIteration) {
+  WorkingLp lp = make_lp({{1, 1}}, {1, 1}, {-kInf}, {4}, {0, 0}, {kInf, kInf});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_EQ(s.result.iterations, 0);
+}
+
+TEST(PrimalSimplex, Infeasible) {
+  // x + y >= 5 with x, y <= 2.
+  WorkingLp lp = make_lp({{1, 1}}, {1, 1}, {5}, {kInf}, {0, 0}, {2, 2});
+  Solved s = solve(lp);
+  EXPECT_EQ(s.result.outcome, LpOutcome::infeasible);
+  EXPECT_GT(s.result.primal_infeasibilities, 0);
+}
+
+TEST(PrimalSimplex, Unbounded) {
+  // min -x s.t. x - y <= 1, x, y >= 0.
+  WorkingLp lp = make_lp({{1, -1}}, {-1, 0}, {-kInf}, {1}, {0, 0}, {kInf, kInf});
+  Solved s = solve(lp);
+  EXPECT_EQ(s.result.outcome, LpOutcome::unbounded);
+  EXPECT_GE(s.result.unbounded_variable, lp.rows);
+}
+
+TEST(PrimalSimplex, BoundFlipWithoutBasisChange) {
+  // min -x with 0 <= x <= 2 and a row that never binds.
+  WorkingLp lp = make_lp({{1, 1}}, {-1, 0}, {-kInf}, {10}, {0, 0}, {2, 1});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_NEAR(s.x[0], 2.0, 1e-12);
+  EXPECT_EQ(s.basis.status[static_cast<std::size_t>(lp.rows)], VariableStatus::at_upper);
+  EXPECT_EQ(s.result.iterations, 1);
+}
+
+TEST(PrimalSimplex, FreeVariablesAndEqualities) {
+  // min x + y s.t. x - y = 1, x + y >= -3 with x, y free -> x = -1, y = -2, objective -3.
+  WorkingLp lp = make_lp({{1, -1}, {1, 1}}, {1, 1}, {1, -3}, {1, kInf}, {-kInf, -kInf}, {kInf, kInf});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_NEAR(s.result.objective, -3.0, 1e-9);
+  EXPECT_NEAR(s.x[0] - s.x[1], 1.0, 1e-9);
+}
+
+TEST(PrimalSimplex, RangedRow) {
+  // max x + y s.t. 2 <= x + 2y <= 6, x <= 4 -> x = 4, y = 1.
+  WorkingLp lp = make_lp({{1, 2}}, {-1, -1}, {2}, {6}, {0, 0}, {4, kInf});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_NEAR(s.result.objective, -5.0, 1e-9);
+}
+
+TEST(PrimalSimplex, DegenerateVertex) {
+  // Several constraints through the optimum (0, 0) of min -x - y ... bounded by them.
+  WorkingLp lp = make_lp({{1, 1}, {1, 0}, {0, 1}, {2, 1}, {1, 2}}, {-1, -1}, {-kInf, -kInf, -kInf, -kInf, -kInf},
+                         {2, 1, 1, 3, 3}, {0, 0}, {kInf, kInf});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_NEAR(s.result.objective, -2.0, 1e-9);
+}
+
+TEST(PrimalSimplex, IterationLimitZeroStopsAtOnce) {
+  WorkingLp lp = make_lp({{1, 1}, {1, 3}}, {-3, -2}, {-kInf, -kInf}, {4, 6}, {0, 0}, {3, kInf});
+  PrimalSettings settings;
+  settings.iteration_limit = 0;
+  Solved s = solve(lp, settings);
+  EXPECT_EQ(s.result.outcome, LpOutcome::iteration_limit);
+  EXPECT_EQ(s.result.iterations, 0);
+}
+
+TEST(PrimalSimplex, CompositePhaseOneOnInfeasibleProblem) {
+  WorkingLp lp = make_lp({{1, 1}}, {1, 1}, {5}, {kInf}, {0, 0}, {2, 2});
+  PrimalSettings settings;
+  settings.composite = true;
+  Solved s = solve(lp, settings);
+  EXPECT_EQ(s.result.outcome, LpOutcome::infeasible);
+}
+
+}  // namespace
+}  // namespace kqopt
