@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
   std::printf("  process peak after load       %8.1f MB (%.2f x caller arrays)\n", peak_after, peak_after / caller_mb);
   std::printf("  peak added by the load        %8.1f MB (%.2f x caller arrays)\n", peak_after - resident_before,
               (peak_after - resident_before) / caller_mb);
-  std::printf("  elements kept (attribute 1006) %d\n", *lib->attributes.int_attribute(1006));
+  std::printf("  elements kept (attribute 1006) %d\n", *lib->attributes.int_attribute(kqopt::attr::kElements));
   kqopt::release(*lib);
   return rc == 0 ? 0 : 1;
 }

@@ -1,19 +1,19 @@
 // Exported entry points: controls and problem attributes.
 #include "api/library_instance.h"
+#include "frame/message_numbers.h"
 #include "kqopt.h"
 #include "library/control_access.h"
 
 using kqopt::the_library;
 
 namespace {
-constexpr int kMessageMissingArgument = 86;
 
 // A null result pointer is a caller mistake, reported like any other argument error.
 bool reject_null(const void* pointer, const char* tag) {
   if (pointer != nullptr) return false;
   kqopt::Library& lib = the_library();
   lib.begin_operation();
-  kqopt::report_argument_error(lib, kMessageMissingArgument, tag, {});
+  kqopt::report_argument_error(lib, kqopt::kMessageMissingArgument, tag, {});
   return true;
 }
 }  // namespace

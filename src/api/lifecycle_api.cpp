@@ -3,15 +3,14 @@
 #include <cstdlib>
 
 #include "api/library_instance.h"
+#include "frame/message_numbers.h"
 #include "kqopt.h"
 #include "library/interpreter.h"
 #include "library/lifecycle.h"
 
 using kqopt::the_library;
 
-namespace {
-constexpr int kMessageMissingArgument = 86;
-}
+namespace {}
 
 extern "C" {
 
@@ -26,7 +25,7 @@ KQAPI int32_t KQSETPROB(const char* name) {
   kqopt::Library& lib = the_library();
   lib.begin_operation();
   if (name == nullptr) {
-    kqopt::report_error(lib, kqopt::kRcInvalidCall, kMessageMissingArgument);
+    kqopt::report_error(lib, kqopt::kRcInvalidCall, kqopt::kMessageMissingArgument);
     return lib.err.return_code;
   }
   kqopt::set_problem_name(lib, name);
@@ -37,7 +36,7 @@ KQAPI int32_t KQGETPROB(char* name) {
   kqopt::Library& lib = the_library();
   lib.begin_operation();
   if (name == nullptr) {
-    kqopt::report_error(lib, kqopt::kRcInvalidCall, kMessageMissingArgument);
+    kqopt::report_error(lib, kqopt::kRcInvalidCall, kqopt::kMessageMissingArgument);
     return lib.err.return_code;
   }
   std::snprintf(name, 65, "%s", lib.problem_name.c_str());

@@ -1,13 +1,12 @@
 // Exported entry points: matrix slots.
 #include "api/library_instance.h"
+#include "frame/message_numbers.h"
 #include "kqopt.h"
 #include "library/matrix_slots.h"
 
 using kqopt::the_library;
 
-namespace {
-constexpr int kMessageMissingArgument = 86;
-}
+namespace {}
 
 extern "C" {
 
@@ -19,7 +18,7 @@ KQAPI int32_t KQCPYMAT(const char* name, int32_t* n) {
   kqopt::Library& lib = the_library();
   if (name == nullptr) {
     lib.begin_operation();
-    kqopt::report_argument_error(lib, kMessageMissingArgument, "cpymat  ", {});
+    kqopt::report_argument_error(lib, kqopt::kMessageMissingArgument, "cpymat  ", {});
     return lib.err.return_code;
   }
   return kqopt::copy_matrix(lib, name, n);

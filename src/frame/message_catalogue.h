@@ -14,6 +14,10 @@
 
 namespace kqopt {
 
+// The error number of a message file that is missing, unreadable or of the wrong
+// version. It has no text: the file that would hold it is the one at fault.
+inline constexpr int kMessageFileError = 278;
+
 class MessageCatalogue {
  public:
   static constexpr int kRecordLength = 1024;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "frame/message_numbers.h"
 #include "frame/real_field.h"
 #include "library/library.h"
 
@@ -14,8 +15,6 @@ namespace kqopt {
 namespace {
 
 constexpr int kRepeatLimit = 22;
-constexpr int kMessageRepeatsSuppressed = 265;
-constexpr int kMessageFileError = 278;
 
 std::int32_t& ifpmsg(Library& lib) { return lib.controls.i(icv::IFPMSG); }
 

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "frame/message_numbers.h"
 #include "input/line_reader.h"
 #include "input/mps_reader.h"
 #include "library/library.h"
@@ -12,9 +13,6 @@
 namespace kqopt::input {
 
 namespace {
-
-constexpr int kMessageLpReaderMissing = 498;
-constexpr int kMessageDictionaryFull = 114;
 constexpr std::int64_t kFatalWeight = 10000;
 
 constexpr const char* kExtensions[] = {"mat", "mps", "lp"};

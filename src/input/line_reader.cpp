@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 
 namespace kqopt::input {
@@ -15,10 +16,6 @@ namespace kqopt::input {
 namespace {
 
 constexpr char kCtrlZ = 26;
-constexpr int kMessageNestedTooDeep = 66;
-constexpr int kMessageReadError = 67;
-constexpr int kMessageLineTooLong = 84;
-constexpr int kMessageCannotOpen = 85;
 constexpr std::size_t kEchoLength = 72;
 
 }  // namespace

@@ -7,6 +7,7 @@
 // message 261.
 #include <cmath>
 
+#include "frame/message_numbers.h"
 #include "input/mps_reader_state.h"
 #include "input/number_parser.h"
 #include "library/library.h"
@@ -46,7 +47,7 @@ constexpr double kMaxPartialIntegerLimit = 134217727.0;
 
 bool MpsReader::entity_room(std::string_view name) {
   if (static_cast<std::int64_t>(model_.entity_kind.size() + model_.set_type.size()) < entity_limit_) return true;
-  fatal(mps_message::kTooManyEntities);
+  fatal(kMessageTooManyEntities);
   put_name(name);
   end_report(true);
   return false;
@@ -91,7 +92,7 @@ void MpsReader::bounds_line() {
   if (!take_name(fields_.field[3], name)) return;
   std::int32_t j = find_column(name_view(name));
   if (j < 0) {
-    report(mps_message::kUnknownColumn, kLineFault);
+    report(kMessageUnknownColumn, kLineFault);
     put_name(name_view(name));
     end_report(true);
     return;
@@ -107,12 +108,12 @@ void MpsReader::bounds_line() {
   const double intmax = intmax_;
 
   auto beyond_intmax = [&] {
-    report(mps_message::kIntegerBeyondIntmax, kFatalFault);
+    report(kMessageIntegerBeyondIntmax, kFatalFault);
     put_name(name_view(name));
     end_report(true);
   };
   auto already_entity = [&] {
-    report(mps_message::kAlreadyEntity, 0);
+    report(kMessageAlreadyEntity, 0);
     put_name(name_view(name));
     end_report(true);
   };

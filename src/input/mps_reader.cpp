@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "frame/message_numbers.h"
 #include "input/mps_reader_state.h"
 #include "input/number_parser.h"
 #include "library/library.h"
@@ -15,7 +16,7 @@ namespace kqopt::input {
 namespace {
 
 constexpr std::size_t kMaxRecordedMessages = 10000;
-constexpr int kLineTooLongMessage = 84;
+constexpr int kMessageLineTooLong = 84;
 
 struct HeaderWord {
   const char* first4;  // the first four characters of the line
@@ -121,14 +122,14 @@ void MpsReader::run() {
     LineResult next = next_input_line(lib_, files_);
     if (next != LineResult::kLine) {
       // The end of the file (or an input failure, or an interrupt) before ENDATA.
-      report(mps_message::kEndBeforeEndata, 0);
+      report(kMessageEndBeforeEndata, 0);
       end_report(false);
       result_.outcome = MpsOutcome::kFailed;
       return;
     }
     ++result_.lines;
     if (files_.top().cut() && result_.messages.size() < kMaxRecordedMessages) {
-      result_.messages.push_back(kLineTooLongMessage);  // printed by the line reader
+      result_.messages.push_back(kMessageLineTooLong);  // printed by the line reader
     }
     line_ = trim_line(files_.top().line());
     line_number_ = files_.top().line_number();
@@ -170,13 +171,13 @@ void MpsReader::end_report(bool echo) {
 }
 
 void MpsReader::unrecognised_line() {
-  report(mps_message::kUnrecognised, kLineFault);
+  report(kMessageUnrecognised, kLineFault);
   put_line_number();
   end_report(true);
 }
 
 void MpsReader::invalid_number() {
-  report(mps_message::kUnrecognised, kInvalidNumberFault);
+  report(kMessageUnrecognised, kInvalidNumberFault);
   put_line_number();
   end_report(true);
 }
@@ -188,7 +189,7 @@ void MpsReader::fatal(int message) {
 }
 
 void MpsReader::dictionary_full() {
-  report(mps_message::kDictionaryFull, 0);
+  report(kMessageDictionaryFull, 0);
   put_line_number();
   end_report(true);
   stop_ = true;
@@ -377,7 +378,7 @@ void MpsReader::name_line() {
   }
   name = name.substr(0, std::min<std::size_t>(name.size(), 8));
   model_.problem_name.assign(trim_right(name));
-  print_message(lib_, mps_message::kProblemName);
+  print_message(lib_, kMessageProblemName);
   put_file_text(lib_, model_.problem_name);
   flush_line(lib_);
 }

@@ -23,29 +23,6 @@ namespace kqopt::input {
 inline constexpr int kMaxNameWords = 25;  // 200 characters: a line holds no more
 inline constexpr int kMaxNameWidth = 8 * kMaxNameWords;
 
-// Messages of the reader.
-namespace mps_message {
-inline constexpr int kUnknownColumn = 6;
-inline constexpr int kEmptyColumn = 16;
-inline constexpr int kTooManyElements = 52;
-inline constexpr int kTooManyRows = 73;
-inline constexpr int kBadSetsLine = 77;
-inline constexpr int kMvubNotColumn = 95;
-inline constexpr int kProblemName = 96;
-inline constexpr int kNotContiguous = 97;
-inline constexpr int kUnknownRow = 98;
-inline constexpr int kIntegerBeyondIntmax = 106;
-inline constexpr int kTooManyEntities = 107;
-inline constexpr int kDuplicateRow = 111;
-inline constexpr int kDictionaryFull = 114;
-inline constexpr int kTooManyColumns = 120;
-inline constexpr int kBadMarker = 151;
-inline constexpr int kEndBeforeEndata = 152;
-inline constexpr int kUnrecognised = 153;
-inline constexpr int kRecursionOnEntity = 199;
-inline constexpr int kAlreadyEntity = 261;
-}  // namespace mps_message
-
 // Fault weights.
 inline constexpr std::int64_t kLineFault = 1;
 inline constexpr std::int64_t kFatalFault = 10000;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "frame/message_numbers.h"
 #include "input/mps_reader_state.h"
 #include "library/library.h"
 
@@ -35,7 +36,7 @@ void MpsReader::rows_line() {
     return;
   }
   if (file_rows_ >= row_limit_) {
-    fatal(mps_message::kTooManyRows);
+    fatal(kMessageTooManyRows);
     put_integer(lib_, row_limit_, 12);
     end_report(true);
     return;
@@ -46,7 +47,7 @@ void MpsReader::rows_line() {
     return;
   }
   if (inserted.existed) {
-    report(mps_message::kDuplicateRow, kLineFault);
+    report(kMessageDuplicateRow, kLineFault);
     put_name(name_view(name));
     end_report(true);
     return;
@@ -74,7 +75,7 @@ void MpsReader::close_rows() {
   rows_closed_ = true;
   if (objective_selected_ && objective_row_ < 0) {
     // The objective row that OBJNAM asks for is not among the N rows.
-    report(mps_message::kUnknownRow, kLineFault);
+    report(kMessageUnknownRow, kLineFault);
     put_name(name_view(objective_select_.data()));
     end_report(false);
   }
@@ -132,7 +133,7 @@ void MpsReader::columns_line() {
   if (current_column_ < 0 || std::memcmp(name, current_name_.data(), static_cast<std::size_t>(width_)) != 0) {
     if (!start_column(name_view(name))) return;
   } else if (skipping_column_) {
-    report(mps_message::kNotContiguous, kLineFault);
+    report(kMessageNotContiguous, kLineFault);
     put_name(name_view(name));
     end_report(true);
     return;
@@ -147,7 +148,7 @@ void MpsReader::columns_line() {
     if (!take_name(row_field, row_name)) return;
     std::int32_t r = find_row(name_view(row_name));
     if (r < 0) {
-      report(mps_message::kUnknownRow, kLineFault);
+      report(kMessageUnknownRow, kLineFault);
       put_name(name_view(row_name));
       put_name(name_view(name));
       end_report(true);
@@ -166,7 +167,7 @@ void MpsReader::marker_line(std::string_view keyword) {
   std::string_view word(padded, 8);
   bool fits = keyword.size() <= 8 && (in_integer_block_ ? word == "'INTEND'" : word == "'INTORG'");
   if (!fits) {
-    report(mps_message::kBadMarker, kLineFault);
+    report(kMessageBadMarker, kLineFault);
     end_report(true);
     return;
   }
@@ -181,13 +182,13 @@ bool MpsReader::start_column(std::string_view name) {
     // skipped until another column starts.
     current_column_ = std::max<std::int32_t>(current_column_, 0);
     skipping_column_ = true;
-    report(mps_message::kNotContiguous, kLineFault);
+    report(kMessageNotContiguous, kLineFault);
     put_name(name);
     end_report(true);
     return false;
   }
   if (model_.columns() >= column_limit_) {
-    fatal(mps_message::kTooManyColumns);
+    fatal(kMessageTooManyColumns);
     put_integer(lib_, column_limit_, 12);
     end_report(true);
     return false;
@@ -200,7 +201,7 @@ bool MpsReader::start_column(std::string_view name) {
   // Column numbers of the dictionary and of the model agree: spare column names are
   // entered only once COLUMNS is closed.
   if (inserted.number != model_.columns()) {
-    fatal(mps_message::kTooManyColumns);
+    fatal(kMessageTooManyColumns);
     end_report(true);
     return false;
   }
@@ -228,7 +229,7 @@ void MpsReader::end_column() {
   model_.column_start.push_back(static_cast<std::int32_t>(model_.element_row.size()));
   if (model_.column_start[j + 1] == model_.column_start[j] && model_.cost[j] == 0.0) {
     model_.column_empty[j] = 1;
-    report(mps_message::kEmptyColumn, kLineFault);
+    report(kMessageEmptyColumn, kLineFault);
     put_name(column_name(current_column_));
     end_report(false);
   }
@@ -247,7 +248,7 @@ void MpsReader::add_coefficient(std::int32_t row, double value) {
   }
   if (!to_matrix) return;
   if (static_cast<std::int64_t>(model_.element_row.size()) >= element_limit_) {
-    fatal(mps_message::kTooManyElements);
+    fatal(kMessageTooManyElements);
     put_integer(lib_, element_limit_, 12);
     end_report(true);
     return;
@@ -308,7 +309,7 @@ bool MpsReader::set_line_fields(SetChoice& choice, bool check_columns, SetName& 
                                 find_column(name_view(padded)) != NameDictionary::kNotFound;
     }
     if (last_checked_is_column_) {
-      report(mps_message::kNotContiguous, kLineFault);
+      report(kMessageNotContiguous, kLineFault);
       put_set_name(set);
       end_report(true);
       return false;
@@ -377,7 +378,7 @@ MpsReader::Entry MpsReader::row_entry(int p, const SetName& set, std::int32_t& r
   row = find_row(name_view(row_name));
   if (row == kRemovedRow) return Entry::kSkip;
   if (row < 0) {
-    report(mps_message::kUnknownRow, kLineFault);
+    report(kMessageUnknownRow, kLineFault);
     put_name(name_view(row_name));
     put_set_name(set);
     end_report(true);

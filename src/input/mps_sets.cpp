@@ -8,6 +8,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "frame/message_numbers.h"
 #include "input/mps_reader_state.h"
 #include "input/number_parser.h"
 #include "library/library.h"
@@ -74,7 +75,7 @@ void MpsReader::sets_line() {
     bad = !is_header && head != "    ";
   }
   if (bad) {
-    report(mps_message::kBadSetsLine, kLineFault);
+    report(kMessageBadSetsLine, kLineFault);
     end_report(true);
     return;
   }
@@ -91,7 +92,7 @@ void MpsReader::sets_line() {
       if (!take_name(fields_.field[3], row_name)) return;
       reference = find_row(name_view(row_name));
       if (reference < 0) {
-        report(mps_message::kBadSetsLine, kLineFault);
+        report(kMessageBadSetsLine, kLineFault);
         end_report(true);
         return;
       }
@@ -109,7 +110,7 @@ void MpsReader::sets_line() {
   }
 
   if (current_set_ < 0 || set != current_set_name_) {
-    report(mps_message::kBadSetsLine, kLineFault);
+    report(kMessageBadSetsLine, kLineFault);
     end_report(true);
     return;
   }
@@ -123,7 +124,7 @@ void MpsReader::sets_line() {
     if (!take_name(column_field, column_name)) return;
     std::int32_t j = find_column(name_view(column_name));
     if (j < 0) {
-      report(mps_message::kBadSetsLine, kLineFault);
+      report(kMessageBadSetsLine, kLineFault);
       end_report(true);
       continue;
     }
@@ -184,7 +185,7 @@ void MpsReader::mvub_line() {
   std::int32_t a = find_column(name_view(first));
   std::int32_t b = find_column(name_view(second));
   if (a < 0 || b < 0) {
-    report(mps_message::kMvubNotColumn, kLineFault);
+    report(kMessageMvubNotColumn, kLineFault);
     put_integer(lib_, mvub_ordinal_, 6);
     end_report(true);
     return;
@@ -217,7 +218,7 @@ void MpsReader::recurse_line() {
     return;
   }
   if (static_cast<std::int64_t>(model_.element_row.size() + model_.recursion.size()) >= element_limit_) {
-    fatal(mps_message::kTooManyElements);
+    fatal(kMessageTooManyElements);
     put_integer(lib_, element_limit_, 12);
     end_report(true);
     return;
@@ -242,13 +243,13 @@ void MpsReader::recurse_line() {
     if (!name_of(2)) return;
     record.columns[0] = find_column(name_view(name));
     if (record.columns[0] < 0) {
-      report(mps_message::kUnknownColumn, kLineFault);
+      report(kMessageUnknownColumn, kLineFault);
       put_name(name_view(name));
       end_report(true);
       return;
     }
     if (code == "SB" && column_entity_[static_cast<std::size_t>(record.columns[0])] >= 0) {
-      report(mps_message::kRecursionOnEntity, kLineFault);
+      report(kMessageRecursionOnEntity, kLineFault);
       put_name(name_view(name));
       end_report(true);
       return;
@@ -258,7 +259,7 @@ void MpsReader::recurse_line() {
     if (!name_of(3)) return;
     record.row = find_row(name_view(name));
     if (record.row < 0) {
-      report(mps_message::kUnknownRow, kLineFault);
+      report(kMessageUnknownRow, kLineFault);
       put_name(name_view(name));
       put_name(column_name(record.columns[0]));
       end_report(true);

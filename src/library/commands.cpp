@@ -2,22 +2,18 @@
 // this build report that plainly instead of pretending to succeed.
 #include "library/commands.h"
 
+#include "frame/message_numbers.h"
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
 #include "output/solution_print.h"
-#include "simplex/prep/crash.h"
 #include "simplex/driver/lp_driver.h"
+#include "simplex/prep/crash.h"
 #include "simplex/prep/scaling.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageHelpHeading = 200;
-constexpr int kMessageFirstHelpLine = 201;
-constexpr int kMessageNotAvailable = 499;
 
 CommandOutcome no_effect(Library&) { return CommandOutcome::kContinue; }
 
@@ -73,7 +69,7 @@ CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
 
 CommandOutcome help(Library& lib) {
   print_message(lib, kMessageHelpHeading);
-  print_message(lib, 1);
+  print_message(lib, kMessageVersion);
   flush_line(lib);
   for (int n = kMessageFirstHelpLine; n <= MessageCatalogue::kMaxMessages; ++n) {
     print_message(lib, n);

@@ -5,15 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageReadOnly = 180;
-constexpr int kMessageOutOfRange = 412;
-constexpr int kMessageBadNumber = 314;
 
 bool valid_number(int n, int count) { return n >= 1 && n <= count; }
 

@@ -48,7 +48,7 @@ struct Attributes {
   std::array<char, kCharControlLength>* char_attribute(int n);
 };
 
-// Attribute numbers that the code refers to by name.
+// Attribute numbers by name: integer, then double, then character attributes.
 namespace attr {
 inline constexpr int kRows = 1001;
 inline constexpr int kLastColumn = 1002;
@@ -56,19 +56,36 @@ inline constexpr int kGlobalEntities = 1003;
 inline constexpr int kSets = 1004;
 inline constexpr int kSetMembers = 1005;
 inline constexpr int kElements = 1006;
+inline constexpr int kPrimalInfeasibilities = 1007;  // left by the last primal simplex run
+inline constexpr int kDualInfeasibilities = 1008;    // found by its last pricing
 inline constexpr int kIterations = 1009;
 inline constexpr int kLpStatus = 1010;
+inline constexpr int kLpFinished = 1011;  // 2 once an LP has ended with a terminal status
 inline constexpr int kCutRows = 1012;
+inline constexpr int kIntegerSolutions = 1017;
 inline constexpr int kColumns = 1018;
 inline constexpr int kSpareRows = 1019;
 inline constexpr int kSpareColumns = 1020;
 inline constexpr int kSpareElements = 1021;
 inline constexpr int kErrorNumber = 1023;
 inline constexpr int kReturnCode = 1025;
+inline constexpr int kBarrierIteration = 3001;  // integer attributes of the last barrier run
+inline constexpr int kBarrierProductNonzeros = 3002;
+inline constexpr int kBarrierFactorNonzeros = 3003;
+inline constexpr int kBarrierDenseColumns = 3004;
+inline constexpr int kBarrierCrossover = 3005;
+
 inline constexpr int kObjectiveValue = 2001;
+inline constexpr int kSumPrimalInfeasibilities = 2002;
 inline constexpr int kPseudoCostFactor = 2007;
 inline constexpr int kSenseMultiplier = 2008;
-inline constexpr int kProblemName = 3001;
+inline constexpr int kBarrierPrimalObjective = 4001;  // double attributes of the last logged barrier iteration
+inline constexpr int kBarrierDualObjective = 4002;
+inline constexpr int kBarrierPrimalInfeasibility = 4003;
+inline constexpr int kBarrierDualInfeasibility = 4004;
+inline constexpr int kBarrierGap = 4005;
+
+inline constexpr int kProblemName = 3001;  // character attributes
 inline constexpr int kBoundSetName = 3002;
 inline constexpr int kRangeSetName = 3003;
 inline constexpr int kRhsSetName = 3004;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "frame/message_numbers.h"
 #include "library/commands.h"
 #include "library/control_access.h"
 #include "library/library.h"
@@ -13,10 +14,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageUnknownLine = 21;
-constexpr int kMessageNestedTooDeep = 66;
-constexpr int kMessageCannotOpen = 85;
 constexpr int kMaxCommandFiles = 2;
 constexpr std::int32_t kStoppingCodes = kRcNoFit | kRcFileError | kRcResource | kRcFatal | kRcInputError;
 constexpr const char* kStartupFile = "rb-opt.ini";

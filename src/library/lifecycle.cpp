@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "library/matrix_slots.h"
 #include "library/platform.h"
@@ -14,10 +15,6 @@ namespace {
 
 constexpr const char* kMessageFileName = "rb-opt.msg";
 constexpr const char* kVersionString = "10.63 ";
-constexpr int kMessageFileError = 278;
-constexpr int kMessageNoWorkspace = 192;
-constexpr int kMessageCapacities = 68;
-constexpr int kMessageWorkspaceSize = 433;
 
 std::string join_path(const std::string& directory, const char* file) {
   if (directory.empty()) return file;
@@ -125,7 +122,7 @@ std::int32_t initialise(Library& lib, const char* path, std::int32_t memsize) {
   w = w / 16 * 16;
   if (w == 0) w = obtainable_memory() / 16 * 16;
   if (w <= 0) {
-    report_error(lib, kRcResource, kMessageNoWorkspace);
+    report_error(lib, kRcResource, kMessageWorkspaceNotObtained);
     return lib.err.return_code;
   }
   lib.workspace.reset(w);

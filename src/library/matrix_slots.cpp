@@ -6,6 +6,7 @@
 // slot; at most one slot is live.
 #include "library/matrix_slots.h"
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "library/lifecycle.h"
 #include "problem/arrays.h"
@@ -15,11 +16,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageRestored = 398;
-constexpr int kMessageSlotsFull = 420;
-constexpr int kMessageBadSlot = 421;
 
 int slot_charge_number(int n) { return problem_array::kSavedSlotBase + n; }
 

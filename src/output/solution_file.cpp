@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/core/solution_units.h"
@@ -12,8 +13,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageFileFailed = 122;
 constexpr int kHeaderItems = 32;
 constexpr int kItemsPerVariable = 8;
 constexpr std::size_t kItem = 8;
@@ -51,11 +50,11 @@ bool write_solution_file(Library& lib) {
   items.bytes[2 * kItem + 4] = static_cast<unsigned char>(engine.status_character);
   items.bytes[2 * kItem + 5] = sense < 0 ? 2 : 1;
   items.bytes[2 * kItem + 6] = lib.global_search_set_up ? 1 : 0;
-  items.put_ints(3, lib.attributes.int_attribute(attr::kIterations)[0], lib.attributes.int_attribute(1007)[0]);
+  items.put_ints(3, lib.attributes.int_attribute(attr::kIterations)[0], lib.attributes.int_attribute(attr::kPrimalInfeasibilities)[0]);
   items.bytes[7 * kItem + 1] = 1;
   items.bytes[7 * kItem + 3] = 10;
   items.put_real(8, lib.attributes.double_attribute(attr::kObjectiveValue)[0]);
-  items.put_real(9, lib.attributes.double_attribute(2002)[0]);
+  items.put_real(9, lib.attributes.double_attribute(attr::kSumPrimalInfeasibilities)[0]);
   for (int item : {10, 11, 12, 22}) items.put_name(static_cast<std::size_t>(item), "        ", 8);
   for (auto [item, attribute] :
        {std::pair{11, attr::kRhsSetName}, std::pair{12, attr::kBoundSetName}, std::pair{22, attr::kRangeSetName}}) {

@@ -5,22 +5,13 @@
 #include <cstdio>
 #include <string>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "output/solution_file.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageLine = 108;
-constexpr int kMessageRowsHeading = 115;
-constexpr int kMessageColumnsHeading = 116;
-constexpr int kMessageRowsTitles = 117;
-constexpr int kMessageColumnsTitles = 118;
-constexpr int kMessageSummary = 119;
-constexpr int kMessagePrintFile = 80;
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageUnreadable = 122;
 constexpr std::uint32_t kOutsideBounds = 0x40;
 
 const char* status_text(std::uint32_t word, double lower, double upper) {
@@ -110,7 +101,7 @@ std::int32_t print_solution(Library& lib, PrintDestination destination) {
   }
   SolutionRecord record;
   if (!read_solution_file(lib, record)) {
-    report_error(lib, kRcInvalidCall, kMessageUnreadable);
+    report_error(lib, kRcInvalidCall, kMessageFileFailed);
     return lib.err.return_code;
   }
   std::FILE* print_file = nullptr;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/index_base.h"
 
@@ -13,8 +14,6 @@ namespace kqopt {
 
 namespace {
 constexpr const char* kTag = "addnames";
-constexpr int kMessageMissingArgument = 86;
-constexpr int kMessageNameTooLong = 408;
 }  // namespace
 
 std::int32_t add_names(Library& lib, std::int32_t type, const char* names, std::int32_t first, std::int32_t last) {

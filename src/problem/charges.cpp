@@ -1,12 +1,12 @@
 // Workspace charges of the problem's arrays (see charges.h).
 #include "problem/charges.h"
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 
 namespace kqopt {
 
 namespace {
-constexpr int kMessageNoWorkspace = 20;
 
 std::int64_t rounded(std::int64_t bytes) {
   if (bytes < 0) bytes = 0;

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/index_base.h"
 
@@ -14,12 +15,6 @@ namespace kqopt {
 namespace {
 
 constexpr const char* kTag = "loaddir ";
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageNotAColumn = 405;
-constexpr int kMessageDirection = 409;
-constexpr int kMessageNotAnEntity = 247;
-constexpr int kMessagePriority = 76;
-constexpr int kMessageNotNow = 287;
 constexpr std::int32_t kDefaultPriority = 500;
 constexpr std::int32_t kMaxPriority = 1000;
 
@@ -147,7 +142,7 @@ std::int32_t load_directives(Library& lib, DirectiveEntry entry, std::int32_t nd
     return lib.err.return_code;
   }
   if (entry == DirectiveEntry::kPlain && lib.global_search_active) {
-    report_error(lib, kRcInvalidCall, kMessageNotNow);
+    report_error(lib, kRcInvalidCall, kMessageDirectivesNotNow);
     return lib.err.return_code;
   }
   Problem& p = *lib.problem;

@@ -1,6 +1,7 @@
 // Index base and character argument errors (see index_base.h).
 #include "problem/index_base.h"
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 
 namespace kqopt {
@@ -25,12 +26,7 @@ void report_character_error(Library& lib, int message, const char* tag, std::int
 
 namespace kqopt {
 
-namespace {
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageMissingArgument = 86;
-constexpr int kMessageRowRange = 406;
-constexpr int kMessageColumnRange = 407;
-}  // namespace
+namespace {}  // namespace
 
 bool require_problem(Library& lib) {
   if (lib.has_problem()) return true;

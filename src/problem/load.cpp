@@ -14,6 +14,7 @@
 #include <new>
 #include <string_view>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "library/lifecycle.h"
 #include "problem/arrays.h"
@@ -23,16 +24,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageTooManyRows = 73;
-constexpr int kMessageTooManyColumns = 120;
-constexpr int kMessageTooManyElements = 52;
-constexpr int kMessageMissingArgument = 86;
-constexpr int kMessageRowType = 401;
-constexpr int kMessageRowIndex = 402;
-constexpr int kMessageRowRange = 406;
-constexpr int kMessageNoWorkspace = 20;
-constexpr int kMessageColumnRange = 407;
 
 constexpr std::uint8_t kRangedInput = 16;  // 'R' while reading; stored as row_type::kLess
 constexpr std::uint32_t kNeutral = static_cast<std::uint32_t>(status::kNeutralExponent) << status::kExponentShift;

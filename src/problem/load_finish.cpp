@@ -5,6 +5,7 @@
 // (attributes 1001 to 1006, 1019 to 1021) describe the current problem, zero when none.
 #include <cmath>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "library/matrix_slots.h"
 #include "problem/charges.h"
@@ -15,9 +16,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageBoundsCross = 18;
-constexpr int kMessageDataFaults = 29;
 constexpr std::int32_t kLoadedFlag = 1;  // integer control 42 once a problem is loaded
 
 // Columns whose lower bound lies above the upper bound: message 18 with the name each.

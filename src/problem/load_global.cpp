@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/arrays.h"
 #include "problem/charges.h"
@@ -17,13 +18,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageTooManyEntities = 107;
-constexpr int kMessageMissingArgument = 86;
-constexpr int kMessageEntityKind = 403;
-constexpr int kMessageSetType = 404;
-constexpr int kMessageNotAColumn = 405;
-constexpr int kMessageAlreadyEntity = 261;
 
 constexpr std::int64_t kEntityBytes = 16;     // word, reference, limit
 constexpr std::int64_t kDirectiveBytes = 12;  // priority word, two single-precision costs

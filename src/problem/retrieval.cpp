@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/index_base.h"
 #include "problem/matrix.h"
@@ -15,8 +16,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageMissingArgument = 86;
 
 const char* pick(Units units, const char* caller_tag, const char* internal_tag) {
   return units == Units::kCaller ? caller_tag : internal_tag;

@@ -1,6 +1,7 @@
 // Installing a caller's basis in the status words, and the basis as held.
 #include "simplex/driver/basis_loading.h"
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/index_base.h"
 #include "simplex/driver/engine_current.h"
@@ -9,10 +10,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageRefused = 266;
-constexpr int kMessageBadRowStatus = 410;
-constexpr int kMessageBadColumnStatus = 411;
 constexpr const char* kTag = "ldbasis ";
 
 bool valid_code(std::int32_t code) { return code >= 0 && code <= 2; }
@@ -106,7 +103,7 @@ std::int32_t get_basic_positions(Library& lib, std::int32_t* basis) {
   if (!require_problem(lib) || reject_null(lib, basis, "getbspiv")) return lib.err.return_code;
   if (!factor_is_current(lib)) {
     lib.err.return_code = kRcInvalidCall;
-    lib.err.error_number = kMessageNotNow;
+    lib.err.error_number = kMessageSolutionNotAvailable;
     return lib.err.return_code;
   }
   const IndexBase index = current_index_base(lib);

@@ -3,19 +3,15 @@
 
 #include <cmath>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/matrix.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/engine_setup.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageWorkspace = 20;
-constexpr int kMessageSingular = 101;
-constexpr int kMessageFactorFailed = 102;
-constexpr int kMessageHeaderRepaired = 140;
 
 void report_repairs(Library& lib, const InvertReport& report) {
   if (report.surplus_made_nonbasic != 0 || report.logicals_made_basic != 0) {
@@ -49,7 +45,7 @@ double engine_sense(Library& lib) {
 
 bool engine_busy(Library& lib, bool report) {
   const bool busy = lib.engine && lib.engine->running;
-  if (busy && report) report_error(lib, kRcInvalidCall, kMessageNotNow);
+  if (busy && report) report_error(lib, kRcInvalidCall, kMessageSolutionNotAvailable);
   return busy;
 }
 
@@ -94,7 +90,7 @@ bool refactorise_engine(Library& lib) {
   if (status != FactorStatus::ok) {
     engine.has_solution = false;
     if (status == FactorStatus::workspace_exhausted) {
-      report_error(lib, kRcResource, kMessageWorkspace, {report.workspace_needed});
+      report_error(lib, kRcResource, kMessageNoWorkspace, {report.workspace_needed});
     } else {
       report_error(lib, kRcInvalidCall, kMessageFactorFailed);
     }

@@ -15,8 +15,6 @@ namespace kqopt {
 struct Library;
 struct EngineState;
 
-inline constexpr int kMessageNotNow = 422;
-
 // The objective sense multiplier of the engine's costs (double attribute 2008; 1
 // before the first optimisation has set it).
 double engine_sense(Library& lib);

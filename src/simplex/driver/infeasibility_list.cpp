@@ -7,18 +7,17 @@
 #include <cmath>
 #include <vector>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "output/solution_file.h"
 #include "problem/index_base.h"
-#include "simplex/driver/engine_current.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/core/solution_units.h"
+#include "simplex/driver/engine_current.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageFileFailed = 122;
 constexpr std::int32_t kLpUnbounded = 5;
 
 // Per variable (M + n): value and reduced cost in internal units, minimisation form,

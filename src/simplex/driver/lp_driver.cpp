@@ -8,36 +8,21 @@
 #include <cmath>
 #include <vector>
 
+#include "frame/message_numbers.h"
 #include "library/callbacks.h"
 #include "library/library.h"
 #include "library/platform.h"
 #include "output/solution_file.h"
-#include "simplex/prep/crash.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/engine_setup.h"
 #include "simplex/driver/optimum_check.h"
-#include "simplex/primal/primal_simplex.h"
+#include "simplex/prep/crash.h"
 #include "simplex/prep/scaling.h"
+#include "simplex/primal/primal_simplex.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageWorkspace = 20;
-constexpr int kMessageFactorFailed = 102;
-constexpr int kMessageSingular = 101;
-constexpr int kMessageHeaderRepaired = 140;
-constexpr int kMessageLogHeading = 109;
-constexpr int kMessageLogLine = 346;
-constexpr int kMessageDetailedLogLine = 110;
-constexpr int kMessageOptimal = 94;
-constexpr int kMessageInfeasible = 92;
-constexpr int kMessageUnboundedColumn = 393;
-constexpr int kMessageUnbounded = 397;
-constexpr int kMessageIterationLimit = 88;
-constexpr int kMessageStopped = 87;
-constexpr int kMessageNotAvailable = 499;
 constexpr int kDebugLogFrequency = 9778653;
 
 // LP status values of integer attribute 1010.
@@ -210,7 +195,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
 
   if (result.outcome == LpOutcome::failed) {
     if (result.factor_status == FactorStatus::workspace_exhausted) {
-      report_error(lib, kRcResource, kMessageWorkspace, {result.workspace_needed});
+      report_error(lib, kRcResource, kMessageNoWorkspace, {result.workspace_needed});
     } else {
       report_error(lib, kRcInvalidCall, kMessageFactorFailed);
     }
@@ -245,11 +230,11 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
       break;
   }
   int_attribute(lib, attr::kLpStatus) = lp_status;
-  int_attribute(lib, 1007) = result.primal_infeasibilities;
-  int_attribute(lib, 1008) = result.dual_infeasibilities;
-  if (lp_status != kLpUnfinished) int_attribute(lib, 1011) = 2;
+  int_attribute(lib, attr::kPrimalInfeasibilities) = result.primal_infeasibilities;
+  int_attribute(lib, attr::kDualInfeasibilities) = result.dual_infeasibilities;
+  if (lp_status != kLpUnfinished) int_attribute(lib, attr::kLpFinished) = 2;
   double_attribute(lib, attr::kObjectiveValue) = result.objective / sense + problem.objective_constant;
-  double_attribute(lib, 2002) = result.sum_infeasibilities;
+  double_attribute(lib, attr::kSumPrimalInfeasibilities) = result.sum_infeasibilities;
   if (lp_status == kLpInfeasible) lib.controls.i(icv::IFBIGM) = 0;
   lib.controls.d(dcv::BIGM) = result.big_m / problem.cost_scale;
   lib.last_lp_outcome = lp_status;

@@ -4,18 +4,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
-#include "simplex/prep/scaling.h"
 #include "simplex/core/solution_units.h"
+#include "simplex/driver/engine_setup.h"
+#include "simplex/prep/scaling.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageWorkspace = 20;
-constexpr int kMessageFactorFailed = 102;
 
 bool is_scaled(const Problem& p) {
   for (std::uint32_t word : p.status) {
@@ -98,7 +96,7 @@ bool confirm_optimum_in_caller_units(Library& lib, Problem& p, EngineState& engi
     build_working_lp(p, sense, engine.lp);
     engine.factor_current = false;
     if (result.factor_status == FactorStatus::workspace_exhausted) {
-      report_error(lib, kRcResource, kMessageWorkspace, {result.workspace_needed});
+      report_error(lib, kRcResource, kMessageNoWorkspace, {result.workspace_needed});
     } else {
       report_error(lib, kRcInvalidCall, kMessageFactorFailed);
     }

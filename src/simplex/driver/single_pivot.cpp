@@ -5,20 +5,18 @@
 #include <cmath>
 #include <vector>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/index_base.h"
+#include "simplex/core/engine_state.h"
+#include "simplex/core/solution_units.h"
 #include "simplex/driver/engine_current.h"
 #include "simplex/driver/engine_setup.h"
-#include "simplex/core/engine_state.h"
 #include "simplex/primal/primal_step.h"
-#include "simplex/core/solution_units.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageBadEntering = 425;
-constexpr int kMessageBadLeaving = 426;
 
 // The internal variable a combined index names, or -1.
 std::int32_t variable_of(const Library& lib, std::int32_t combined) {

@@ -2,18 +2,16 @@
 // them, else from the problem's solution file.
 #include "simplex/driver/solution_access.h"
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "output/solution_file.h"
-#include "simplex/driver/engine_current.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/core/solution_units.h"
+#include "simplex/driver/engine_current.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageFileFailed = 122;
 
 bool check_access(Library& lib) {
   lib.begin_operation();
@@ -22,7 +20,7 @@ bool check_access(Library& lib) {
     return false;
   }
   if (lib.engine && lib.engine->running && !lib.engine->has_solution) {
-    report_error(lib, kRcInvalidCall, kMessageNotNow);
+    report_error(lib, kRcInvalidCall, kMessageSolutionNotAvailable);
     return false;
   }
   return true;

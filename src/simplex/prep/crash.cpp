@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/matrix.h"
-#include "simplex/prep/crash_run.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/prep/crash_run.h"
 #include "simplex/prep/scaling.h"
 
 namespace kqopt {
@@ -192,13 +193,6 @@ CrashReport CrashRun::run() {
 
 namespace {
 
-constexpr int kMessageTriangularPass = 51;
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageCrashDone = 121;
-constexpr int kMessageScreening = 138;
-constexpr int kMessageCoverPass = 236;
-constexpr int kMessageNotNow = 268;
-
 CrashSettings settings_from(Library& lib, const Problem& p) {
   const Controls& c = lib.controls;
   CrashSettings s;
@@ -266,7 +260,7 @@ std::int32_t crash_problem(Library& lib) {
   if (!lib.has_problem()) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
   } else if (lib.global_search_active || (lib.engine && lib.engine->running)) {
-    report_error(lib, kRcInvalidCall, kMessageNotNow);
+    report_error(lib, kRcInvalidCall, kMessageNotWhilePresolvedOrSearching);
   } else if (ensure_column_copy(lib, *lib.problem)) {
     run_crash(lib, *lib.problem);
   }

@@ -12,19 +12,15 @@
 
 #include <cmath>
 
+#include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/matrix.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/engine_setup.h"
 
 namespace kqopt {
 
 namespace {
-
-constexpr int kMessageExtremeSweep = 30;
-constexpr int kMessageMeanSweep = 31;
-constexpr int kMessageNoProblem = 91;
-constexpr int kMessageNotNow = 268;
 constexpr double kHalfRootTwo = 0.70710678118654752440;
 
 double times_bound(double v, double f) { return std::fabs(v) == kInfinity ? v : v * f; }
@@ -232,7 +228,7 @@ std::int32_t scale_problem(Library& lib) {
   if (!lib.has_problem()) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
   } else if (lib.global_search_active || (lib.engine && lib.engine->running)) {
-    report_error(lib, kRcInvalidCall, kMessageNotNow);
+    report_error(lib, kRcInvalidCall, kMessageNotWhilePresolvedOrSearching);
   } else if (!ensure_column_copy(lib, *lib.problem)) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
   } else {
