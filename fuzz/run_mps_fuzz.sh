@@ -14,7 +14,7 @@ root=$(dirname "$here")
 seconds=${1:-600}
 build=${2:-$root/build-fuzz}
 jobs=${3:-1}
-data=${KQOPT_DATA_DIR:-$root/../shared/data}
+data=${KQOPT_SHARED_DATA:-${KQOPT_DATA_DIR:-$root/../shared/data}}
 
 if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKQOPT_FUZZ=ON -DKQOPT_SANITIZE=ON \

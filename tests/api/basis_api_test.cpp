@@ -497,7 +497,7 @@ TEST_F(BasisApi, MapIsTheIdentity) {
 class NetlibBasis : public BasisApi, public ::testing::WithParamInterface<const char*> {
  protected:
   void read() {
-    const std::string path = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/" + GetParam() + ".mps";
+    const std::string path = std::string(KQOPT_TEST_FILES_DIR) + "/netlib/" + GetParam() + ".mps";
     ASSERT_EQ(KQINPUT(path.c_str()), 0);
     KQSETPROB(scratch(GetParam()).c_str());
     KQSETICV(35, 0);  // IFPMSG: quiet

@@ -80,7 +80,7 @@ class LpApi : public ::testing::Test {
   }
 };
 
-const std::string kDataDir = KQOPT_TEST_DATA_DIR;
+const std::string kDataDir = KQOPT_TEST_FILES_DIR;
 
 // Reads afiro and renames the problem so that its solution file is written in the
 // current (scratch) directory rather than beside the data.

@@ -110,10 +110,16 @@ TEST(InputFile, LoadsAndNamesTheProblem) {
   EXPECT_EQ(t->problem_name.substr(t->problem_name.size() - 5), "small");
   EXPECT_EQ(input_problem(t.lib(), s.path("small.mps").c_str()), 0);
   EXPECT_EQ(t->problem_name.substr(t->problem_name.size() - 5), "small");
-  // The test data's pilot.ja.mps has the extension mps.
-  std::string pilot = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/pilot.ja.mps";
-  EXPECT_EQ(input_problem(t.lib(), pilot.c_str()), 0);
-  EXPECT_EQ(t->problem->rows, 941);
+  // A name with a dot of its own before the extension mps, as pilot.ja.mps of Netlib.
+  const std::string afiro = std::string(KQOPT_TEST_FILES_DIR) + "/netlib/afiro.mps";
+  ASSERT_EQ(input_problem(t.lib(), afiro.c_str()), 0);
+  const auto rows = t->problem->rows;
+  EXPECT_GT(rows, 20);
+  const std::string dotted = s.path("afiro.ja.mps");
+  fs::copy_file(afiro, dotted);
+  EXPECT_EQ(input_problem(t.lib(), dotted.c_str()), 0);
+  EXPECT_EQ(t->problem->rows, rows);
+  EXPECT_EQ(t->problem_name.substr(t->problem_name.size() - 8), "afiro.ja");
 }
 
 TEST(InputFile, FilesThatCannotBeRead) {

@@ -13,6 +13,7 @@
 #include "input/input_problem.h"
 #include "library/control_access.h"
 #include "library/library.h"
+#include "support/shared_data.h"
 #include "support/test_library.h"
 
 namespace kqopt::input {
@@ -28,7 +29,7 @@ struct Instance {
   std::int32_t integers = -1;  // MIPLIB: integer columns
 };
 
-std::string data_dir() { return KQOPT_TEST_DATA_DIR; }
+std::string data_dir() { return test::shared_data_dir(); }
 
 std::vector<std::string> split_csv(const std::string& line) {
   std::vector<std::string> cells;
@@ -110,12 +111,14 @@ void check_instance(const Instance& x) {
 }
 
 TEST(InstanceLoad, Netlib) {
+  KQOPT_REQUIRE_SHARED_DATA();
   std::vector<Instance> list = read_catalogue("netlib");
   ASSERT_EQ(list.size(), 86u);
   for (const Instance& x : list) check_instance(x);
 }
 
 TEST(InstanceLoad, Miplib3) {
+  KQOPT_REQUIRE_SHARED_DATA();
   std::vector<Instance> list = read_catalogue("miplib3");
   ASSERT_EQ(list.size(), 26u);
   for (const Instance& x : list) check_instance(x);
@@ -123,6 +126,7 @@ TEST(InstanceLoad, Miplib3) {
 
 // Every .mps file of the data directory is in a catalogue, so none escapes the check.
 TEST(InstanceLoad, CataloguesCoverTheFiles) {
+  KQOPT_REQUIRE_SHARED_DATA();
   for (const char* set : {"netlib", "miplib3"}) {
     std::vector<Instance> list = read_catalogue(set);
     std::size_t files = 0;

@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 host=${1:-$root/build/out/kqopt}
-data=${KQOPT_DATA_DIR:-$root/../shared/data}
+data=${KQOPT_SHARED_DATA:-${KQOPT_DATA_DIR:-$root/../shared/data}}
 file=${2:-$(ls -S "$data"/netlib/*.mps | head -1)}
 runs=${3:-7}
 

@@ -78,7 +78,7 @@ void PrintTo(const Netlib& netlib, std::ostream* out) { *out << netlib.name; }
 class ScaledNetlib : public ::testing::TestWithParam<Netlib> {
  protected:
   void read(bool scaled) {
-    const std::string path = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/" + GetParam().name + ".mps";
+    const std::string path = std::string(KQOPT_TEST_FILES_DIR) + "/netlib/" + GetParam().name + ".mps";
     ASSERT_EQ(input::input_problem(lib_.lib(), path.c_str()), 0);
     set_problem_name(lib_.lib(), scratch_name(GetParam().name).c_str());
     if (scaled) scale_problem(*lib_->problem);

@@ -44,6 +44,7 @@
 #include "simplex/factor/factor_check.h"
 #include "simplex/factor/factor_samples.h"
 #include "simplex/driver/lp_driver.h"
+#include "support/shared_data.h"
 #include "support/test_library.h"
 
 namespace kqopt {
@@ -64,7 +65,7 @@ struct NetlibMatrix {
 NetlibMatrix read_and_solve(const std::string& name, std::int32_t time_limit) {
   NetlibMatrix result;
   test::TestLibrary t;
-  const std::string path = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/" + name + ".mps";
+  const std::string path = test::shared_data_dir() + "/netlib/" + name + ".mps";
   EXPECT_EQ(input::input_problem(t.lib(), path.c_str()), 0) << name;
   if (!t->has_problem()) return result;
   const Problem& problem = *t->problem;
@@ -265,6 +266,7 @@ void PrintTo(const NetlibCase& c, std::ostream* os) { *os << c.name; }
 class FactorNetlib : public ::testing::TestWithParam<NetlibCase> {};
 
 TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
+  KQOPT_REQUIRE_SHARED_DATA();
   const NetlibCase& c = GetParam();
   const NetlibMatrix problem = read_and_solve(c.name, c.time_limit);
   const SampleBasis& a = problem.matrix;

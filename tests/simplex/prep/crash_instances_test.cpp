@@ -10,6 +10,7 @@
 #include "input/input_problem.h"
 #include "library/library.h"
 #include "simplex/driver/lp_driver.h"
+#include "support/shared_data.h"
 #include "support/test_library.h"
 
 namespace kqopt {
@@ -18,7 +19,8 @@ namespace {
 constexpr const char* kCrashDone = "Crash basis: structural columns brought in:";
 
 TEST(Crash, EveryCrashBasisFactorisesOnNetlibProblems) {
-  const std::string directory = std::string(KQOPT_TEST_DATA_DIR) + "/netlib/";
+  KQOPT_REQUIRE_SHARED_DATA();
+  const std::string directory = test::shared_data_dir() + "/netlib/";
   const auto scratch = std::filesystem::temp_directory_path() / ("kqcrash" + std::to_string(::getpid()));
   std::filesystem::create_directories(scratch);
   const char* problems[] = {"afiro",  "sc50a",    "adlittle", "share2b", "scagr7", "israel", "stocfor1", "boeing2",
