@@ -206,6 +206,10 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   if (mode == DriverMode::kMaximise) sense = -magnitude;
   if (mode == DriverMode::kMinimise) sense = magnitude;
 
+  // The time limit counts from here: the crash, the working LP and the first INVERT of a
+  // large problem take their share of it.
+  DriverObserver observer(lib);
+
   // Data let through by IGNORE that no solve can answer on.
   const DataCheck check = check_problem_data(problem);
   if (check.fault != DataFault::none) return refuse_faulty_data(lib, mode, check, engine, problem);
@@ -231,7 +235,6 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   // The phase-1 weights are read relative to the scale of the stored costs.
   settings.big_m = phase_one_weight(problem, settings.big_m);
   settings.infeasibility_weight = phase_one_weight(problem, settings.infeasibility_weight);
-  DriverObserver observer(lib);
   engine.factor.start_run(settings.factor);
   PrimalResult result =
       primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
