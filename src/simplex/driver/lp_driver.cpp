@@ -126,6 +126,15 @@ class DriverObserver : public SimplexObserver {
   std::int32_t lines_since_heading_ = 0;
 };
 
+class ObserverStop : public StopPoll {
+ public:
+  explicit ObserverStop(SimplexObserver& observer) : observer_(observer) {}
+  bool stop_requested() override { return observer_.should_stop(); }
+
+ private:
+  SimplexObserver& observer_;
+};
+
 void put_variable_name(Library& lib, const Problem& problem, std::int32_t v) {
   std::vector<char> name(static_cast<std::size_t>(problem.names.width()));
   problem.names.copy_name(v, name.data());
@@ -235,6 +244,9 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   // The phase-1 weights are read relative to the scale of the stored costs.
   settings.big_m = phase_one_weight(problem, settings.big_m);
   settings.infeasibility_weight = phase_one_weight(problem, settings.infeasibility_weight);
+  // Long INVERTs poll the time limit and the interrupt as the iterations do.
+  ObserverStop stop(observer);
+  settings.factor.stop = &stop;
   engine.factor.start_run(settings.factor);
   PrimalResult result =
       primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
@@ -250,11 +262,17 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
     return lib.err.return_code;
   }
 
-  engine.factor_current = true;
+  // A run stopped inside an INVERT leaves no factorisation: no prices then.
+  engine.factor_current = engine.factor.valid();
   engine.status_character = static_cast<char>(result.outcome);
   engine.unbounded_variable = result.unbounded_variable;
   engine.primal_infeasibilities_left = result.primal_infeasibilities > 0;
-  compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
+  if (engine.factor_current) {
+    compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
+  } else {
+    engine.pi.assign(static_cast<std::size_t>(engine.lp.rows), 0.0);
+    engine.reduced_cost.assign(static_cast<std::size_t>(engine.lp.variables()), 0.0);
+  }
   engine.has_solution = true;
   engine.problem_serial = problem.serial;
   if (result.outcome == LpOutcome::optimal &&

@@ -237,6 +237,8 @@ class Factor {
   double largest_active_ = 0.0;
   double largest_created_ = 0.0;
   bool inconsistent_ = false;
+  StopPoll* stop_ = nullptr;  // settings.stop of the factorisation under way
+  bool stopped_ = false;
 
   // Run state.
   double pivot_threshold_ = 0.01;  // u

@@ -93,6 +93,7 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
   }
   valid_ = false;
   forrest_tomlin_ = settings.ifftup != 0;
+  stop_ = settings.stop;
   drop_tol_ = static_cast<double>(static_cast<float>(settings.zteta));
 
   // Work arrays first; the file takes what remains of the budget.
@@ -170,8 +171,12 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   report.dropped_entries = 0;
   largest_active_ = largest_created_ = 0.0;
   inconsistent_ = false;
+  stopped_ = false;
 
-  const auto failed = [this] { return inconsistent_ ? FactorStatus::internal_error : FactorStatus::factor_file_full; };
+  const auto failed = [this] {
+    if (stopped_) return FactorStatus::stopped;
+    return inconsistent_ ? FactorStatus::internal_error : FactorStatus::factor_file_full;
+  };
   if (!load_active_matrix(basis, header)) return failed();
   if (!pivot_row_singletons(report)) return failed();
   pivot_column_singletons(report);

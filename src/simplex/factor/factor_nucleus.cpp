@@ -114,9 +114,16 @@ bool Factor::factorise_nucleus(InvertReport& report) {
   }
   std::int32_t row = -1;
   std::int32_t slot = -1;
+  // A large nucleus with heavy fill is the one part of INVERT whose time is not
+  // linear in the basis: it asks now and then whether to stop.
+  constexpr std::int32_t kPollEvery = 256;
   while (choose_pivot(row, slot, report)) {
     if (!eliminate(row, slot, report)) return false;
     ++report.nucleus_pivots;
+    if (stop_ != nullptr && report.nucleus_pivots % kPollEvery == 0 && stop_->stop_requested()) {
+      stopped_ = true;
+      return false;
+    }
   }
   return true;
 }

@@ -9,6 +9,14 @@
 
 namespace kqopt {
 
+// Asked now and then during a long INVERT (the nucleus, every 256 pivots) whether the
+// run must stop: the time limit or a user interrupt. The caller owns it.
+class StopPoll {
+ public:
+  virtual ~StopPoll() = default;
+  virtual bool stop_requested() = 0;
+};
+
 struct FactorSettings {
   std::int32_t invfrq = -1;  // INVFRQ: > 0 refactorise every INVFRQ updates; <= 0 by the fill rule
   std::int32_t invmin = 6;   // INVMIN: updates before codes 2 and 4 may stop an update
@@ -20,6 +28,7 @@ struct FactorSettings {
   double ztolmx = 2.6e7;     // ZTOLMX: Forrest-Tomlin growth limit
   // Free workspace in bytes available to INVERT (work arrays and factor file).
   std::int64_t workspace_bytes = std::int64_t{64} << 20;
+  StopPoll* stop = nullptr;  // none: INVERT runs to its end
 };
 
 // Outcome of INVERT. Maps to return codes in the driver.
@@ -28,6 +37,7 @@ enum class [[nodiscard]] FactorStatus{
     workspace_exhausted,  // message 20 with workspace_needed; return code 4
     factor_file_full,     // message 102, dump 103-105; return code 32
     internal_error,       // message 102, dump 103-105; return code 32 (also an inconsistent basis view)
+    stopped,              // settings.stop asked to stop (time limit, interrupt): no message
 };
 
 // Outcome of UPDATE; the values are the update codes the simplex loops test.

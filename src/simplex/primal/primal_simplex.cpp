@@ -372,6 +372,8 @@ void PrimalRun::log(bool final_line, std::int32_t entering, std::int32_t leaving
 }
 
 PrimalResult PrimalRun::finish(LpOutcome outcome) {
+  // An INVERT cut short by the time limit or an interrupt stops the run like an iteration would.
+  if (outcome == LpOutcome::failed && factor_status_ == FactorStatus::stopped) outcome = LpOutcome::stopped;
   PrimalResult result;
   result.outcome = outcome;
   result.iterations = iterations_;

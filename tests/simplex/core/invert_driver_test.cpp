@@ -208,3 +208,50 @@ TEST(InvertDriver, ColumnListingARowTwiceIsRefusedNotTrusted) {
 
 }  // namespace
 }  // namespace kqopt
+
+namespace kqopt {
+namespace {
+
+class CountingStop : public StopPoll {
+ public:
+  explicit CountingStop(int answer_true_after) : left_(answer_true_after) {}
+  bool stop_requested() override {
+    ++asked;
+    return left_-- <= 0;
+  }
+  int asked = 0;
+
+ private:
+  int left_;
+};
+
+// A long nucleus asks whether to stop; a yes ends INVERT with no valid factorisation,
+// and the next INVERT without a stop request succeeds.
+TEST(InvertDriver, LongNucleusPollsTheStopRequest) {
+  const SampleBasis b = random_sample_basis(1200, 5, 0.0, 51);
+  TestLp t(b, 1.0);
+  Factor f;
+  FactorSettings s;
+  f.start_run(s);
+  CountingStop never(1 << 30);
+  s.stop = &never;
+  InvertReport first;
+  ASSERT_EQ(t.invert(f, s, first), FactorStatus::ok);
+  ASSERT_GE(first.nucleus_pivots, 512) << "the sample needs a larger nucleus";
+  EXPECT_EQ(never.asked, first.nucleus_pivots / 256);
+
+  TestLp again(b, 1.0);
+  CountingStop soon(1);
+  s.stop = &soon;
+  InvertReport stopped;
+  EXPECT_EQ(again.invert(f, s, stopped), FactorStatus::stopped);
+  EXPECT_FALSE(f.valid());
+  EXPECT_EQ(soon.asked, 2);
+  s.stop = nullptr;
+  InvertReport after;
+  EXPECT_EQ(again.invert(f, s, after), FactorStatus::ok);
+  EXPECT_TRUE(f.valid());
+}
+
+}  // namespace
+}  // namespace kqopt
