@@ -102,7 +102,14 @@ bool confirm_optimum_in_caller_units(Library& lib, Problem& p, EngineState& engi
     }
     return false;
   }
-  compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
+  // A clean-up stopped inside an INVERT leaves no factorisation: no prices then.
+  engine.factor_current = engine.factor.valid();
+  if (engine.factor_current) {
+    compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
+  } else {
+    engine.pi.assign(static_cast<std::size_t>(engine.lp.rows), 0.0);
+    engine.reduced_cost.assign(static_cast<std::size_t>(engine.lp.variables()), 0.0);
+  }
   engine.has_solution = true;
   engine.problem_serial = p.serial;
   change_scale_exponents(lib, p, kept);

@@ -9,6 +9,14 @@
 
 namespace kqopt {
 
+// Asked now and then during a long INVERT (the nucleus, every 256 pivots) whether the
+// run must stop: the time limit or a user interrupt. The caller owns it.
+class StopPoll {
+ public:
+  virtual ~StopPoll() = default;
+  virtual bool stop_requested() = 0;
+};
+
 struct FactorSettings {
   std::int32_t invfrq = -1;  // INVFRQ: > 0 refactorise every INVFRQ updates; <= 0 by the fill rule
   std::int32_t invmin = 6;   // INVMIN: updates before codes 2 and 4 may stop an update
@@ -20,6 +28,7 @@ struct FactorSettings {
   double ztolmx = 2.6e7;     // ZTOLMX: Forrest-Tomlin growth limit
   // Free workspace in bytes available to INVERT (work arrays and factor file).
   std::int64_t workspace_bytes = std::int64_t{64} << 20;
+  StopPoll* stop = nullptr;  // none: INVERT runs to its end
 };
 
 // Outcome of INVERT. Maps to return codes in the driver.
@@ -27,7 +36,8 @@ enum class [[nodiscard]] FactorStatus{
     ok,
     workspace_exhausted,  // message 20 with workspace_needed; return code 4
     factor_file_full,     // message 102, dump 103-105; return code 32
-    internal_error,       // message 102, dump 103-105; return code 32
+    internal_error,       // message 102, dump 103-105; return code 32 (also an inconsistent basis view)
+    stopped,              // settings.stop asked to stop (time limit, interrupt): no message
 };
 
 // Outcome of UPDATE; the values are the update codes the simplex loops test.
@@ -65,6 +75,17 @@ struct InvertReport {
   double residual_measure = 0.0;
   bool doubtful = false;
   bool retried_with_larger_threshold = false;
+  // Element growth of the elimination: the largest |entry| of the active submatrix as
+  // loaded, and the largest |entry| any elimination step left in it. The driver's
+  // growth guard compares the two (message 144 when it refactorises).
+  double largest_active_entry = 0.0;
+  double largest_created_entry = 0.0;
+  double element_growth() const {
+    return largest_active_entry > 0.0 ? largest_created_entry / largest_active_entry : 0.0;
+  }
+  bool growth_refactorised = false;
+  double growth_seen = 0.0;      // the growth that made the driver refactorise
+  double pivot_threshold = 0.0;  // u of the factorisation the driver kept
   // Messages 103-105: at entry and exit (IFMSG >= 10), exit also at failure (102).
   FactorDump dump_at_entry;
   FactorDump dump_at_exit;
