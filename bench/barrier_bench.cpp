@@ -127,12 +127,16 @@ struct Row {
 };
 
 constexpr int kRepeats = 3;
+constexpr double kShift = 1.0e-6;
 
 Row run(const std::string& name, const Csc& a) {
   Row r;
   r.name = name;
   r.m = a.m;
   const std::vector<double> d = weights(a.n);
+  // The same small diagonal shift for both factorisations: A A' of an LP with dependent
+  // rows is singular, and CHOLMOD stops at the first zero pivot.
+  const std::vector<double> shift(static_cast<std::size_t>(a.m), kShift);
   auto kkt = KktFactor::create(a.m, a.n, 1);
   kkt->set_dense_threshold(0);
   if (kkt->adasetup(a.view()) != 0) return r;
@@ -143,7 +147,7 @@ Row run(const std::string& name, const Csc& a) {
   r.ours_factor = 1e300;
   for (int k = 0; k < kRepeats; ++k) {
     const double t0 = cpu_now();
-    kkt->numfac(d);
+    kkt->numfac(d, shift);
     r.ours_factor = std::min(r.ours_factor, cpu_now() - t0);
   }
   r.bytes_per_l = static_cast<double>(kkt->stored_bytes()) / static_cast<double>(std::max<std::int64_t>(r.ours_l, 1));
@@ -188,8 +192,14 @@ Row run(const std::string& name, const Csc& a) {
   r.cholmod_factor = 1e300;
   for (int k = 0; k < kRepeats && l != nullptr; ++k) {
     const double t1 = cpu_now();
-    cholmod_factorize(s, l, &common);
+    double beta[2] = {kShift, 0.0};
+    cholmod_factorize_p(s, beta, nullptr, 0, l, &common);
     r.cholmod_factor = std::min(r.cholmod_factor, cpu_now() - t1);
+  }
+  if (l == nullptr || common.status != CHOLMOD_OK || l->minor < l->n) {
+    std::fprintf(stderr, "%s: CHOLMOD status %d, stopped at column %ld\n", name.c_str(), common.status,
+                 l != nullptr ? static_cast<long>(l->minor) : -1L);
+    r.cholmod_factor = 0.0;
   }
   cholmod_free_factor(&l, &common);
   cholmod_free_sparse(&s, &common);

@@ -59,6 +59,7 @@ std::int32_t KktFactor::adasetup(const ColumnMatrixView& a) {
     std::vector<std::int32_t> dense = find_dense_columns(a.pattern, dense_threshold_);
     sparse_column_.assign(u(n_), 1);
     for (const std::int32_t j : dense) sparse_column_[u(j)] = 0;
+    keep_covering_columns(dense);
     const UpperStructure upper = aat_upper_structure(a.pattern, sparse_column_);
     const Adjacency graph = symmetric_adjacency(upper);
     stats_ = KktStats{};
@@ -86,6 +87,8 @@ std::int32_t KktFactor::adasetup(const ColumnMatrixView& a) {
     r_.assign(u(m_), 0.0);
     work_.assign(u(m_), 0.0);
     residual_.assign(u(m_), 0.0);
+    direction_.assign(u(m_), 0.0);
+    product_.assign(u(m_), 0.0);
   } catch (const std::bad_alloc&) {
     chol_.reset();
     dense_.reset();
@@ -101,6 +104,34 @@ std::int32_t KktFactor::adasetup(const ColumnMatrixView& a) {
     report::name_int(log_, -16, "L nonzeros", 10, stats_.nnz_l);
   }
   return kKktOk;
+}
+
+// A row that only dense columns reach would make the sparse part singular, and the
+// correction through its factor inaccurate: a dense column through such a row stays in
+// the sparse part.
+void KktFactor::keep_covering_columns(std::vector<std::int32_t>& dense) {
+  if (dense.empty()) return;
+  std::vector<std::int8_t> covered(u(m_), 0);
+  for (std::int32_t j = 0; j < n_; ++j) {
+    if (!sparse_column_[u(j)]) continue;
+    for (std::int64_t p = a_.pattern.start[u(j)]; p < a_.pattern.start[u(j) + 1]; ++p)
+      covered[u(a_.pattern.row[u(p)])] = 1;
+  }
+  std::vector<std::int32_t> kept;
+  for (const std::int32_t j : dense) {
+    bool needed = false;
+    for (std::int64_t p = a_.pattern.start[u(j)]; p < a_.pattern.start[u(j) + 1] && !needed; ++p) {
+      needed = covered[u(a_.pattern.row[u(p)])] == 0;
+    }
+    if (!needed) {
+      kept.push_back(j);
+      continue;
+    }
+    sparse_column_[u(j)] = 1;
+    for (std::int64_t p = a_.pattern.start[u(j)]; p < a_.pattern.start[u(j) + 1]; ++p)
+      covered[u(a_.pattern.row[u(p)])] = 1;
+  }
+  dense.swap(kept);
 }
 
 void KktFactor::group_parallel_columns() {
@@ -241,6 +272,31 @@ std::int32_t KktFactor::numfac(std::span<const double> d, std::span<const double
     std::copy(r.begin(), r.begin() + m_, r_.begin());
   }
   form(d_, r_);
+  // Row sums of |A| D |A'| + |R| bound the norm that scales the solve's stopping test.
+  std::fill(product_.begin(), product_.end(), 0.0);
+  for (std::int32_t j = 0; j < n_; ++j) {
+    double column_sum = 0.0;
+    for (std::int64_t p = a_.pattern.start[u(j)]; p < a_.pattern.start[u(j) + 1]; ++p)
+      column_sum += std::fabs(a_.value[u(p)]);
+    const double t = column_sum * std::fabs(d_[u(j)]);
+    for (std::int64_t p = a_.pattern.start[u(j)]; p < a_.pattern.start[u(j) + 1]; ++p) {
+      product_[u(a_.pattern.row[u(p)])] += t * std::fabs(a_.value[u(p)]);
+    }
+  }
+  matrix_norm_ = 0.0;
+  for (std::int32_t i = 0; i < m_; ++i) matrix_norm_ = std::max(matrix_norm_, product_[u(i)] + std::fabs(r_[u(i)]));
+  if (!dense_->empty()) {
+    // Diagonal of the whole matrix (sparse part, dense columns, R), by position.
+    std::vector<double>& full = chol_->drop_values();
+    full.assign(u(m_), 0.0);
+    const std::span<const std::int32_t> iperm = chol_->symbolic().iperm;
+    for (std::int32_t i = 0; i < m_; ++i) full[u(iperm[u(i)])] = r_[u(i)];
+    for (std::int32_t j = 0; j < n_; ++j) {
+      for (std::int64_t p = a_.pattern.start[u(j)]; p < a_.pattern.start[u(j) + 1]; ++p) {
+        full[u(iperm[u(a_.pattern.row[u(p)])])] += d_[u(j)] * a_.value[u(p)] * a_.value[u(p)];
+      }
+    }
+  }
   chol_->factorize();
   dense_->form(*chol_, a_, d_, chol_->symbolic().iperm, chol_->max_diagonal());
   stats_.dropped = chol_->dropped();
@@ -271,29 +327,53 @@ void KktFactor::apply_matrix(std::span<const double> x, std::span<double> y) con
   }
 }
 
+void KktFactor::precondition(std::span<const double> v, std::span<double> z) {
+  const std::span<const std::int32_t> iperm = chol_->symbolic().iperm;
+  for (std::int32_t i = 0; i < m_; ++i) work_[u(iperm[u(i)])] = v[u(i)];
+  solve_once(work_);
+  for (std::int32_t i = 0; i < m_; ++i) z[u(i)] = work_[u(iperm[u(i)])];
+}
+
 void KktFactor::solve(std::span<const double> b, std::span<double> x) {
   if (kind_ != 1 || !chol_) fatal_error("kktfack", "kktfac_adasolve", "Wrong factor type");
   const Hundredths start = clock_now();
-  const std::span<const std::int32_t> iperm = chol_->symbolic().iperm;
-  for (std::int32_t i = 0; i < m_; ++i) work_[u(iperm[u(i)])] = b[u(i)];
-  solve_once(work_);
-  for (std::int32_t i = 0; i < m_; ++i) x[u(i)] = work_[u(iperm[u(i)])];
-  if (!dense_->empty()) {
-    // The correction goes through the sparse factor of a perturbed matrix when pivots were
-    // dropped; refinement on the true matrix recovers the accuracy while it pays.
-    double previous = 0.0;
-    for (int step = 0; step < 5; ++step) {
-      apply_matrix(x, residual_);
-      double norm = 0.0;
+  precondition(b, x);
+  if (!dense_->empty() || chol_->dropped() > 0) {
+    // Dropped pivots make the factor that of a nearby matrix, M + a low-rank term of rank
+    // at most the number dropped (the dense correction goes through that factor too).
+    // Conjugate gradients on M preconditioned by the factor then end within about that
+    // many steps, where plain refinement can stall.
+    double b_norm = 0.0;
+    for (std::int32_t i = 0; i < m_; ++i) b_norm = std::max(b_norm, std::fabs(b[u(i)]));
+    std::span<double> r(residual_), z(product_), p(direction_);
+    apply_matrix(x, r);
+    for (std::int32_t i = 0; i < m_; ++i) r[u(i)] = b[u(i)] - r[u(i)];
+    const std::int32_t limit =
+        std::min(100, 2 * (chol_->dropped() + static_cast<std::int32_t>(dense_->columns().size())) + 10);
+    double rz = 0.0;
+    for (std::int32_t step = 0; step < limit; ++step) {
+      double r_norm = 0.0, x_norm = 0.0;
       for (std::int32_t i = 0; i < m_; ++i) {
-        residual_[u(i)] = b[u(i)] - residual_[u(i)];
-        norm = std::max(norm, std::fabs(residual_[u(i)]));
+        r_norm = std::max(r_norm, std::fabs(r[u(i)]));
+        x_norm = std::max(x_norm, std::fabs(x[u(i)]));
       }
-      if (norm == 0.0 || (step > 0 && norm > 0.5 * previous)) break;
-      previous = norm;
-      for (std::int32_t i = 0; i < m_; ++i) work_[u(iperm[u(i)])] = residual_[u(i)];
-      solve_once(work_);
-      for (std::int32_t i = 0; i < m_; ++i) x[u(i)] += work_[u(iperm[u(i)])];
+      if (r_norm <= 1.0e-15 * (matrix_norm_ * x_norm + b_norm)) break;
+      precondition(r, z);
+      double rz_new = 0.0;
+      for (std::int32_t i = 0; i < m_; ++i) rz_new += r[u(i)] * z[u(i)];
+      if (!(rz_new > 0.0)) break;
+      const double beta = step == 0 ? 0.0 : rz_new / rz;
+      rz = rz_new;
+      for (std::int32_t i = 0; i < m_; ++i) p[u(i)] = z[u(i)] + beta * p[u(i)];
+      apply_matrix(p, z);  // z now holds M p
+      double pq = 0.0;
+      for (std::int32_t i = 0; i < m_; ++i) pq += p[u(i)] * z[u(i)];
+      if (!(pq > 0.0)) break;
+      const double alpha = rz / pq;
+      for (std::int32_t i = 0; i < m_; ++i) {
+        x[u(i)] += alpha * p[u(i)];
+        r[u(i)] -= alpha * z[u(i)];
+      }
     }
   }
   ++stats_.solves;
@@ -312,7 +392,7 @@ std::int64_t KktFactor::stored_bytes() const {
   bytes += static_cast<std::int64_t>(
       (entry_position_.size() + plan_column_.size() + map_.size()) * 4 +
       (entry_start_.size() + entry_source_.size() + plan_start_.size() + plan_entry_.size()) * 8 +
-      (weight_.size() + d_.size() + r_.size() + work_.size() + residual_.size()) * 8);
+      (weight_.size() + d_.size() + r_.size() + 4 * work_.size()) * 8);
   return bytes;
 }
 

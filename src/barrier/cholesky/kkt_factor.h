@@ -79,11 +79,14 @@ class KktFactor {
 
  private:
   KktFactor(std::int32_t m, std::int32_t n, std::int32_t kind) : m_(m), n_(n), kind_(kind) {}
+  void keep_covering_columns(std::vector<std::int32_t>& dense);
   void group_parallel_columns();
   void build_formation_plan();
   void form(std::span<const double> d, std::span<const double> r);
   void apply_matrix(std::span<const double> x, std::span<double> y) const;
   void solve_once(std::span<double> x_positions);
+  // z = (factored matrix)^-1 v, both in the original order.
+  void precondition(std::span<const double> v, std::span<double> z);
 
   std::int32_t m_, n_, kind_;
   std::int32_t ordering_code_ = 0;
@@ -110,7 +113,8 @@ class KktFactor {
   std::vector<std::int32_t> map_;
   std::vector<double> weight_;
   std::vector<double> d_, r_;
-  std::vector<double> work_, residual_;
+  std::vector<double> work_, residual_, direction_, product_;
+  double matrix_norm_ = 0.0;  // bound on ||A D A' + R|| (infinity norm) of the last formation
 
   std::unique_ptr<SparseCholesky> chol_;
   std::optional<DenseColumnCorrection> dense_;

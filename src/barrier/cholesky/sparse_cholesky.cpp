@@ -101,6 +101,7 @@ double SparseCholesky::pivot(std::int32_t k, double p) {
   if (!drop) return p;
   flags_[u(k)] = static_cast<std::uint8_t>(flag | pivot_flag::kDropped);
   ++dropped_;
+  if (!drop_values_.empty() && drop_values_[u(k)] > 0.0) return positive ? drop_values_[u(k)] : -drop_values_[u(k)];
   return positive ? std::max(formed, 1.0) : negative ? std::min(formed, -1.0) : 1.0;
 }
 

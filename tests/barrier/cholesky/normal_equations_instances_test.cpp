@@ -4,6 +4,7 @@
 // Run alone with  kqopt_instance_tests --gtest_filter='BarrierNetlib*'
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -45,7 +46,10 @@ bool load_constraints(const std::string& path, test::CscMatrix& a) {
 }
 
 TEST(BarrierNetlib, ResidualOfTheNormalEquations) {
-  const std::filesystem::path dir = std::filesystem::path(KQOPT_TEST_DATA_DIR) / "netlib";
+  // KQOPT_DATA_DIR overrides the build's data directory (worktrees sit elsewhere).
+  const char* override_dir = std::getenv("KQOPT_DATA_DIR");
+  const std::filesystem::path dir =
+      std::filesystem::path(override_dir != nullptr ? override_dir : KQOPT_TEST_DATA_DIR) / "netlib";
   if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no " << dir;
   std::vector<std::filesystem::path> files;
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
