@@ -84,82 +84,110 @@ std::vector<std::int32_t> find_dense_columns(const PatternView& a, std::int32_t 
 }
 
 DenseColumnCorrection::DenseColumnCorrection(std::vector<std::int32_t> columns, std::int32_t m)
-    : columns_(std::move(columns)), m_(m) {
-  const std::size_t k = columns_.size();
-  w_.assign(u(m) * k, 0.0);
-  g_.assign(k * k, 0.0);
-  work_.assign(std::max<std::size_t>(k, 1), 0.0);
-}
+    : columns_(std::move(columns)), m_(m) {}
 
 void DenseColumnCorrection::form(const SparseCholesky& chol, const ColumnMatrixView& a, std::span<const double> d,
                                  std::span<const std::int32_t> iperm, double max_diagonal) {
-  const auto k = static_cast<std::int32_t>(columns_.size());
-  if (k == 0) return;
+  const auto kd = static_cast<std::int32_t>(columns_.size());
+  if (kd == 0) return;
   const auto m = static_cast<std::size_t>(m_);
-  for (std::int32_t c = 0; c < k; ++c) {
+  const std::span<const double> diag = chol.diagonal();
+  // Dropped pivots of the sparse part: the factor holds S + sum delta_k e_k e_k' there
+  // (the dropped column was zero), which the correction takes back out.
+  dropped_.clear();
+  const std::vector<std::uint8_t>& flags = const_cast<SparseCholesky&>(chol).flags();
+  for (std::int32_t k = 0; k < m_; ++k) {
+    if ((flags[u(k)] & pivot_flag::kDropped) != 0) dropped_.push_back(k);
+  }
+  if (static_cast<std::int32_t>(dropped_.size()) > kMaxDroppedCorrected) dropped_.clear();
+  const auto t = static_cast<std::size_t>(kd) + dropped_.size();
+  order_ = static_cast<std::int32_t>(t);
+  w_.assign(m * t, 0.0);
+  g_.assign(t * t, 0.0);
+  pivots_.assign(t, 0);
+  work_.assign(t, 0.0);
+  sign_.assign(t, 1.0);
+  for (std::int32_t c = 0; c < kd; ++c) {
     const std::int32_t j = columns_[u(c)];
     std::span<double> w(w_.data() + u(c) * m, m);
-    std::fill(w.begin(), w.end(), 0.0);
     const double scale = std::sqrt(std::max(d[u(j)], 0.0));
     for (std::int64_t p = a.pattern.start[u(j)]; p < a.pattern.start[u(j) + 1]; ++p) {
       w[u(iperm[u(a.pattern.row[u(p)])])] += scale * a.value[u(p)];
     }
     chol.forward(w);
   }
-  const std::span<const double> diag = chol.diagonal();
-  for (std::int32_t c = 0; c < k; ++c) {
-    const double* wc = w_.data() + u(c) * m;
-    for (std::int32_t r = c; r < k; ++r) {
-      const double* wr = w_.data() + u(r) * m;
-      double sum = r == c ? 1.0 : 0.0;
+  for (std::size_t q = 0; q < dropped_.size(); ++q) {
+    const std::size_t c = static_cast<std::size_t>(kd) + q;
+    const std::int32_t k = dropped_[q];
+    std::span<double> w(w_.data() + c * m, m);
+    w[u(k)] = std::sqrt(std::fabs(diag[u(k)]));
+    chol.forward(w);
+    sign_[c] = -1.0;
+  }
+  // G = C + W' D^-1 W, C = diag(sign).
+  for (std::size_t c = 0; c < t; ++c) {
+    const double* wc = w_.data() + c * m;
+    for (std::size_t r = c; r < t; ++r) {
+      const double* wr = w_.data() + r * m;
+      double sum = r == c ? sign_[c] : 0.0;
       for (std::size_t i = 0; i < m; ++i) sum += wc[i] * wr[i] / diag[i];
-      g_[u(c) * u(k) + u(r)] = sum;
+      g_[c * t + r] = sum;
+      g_[r * t + c] = sum;
     }
   }
-  // L D L' of G in place (lower triangle, column-major).
-  const double tiny = max_diagonal * 1.0e-14;
-  for (std::int32_t c = 0; c < k; ++c) {
-    double* gc = g_.data() + u(c) * u(k);
-    double p = gc[c];
-    if (p < tiny) p = std::max(tiny, 1.0);
-    gc[c] = p;
-    for (std::int32_t i = c + 1; i < k; ++i) gc[i] /= p;
-    for (std::int32_t j = c + 1; j < k; ++j) {
-      const double t = gc[j] * p;
-      double* gj = g_.data() + u(j) * u(k);
-      for (std::int32_t i = j; i < k; ++i) gj[i] -= gc[i] * t;
+  // LU with partial pivoting (G is indefinite once dropped pivots take part); a pivot
+  // tiny against the largest diagonal of the factor is regularised.
+  double largest = max_diagonal;
+  for (std::size_t k = 0; k < t; ++k) largest = std::max(largest, std::fabs(g_[k * t + k]));
+  const double tiny = largest * 1.0e-14;
+  for (std::size_t k = 0; k < t; ++k) {
+    std::size_t piv = k;
+    for (std::size_t i = k + 1; i < t; ++i) {
+      if (std::fabs(g_[k * t + i]) > std::fabs(g_[k * t + piv])) piv = i;
+    }
+    pivots_[k] = static_cast<std::int32_t>(piv);
+    if (piv != k) {
+      for (std::size_t j = 0; j < t; ++j) std::swap(g_[j * t + k], g_[j * t + piv]);
+    }
+    double p = g_[k * t + k];
+    if (std::fabs(p) < tiny) p = p < 0.0 ? -tiny : tiny;
+    g_[k * t + k] = p;
+    for (std::size_t i = k + 1; i < t; ++i) g_[k * t + i] /= p;
+    for (std::size_t j = k + 1; j < t; ++j) {
+      const double f = g_[j * t + k];
+      if (f == 0.0) continue;
+      for (std::size_t i = k + 1; i < t; ++i) g_[j * t + i] -= g_[k * t + i] * f;
     }
   }
 }
 
 void DenseColumnCorrection::apply(const SparseCholesky& chol, std::span<double> z) {
-  const auto k = static_cast<std::int32_t>(columns_.size());
-  if (k == 0) return;
+  if (columns_.empty()) return;
+  const auto t = static_cast<std::size_t>(order_);
   const auto m = static_cast<std::size_t>(m_);
   const std::span<const double> diag = chol.diagonal();
-  // t = W' z; G u = t; z -= D^-1 W u.
-  for (std::int32_t c = 0; c < k; ++c) {
-    const double* wc = w_.data() + u(c) * m;
+  // s = W' z; G u = s; z -= D^-1 W u.
+  for (std::size_t c = 0; c < t; ++c) {
+    const double* wc = w_.data() + c * m;
     double sum = 0.0;
     for (std::size_t i = 0; i < m; ++i) sum += wc[i] * z[i];
-    work_[u(c)] = sum;
+    work_[c] = sum;
   }
-  for (std::int32_t c = 0; c < k; ++c) {
-    const double* gc = g_.data() + u(c) * u(k);
-    for (std::int32_t i = c + 1; i < k; ++i) work_[u(i)] -= gc[i] * work_[u(c)];
+  // The interchanges swapped whole rows, so they all apply before the forward pass.
+  for (std::size_t k = 0; k < t; ++k) std::swap(work_[k], work_[u(pivots_[k])]);
+  for (std::size_t k = 0; k < t; ++k) {
+    for (std::size_t i = k + 1; i < t; ++i) work_[i] -= g_[k * t + i] * work_[k];
   }
-  for (std::int32_t c = 0; c < k; ++c) work_[u(c)] /= g_[u(c) * u(k) + u(c)];
-  for (std::int32_t c = k - 1; c >= 0; --c) {
-    const double* gc = g_.data() + u(c) * u(k);
-    double sum = work_[u(c)];
-    for (std::int32_t i = c + 1; i < k; ++i) sum -= gc[i] * work_[u(i)];
-    work_[u(c)] = sum;
+  for (std::size_t k = t; k-- > 0;) {
+    double sum = work_[k];
+    for (std::size_t j = k + 1; j < t; ++j) sum -= g_[j * t + k] * work_[j];
+    work_[k] = sum / g_[k * t + k];
   }
-  for (std::int32_t c = 0; c < k; ++c) {
-    const double* wc = w_.data() + u(c) * m;
-    const double t = work_[u(c)];
-    if (t == 0.0) continue;
-    for (std::size_t i = 0; i < m; ++i) z[i] -= wc[i] * t / diag[i];
+  for (std::size_t c = 0; c < t; ++c) {
+    const double* wc = w_.data() + c * m;
+    const double f = work_[c];
+    if (f == 0.0) continue;
+    for (std::size_t i = 0; i < m; ++i) z[i] -= wc[i] * f / diag[i];
   }
 }
 

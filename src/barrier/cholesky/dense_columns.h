@@ -2,7 +2,9 @@
 // factor (so that one long column cannot fill L), and the small dense correction that
 // puts them back: with S = L D L' the sparse part and W = L^-1 V (V the dense columns
 // scaled by the square roots of their weights), A D A' = L (D + W W') L', and the middle
-// factor is inverted through the order-k matrix G = I + W' D^-1 W.
+// factor is inverted through the order-k matrix G = I + W' D^-1 W. Pivots the sparse
+// factor dropped (where the sparse part alone is singular) join the correction as
+// columns of sign -1, which makes G indefinite: it is factored by LU.
 #pragma once
 
 #include <cstdint>
@@ -39,14 +41,20 @@ class DenseColumnCorrection {
   void apply(const SparseCholesky& chol, std::span<double> z);
 
   std::int64_t stored_bytes() const {
-    return static_cast<std::int64_t>((w_.size() + g_.size() + work_.size()) * sizeof(double));
+    return static_cast<std::int64_t>((w_.size() + g_.size() + work_.size() + sign_.size()) * sizeof(double));
   }
 
  private:
+  // Beyond this many dropped pivots the correction leaves them to the refinement.
+  static constexpr std::int32_t kMaxDroppedCorrected = 400;
   std::vector<std::int32_t> columns_;
   std::int32_t m_;
-  std::vector<double> w_;  // m x k, column-major, positions
-  std::vector<double> g_;  // k x k, its L D L' factor in place (D on the diagonal)
+  std::int32_t order_ = 0;
+  std::vector<std::int32_t> dropped_;  // positions
+  std::vector<double> w_;              // m x order, column-major, positions
+  std::vector<double> g_;              // order x order, LU in place
+  std::vector<std::int32_t> pivots_;
+  std::vector<double> sign_;
   std::vector<double> work_;
 };
 

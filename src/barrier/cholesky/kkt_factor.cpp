@@ -55,14 +55,23 @@ std::int32_t KktFactor::adasetup(const ColumnMatrixView& a) {
   }
   const Hundredths start = clock_now();
   a_ = a;
+  stats_ = KktStats{};
+  const std::int32_t status = build_structure(find_dense_columns(a.pattern, dense_threshold_));
+  stats_.setup_time = clock_elapsed(start);
+  return status;
+}
+
+std::int32_t KktFactor::build_structure(std::vector<std::int32_t> dense) {
+  const KktStats previous = stats_;
   try {
-    std::vector<std::int32_t> dense = find_dense_columns(a.pattern, dense_threshold_);
     sparse_column_.assign(u(n_), 1);
     for (const std::int32_t j : dense) sparse_column_[u(j)] = 0;
     keep_covering_columns(dense);
-    const UpperStructure upper = aat_upper_structure(a.pattern, sparse_column_);
+    const UpperStructure upper = aat_upper_structure(a_.pattern, sparse_column_);
     const Adjacency graph = symmetric_adjacency(upper);
     stats_ = KktStats{};
+    stats_.factorizations = previous.factorizations;
+    stats_.solves = previous.solves;
     stats_.kind = kind_;
     stats_.ordering_code = ordering_code_;
     stats_.nnz_aat = upper.nonzeros();
@@ -83,8 +92,8 @@ std::int32_t KktFactor::adasetup(const ColumnMatrixView& a) {
     build_formation_plan();
     map_.assign(u(m_), 0);
     weight_.assign(u(n_), 0.0);
-    d_.assign(u(n_), 0.0);
-    r_.assign(u(m_), 0.0);
+    d_.resize(u(n_), 0.0);  // kept: a rebuilt structure is formed with them again
+    r_.resize(u(m_), 0.0);
     work_.assign(u(m_), 0.0);
     residual_.assign(u(m_), 0.0);
     direction_.assign(u(m_), 0.0);
@@ -94,7 +103,6 @@ std::int32_t KktFactor::adasetup(const ColumnMatrixView& a) {
     dense_.reset();
     return kKktOutOfMemory;
   }
-  stats_.setup_time = clock_elapsed(start);
   if (log_ != nullptr && verbosity_ >= 1) {
     report::line(log_, "");
     report::name_int(log_, -16, "Factor nonzeros", 10, stats_.nnz_aat);
@@ -285,19 +293,14 @@ std::int32_t KktFactor::numfac(std::span<const double> d, std::span<const double
   }
   matrix_norm_ = 0.0;
   for (std::int32_t i = 0; i < m_; ++i) matrix_norm_ = std::max(matrix_norm_, product_[u(i)] + std::fabs(r_[u(i)]));
-  if (!dense_->empty()) {
-    // Diagonal of the whole matrix (sparse part, dense columns, R), by position.
-    std::vector<double>& full = chol_->drop_values();
-    full.assign(u(m_), 0.0);
-    const std::span<const std::int32_t> iperm = chol_->symbolic().iperm;
-    for (std::int32_t i = 0; i < m_; ++i) full[u(iperm[u(i)])] = r_[u(i)];
-    for (std::int32_t j = 0; j < n_; ++j) {
-      for (std::int64_t p = a_.pattern.start[u(j)]; p < a_.pattern.start[u(j) + 1]; ++p) {
-        full[u(iperm[u(a_.pattern.row[u(p)])])] += d_[u(j)] * a_.value[u(p)] * a_.value[u(p)];
-      }
-    }
-  }
   chol_->factorize();
+  if (!dense_->empty() && chol_->dropped() > 0) {
+    // The sparse part without the dense columns is singular: the correction through its
+    // factor loses the accuracy the solves need. The split is abandoned for good.
+    if (build_structure({}) != kKktOk) return kKktOutOfMemory;
+    form(d_, r_);
+    chol_->factorize();
+  }
   dense_->form(*chol_, a_, d_, chol_->symbolic().iperm, chol_->max_diagonal());
   stats_.dropped = chol_->dropped();
   ++stats_.factorizations;

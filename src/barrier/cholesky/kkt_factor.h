@@ -79,6 +79,8 @@ class KktFactor {
 
  private:
   KktFactor(std::int32_t m, std::int32_t n, std::int32_t kind) : m_(m), n_(n), kind_(kind) {}
+  // Structure, order, symbolic factor and formation plan with the given dense columns.
+  std::int32_t build_structure(std::vector<std::int32_t> dense);
   void keep_covering_columns(std::vector<std::int32_t>& dense);
   void group_parallel_columns();
   void build_formation_plan();

@@ -97,11 +97,16 @@ double SparseCholesky::pivot(std::int32_t k, double p) {
   }
   // A pivot of the expected sign that has cancelled to rounding level, or one of the
   // wrong sign, carries no information: it is dropped rather than divided by.
-  const bool drop = positive ? p <= tol : negative ? p >= -tol : std::fabs(p) < tol;
+  bool drop = positive ? p <= tol : negative ? p >= -tol : std::fabs(p) < tol;
+  // Relative drop: a pivot that lost all but a pivot tolerance's share of its formed
+  // diagonal is cancellation noise (a dependent row), whose reciprocal would only spread
+  // rounding errors through the rest of the factor.
+  if ((flag & pivot_flag::kNoRelativeDrop) == 0 && std::fabs(p) < settings_.pivot_tolerance * std::fabs(formed)) {
+    drop = true;
+  }
   if (!drop) return p;
   flags_[u(k)] = static_cast<std::uint8_t>(flag | pivot_flag::kDropped);
   ++dropped_;
-  if (!drop_values_.empty() && drop_values_[u(k)] > 0.0) return positive ? drop_values_[u(k)] : -drop_values_[u(k)];
   return positive ? std::max(formed, 1.0) : negative ? std::min(formed, -1.0) : 1.0;
 }
 

@@ -41,10 +41,6 @@ class SparseCholesky {
   }
   void add_diagonal(std::int32_t position, double value);
   std::vector<std::uint8_t>& flags() { return flags_; }
-  // Values a dropped pivot takes instead of max(a(kk), 1) (positions; empty: the rule).
-  // The dense-column correction passes the diagonal of the whole matrix, so that the
-  // factor stays on its scale where the sparse part alone is singular.
-  std::vector<double>& drop_values() { return drop_values_; }
 
   // Factorises what was formed. Records the formed diagonal, the largest diagonal
   // magnitude (at least 1) and the dropped pivots.
@@ -72,7 +68,6 @@ class SparseCholesky {
   std::vector<double> diag_;
   std::vector<double> formed_;
   std::vector<std::uint8_t> flags_;
-  std::vector<double> drop_values_;
   // Work arrays of the factorisation, sized once.
   std::vector<std::int32_t> map_, link_head_, link_next_;
   std::vector<std::int64_t> next_row_;

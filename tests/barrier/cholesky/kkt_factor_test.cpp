@@ -166,3 +166,45 @@ TEST(BarrierNormalEquations, ParallelColumnsAreFoldedIntoOne) {
 
 }  // namespace
 }  // namespace kqopt::barrier
+
+namespace kqopt::barrier {
+namespace {
+
+// Rows in pairs reached by one sparse column each: without its three long columns the
+// sparse part is singular, and the split is abandoned at the first factorisation.
+TEST(BarrierNormalEquations, SplitLeavingTheSparsePartSingularIsAbandoned) {
+  CscMatrix a;
+  a.m = 60;
+  for (std::int32_t i = 0; i < 30; ++i) a.add_column({{2 * i, 1.0}, {2 * i + 1, 2.0}});
+  std::mt19937 rng(9);
+  for (std::int32_t k = 0; k < 3; ++k) {
+    std::vector<std::pair<std::int32_t, double>> entries;
+    for (std::int32_t i = k; i < 60; i += 2) entries.emplace_back(i, 1.0 + 0.1 * (rng() % 7));
+    a.add_column(entries);
+  }
+  auto kkt = KktFactor::create(a.m, a.n, 1);
+  kkt->set_dense_threshold(20);
+  ASSERT_EQ(kkt->adasetup(a.view()), kKktOk);
+  EXPECT_EQ(kkt->stats().dense_columns, 3);
+  const std::vector<double> d = test::weights(a.n, -2.0, 2.0, 3);
+  ASSERT_EQ(kkt->numfac(d), kKktOk);
+  EXPECT_EQ(kkt->stats().dense_columns, 0);
+  // A consistent right-hand side: b = M x0.
+  std::vector<double> x0(60), b(60, 0.0), x(60);
+  for (std::int32_t i = 0; i < 60; ++i) x0[static_cast<std::size_t>(i)] = std::sin(i + 1.0);
+  for (std::int32_t j = 0; j < a.n; ++j) {
+    double dot = 0.0;
+    for (auto p = a.start[static_cast<std::size_t>(j)]; p < a.start[static_cast<std::size_t>(j) + 1]; ++p) {
+      dot += a.value[static_cast<std::size_t>(p)] * x0[static_cast<std::size_t>(a.row[static_cast<std::size_t>(p)])];
+    }
+    for (auto p = a.start[static_cast<std::size_t>(j)]; p < a.start[static_cast<std::size_t>(j) + 1]; ++p) {
+      b[static_cast<std::size_t>(a.row[static_cast<std::size_t>(p)])] +=
+          d[static_cast<std::size_t>(j)] * dot * a.value[static_cast<std::size_t>(p)];
+    }
+  }
+  kkt->solve(b, x);
+  EXPECT_LE(test::relative_residual(a.view(), d, {}, x, b), 1e-12);
+}
+
+}  // namespace
+}  // namespace kqopt::barrier
