@@ -5,7 +5,7 @@
 // given the same order (one thread), GFLOP/s and the factor's bytes per nonzero of L.
 // SuiteSparse is optional: without it only our columns are printed.
 //
-// Usage: barrier_bench [--messages DIR] [--random] [file.mps | name]...
+// Usage: barrier_bench [--messages DIR] [--data DIR] [--random] [file.mps | name]...
 //   name: a Netlib problem of the shared data directory (default: all of them);
 //   --random: random matrices of 2000 to 32000 rows instead.
 #include <time.h>
@@ -229,17 +229,20 @@ int main(int argc, char** argv) {
   std::string messages = (std::filesystem::path(argv[0]).parent_path() / ".." / "out").string();
   std::vector<std::string> targets;
   bool random = false;
+  std::filesystem::path data = KQOPT_DATA_DIR;
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
     if (arg == "--messages" && k + 1 < argc) {
       messages = argv[++k];
+    } else if (arg == "--data" && k + 1 < argc) {
+      data = argv[++k];
     } else if (arg == "--random") {
       random = true;
     } else {
       targets.push_back(arg);
     }
   }
-  const std::filesystem::path netlib = std::filesystem::path(KQOPT_DATA_DIR) / "netlib";
+  const std::filesystem::path netlib = data / "netlib";
   std::vector<Row> rows;
   print_header();
   if (random) {
