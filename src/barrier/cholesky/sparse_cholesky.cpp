@@ -1,0 +1,264 @@
+// Numeric supernodal factorisation and solves (see sparse_cholesky.h).
+#include "barrier/cholesky/sparse_cholesky.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kqopt::barrier {
+namespace {
+
+inline std::size_t u(std::int64_t i) { return static_cast<std::size_t>(i); }
+
+// Columns of the update buffer handled at once: bounds the buffer to 64 x the tallest
+// supernode.
+constexpr std::int32_t kChunk = 64;
+constexpr double kEpsilon = 2.2e-16;
+
+}  // namespace
+
+void ldl_update_kernel(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda,
+                       const double* dd, double* c, std::int64_t ldc) {
+  std::int32_t j = 0;
+  for (; j + 4 <= nc; j += 4) {
+    double* c0 = c + j * ldc;
+    double* c1 = c0 + ldc;
+    double* c2 = c1 + ldc;
+    double* c3 = c2 + ldc;
+    for (std::int32_t i = j; i < nr; ++i) c0[i] = c1[i] = c2[i] = c3[i] = 0.0;
+    for (std::int32_t p = 0; p < k; ++p) {
+      const double* ap = a + p * lda;
+      const double t0 = ap[j] * dd[p], t1 = ap[j + 1] * dd[p], t2 = ap[j + 2] * dd[p], t3 = ap[j + 3] * dd[p];
+      if (t0 == 0.0 && t1 == 0.0 && t2 == 0.0 && t3 == 0.0) continue;
+      for (std::int32_t i = j; i < nr; ++i) {
+        const double v = ap[i];
+        c0[i] += v * t0;
+        c1[i] += v * t1;
+        c2[i] += v * t2;
+        c3[i] += v * t3;
+      }
+    }
+  }
+  for (; j < nc; ++j) {
+    double* c0 = c + j * ldc;
+    for (std::int32_t i = j; i < nr; ++i) c0[i] = 0.0;
+    for (std::int32_t p = 0; p < k; ++p) {
+      const double* ap = a + p * lda;
+      const double t0 = ap[j] * dd[p];
+      if (t0 == 0.0) continue;
+      for (std::int32_t i = j; i < nr; ++i) c0[i] += ap[i] * t0;
+    }
+  }
+}
+
+SparseCholesky::SparseCholesky(SymbolicFactor symbolic, const CholeskySettings& settings)
+    : s_(std::move(symbolic)), settings_(settings) {
+  const auto n = u(s_.n);
+  const std::int32_t ns = s_.supernodes();
+  values_.assign(u(s_.stored_values()), 0.0);
+  diag_.assign(n, 0.0);
+  formed_.assign(n, 0.0);
+  flags_.assign(n, pivot_flag::kPositive);
+  map_.assign(n, 0);
+  link_head_.assign(u(ns), -1);
+  link_next_.assign(u(ns), -1);
+  next_row_.assign(u(ns), 0);
+  std::int64_t tallest = 0;
+  std::int32_t widest = 0;
+  for (std::int32_t sn = 0; sn < ns; ++sn) {
+    tallest = std::max(tallest, block_height(sn));
+    widest = std::max(widest, s_.super_start[u(sn) + 1] - s_.super_start[u(sn)]);
+  }
+  update_.assign(u(tallest * kChunk), 0.0);
+  scaled_.assign(u(widest), 0.0);
+}
+
+std::int64_t SparseCholesky::stored_bytes() const {
+  return static_cast<std::int64_t>(values_.size() * sizeof(double) + (diag_.size() + formed_.size()) * sizeof(double) +
+                                   s_.rows.size() * sizeof(std::int32_t) + update_.size() * sizeof(double));
+}
+
+void SparseCholesky::zero() { std::fill(values_.begin(), values_.end(), 0.0); }
+
+void SparseCholesky::add_diagonal(std::int32_t position, double value) {
+  const std::int32_t sn = s_.super_of[u(position)];
+  const std::int32_t col = position - s_.super_start[u(sn)];
+  block(sn)[col * block_height(sn) + col] += value;
+}
+
+double SparseCholesky::pivot(std::int32_t k, double p) {
+  const std::uint8_t flag = flags_[u(k)];
+  const double formed = formed_[u(k)];
+  const double tol = std::max(formed, settings_.pivot_tolerance) * kEpsilon;
+  const bool positive = (flag & pivot_flag::kPositive) != 0;
+  const bool negative = (flag & pivot_flag::kNegative) != 0;
+  if ((flag & pivot_flag::kRegularise) != 0) {
+    if (positive && p < tol) p = 1.0e4 * settings_.pivot_tolerance;
+    if (negative && p > -tol) p = -1.0e4 * settings_.pivot_tolerance;
+  }
+  // A pivot of the expected sign that has cancelled to rounding level, or one of the
+  // wrong sign, carries no information: it is dropped rather than divided by.
+  bool drop = positive ? p <= tol : negative ? p >= -tol : std::fabs(p) < tol;
+  // Relative drop: a pivot that lost all but a pivot tolerance's share of its formed
+  // diagonal is cancellation noise (a dependent row), whose reciprocal would only spread
+  // rounding errors through the rest of the factor.
+  if ((flag & pivot_flag::kNoRelativeDrop) == 0 && std::fabs(p) < settings_.pivot_tolerance * std::fabs(formed)) {
+    drop = true;
+  }
+  if (!drop) return p;
+  flags_[u(k)] = static_cast<std::uint8_t>(flag | pivot_flag::kDropped);
+  ++dropped_;
+  return positive ? std::max(formed, 1.0) : negative ? std::min(formed, -1.0) : 1.0;
+}
+
+void SparseCholesky::factor_block(std::int32_t sn) {
+  const std::int32_t f = s_.super_start[u(sn)];
+  const std::int32_t w = s_.super_start[u(sn) + 1] - f;
+  const std::int64_t h = block_height(sn);
+  double* v = block(sn);
+  const double usable = 0.95 * settings_.cache_kilobytes * 1000.0 / 8.0;
+  const std::int32_t b = std::max(1, std::min(w, panel_width(h, usable)));
+  for (std::int32_t k0 = 0; k0 < w; k0 += b) {
+    const std::int32_t k1 = std::min(w, k0 + b);
+    for (std::int32_t k = k0; k < k1; ++k) {
+      double* col = v + k * h;
+      const std::int32_t before = dropped_;
+      const double p = pivot(f + k, col[k]);
+      diag_[u(f + k)] = p;
+      col[k] = p;
+      if (dropped_ != before) {
+        for (std::int64_t i = k + 1; i < h; ++i) col[i] = 0.0;
+        continue;
+      }
+      const double inv = 1.0 / p;
+      for (std::int64_t i = k + 1; i < h; ++i) col[i] *= inv;
+      for (std::int32_t j = k + 1; j < k1; ++j) {
+        const double t = col[j] * p;
+        if (t == 0.0) continue;
+        double* cj = v + j * h;
+        for (std::int64_t i = j; i < h; ++i) cj[i] -= col[i] * t;
+      }
+    }
+    // The panel's update of the columns after it, a chunk of columns at a time.
+    for (std::int32_t j0 = k1; j0 < w; j0 += kChunk) {
+      const std::int32_t nc = std::min(kChunk, w - j0);
+      const auto nr = static_cast<std::int32_t>(h - j0);
+      ldl_update_kernel(nr, nc, k1 - k0, v + j0 + k0 * h, h, diag_.data() + f + k0, update_.data(), nr);
+      for (std::int32_t j = 0; j < nc; ++j) {
+        double* target = v + (j0 + j) * h + j0;
+        const double* c = update_.data() + static_cast<std::int64_t>(j) * nr;
+        for (std::int32_t i = j; i < nr; ++i) target[i] -= c[i];
+      }
+    }
+  }
+}
+
+void SparseCholesky::factorize() {
+  const std::int32_t ns = s_.supernodes();
+  dropped_ = 0;
+  max_diagonal_ = 1.0;
+  for (std::int32_t sn = 0; sn < ns; ++sn) {
+    const std::int32_t f = s_.super_start[u(sn)];
+    const std::int64_t h = block_height(sn);
+    const double* v = block(sn);
+    for (std::int32_t k = f; k < s_.super_start[u(sn) + 1]; ++k) {
+      formed_[u(k)] = v[(k - f) * h + (k - f)];
+      max_diagonal_ = std::max(max_diagonal_, std::fabs(formed_[u(k)]));
+      flags_[u(k)] = static_cast<std::uint8_t>(flags_[u(k)] & ~pivot_flag::kDropped);
+    }
+  }
+  std::fill(link_head_.begin(), link_head_.end(), -1);
+  for (std::int32_t sn = 0; sn < ns; ++sn) {
+    const std::int32_t f = s_.super_start[u(sn)];
+    const std::int32_t l = s_.super_start[u(sn) + 1];
+    const std::int64_t h = block_height(sn);
+    const std::int32_t* rows = s_.rows.data() + s_.row_start[u(sn)];
+    double* v = block(sn);
+    for (std::int64_t i = 0; i < h; ++i) map_[u(rows[i])] = static_cast<std::int32_t>(i);
+    // Updates from every earlier supernode with rows in this one's columns.
+    std::int32_t d = link_head_[u(sn)];
+    while (d >= 0) {
+      const std::int32_t next_d = link_next_[u(d)];
+      const std::int32_t fd = s_.super_start[u(d)];
+      const std::int32_t wd = s_.super_start[u(d) + 1] - fd;
+      const std::int64_t hd = block_height(d);
+      const std::int32_t* drows = s_.rows.data() + s_.row_start[u(d)];
+      const double* vd = block(d);
+      const std::int64_t p0 = next_row_[u(d)];
+      std::int64_t p1 = p0;
+      while (p1 < hd && drows[p1] < l) ++p1;
+      for (std::int64_t q0 = p0; q0 < p1; q0 += kChunk) {
+        const auto nc = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, p1 - q0));
+        const auto nr = static_cast<std::int32_t>(hd - q0);
+        ldl_update_kernel(nr, nc, wd, vd + q0, hd, diag_.data() + fd, update_.data(), nr);
+        for (std::int32_t j = 0; j < nc; ++j) {
+          double* target = v + static_cast<std::int64_t>(drows[q0 + j] - f) * h;
+          const double* c = update_.data() + static_cast<std::int64_t>(j) * nr;
+          const std::int32_t* r = drows + q0;
+          for (std::int32_t i = j; i < nr; ++i) target[map_[u(r[i])]] -= c[i];
+        }
+      }
+      next_row_[u(d)] = p1;
+      if (p1 < hd) {
+        const std::int32_t target = s_.super_of[u(drows[p1])];
+        link_next_[u(d)] = link_head_[u(target)];
+        link_head_[u(target)] = d;
+      }
+      d = next_d;
+    }
+    factor_block(sn);
+    const std::int32_t w = l - f;
+    if (h > w) {
+      next_row_[u(sn)] = w;
+      const std::int32_t target = s_.super_of[u(rows[w])];
+      link_next_[u(sn)] = link_head_[u(target)];
+      link_head_[u(target)] = sn;
+    }
+  }
+}
+
+void SparseCholesky::forward(std::span<double> x) const {
+  const std::int32_t ns = s_.supernodes();
+  for (std::int32_t sn = 0; sn < ns; ++sn) {
+    const std::int32_t f = s_.super_start[u(sn)];
+    const std::int32_t w = s_.super_start[u(sn) + 1] - f;
+    const std::int64_t h = block_height(sn);
+    const std::int32_t* rows = s_.rows.data() + s_.row_start[u(sn)];
+    const double* v = values_.data() + s_.value_start[u(sn)];
+    for (std::int32_t j = 0; j < w; ++j) {
+      const double xj = x[u(f + j)];
+      if (xj == 0.0) continue;
+      const double* col = v + j * h;
+      for (std::int64_t i = j + 1; i < w; ++i) x[u(f + i)] -= col[i] * xj;
+      for (std::int64_t i = w; i < h; ++i) x[u(rows[i])] -= col[i] * xj;
+    }
+  }
+}
+
+void SparseCholesky::divide(std::span<double> x) const {
+  for (std::size_t k = 0; k < diag_.size(); ++k) x[k] /= diag_[k];
+}
+
+void SparseCholesky::backward(std::span<double> x) const {
+  for (std::int32_t sn = s_.supernodes() - 1; sn >= 0; --sn) {
+    const std::int32_t f = s_.super_start[u(sn)];
+    const std::int32_t w = s_.super_start[u(sn) + 1] - f;
+    const std::int64_t h = block_height(sn);
+    const std::int32_t* rows = s_.rows.data() + s_.row_start[u(sn)];
+    const double* v = values_.data() + s_.value_start[u(sn)];
+    for (std::int32_t j = w - 1; j >= 0; --j) {
+      const double* col = v + j * h;
+      double sum = x[u(f + j)];
+      for (std::int64_t i = w; i < h; ++i) sum -= col[i] * x[u(rows[i])];
+      for (std::int64_t i = j + 1; i < w; ++i) sum -= col[i] * x[u(f + i)];
+      x[u(f + j)] = sum;
+    }
+  }
+}
+
+void SparseCholesky::solve_positions(std::span<double> x) const {
+  forward(x);
+  divide(x);
+  backward(x);
+}
+
+}  // namespace kqopt::barrier
