@@ -4,7 +4,6 @@
 // Run alone with  kqopt_instance_tests --gtest_filter='BarrierNetlib*'
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -15,6 +14,7 @@
 #include "input/input_problem.h"
 #include "library/control_access.h"
 #include "library/library.h"
+#include "support/shared_data.h"
 #include "support/test_library.h"
 
 namespace kqopt::barrier {
@@ -46,11 +46,8 @@ bool load_constraints(const std::string& path, test::CscMatrix& a) {
 }
 
 TEST(BarrierNetlib, ResidualOfTheNormalEquations) {
-  // KQOPT_DATA_DIR overrides the build's data directory (worktrees sit elsewhere).
-  const char* override_dir = std::getenv("KQOPT_DATA_DIR");
-  const std::filesystem::path dir =
-      std::filesystem::path(override_dir != nullptr ? override_dir : KQOPT_TEST_DATA_DIR) / "netlib";
-  if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no " << dir;
+  KQOPT_REQUIRE_SHARED_DATA();
+  const std::filesystem::path dir = std::filesystem::path(kqopt::test::shared_data_dir()) / "netlib";
   std::vector<std::filesystem::path> files;
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
     if (e.path().extension() == ".mps") files.push_back(e.path());
