@@ -2,8 +2,8 @@
 // is loaded, written as LP text, read back with KQINPUT, and the two problems are
 // compared through the retrieval operations (rows, columns, coefficients, bounds,
 // types, integer marks), then solved (LP relaxation) to the same optimum within 1e-9
-// relative. KQOPT_LP_OUT=<directory> keeps the written files; KQOPT_LP_SOLVE_ROWS
-// bounds the size of the problems solved (default 1500 rows). Run alone with
+// relative. KQOPT_DATA_DIR=<directory> replaces the data directory; KQOPT_LP_OUT=<directory> keeps the written files;
+// KQOPT_LP_SOLVE_ROWS bounds the size of the problems solved (default 1500 rows). Run alone with
 //   kqopt_instance_tests --gtest_filter='LpRoundTrip*'
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -29,7 +29,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string data_dir() { return KQOPT_TEST_DATA_DIR; }
+// KQOPT_DATA_DIR overrides the data directory of the build (a worktree may sit elsewhere).
+std::string data_dir() {
+  const char* dir = std::getenv("KQOPT_DATA_DIR");
+  return dir != nullptr ? dir : KQOPT_TEST_DATA_DIR;
+}
 
 // The problem as retrieval gives it.
 struct Snapshot {
