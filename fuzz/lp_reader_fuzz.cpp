@@ -49,7 +49,6 @@ void check_problem(const kqopt::Problem& p) {
   check(a.row.size() == static_cast<std::size_t>(a.start.back()) && a.value.size() == a.row.size());
   for (std::int32_t r : a.row) check(r >= 0 && r < p.rows);
   for (double v : a.value) check(v != 0.0);
-  for (char t : p.row_type) check(t == 'L' || t == 'G' || t == 'E' || t == 'N' || t == 0 || t == ' ');
   for (std::size_t v = 0; v < variables; ++v) check(p.lower[v] >= -kInfinity && p.upper[v] <= kInfinity);
   for (const kqopt::GlobalEntity& e : p.entities) check(!e.is_set() && e.reference >= 0 && e.reference < p.columns);
 }
