@@ -137,6 +137,7 @@ class LpParser {
   void bound_entry();
   void name_entry(char kind);
   Section section_keyword();
+  int section_ahead();
 
   // Model
   std::int32_t column(std::string_view name);
@@ -445,10 +446,27 @@ bool LpParser::parse() {
   return false;
 }
 
-// kConstraints when no section keyword begins here.
+// kConstraints when no section keyword begins here. "end" must end its word: taken as a
+// prefix it would end the input silently at a row such as "ENDINVCT:" and load the
+// problem without the rest of the file; the other keywords keep their prefix rule.
 Section LpParser::section_keyword() {
-  int k = match(kSections, std::size(kSections), false);
-  return k < 0 ? Section::kConstraints : kSectionOf[k];
+  int k = section_ahead();
+  if (k < 0) return Section::kConstraints;
+  auto index = static_cast<std::size_t>(k);
+  for (std::size_t i = 0; i < kSections[index].length; ++i) in_.advance();
+  return kSectionOf[index];
+}
+
+// The section keyword that begins here (not consumed), or −1.
+int LpParser::section_ahead() {
+  if (match(kSections, 1, true) >= 0) return 0;
+  for (std::size_t k = 1; k < std::size(kSections); ++k) {
+    const Keyword& word = kSections[k];
+    std::size_t i = 0;
+    while (i < word.length && lower_case(in_.peek(i)) == word.text[i]) ++i;
+    if (i == word.length) return static_cast<int>(k);
+  }
+  return -1;
 }
 
 bool LpParser::objective() {
@@ -806,13 +824,7 @@ void LpParser::name_entry(char kind) {
     skip_space();
     if (stop_) return;
     // Only a section keyword may follow a name that is not a column.
-    bool keyword = false;
-    for (const Keyword& word : kSections) {
-      std::size_t i = 0;
-      while (i < word.length && lower_case(in_.peek(i)) == word.text[i]) ++i;
-      if (i == word.length) keyword = true;
-    }
-    if (!keyword) {
+    if (section_ahead() < 0) {
       if (in_.at_end()) {
         end_of_input(lp_message::kKeywordExpected);
       } else {

@@ -160,7 +160,14 @@ std::vector<Case> cases() {
        nullptr,
        nullptr,
        nullptr},
-      {"endurance ends the input", "min x st c: x >= 1\n endurance: x <= 3\n", 0, {}, "1*x", "c:G:1:1*x", nullptr},
+      {"a word that begins with end is no end",
+       "min x st c: x >= 1\n ENDINVCT: x <= 3\nend",
+       0,
+       {},
+       "1*x",
+       "c:G:1:1*x ENDINVCT:L:3:1*x",
+       nullptr},
+      {"end ends the input", "min x st c: x >= 1\nEND\n anything ] at all", 0, {}, "1*x", "c:G:1:1*x", nullptr},
       // Bounds.
       {"bounds forms",
        "min a st c: a + b + c + d + e + f + g + h + i >= 1\nbounds\n a <= 4\n b >= -5\n c = 2\n d free\n"
