@@ -3,6 +3,10 @@
 // need more than a table row (work area, names, the hash, huge and binary inputs).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -387,6 +391,24 @@ TEST(LpReader, WorkAreaFromTheWorkspace) {
   EXPECT_FALSE(t->has_problem());
   test::TestLibrary big;
   EXPECT_EQ(input_lp_text(big.lib(), text, &d), 0);
+}
+
+// Read from a file, keywords and names that straddle the 32768-byte buffer are whole.
+TEST(LpReader, TokensAcrossTheFileBuffer) {
+  test::TestLibrary t;
+  std::string path = testing::TempDir() + "lp_reader_buffer_" + std::to_string(::getpid()) + ".lp";
+  for (std::size_t shift = 0; shift < 12; ++shift) {
+    SCOPED_TRACE(shift);
+    std::string text = "min x + name_yyy\n\\";
+    text.append(32768 - 5 - shift - text.size(), '-');
+    text += "\nsubject to\n c: x + name_yyy >= 1\nbounds\n -infinity <= x <= 4\nend\n";
+    std::ofstream(path, std::ios::binary) << text;
+    ASSERT_EQ(input_problem(t.lib(), path.c_str()), 0);
+    test::ProblemText p = test::problem_text(t.lib());
+    EXPECT_EQ(p.rows, "c:G:1:1*x+1*name_yyy");
+    EXPECT_EQ(p.columns, "x:-inf:4:C name_yyy:0:inf:C");
+  }
+  std::remove(path.c_str());
 }
 
 TEST(LpReader, HugeAndBinaryInputs) {
