@@ -222,10 +222,13 @@ KQAPI int32_t KQDELMAT(int32_t n);
  * by the caller, choose the set or the objective row to read; after a read they hold
  * the names that were used. The problem name becomes name without its extension.
  * Returns 0 on success; 16 when the name dictionary overflows (message 114); 32 when
- * name is null (message 86), no file opens (message 85), the file is LP text (message
- * 498: this build has no LP-text reader), the file exceeds a capacity or ends before
- * ENDATA (no problem is loaded then), or it has more faults than IGNORE allows (the
- * problem stays loaded unless a number was invalid or an integer bound too large). */
+ * name is null (message 86), no file opens (message 85), the file exceeds a capacity or
+ * ends before ENDATA (no problem is loaded then), or it has more faults than IGNORE
+ * allows (the problem stays loaded unless a number was invalid or an integer bound too
+ * large). LP text (extension lp): an objective after max/min, constraints after
+ * "subject to", optional bounds, generals and binaries sections, and "end"; a fatal
+ * fault (messages 451-455, 471, 472) loads nothing, other faults (456-465, 473, 479,
+ * 480) skip their item and count against IGNORE, the problem being loaded all the same. */
 KQAPI int32_t KQINPUT(const char* name);
 
 /* ---- The basis, basis solves and single pivots ----------------------------------------

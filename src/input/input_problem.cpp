@@ -5,6 +5,8 @@
 
 #include "frame/message_numbers.h"
 #include "input/line_reader.h"
+#include "input/lp_reader.h"
+#include "input/lp_source.h"
 #include "input/mps_reader.h"
 #include "library/library.h"
 #include "library/lifecycle.h"
@@ -160,6 +162,18 @@ std::int32_t read_and_load(Library& lib, InputFiles& files, InputDiagnostics* di
   return load_model(lib, model, result.faults);
 }
 
+// Reads the LP text of source and loads it.
+std::int32_t read_lp_and_load(Library& lib, LpSource& source, InputDiagnostics* diagnostics) {
+  LpResult result;
+  std::int32_t rc = read_lp_text(lib, source, &result);
+  if (diagnostics) {
+    diagnostics->messages = result.messages;
+    diagnostics->faults = result.faults;
+    diagnostics->lines = source.line();
+  }
+  return rc;
+}
+
 }  // namespace
 
 namespace {
@@ -216,15 +230,15 @@ std::int32_t input_problem(Library& lib, const char* name, InputDiagnostics* dia
     return lib.err.return_code;
   }
   if (resolved.format == InputFormat::kLpText) {
-    // This build has no LP-text reader: the file exists, but cannot be read.
-    lib.err.return_code = kRcInvalidCall;
-    print_message(lib, kMessageLpReaderMissing);
-    put_file_text(lib, resolved.path);
-    flush_line(lib);
-    lib.err.return_code = kRcInvalidCall;
-    lib.err.error_number = kMessageLpReaderMissing;
+    LpSource source;
+    if (!source.open_file(resolved.path)) {
+      report_open_failure(lib, InputFiles::Open::kCannotOpen, resolved.path);
+      flush_notice(lib);
+      return lib.err.return_code;
+    }
+    std::int32_t rc = read_lp_and_load(lib, source, diagnostics);
     flush_notice(lib);
-    return lib.err.return_code;
+    return rc;
   }
   InputFiles files;
   InputFiles::Open opened = files.push_file(resolved.path);
@@ -244,6 +258,19 @@ std::int32_t input_mps_text(Library& lib, std::string_view text, InputDiagnostic
   InputFiles files;
   if (files.push_text(text) != InputFiles::Open::kOk) return kRcInvalidCall;
   std::int32_t rc = read_and_load(lib, files, diagnostics);
+  flush_notice(lib);
+  return rc;
+}
+
+}  // namespace kqopt::input
+
+namespace kqopt::input {
+
+std::int32_t input_lp_text(Library& lib, std::string_view text, InputDiagnostics* diagnostics) {
+  lib.begin_operation();
+  LpSource source;
+  source.open_text(text);
+  std::int32_t rc = read_lp_and_load(lib, source, diagnostics);
   flush_notice(lib);
   return rc;
 }

@@ -13,10 +13,9 @@
 //
 // Return codes: 0 success; 16 the name dictionary overflowed (message 114); 32 the
 // file could not be opened or read, a fault of capacity, a file without ENDATA, more
-// faults than IGNORE, an `lp` file while this build has no LP-text reader
-// (message 498). When the read fails before the load, no problem is loaded
-// afterwards. When it reaches ENDATA with only faults of single lines (weight below
-// 10000) beyond IGNORE, the problem is loaded all the same and the code is 32.
+// faults than IGNORE, a fatal fault of an `lp` file (lp_reader.h). When the read fails before the load, no problem is
+// loaded afterwards. When it reaches ENDATA with only faults of single lines (weight below 10000) beyond IGNORE, the
+// problem is loaded all the same and the code is 32.
 #pragma once
 
 #include <cstdint>
@@ -59,5 +58,7 @@ std::int32_t input_problem(Library& lib, const char* name, InputDiagnostics* dia
 
 // Reads MPS text held in memory as if it were a file, and loads it (tests, fuzzing).
 std::int32_t input_mps_text(Library& lib, std::string_view text, InputDiagnostics* diagnostics = nullptr);
+// The same for LP text.
+std::int32_t input_lp_text(Library& lib, std::string_view text, InputDiagnostics* diagnostics = nullptr);
 
 }  // namespace kqopt::input

@@ -129,7 +129,7 @@ TEST(InputFile, FilesThatCannotBeRead) {
   fs::create_directories(s.path("plain.mat"));
   std::string locked = s.file("locked.mps");
   ::chmod(locked.c_str(), 0);
-  s.file("model.lp", "minimize\n x\nend\n");
+  s.file("model.lp", "minimize\n x\nst\n c: x >= 1\nend\n");
 
   test::TestLibrary t;
   ASSERT_EQ(input_problem(t.lib(), s.path("good.mps").c_str()), 0);
@@ -139,8 +139,8 @@ TEST(InputFile, FilesThatCannotBeRead) {
     std::int32_t error;
   };
   std::vector<Case> cases = {
-      {s.path("missing"), 32, 85},   {s.path("missing.mps"), 32, 85}, {s.path("folder.mps"), 32, 85},
-      {s.path("model.lp"), 32, 498}, {s.path("model"), 32, 498},      {"", 32, 85},
+      {s.path("missing"), 32, 85}, {s.path("missing.mps"), 32, 85}, {s.path("folder.mps"), 32, 85},
+      {s.path("model.lp"), 0, 0},  {s.path("model"), 0, 0},         {"", 32, 85},
   };
   // A directory is passed over when the extensions are tried.
   s.file("plain.mps");
@@ -167,6 +167,11 @@ TEST(InputFile, AFailedReadLeavesNoProblem) {
   EXPECT_FALSE(t->has_problem());
   EXPECT_EQ(input_problem(t.lib(), good.c_str()), 0);
   EXPECT_TRUE(t->has_problem());
+  // The same for an LP text without its constraints keyword.
+  std::string broken = s.file("broken.lp", "minimize\n x\nend\n");
+  EXPECT_EQ(input_problem(t.lib(), broken.c_str()), 32);
+  EXPECT_EQ(t->err.error_number, 454);
+  EXPECT_FALSE(t->has_problem());
 }
 
 TEST(InputFile, InterpreterCommand) {

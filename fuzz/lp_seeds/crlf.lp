@@ -1,0 +1,3 @@
+min x st c: x >= 1
+ d: x + y <= 3
+end
