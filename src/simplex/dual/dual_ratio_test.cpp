@@ -67,7 +67,7 @@ void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const do
         decrease += size * (upper[jj] - lower[jj]);
       }
     }
-    if (!settings.long_steps || remaining_slope - decrease <= 0.0 || best < 0) {
+    if (!settings.long_steps || remaining_slope - decrease <= settings.slope_tolerance || best < 0) {
       if (best < 0) break;  // cannot happen: the smallest relaxed ratio has its own exact ratio below it
       const auto q = static_cast<std::size_t>(cand[best]);
       result.entering = cand[best];

@@ -26,7 +26,10 @@ namespace kqopt {
 struct DualRatioSettings {
   double dual_feasibility_tolerance = 1.0e-7;  // relaxation of the reduced costs' signs
   double pivot_tolerance = 1.0e-7;             // smallest |alpha_pj| that can enter
-  bool long_steps = true;                      // pass boxed breakpoints
+  // A slope at or below this counts as spent: the leaving variable would end within
+  // the primal feasibility tolerance of its bound.
+  double slope_tolerance = 1.0e-6;
+  bool long_steps = true;  // pass boxed breakpoints
 };
 
 struct DualRatio {

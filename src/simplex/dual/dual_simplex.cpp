@@ -89,6 +89,7 @@ class DualRun {
     flip_value_.reserve(static_cast<std::size_t>(lp.rows));
     ratio_settings_.dual_feasibility_tolerance = dual_tol_;
     ratio_settings_.pivot_tolerance = kDualPivotTolerance;
+    ratio_settings_.slope_tolerance = primal_tol_;
   }
 
   DualResult run(bool factor_current);
