@@ -19,8 +19,9 @@ constexpr double kInfiniteBound = 1.0e29;
 constexpr double kDualPivotTolerance = 1.0e-7;
 constexpr double kMinimumWeight = 1.0e-4;
 constexpr double kCostPerturbation = 5.0e-7;
-// The pivot row is formed row by row over the nonzeros of rho below this density.
-constexpr double kRowWiseDensity = 0.1;
+// The pivot row is formed row by row over the nonzeros of rho while their rows hold
+// less than this share of the matrix's entries.
+constexpr double kRowWiseShare = 0.4;
 // Relative disagreement between the pivot taken from the row and from the column
 // beyond which the factorisation is refreshed.
 constexpr double kPivotAgreement = 1.0e-7;
@@ -424,7 +425,17 @@ void DualRun::form_pivot_row() {
   }
   row_list_.clear();
   const Entries rho = entries_of(rho_);
-  const bool row_wise = rho.list != nullptr && rho.count < kRowWiseDensity * m_;
+  // By rows when the rows of rho's nonzeros hold clearly fewer entries than the matrix
+  // (a scattered update costs about twice a column's dot product per entry).
+  bool row_wise = false;
+  if (rho.list != nullptr) {
+    std::int64_t row_work = rho.count;
+    for (std::int32_t k = 0; k < rho.count; ++k) {
+      const auto i = static_cast<std::size_t>(rho[k]);
+      row_work += lp_.row_start[i + 1] - lp_.row_start[i];
+    }
+    row_wise = static_cast<double>(row_work) < kRowWiseShare * static_cast<double>(lp_.row_start.back());
+  }
   if (row_wise) {
     for (std::int32_t k = 0; k < rho.count; ++k) {
       const std::int32_t i = rho[k];

@@ -154,5 +154,52 @@ TEST_F(DualNetlib, ResolveAfterTighteningABasicColumn) {
   }
 }
 
+// One bound change makes the problem infeasible: a <= row whose entries are all
+// nonnegative over columns bounded below by zero cannot hold once one of its columns is
+// bounded below beyond rhs / a_ij.
+TEST_F(DualNetlib, OneBoundChangeMakesItInfeasible) {
+  int tried = 0;
+  for (const char* name : {"afiro", "sc105", "adlittle", "share2b", "scagr7", "blend", "stocfor1", "sc205"}) {
+    SCOPED_TRACE(name);
+    test::TestLibrary t;
+    ASSERT_EQ(read(t, name), 0);
+    Problem& p = *t->problem;
+    const std::int32_t m = p.row_slots();
+    std::vector<char> usable(static_cast<std::size_t>(m), 0);
+    for (std::int32_t i = 0; i < m; ++i) {
+      const auto ii = static_cast<std::size_t>(i);
+      usable[ii] = p.lower[ii] == 0.0 && p.upper[ii] >= 1.0e29 && p.rhs[ii] >= 0.0;
+    }
+    const ColumnMatrix& a = p.by_column;
+    for (std::int32_t j = 0; j < p.columns; ++j) {
+      const bool lower_zero = p.lower[static_cast<std::size_t>(p.column_variable(j))] >= 0.0;
+      for (std::int32_t k = a.start[static_cast<std::size_t>(j)]; k < a.start[static_cast<std::size_t>(j) + 1]; ++k) {
+        const auto i = static_cast<std::size_t>(a.row[static_cast<std::size_t>(k)]);
+        if (!lower_zero || a.value[static_cast<std::size_t>(k)] < 0.0) usable[i] = 0;
+      }
+    }
+    std::int32_t column = -1;
+    double bound = 0.0;
+    for (std::int32_t j = 0; j < p.columns && column < 0; ++j) {
+      for (std::int32_t k = a.start[static_cast<std::size_t>(j)]; k < a.start[static_cast<std::size_t>(j) + 1]; ++k) {
+        const auto i = static_cast<std::size_t>(a.row[static_cast<std::size_t>(k)]);
+        if (usable[i] && a.value[static_cast<std::size_t>(k)] > 0.0) {
+          column = j;
+          bound = 2.0 * p.rhs[i] / a.value[static_cast<std::size_t>(k)] + 1.0;
+          break;
+        }
+      }
+    }
+    if (column < 0) continue;
+    ++tried;
+    const auto v = static_cast<std::size_t>(p.column_variable(column));
+    p.lower[v] = bound;
+    p.upper[v] = std::max(p.upper[v], bound);
+    ASSERT_EQ(minimise_dual(t), 0);
+    EXPECT_EQ(status(t), 2);
+  }
+  EXPECT_GE(tried, 3);
+}
+
 }  // namespace
 }  // namespace kqopt
