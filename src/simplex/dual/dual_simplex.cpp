@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "simplex/dual/dual_ratio_test.h"
+#include "simplex/dual/nonbasic_rows.h"
 #include "simplex/primal/primal_step.h"
 
 namespace kqopt {
@@ -138,6 +139,7 @@ class DualRun {
   WorkVector tau_;                          // B^-1 rho
   WorkVector flip_column_;
   WorkVector work_;
+  NonbasicRows nonbasic_rows_;
   std::vector<double> row_value_;  // alpha_pj for the listed nonbasic j
   std::vector<char> row_listed_;
   std::vector<std::int32_t> row_list_;
@@ -195,6 +197,7 @@ bool DualRun::invert() {
     const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
     weight_[static_cast<std::size_t>(p)] = std::max(weight_by_variable_[v], kMinimumWeight);
   }
+  nonbasic_rows_.build(lp_, basis_.status);
   place_nonbasic();
   compute_basic_values();
   compute_duals();
@@ -425,18 +428,17 @@ void DualRun::form_pivot_row() {
   }
   row_list_.clear();
   const Entries rho = entries_of(rho_);
-  // By rows when the rows of rho's nonzeros hold clearly fewer entries than the matrix
-  // (a scattered update costs about twice a column's dot product per entry).
+  // By rows when the nonbasic entries of rho's rows are clearly fewer than those of
+  // the matrix (a scattered update costs about twice a column's dot product per entry).
   bool row_wise = false;
   if (rho.list != nullptr) {
     std::int64_t row_work = rho.count;
-    for (std::int32_t k = 0; k < rho.count; ++k) {
-      const auto i = static_cast<std::size_t>(rho[k]);
-      row_work += lp_.row_start[i + 1] - lp_.row_start[i];
-    }
-    row_wise = static_cast<double>(row_work) < kRowWiseShare * static_cast<double>(lp_.row_start.back());
+    for (std::int32_t k = 0; k < rho.count; ++k) row_work += nonbasic_rows_.end(rho[k]) - nonbasic_rows_.begin(rho[k]);
+    row_wise = static_cast<double>(row_work) < kRowWiseShare * static_cast<double>(nonbasic_rows_.nonbasic_entries());
   }
   if (row_wise) {
+    const std::int32_t* column = nonbasic_rows_.column();
+    const double* value = nonbasic_rows_.value();
     for (std::int32_t k = 0; k < rho.count; ++k) {
       const std::int32_t i = rho[k];
       const double r = rho.value[i];
@@ -446,15 +448,14 @@ void DualRun::form_pivot_row() {
         row_listed_[static_cast<std::size_t>(i)] = 1;
         row_list_.push_back(i);
       }
-      for (auto e = static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i)]);
-           e < static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i) + 1]); ++e) {
-        const auto v = static_cast<std::size_t>(m_ + lp_.column_index[e]);
-        if (basis_.status[v] == VariableStatus::basic) continue;
+      const std::int32_t end = nonbasic_rows_.end(i);
+      for (std::int32_t e = nonbasic_rows_.begin(i); e < end; ++e) {
+        const auto v = static_cast<std::size_t>(m_ + column[e]);
         if (!row_listed_[v]) {
           row_listed_[v] = 1;
           row_list_.push_back(static_cast<std::int32_t>(v));
         }
-        row_value_[v] += r * lp_.row_value[e];
+        row_value_[v] += r * value[e];
       }
     }
     return;
@@ -664,6 +665,8 @@ PhaseEnd DualRun::iterate_once() {
   step.position = p;
   step.leaves_at_upper = direction > 0;
   const bool kept = exchange_basis(basis_, factor_, column_, q, step, lower_, upper_, settings_.common.factor);
+  if (q >= m_) nonbasic_rows_.column_enters_basis(q - m_);
+  if (leaving >= m_) nonbasic_rows_.column_leaves_basis(leaving - m_);
   if (basis_.status[lv] == VariableStatus::at_lower && direction > 0) basis_.x[lv] = lower_[lv];  // fixed
   fresh_ = false;
   ++iterations_;
@@ -776,6 +779,7 @@ DualEnd end_of(PhaseEnd end) {
 DualResult DualRun::run(bool factor_current) {
   if (factor_current && factor_.valid() && factor_.rows() == m_) {
     basis_.index_positions(total_);
+    nonbasic_rows_.build(lp_, basis_.status);
     place_nonbasic();
     compute_basic_values();
     compute_duals();
