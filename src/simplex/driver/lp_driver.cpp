@@ -193,7 +193,11 @@ PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const 
       print_message(lib, kMessageLittleProgress);
       flush_line(lib);
     }
-    result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer, iterations);
+    // A clean-up holds the reduced costs to a tenth of the tolerance, as the dual does
+    // for its own final basis.
+    PrimalSettings primal = settings;
+    if (!d.too_little_progress) primal.optimality_tolerance *= 0.1;
+    result = primal_simplex(engine.lp, engine.basis, engine.factor, primal, observer, iterations);
     iterations += static_cast<std::int32_t>(result.iterations);
     result.iterations += d.iterations;
     return result;

@@ -27,6 +27,12 @@ constexpr double kRowWiseShare = 0.4;
 // beyond which the factorisation is refreshed.
 constexpr double kPivotAgreement = 1.0e-7;
 constexpr int kMaxRemovals = 4;
+// Basic variables leave while outside their bounds by more than this share of the
+// feasibility tolerance: the objective error of a violation grows with the row's
+// price, and an optimum that used the whole tolerance was off by 7e-6 on pilot.
+constexpr double kLeavingTolerance = 0.1;
+// The share of the optimality tolerance left to the reduced costs of a final basis.
+constexpr double kFinalDualShare = 0.1;
 constexpr std::int32_t kTrustedUpdates = 50;
 
 bool finite_lower(double l) { return l > -kInfiniteBound; }
@@ -83,7 +89,7 @@ class DualRun {
         row_value_(static_cast<std::size_t>(lp.variables()), 0.0),
         row_listed_(static_cast<std::size_t>(lp.variables()), 0),
         dual_tol_(settings.common.optimality_tolerance),
-        primal_tol_(settings.common.feasibility_tolerance) {
+        primal_tol_(kLeavingTolerance * settings.common.feasibility_tolerance) {
     row_list_.reserve(static_cast<std::size_t>(lp.variables()));
     ratio_work_.reserve(lp.variables());
     ratio_.flips.reserve(static_cast<std::size_t>(lp.variables()));
@@ -102,7 +108,7 @@ class DualRun {
   void compute_basic_values();
   void compute_duals();
   void compute_objective();
-  std::int32_t flip_dual_infeasible(bool count_only_unboxed, double& unboxed_sum);
+  std::int32_t flip_dual_infeasible(double tolerance, double& unboxed_sum);
   bool phase_one();
   void perturb_costs();
   PhaseEnd iterate();
@@ -293,7 +299,7 @@ void DualRun::compute_objective() {
 // Boxed nonbasic variables whose reduced cost has the wrong sign go to their other
 // bound; returns the number of the others that are dual infeasible (their sum of
 // |d_j| in unboxed_sum). Basic values are recomputed when a bound was flipped.
-std::int32_t DualRun::flip_dual_infeasible(bool /*count_only_unboxed*/, double& unboxed_sum) {
+std::int32_t DualRun::flip_dual_infeasible(double tolerance, double& unboxed_sum) {
   std::int32_t unboxed = 0;
   unboxed_sum = 0.0;
   bool flipped = false;
@@ -302,9 +308,9 @@ std::int32_t DualRun::flip_dual_infeasible(bool /*count_only_unboxed*/, double& 
     VariableStatus& s = basis_.status[jj];
     if (s == VariableStatus::basic || lower_[jj] == upper_[jj]) continue;
     const double d = d_[jj];
-    const bool wrong = (s == VariableStatus::at_lower && d < -dual_tol_) ||
-                       (s == VariableStatus::at_upper && d > dual_tol_) ||
-                       (s == VariableStatus::at_zero && std::fabs(d) > dual_tol_);
+    const bool wrong = (s == VariableStatus::at_lower && d < -tolerance) ||
+                       (s == VariableStatus::at_upper && d > tolerance) ||
+                       (s == VariableStatus::at_zero && std::fabs(d) > tolerance);
     if (!wrong) continue;
     if (boxed(lower_[jj], upper_[jj])) {
       s = d < 0.0 ? VariableStatus::at_upper : VariableStatus::at_lower;
@@ -798,7 +804,7 @@ DualResult DualRun::run(bool factor_current) {
   progress_mark_ = settings_.progress_interval > 0 ? iteration_base_ + settings_.progress_interval + 1 : 0;
 
   double unboxed_sum = 0.0;
-  dual_infeasible_count_ = flip_dual_infeasible(true, unboxed_sum);
+  dual_infeasible_count_ = flip_dual_infeasible(dual_tol_, unboxed_sum);
   if (dual_infeasible_count_ > 0) {
     phase_one();
     const PhaseEnd end = iterate();
@@ -822,7 +828,7 @@ DualResult DualRun::run(bool factor_current) {
     place_nonbasic();
     compute_basic_values();
     compute_objective();
-    dual_infeasible_count_ = flip_dual_infeasible(true, unboxed_sum);
+    dual_infeasible_count_ = flip_dual_infeasible(dual_tol_, unboxed_sum);
     if (dual_infeasible_count_ > 0) return finish(DualEnd::hand_over);
   }
   progress_objective_ = objective_;
@@ -830,7 +836,7 @@ DualResult DualRun::run(bool factor_current) {
   if (settings_.perturb_costs && !settings_.resolve) {
     perturb_costs();
     compute_duals();
-    dual_infeasible_count_ = flip_dual_infeasible(true, unboxed_sum);
+    dual_infeasible_count_ = flip_dual_infeasible(dual_tol_, unboxed_sum);
     if (dual_infeasible_count_ > 0) {
       // Tiny wrong-signed reduced costs of unboxed variables: shift them away.
       for (std::int32_t j = 0; j < total_; ++j) {
@@ -853,14 +859,16 @@ DualResult DualRun::run(bool factor_current) {
   for (;;) {
     const PhaseEnd end = iterate();
     if (end != PhaseEnd::optimal) return finish(end_of(end));
-    if (!costs_changed_) return finish(DualEnd::optimal);
-    // Back to the true costs: flips repair boxed variables; the dual goes on when they
-    // leave the basis infeasible, the primal finishes when unboxed ones are wrong.
-    cost_ = lp_.cost;
+    // Back to the true costs, priced afresh: the ratio test's tolerance leaves reduced
+    // costs up to the optimality tolerance on the wrong side, which on badly scaled
+    // problems moves the objective by more than its own tolerance. Flips repair boxed
+    // variables (the dual goes on when they leave the basis infeasible); unboxed ones
+    // are left to the primal.
+    if (costs_changed_) cost_ = lp_.cost;
     costs_changed_ = false;
     compute_duals();
     compute_objective();
-    dual_infeasible_count_ = flip_dual_infeasible(true, unboxed_sum);
+    dual_infeasible_count_ = flip_dual_infeasible(kFinalDualShare * dual_tol_, unboxed_sum);
     if (dual_infeasible_count_ > 0 || ++removals > kMaxRemovals) return finish(DualEnd::hand_over);
     count_primal_infeasibilities();
     if (primal_infeasible_count_ == 0) return finish(DualEnd::optimal);
