@@ -389,8 +389,8 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
     return lib.err.return_code;
   }
-  // The dual simplex, the barrier and presolve are not part of this build: every
-  // method letter runs the primal simplex. The global search is reported plainly.
+  // The barrier and presolve are not part of this build (the letter b runs the primal
+  // simplex). The global search is reported plainly.
   const bool global = lib.option('g');
   run_lp_driver(lib, mode);
   if (global && lib.err.return_code == 0) report_error(lib, kRcInvalidCall, kMessageNotAvailable);
