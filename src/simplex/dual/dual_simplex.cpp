@@ -88,6 +88,7 @@ class DualRun {
         work_(lp.rows),
         row_value_(static_cast<std::size_t>(lp.variables()), 0.0),
         row_listed_(static_cast<std::size_t>(lp.variables()), 0),
+        row_rejected_(static_cast<std::size_t>(lp.rows), 0),
         dual_tol_(settings.common.optimality_tolerance),
         primal_tol_(kLeavingTolerance * settings.common.feasibility_tolerance) {
     row_list_.reserve(static_cast<std::size_t>(lp.variables()));
@@ -149,6 +150,8 @@ class DualRun {
   std::vector<double> row_value_;  // alpha_pj for the listed nonbasic j
   std::vector<char> row_listed_;
   std::vector<std::int32_t> row_list_;
+  std::vector<char> row_rejected_;  // positions whose pivot could not be trusted
+  std::vector<std::int32_t> rejected_rows_;
   std::vector<std::int32_t> flip_index_;
   std::vector<double> flip_value_;
   DualRatioSettings ratio_settings_;
@@ -204,6 +207,8 @@ bool DualRun::invert() {
     weight_[static_cast<std::size_t>(p)] = std::max(weight_by_variable_[v], kMinimumWeight);
   }
   nonbasic_rows_.build(lp_, basis_.status);
+  for (const std::int32_t r : rejected_rows_) row_rejected_[static_cast<std::size_t>(r)] = 0;
+  rejected_rows_.clear();
   place_nonbasic();
   compute_basic_values();
   compute_duals();
@@ -415,6 +420,7 @@ std::int32_t DualRun::choose_row(double& infeasibility) {
       infeas = x[v] - upper_[v];
     else
       continue;
+    if (row_rejected_[static_cast<std::size_t>(p)]) continue;
     const double merit = infeas * infeas / weight_[static_cast<std::size_t>(p)];
     if (merit > best_merit) {
       best_merit = merit;
@@ -558,6 +564,10 @@ void DualRun::update_weights(std::int32_t p, double alpha_p) {
 PhaseEnd DualRun::iterate_once() {
   double infeasibility = 0.0;
   const std::int32_t p = choose_row(infeasibility);
+  if (p < 0 && !rejected_rows_.empty()) {
+    // Only rows whose pivots could not be trusted are left: the primal finishes.
+    return PhaseEnd::hand_over;
+  }
   if (p < 0) {
     if (fresh_) return PhaseEnd::optimal;
     // A re-solve trusts a factorisation with few updates once the basic values
@@ -601,8 +611,13 @@ PhaseEnd DualRun::iterate_once() {
       std::fabs(alpha_p) < kDualPivotTolerance) {
     // The row and the column disagree on the pivot: the factorisation has drifted.
     if (!fresh_) return invert() ? PhaseEnd::refresh : PhaseEnd::failed;
-    if (std::fabs(alpha_p) < kDualPivotTolerance || std::fabs(alpha_p - ratio_.alpha) > 1.0e-3 * std::fabs(alpha_p))
-      return PhaseEnd::hand_over;
+    if (std::fabs(alpha_p) < kDualPivotTolerance || std::fabs(alpha_p - ratio_.alpha) > 1.0e-3 * std::fabs(alpha_p)) {
+      // Even a fresh factorisation cannot settle this pivot: the row waits until the
+      // basis has changed.
+      row_rejected_[static_cast<std::size_t>(p)] = 1;
+      rejected_rows_.push_back(p);
+      return PhaseEnd::refresh;
+    }
   }
 
   // tau = B^-1 rho for the weights.
@@ -676,6 +691,8 @@ PhaseEnd DualRun::iterate_once() {
   if (basis_.status[lv] == VariableStatus::at_lower && direction > 0) basis_.x[lv] = lower_[lv];  // fixed
   fresh_ = false;
   ++iterations_;
+  for (const std::int32_t r : rejected_rows_) row_rejected_[static_cast<std::size_t>(r)] = 0;
+  rejected_rows_.clear();
   if (!kept || factor_.refactor_due(settings_.common.factor, true)) refactor_ = true;
   log(false, q, leaving);
   return PhaseEnd::refresh;
