@@ -18,6 +18,7 @@
 #include "simplex/driver/engine_current.h"
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/optimum_check.h"
+#include "simplex/dual/dual_simplex.h"
 #include "simplex/prep/crash.h"
 #include "simplex/prep/scaling.h"
 #include "simplex/primal/primal_simplex.h"
@@ -32,7 +33,9 @@ constexpr int kDebugLogFrequency = 9778653;
 constexpr std::int32_t kLpOptimal = 1;
 constexpr std::int32_t kLpInfeasible = 2;
 constexpr std::int32_t kLpUnfinished = 4;
+constexpr std::int32_t kLpNotBetter = 3;
 constexpr std::int32_t kLpUnbounded = 5;
+constexpr std::int32_t kLpCutoff = 6;
 
 std::int32_t& int_attribute(Library& lib, int n) { return *lib.attributes.int_attribute(n); }
 double& double_attribute(Library& lib, int n) { return *lib.attributes.double_attribute(n); }
@@ -80,14 +83,15 @@ class DriverObserver : public SimplexObserver {
       print_message(lib_, kMessageLogLine);
       put_integer(lib_, progress.iteration, count_width);
       put_real(lib_, progress.objective);
-      put_text(lib_, "P ", 2);
+      const char mode[2] = {progress.mode, ' '};
+      put_text(lib_, mode, 2);
       put_integer(lib_, progress.dual_infeasibilities, 6);
       put_real(lib_, progress.sum_infeasibilities);
       put_integer(lib_, seconds(), 6);
     } else {
       print_message(lib_, kMessageDetailedLogLine);
       put_integer(lib_, progress.iteration, count_width);
-      put_text(lib_, "P", 1);
+      put_text(lib_, &progress.mode, 1);
       put_real(lib_, progress.objective);
       put_integer(lib_, progress.entering, 6);
       put_integer(lib_, progress.leaving, 6);
@@ -127,6 +131,99 @@ void put_variable_name(Library& lib, const Problem& problem, std::int32_t v) {
   put_text(lib, name.data(), static_cast<int>(name.size()));
 }
 
+// The method number: 1 or 2 the dual simplex, 3 the primal, 4 and above the barrier
+// (not part of this build: the primal runs instead).
+int choose_method(Library& lib, DriverMode mode) {
+  const Controls& c = lib.controls;
+  const std::int32_t ialg = c.i(icv::IALG);
+  int method = c.i(icv::IFDUAL) != 0 ? ialg : 3;
+  if (lib.option('d')) method = 1;
+  if (lib.option('b') || (ialg == 4 && !lib.option('d'))) method = 4;
+  if (ialg == 6) method = int_attribute(lib, attr::kIntegerSolutions) != 0 ? 1 : 3;
+  if (mode != DriverMode::kResolve && method == 2) method = 3;
+  return method;
+}
+
+// A re-solve keeps the factorisation of the last run when the matrix and the basis in
+// the status words are still the ones it was made for.
+bool factor_still_current(const EngineState& engine, const Problem& problem) {
+  if (!engine.factor_current || !engine.basis.matches(engine.lp) || engine.lp.rows != problem.row_slots() ||
+      engine.lp.columns != problem.columns || engine.lp.column_start != problem.by_column.start ||
+      engine.lp.row_index != problem.by_column.row || engine.lp.value != problem.by_column.value) {
+    return false;
+  }
+  for (std::size_t v = 0; v < engine.basis.status.size(); ++v) {
+    const bool basic = (problem.status[v] & status::kBasic) != 0;
+    if (basic != (engine.basis.status[v] == VariableStatus::basic)) return false;
+  }
+  return true;
+}
+
+// The dual simplex with the hand-over to the primal, as one result.
+PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const PrimalSettings& settings,
+                      SimplexObserver& observer, bool factor_current, double cutoff) {
+  const Controls& c = lib.controls;
+  std::int32_t& iterations = int_attribute(lib, attr::kIterations);
+  const std::int64_t m = engine.lp.rows;
+  DualSettings dual;
+  dual.common = settings;
+  dual.resolve = mode == DriverMode::kResolve;
+  dual.cutoff = cutoff;
+  if (c.icv_access[icv::ITCH] > 0) {
+    dual.progress_interval = c.i(icv::ITCH);
+    dual.progress_interval_after = std::max<std::int64_t>(1, m / 5);
+  } else if (dual.resolve) {
+    dual.progress_interval = 10 * m;
+    dual.progress_interval_after = std::max<std::int64_t>(1, m / 5);
+  }
+  const DualResult d = dual_simplex(engine.lp, engine.basis, engine.factor, dual, observer, iterations, factor_current);
+  iterations += static_cast<std::int32_t>(d.iterations);
+  PrimalResult result;
+  if (d.end == DualEnd::hand_over) {
+    if (d.too_little_progress && c.i(icv::IFMSG) != 0) {
+      print_message(lib, kMessageDualStalling);
+      flush_line(lib);
+    }
+    // A clean-up holds the reduced costs to a tenth of the tolerance, as the dual does
+    // for its own final basis.
+    PrimalSettings primal = settings;
+    if (!d.too_little_progress) primal.optimality_tolerance *= 0.1;
+    result = primal_simplex(engine.lp, engine.basis, engine.factor, primal, observer, iterations);
+    iterations += static_cast<std::int32_t>(result.iterations);
+    result.iterations += d.iterations;
+    return result;
+  }
+  switch (d.end) {
+    case DualEnd::optimal:
+      result.outcome = LpOutcome::optimal;
+      break;
+    case DualEnd::infeasible:
+      result.outcome = LpOutcome::infeasible;
+      break;
+    case DualEnd::stopped:
+      result.outcome = LpOutcome::stopped;
+      break;
+    case DualEnd::iteration_limit:
+      result.outcome = LpOutcome::iteration_limit;
+      break;
+    case DualEnd::cutoff:
+      result.outcome = LpOutcome::cutoff;
+      break;
+    default:
+      result.outcome = LpOutcome::failed;
+      break;
+  }
+  result.iterations = d.iterations;
+  result.objective = d.objective;
+  result.primal_infeasibilities = d.primal_infeasibilities;
+  result.sum_infeasibilities = d.sum_infeasibilities;
+  result.dual_infeasibilities = d.dual_infeasibilities;
+  result.factor_status = d.factor_status;
+  result.workspace_needed = d.workspace_needed;
+  result.big_m = settings.big_m;
+  return result;
+}
+
 void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& engine, const Problem& problem) {
   switch (outcome) {
     case LpOutcome::optimal:
@@ -145,6 +242,9 @@ void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& e
       break;
     case LpOutcome::iteration_limit:
       print_message(lib, kMessageIterationLimit);
+      break;
+    case LpOutcome::cutoff:
+      print_message(lib, kMessageCutoffNotBeaten);
       break;
     case LpOutcome::stopped:
     case LpOutcome::failed:
@@ -209,14 +309,20 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const DataCheck check = check_problem_data(problem);
   if (check.fault != DataFault::none) return refuse_faulty_data(lib, mode, check, engine, problem);
 
+  const int method = choose_method(lib, mode);
+  const bool dual = method <= 2;
+  const bool keep_factor = mode == DriverMode::kResolve && dual && factor_still_current(engine, problem);
+
   // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
-  // words; a basis loaded or left by an earlier solve is kept.
-  if (mode != DriverMode::kResolve && lib.controls.i(icv::IFNBAS) == 0) run_crash(lib, problem);
+  // words for the primal; a basis loaded or left by an earlier solve is kept.
+  if (mode != DriverMode::kResolve && lib.controls.i(icv::IFNBAS) == 0 && !dual) run_crash(lib, problem);
   release_crash_marks(problem);
   build_working_lp(problem, sense, engine.lp);
   // The starting basis: the one held in the status words once a basis exists, else
-  // the all-logical basis.
-  if (lib.controls.i(icv::IFNBAS) != 0) {
+  // the all-logical basis. A re-solve that keeps the factorisation keeps its header.
+  if (keep_factor) {
+    engine.basis.place_nonbasic(engine.lp);
+  } else if (lib.controls.i(icv::IFNBAS) != 0) {
     basis_from_status_words(problem, engine.lp, engine.basis);
   } else {
     engine.basis.set_all_logical(engine.lp);
@@ -234,10 +340,19 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   ObserverStop stop(observer);
   settings.factor.stop = &stop;
   engine.factor.start_run(settings.factor);
-  PrimalResult result =
-      primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
+  // The search cutoff of a re-solve, in the engine's minimising units.
+  const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
+  const bool has_cutoff = mode == DriverMode::kResolve && std::fabs(user_cutoff) < 1.0e29;
+  const double cutoff = has_cutoff ? sense * (user_cutoff - problem.objective_constant) : 1.0e300;
+  PrimalResult result;
+  if (dual) {
+    result = run_dual(lib, engine, mode, settings, observer, keep_factor, cutoff);
+  } else {
+    result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
+                            int_attribute(lib, attr::kIterations));
+    int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
+  }
   engine.running = false;
-  int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
 
   if (result.outcome == LpOutcome::failed) {
     if (result.factor_status == FactorStatus::workspace_exhausted) {
@@ -278,9 +393,13 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
     case LpOutcome::unbounded:
       lp_status = kLpUnbounded;
       break;
+    case LpOutcome::cutoff:
+      lp_status = kLpCutoff;
+      break;
     default:
       break;
   }
+  if (lp_status == kLpOptimal && has_cutoff && (result.objective - cutoff) >= 0.0) lp_status = kLpNotBetter;
   int_attribute(lib, attr::kLpStatus) = lp_status;
   int_attribute(lib, attr::kPrimalInfeasibilities) = result.primal_infeasibilities;
   int_attribute(lib, attr::kDualInfeasibilities) = result.dual_infeasibilities;
@@ -305,8 +424,8 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
     return lib.err.return_code;
   }
-  // The dual simplex, the barrier and presolve are not part of this build: every
-  // method letter runs the primal simplex. The global search is reported plainly.
+  // The barrier and presolve are not part of this build (the letter b runs the primal
+  // simplex). The global search is reported plainly.
   const bool global = lib.option('g');
   run_lp_driver(lib, mode);
   if (global && lib.err.return_code == 0) report_error(lib, kRcInvalidCall, kMessageNotAvailable);

@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "simplex/factor/factor.h"
 #include "simplex/core/simplex_basis.h"
 #include "simplex/core/working_lp.h"
+#include "simplex/factor/factor.h"
 
 namespace kqopt {
 
@@ -43,6 +43,7 @@ enum class LpOutcome : char {
   unbounded = 'U',
   stopped = 'C',          // time limit or user interrupt
   iteration_limit = 'Z',  // stopped by the iteration limit
+  cutoff = 'D',           // a re-solve's dual simplex reached the search cutoff
   failed = 'F',           // the factorisation failed; see factor_status
 };
 
@@ -74,6 +75,7 @@ class SimplexObserver {
     std::int32_t entering = -1;
     std::int32_t leaving = -1;
     bool final_line = false;
+    char mode = 'P';  // 'P' primal, 'D' dual
   };
   // Whether a log line would be printed for this iteration (so that the run computes
   // the objective for it only then).

@@ -1,0 +1,95 @@
+// The long-step dual ratio test on hand-made rows: which breakpoint ends the step,
+// which boxed variables flip on the way, and when the dual is unbounded.
+#include "simplex/dual/dual_ratio_test.h"
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace kqopt {
+namespace {
+
+constexpr double kInf = 9.999999999999999e29;
+
+struct Row {
+  std::vector<double> alpha;  // alpha_pj per variable (all listed)
+  std::vector<double> d;
+  std::vector<VariableStatus> status;
+  std::vector<double> lower;
+  std::vector<double> upper;
+};
+
+DualRatio test(const Row& row, int direction, double slope, bool long_steps = true) {
+  std::vector<std::int32_t> index;
+  for (std::int32_t j = 0; j < static_cast<std::int32_t>(row.alpha.size()); ++j) index.push_back(j);
+  DualRatioSettings settings;
+  settings.long_steps = long_steps;
+  DualRatioWork work;
+  work.reserve(static_cast<std::int32_t>(row.alpha.size()));
+  DualRatio result;
+  dual_ratio_test(index, row.alpha, row.d, row.status, row.lower, row.upper, direction, slope, settings, work, result);
+  return result;
+}
+
+// Two boxed variables at their lower bounds with breakpoints at 1 and 2 (leaving to
+// the upper bound: a_j = alpha_j), ranges 1 and 1, and one at its upper bound whose
+// reduced cost moves the right way.
+Row two_breakpoints() {
+  const auto L = VariableStatus::at_lower;
+  const auto U = VariableStatus::at_upper;
+  return {{1.0, 1.0, 1.0}, {1.0, 2.0, -1.0}, {L, L, U}, {0.0, 0.0, 0.0}, {1.0, 1.0, 1.0}};
+}
+
+TEST(DualRatioTest, StopsAtTheFirstBreakpointWhenTheSlopeIsSpent) {
+  const DualRatio r = test(two_breakpoints(), 1, 0.5);
+  EXPECT_EQ(r.entering, 0);
+  EXPECT_DOUBLE_EQ(r.theta, 1.0);
+  EXPECT_TRUE(r.flips.empty());
+}
+
+TEST(DualRatioTest, PassesBoxedBreakpointsWhileTheSlopeStaysPositive) {
+  const DualRatio r = test(two_breakpoints(), 1, 1.5);
+  EXPECT_EQ(r.entering, 1);
+  EXPECT_DOUBLE_EQ(r.theta, 2.0);
+  ASSERT_EQ(r.flips.size(), 1u);
+  EXPECT_EQ(r.flips[0], 0);
+  // Without long steps the first breakpoint ends the step.
+  EXPECT_EQ(test(two_breakpoints(), 1, 1.5, false).entering, 0);
+}
+
+TEST(DualRatioTest, ASlopeSpentExactlyByTheLastBreakpointIsNotUnbounded) {
+  const DualRatio r = test(two_breakpoints(), 1, 2.0);
+  EXPECT_EQ(r.entering, 1);
+}
+
+TEST(DualRatioTest, UnboundedWhenEveryBreakpointLeavesTheSlopePositive) {
+  const DualRatio r = test(two_breakpoints(), 1, 2.5);
+  EXPECT_EQ(r.entering, -1);
+  EXPECT_TRUE(r.flips.empty());
+  // The other direction: only the variable at its upper bound is a candidate.
+  const DualRatio other = test(two_breakpoints(), -1, 0.5);
+  EXPECT_EQ(other.entering, 2);
+}
+
+TEST(DualRatioTest, AnUnboxedVariableEndsTheStepAndAFreeOneEntersAtOnce) {
+  Row row = two_breakpoints();
+  row.upper[0] = kInf;
+  EXPECT_EQ(test(row, 1, 100.0).entering, 0);
+  row.status[1] = VariableStatus::at_zero;
+  row.d[1] = 0.0;
+  row.lower[1] = -kInf;
+  row.upper[1] = kInf;
+  const DualRatio r = test(row, 1, 100.0);
+  EXPECT_EQ(r.entering, 1);
+  EXPECT_DOUBLE_EQ(r.theta, 0.0);
+}
+
+TEST(DualRatioTest, HarrisPrefersTheLargerPivotAmongNearTies) {
+  const auto L = VariableStatus::at_lower;
+  // Breakpoints 1.0 and 1.0 + 1e-8 (within the tolerance); the second pivot is larger.
+  const Row row{{1.0, 100.0}, {1.0, 100.0 + 1e-6}, {L, L}, {0.0, 0.0}, {kInf, kInf}};
+  EXPECT_EQ(test(row, 1, 1.0).entering, 1);
+}
+
+}  // namespace
+}  // namespace kqopt
