@@ -12,12 +12,12 @@
 #include "library/library.h"
 #include "library/platform.h"
 #include "output/solution_file.h"
-#include "simplex/prep/crash.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/engine_setup.h"
 #include "simplex/driver/optimum_check.h"
-#include "simplex/primal/primal_simplex.h"
+#include "simplex/prep/crash.h"
 #include "simplex/prep/scaling.h"
+#include "simplex/primal/primal_simplex.h"
 
 namespace kqopt {
 
@@ -201,12 +201,14 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   // The phase-1 weights are read relative to the scale of the stored costs.
   settings.big_m = phase_one_weight(problem, settings.big_m);
   settings.infeasibility_weight = phase_one_weight(problem, settings.infeasibility_weight);
+  settings.time_steps = engine.time_steps;
   DriverObserver observer(lib);
   engine.factor.start_run(settings.factor);
   PrimalResult result =
       primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
   engine.running = false;
   int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
+  engine.step_seconds.assign(result.step_seconds.begin(), result.step_seconds.end());
 
   if (result.outcome == LpOutcome::failed) {
     if (result.factor_status == FactorStatus::workspace_exhausted) {

@@ -3,6 +3,7 @@
 #include "simplex/primal/primal_simplex.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <random>
 
@@ -14,6 +15,32 @@ namespace kqopt {
 namespace {
 
 constexpr int kMaxShiftingRemovals = 5;
+
+// A reference weight this far above the one measured from the entering column means
+// the weights have drifted from their framework: a new framework starts.
+constexpr double kReferenceDrift = 3.0;
+
+// Accumulates the time of the iteration's steps when asked to; free otherwise.
+class StepClock {
+ public:
+  explicit StepClock(bool on) : on_(on) {}
+  void start() {
+    if (on_) mark_ = std::chrono::steady_clock::now();
+  }
+  // Charges the time since start() (or the last charge) to step.
+  void charge(PrimalStepKind step) {
+    if (!on_) return;
+    const auto now = std::chrono::steady_clock::now();
+    seconds_[static_cast<std::size_t>(step)] += std::chrono::duration<double>(now - mark_).count();
+    mark_ = now;
+  }
+  const PrimalStepSeconds& seconds() const { return seconds_; }
+
+ private:
+  bool on_;
+  std::chrono::steady_clock::time_point mark_{};
+  PrimalStepSeconds seconds_{};
+};
 
 class PrimalRun {
  public:
@@ -37,8 +64,11 @@ class PrimalRun {
         pivot_row_prices_(lp.rows),
         pivot_row_(static_cast<std::size_t>(lp.columns), 0.0),
         rejected_(static_cast<std::size_t>(lp.variables()), 0),
+        reference_weight_(settings.pricing_weights ? static_cast<std::size_t>(lp.variables()) : 0, 1.0),
+        in_reference_(settings.pricing_weights ? static_cast<std::size_t>(lp.variables()) : 0, 0),
         weight_(settings.big_m),
-        composite_(settings.composite) {}
+        composite_(settings.composite),
+        clock_(settings.time_steps) {}
 
   PrimalResult run();
 
@@ -50,7 +80,9 @@ class PrimalRun {
   std::int32_t choose_entering(double& reduced_cost);
   double reduced_cost_of(std::int32_t j) const;
   bool reduced_cost_agrees(std::int32_t q, double d_q) const;
-  void update_reduced_costs(std::int32_t q, std::int32_t p);
+  void form_pivot_row(std::int32_t p);
+  void update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights);
+  void reset_reference_framework();
   void load_column(std::int32_t q);
   Step ratio_test(std::int32_t q, int direction);
   bool apply_step(std::int32_t q, int direction, const Step& step);
@@ -87,6 +119,12 @@ class PrimalRun {
   std::vector<std::int32_t> pivot_row_columns_;
   std::vector<char> rejected_;  // rejected for this factorisation
   std::vector<std::int32_t> rejected_list_;
+  // Pricing weights: w_j approximates 1 + the squared norm of the entering column of j
+  // restricted to the variables of a reference framework (the nonbasic set when the
+  // framework was last reset), so that d_j^2 / w_j measures the gain per unit of
+  // movement in the space of the framework rather than along one coordinate.
+  std::vector<double> reference_weight_;
+  std::vector<char> in_reference_;
 
   std::int64_t iterations_ = 0;
   std::int32_t infeasible_count_ = 0;
@@ -104,9 +142,11 @@ class PrimalRun {
   FactorStatus factor_status_ = FactorStatus::ok;
   std::int64_t workspace_needed_ = 0;
   std::mt19937 random_{12345};
+  StepClock clock_;
 };
 
 bool PrimalRun::invert() {
+  clock_.charge(PrimalStepKind::update);
   InvertReport report;
   factor_status_ = factor_.factorise(lp_.basis_view(), basis_.header, settings_.factor, report);
   observer_.inverted(report);
@@ -143,6 +183,7 @@ bool PrimalRun::invert() {
   clear_rejections();
   recompute_infeasibilities();
   reduced_costs_current_ = false;
+  clock_.charge(PrimalStepKind::invert);
   return true;
 }
 
@@ -186,7 +227,9 @@ void PrimalRun::form_prices() {
     basic_cost_[static_cast<std::size_t>(p)] = cost;
   }
   prices_.mark_dense();
+  clock_.charge(PrimalStepKind::pricing);
   factor_.btran(prices_);
+  clock_.charge(PrimalStepKind::btran);
   const double* y = prices_.value_data();
   for (std::int32_t i = 0; i < m_; ++i) pi_[static_cast<std::size_t>(i)] = y[i];
 }
@@ -233,41 +276,117 @@ bool PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q) const {
          std::fabs(recomputed) > settings_.optimality_tolerance && (recomputed < 0.0) == (d_q < 0.0);
 }
 
-// d_j -= (d_q / alpha_pq) * alpha_pj over the pivot row alpha_p = rho^T [I A] of the
-// basis before the change; the leaving variable gets -d_q / alpha_pq.
-void PrimalRun::update_reduced_costs(std::int32_t q, std::int32_t p) {
-  const double alpha_p = column_.values()[p];
-  const double ratio = reduced_cost_[static_cast<std::size_t>(q)] / alpha_p;
+// rho = e_p^T B^-1 and the structural part of the pivot row alpha_p = rho^T A, formed
+// row by row over the nonzeros of rho so that a sparse rho costs only its rows. The
+// touched columns are listed in pivot_row_columns_.
+void PrimalRun::form_pivot_row(std::int32_t p) {
   pivot_row_prices_.set_unit(p, 1.0);
+  clock_.charge(PrimalStepKind::update);
   factor_.btran(pivot_row_prices_);
+  clock_.charge(PrimalStepKind::btran);
   const double* rho = pivot_row_prices_.values().data();
-  for (std::int32_t i = 0; i < m_; ++i) {
+  const bool listed = pivot_row_prices_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? pivot_row_prices_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? pivot_row_prices_.nonzeros().data() : nullptr;
+  const std::int32_t* row_start = lp_.row_start.data();
+  const std::int32_t* column_index = lp_.column_index.data();
+  const double* row_value = lp_.row_value.data();
+  double* row = pivot_row_.data();
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
     const double r = rho[i];
     if (r == 0.0) continue;
-    if (basis_.status[static_cast<std::size_t>(i)] != VariableStatus::basic)
-      reduced_cost_[static_cast<std::size_t>(i)] -= ratio * r;
-    for (auto k = static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i)]);
-         k < static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i) + 1]); ++k) {
-      const auto j = static_cast<std::size_t>(lp_.column_index[k]);
-      if (pivot_row_[j] == 0.0) pivot_row_columns_.push_back(static_cast<std::int32_t>(j));
-      pivot_row_[j] += r * lp_.row_value[k];
-      if (pivot_row_[j] == 0.0) pivot_row_[j] = 1.0e-300;  // keep it listed once
+    for (std::int32_t e = row_start[i]; e < row_start[i + 1]; ++e) {
+      const std::int32_t j = column_index[e];
+      if (row[j] == 0.0) pivot_row_columns_.push_back(j);
+      row[j] += r * row_value[e];
+      if (row[j] == 0.0) row[j] = 1.0e-300;  // keep it listed once
     }
   }
+}
+
+// Carries the reduced costs (costs) and the reference weights (weights) across the
+// basis change q in, position p out, through the pivot row of the basis before the
+// change: d_j -= (d_q / alpha_pq) alpha_pj, the leaving variable gets -d_q / alpha_pq;
+// w_j = max(w_j, (alpha_pj / alpha_pq)^2 w_q), the leaving variable gets
+// max(w_q / alpha_pq^2, 1), with w_q measured afresh from the entering column.
+void PrimalRun::update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights) {
+  form_pivot_row(p);
+  const double alpha_p = column_.values()[p];
+  const double ratio = costs ? reduced_cost_[static_cast<std::size_t>(q)] / alpha_p : 0.0;
+  double weight_q = 0.0;
+  bool reset = false;
+  if (weights) {
+    const double* alpha = column_.values().data();
+    const bool listed = column_.state() == WorkVectorState::sparse;
+    const std::int32_t count = listed ? column_.nonzero_count() : m_;
+    const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
+    weight_q = in_reference_[static_cast<std::size_t>(q)] ? 1.0 : 0.0;
+    for (std::int32_t k = 0; k < count; ++k) {
+      const std::int32_t i = listed ? list[k] : k;
+      if (in_reference_[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(i)])])
+        weight_q += alpha[i] * alpha[i];
+    }
+    weight_q = std::max(weight_q, 1.0);
+    reset = reference_weight_[static_cast<std::size_t>(q)] > kReferenceDrift * weight_q;
+  }
+  const double weight_scale = weights ? weight_q / (alpha_p * alpha_p) : 0.0;
+  double* d = reduced_cost_.data();
+  double* w = reference_weight_.data();
+  const VariableStatus* status = basis_.status.data();
+
+  const double* rho = pivot_row_prices_.values().data();
+  const bool listed = pivot_row_prices_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? pivot_row_prices_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? pivot_row_prices_.nonzeros().data() : nullptr;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
+    const double r = rho[i];
+    if (r == 0.0 || status[i] == VariableStatus::basic) continue;
+    if (costs) d[i] -= ratio * r;
+    if (weights) w[i] = std::max(w[i], r * r * weight_scale);
+  }
+  double* row = pivot_row_.data();
   for (std::int32_t j : pivot_row_columns_) {
-    const auto v = static_cast<std::size_t>(m_ + j);
-    if (basis_.status[v] != VariableStatus::basic) reduced_cost_[v] -= ratio * pivot_row_[static_cast<std::size_t>(j)];
-    pivot_row_[static_cast<std::size_t>(j)] = 0.0;
+    const std::int32_t v = m_ + j;
+    const double a = row[j];
+    row[j] = 0.0;
+    if (status[v] == VariableStatus::basic) continue;
+    if (costs) d[v] -= ratio * a;
+    if (weights) w[v] = std::max(w[v], a * a * weight_scale);
   }
   pivot_row_columns_.clear();
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
-  reduced_cost_[leaving] = -ratio;
-  reduced_cost_[static_cast<std::size_t>(q)] = 0.0;
+  if (costs) {
+    d[leaving] = -ratio;
+    d[q] = 0.0;
+  }
+  if (weights) {
+    w[leaving] = std::max(weight_scale, 1.0);
+    if (reset) {
+      // The framework of the basis after the change: the leaving variable in, q out.
+      reset_reference_framework();
+      in_reference_[leaving] = 1;
+      in_reference_[static_cast<std::size_t>(q)] = 0;
+    }
+  }
+  clock_.charge(PrimalStepKind::pivot_row);
 }
 
-// Dantzig pricing over every nonbasic variable that can move.
+// The framework becomes the current nonbasic set, with every weight 1.
+void PrimalRun::reset_reference_framework() {
+  for (std::int32_t j = 0; j < total_; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    in_reference_[jj] = basis_.status[jj] != VariableStatus::basic;
+    reference_weight_[jj] = 1.0;
+  }
+}
+
+// The most attractive nonbasic variable that can move: the largest d_j^2 / w_j with
+// reference weights, the largest |d_j| without.
 std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
   const double tol = settings_.optimality_tolerance;
+  const bool weighted = settings_.pricing_weights;
   std::int32_t best = -1;
   double best_merit = 0.0;
   dual_infeasible_count_ = 0;
@@ -286,6 +405,7 @@ std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
     if (merit <= tol) continue;
     ++dual_infeasible_count_;
     if (rejected_[jj]) continue;
+    if (weighted) merit = merit * merit / reference_weight_[jj];
     if (merit > best_merit) {
       best_merit = merit;
       best = j;
@@ -321,9 +441,9 @@ bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
   }
 
   lenient_ = false;
-  if (reduced_costs_current_) {
-    update_reduced_costs(q, step.position);
-    reduced_costs_carried_ = true;
+  if (reduced_costs_current_ || settings_.pricing_weights) {
+    update_through_pivot_row(q, step.position, reduced_costs_current_, settings_.pricing_weights);
+    reduced_costs_carried_ = reduced_costs_current_;
   }
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(step.position)]);
   basis_.x[qq] += direction * theta;
@@ -408,11 +528,14 @@ PrimalResult PrimalRun::finish(LpOutcome outcome) {
   result.factor_status = factor_status_;
   result.workspace_needed = workspace_needed_;
   result.big_m = weight_;
+  result.step_seconds = clock_.seconds();
   log(true, -1, -1);
   return result;
 }
 
 PrimalResult PrimalRun::run() {
+  clock_.start();
+  if (settings_.pricing_weights) reset_reference_framework();
   if (!invert()) return finish(LpOutcome::failed);
   const double max_weight = 5.0 * settings_.big_m;
   const std::int64_t stall_limit = std::max<std::int64_t>(50, m_ / 10);
@@ -426,6 +549,7 @@ PrimalResult PrimalRun::run() {
     if (!reduced_costs_current_ || infeasible_count_ > 0) price_all();
     double d_q = 0.0;
     const std::int32_t q = choose_entering(d_q);
+    clock_.charge(PrimalStepKind::pricing);
     if (q < 0) {
       // Terminal decisions only on a fresh factorisation with the true bounds.
       if (!fresh) {
@@ -461,6 +585,7 @@ PrimalResult PrimalRun::run() {
 
     const int direction = d_q < 0.0 ? 1 : -1;
     load_column(q);
+    clock_.charge(PrimalStepKind::ftran);
     if (reduced_costs_current_ && !reduced_cost_agrees(q, d_q)) {
       // Carried values have drifted: price afresh. Freshly priced ones that still
       // disagree with the column mean the candidate is not reliably attractive.
@@ -473,6 +598,7 @@ PrimalResult PrimalRun::run() {
       continue;
     }
     const Step step = ratio_test(q, direction);
+    clock_.charge(PrimalStepKind::ratio_test);
     if (step.kind == StepKind::rejected || (step.kind == StepKind::unbounded && infeasible_count_ > 0)) {
       rejected_[static_cast<std::size_t>(q)] = 1;
       rejected_list_.push_back(q);
@@ -498,6 +624,7 @@ PrimalResult PrimalRun::run() {
     ++iterations_;
     if (step.kind == StepKind::pivot) fresh = false;
     recompute_infeasibilities();
+    clock_.charge(PrimalStepKind::update);
     log(false, q, leaving);
     if (!factor_kept) {
       if (!invert()) return finish(LpOutcome::failed);

@@ -1,6 +1,7 @@
 // The primal simplex on small LPs with known answers: status, objective, primal
 // values and the optimality of the final basis.
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -177,6 +178,59 @@ TEST(PrimalSimplex, CompositePhaseOneOnInfeasibleProblem) {
   settings.composite = true;
   Solved s = solve(lp, settings);
   EXPECT_EQ(s.result.outcome, LpOutcome::infeasible);
+}
+
+// A feasible, bounded LP with random sparse rows: every row holds a point x0 inside the
+// box, some rows as equalities, others ranged or one-sided around a.x0.
+WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<std::vector<double>> a(static_cast<std::size_t>(rows), std::vector<double>(columns, 0.0));
+  std::vector<double> x0, c, l, u, row_lower, row_upper;
+  for (std::int32_t j = 0; j < columns; ++j) {
+    l.push_back(unit(random) < 0.2 ? -kInf : -10.0 * unit(random));
+    u.push_back(unit(random) < 0.2 ? kInf : 10.0 * unit(random));
+    x0.push_back(l.back() > -kInf ? l.back() + 0.5 * ((u.back() < kInf ? u.back() : l.back() + 2.0) - l.back())
+                                  : (u.back() < kInf ? u.back() - 1.0 : 0.0));
+    c.push_back(unit(random) * 2.0 - 1.0);
+  }
+  for (std::int32_t i = 0; i < rows; ++i) {
+    double activity = 0.0;
+    for (std::int32_t j = 0; j < columns; ++j) {
+      if (unit(random) < 0.15) {
+        a[i][j] = std::round((unit(random) * 2.0 - 1.0) * 8.0) / 4.0;
+        activity += a[i][j] * x0[static_cast<std::size_t>(j)];
+      }
+    }
+    const double kind = unit(random);
+    row_lower.push_back(kind < 0.3 ? activity : (kind < 0.6 ? -kInf : activity - unit(random)));
+    row_upper.push_back(kind < 0.3 ? activity : (kind < 0.8 ? activity + unit(random) : kInf));
+  }
+  // A bounded objective: every column with an infinite bound in its cost's direction of
+  // improvement is boxed there.
+  for (std::int32_t j = 0; j < columns; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    if (c[jj] > 0.0 && l[jj] <= -kInf) l[jj] = x0[jj] - 20.0;
+    if (c[jj] < 0.0 && u[jj] >= kInf) u[jj] = x0[jj] + 20.0;
+  }
+  return make_lp(a, c, row_lower, row_upper, l, u);
+}
+
+// Both entering rules, with the reduced costs and the pricing weights carried through the
+// pivot rows, reach the same optimum, checked for primal and dual feasibility by solve().
+TEST(PrimalSimplex, PricingRulesAgreeOnRandomLps) {
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    const WorkingLp lp = random_lp(25 + static_cast<std::int32_t>(seed), 40, seed);
+    double objective[2] = {0.0, 0.0};
+    for (int weights = 0; weights < 2; ++weights) {
+      PrimalSettings settings;
+      settings.pricing_weights = weights == 1;
+      Solved s = solve(lp, settings);
+      ASSERT_EQ(s.result.outcome, LpOutcome::optimal) << "seed " << seed << " weights " << weights;
+      objective[weights] = s.result.objective;
+    }
+    EXPECT_NEAR(objective[0], objective[1], 1e-9 * (1.0 + std::fabs(objective[0]))) << "seed " << seed;
+  }
 }
 
 }  // namespace
