@@ -76,6 +76,7 @@ PrimalSettings primal_settings(const Library& lib) {
   PrimalSettings s;
   s.feasibility_tolerance = c.d(dcv::ZTOLZE);
   s.optimality_tolerance = c.d(dcv::ZTCOST);
+  s.closing_tolerance = 0.01 * s.optimality_tolerance;
   s.reduced_cost_agreement = c.d(dcv::ZTOLDJ);
   s.pivot_tolerance = c.d(dcv::ZTOLPV);
   s.relative_pivot_tolerance = c.d(dcv::ZTOLRP);

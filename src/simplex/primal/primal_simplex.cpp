@@ -68,6 +68,7 @@ class PrimalRun {
         in_reference_(settings.pricing_weights ? static_cast<std::size_t>(lp.variables()) : 0, 0),
         weight_(settings.big_m),
         composite_(settings.composite),
+        optimality_tolerance_(settings.optimality_tolerance),
         clock_(settings.time_steps) {}
 
   PrimalResult run();
@@ -132,6 +133,11 @@ class PrimalRun {
   std::int32_t dual_infeasible_count_ = 0;
   double weight_;
   bool composite_;
+  // The reduced-cost tolerance in force: ZTCOST, then, once the basis is optimal to it,
+  // the closing tolerance (see run()).
+  double optimality_tolerance_;
+  bool closing_ = false;  // iterating to the closing tolerance
+  std::int64_t closing_start_ = 0;
   bool perturbed_ = false;  // working bounds differ from the LP's (perturbation or shifts)
   bool shifts_allowed_ = true;
   bool lenient_ = false;  // accept any pivot above the absolute tolerance
@@ -273,7 +279,7 @@ bool PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q) const {
   }
   const double difference = std::fabs(recomputed - d_q);
   return difference <= 1.0e-9 + settings_.reduced_cost_agreement * std::fabs(recomputed) &&
-         std::fabs(recomputed) > settings_.optimality_tolerance && (recomputed < 0.0) == (d_q < 0.0);
+         std::fabs(recomputed) > optimality_tolerance_ && (recomputed < 0.0) == (d_q < 0.0);
 }
 
 // rho = e_p^T B^-1 and the structural part of the pivot row alpha_p = rho^T A, formed
@@ -385,7 +391,7 @@ void PrimalRun::reset_reference_framework() {
 // The most attractive nonbasic variable that can move: the largest d_j^2 / w_j with
 // reference weights, the largest |d_j| without.
 std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
-  const double tol = settings_.optimality_tolerance;
+  const double tol = optimality_tolerance_;
   const bool weighted = settings_.pricing_weights;
   std::int32_t best = -1;
   double best_merit = 0.0;
@@ -539,6 +545,7 @@ PrimalResult PrimalRun::run() {
   if (!invert()) return finish(LpOutcome::failed);
   const double max_weight = 5.0 * settings_.big_m;
   const std::int64_t stall_limit = std::max<std::int64_t>(50, m_ / 10);
+  const std::int64_t closing_budget = std::max<std::int64_t>(1000, m_);
   bool fresh = true;  // no basis change since the last INVERT
 
   for (;;) {
@@ -570,7 +577,20 @@ PrimalResult PrimalRun::run() {
         if (!remove_perturbation()) return finish(LpOutcome::failed);
         continue;
       }
-      if (infeasible_count_ == 0) return finish(LpOutcome::optimal);
+      if (infeasible_count_ == 0) {
+        // Optimal to ZTCOST. Reduced costs just inside it, on variables with wide
+        // ranges, still leave the objective short of the optimum by far more than the
+        // rounding of the data: the run closes on a hundredfold tighter tolerance, which
+        // takes few further iterations. Should the closing iterations run long (a stall
+        // on tiny reduced costs), the basis is finished to ZTCOST instead.
+        if (!closing_ && settings_.closing_tolerance < optimality_tolerance_) {
+          closing_ = true;
+          closing_start_ = iterations_;
+          optimality_tolerance_ = settings_.closing_tolerance;
+          continue;
+        }
+        return finish(LpOutcome::optimal);
+      }
       if (composite_) {
         if (weight_ > max_weight) {
           weight_ = settings_.infeasibility_weight;
@@ -583,6 +603,11 @@ PrimalResult PrimalRun::run() {
       return finish(LpOutcome::infeasible);
     }
 
+    if (closing_ && optimality_tolerance_ < settings_.optimality_tolerance &&
+        iterations_ - closing_start_ > closing_budget) {
+      optimality_tolerance_ = settings_.optimality_tolerance;
+      continue;
+    }
     const int direction = d_q < 0.0 ? 1 : -1;
     load_column(q);
     clock_.charge(PrimalStepKind::ftran);
@@ -670,6 +695,30 @@ void recompute_basic_values(const WorkingLp& lp, SimplexBasis& basis, Factor& fa
   const double* xb = w.values().data();
   for (std::int32_t p = 0; p < m; ++p)
     basis.x[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] = xb[p];
+
+  // One step of refinement: the residual of B x_B = rhs - N x_N, with x_B as computed,
+  // solved for the correction. The solve's error grows with the condition of B and the
+  // size of x; the corrected values satisfy the rows to near the rounding of the data,
+  // which the bound checks in the caller's units (where a row scaled down magnifies a
+  // residual) need.
+  for (std::int32_t p = 0; p < m; ++p) {
+    const std::int32_t v = basis.header[static_cast<std::size_t>(p)];
+    const double xv = basis.x[static_cast<std::size_t>(v)];
+    if (xv == 0.0) continue;
+    if (v < m) {
+      r[static_cast<std::size_t>(v)] -= xv;
+      continue;
+    }
+    const auto col = static_cast<std::size_t>(v - m);
+    for (auto k = static_cast<std::size_t>(lp.column_start[col]);
+         k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+      r[static_cast<std::size_t>(lp.row_index[k])] -= lp.value[k] * xv;
+    }
+  }
+  w.load_dense(r);
+  factor.ftran(w);
+  for (std::int32_t p = 0; p < m; ++p)
+    basis.x[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] += xb[p];
 }
 
 void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& factor, std::vector<double>& pi,

@@ -23,8 +23,11 @@
 namespace kqopt {
 
 struct PrimalSettings {
-  double feasibility_tolerance = 1.0e-6;      // ZTOLZE
-  double optimality_tolerance = 1.0e-6;       // ZTCOST
+  double feasibility_tolerance = 1.0e-6;  // ZTOLZE
+  double optimality_tolerance = 1.0e-6;   // ZTCOST
+  // The reduced-cost tolerance a run closes on, once optimal to ZTCOST (at or above
+  // ZTCOST: no closing iterations).
+  double closing_tolerance = 1.0e-8;
   double reduced_cost_agreement = 1.0e-7;     // ZTOLDJ: carried against recomputed d_q
   double pivot_tolerance = 1.0e-9;            // ZTOLPV
   double relative_pivot_tolerance = 1.0e-6;   // ZTOLRP
