@@ -20,6 +20,10 @@ constexpr int kMaxShiftingRemovals = 5;
 // the weights have drifted from their framework: a new framework starts.
 constexpr double kReferenceDrift = 3.0;
 
+// Share of the matrix's entries in the rows of rho above which the pivot row is formed
+// column by column.
+constexpr double kColumnWisePivotRow = 0.3;
+
 // Accumulates the time of the iteration's steps when asked to; free otherwise.
 class StepClock {
  public:
@@ -81,7 +85,7 @@ class PrimalRun {
   std::int32_t choose_entering(double& reduced_cost);
   double reduced_cost_of(std::int32_t j) const;
   bool reduced_cost_agrees(std::int32_t q, double d_q) const;
-  void form_pivot_row(std::int32_t p);
+  bool form_pivot_row(std::int32_t p);
   void update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights);
   void reset_reference_framework();
   void load_column(std::int32_t q);
@@ -282,10 +286,12 @@ bool PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q) const {
          std::fabs(recomputed) > optimality_tolerance_ && (recomputed < 0.0) == (d_q < 0.0);
 }
 
-// rho = e_p^T B^-1 and the structural part of the pivot row alpha_p = rho^T A, formed
-// row by row over the nonzeros of rho so that a sparse rho costs only its rows. The
-// touched columns are listed in pivot_row_columns_.
-void PrimalRun::form_pivot_row(std::int32_t p) {
+// rho = e_p^T B^-1 and, when its rows are few, the structural part of the pivot row
+// alpha_p = rho^T A formed row by row over the nonzeros of rho, the touched columns
+// listed in pivot_row_columns_. Returns false when the rows of rho hold more than a
+// fraction of the matrix: a pass over the nonbasic columns is then cheaper than the
+// scattered row-wise sums, and the caller forms the row column by column.
+bool PrimalRun::form_pivot_row(std::int32_t p) {
   pivot_row_prices_.set_unit(p, 1.0);
   clock_.charge(PrimalStepKind::update);
   factor_.btran(pivot_row_prices_);
@@ -295,6 +301,12 @@ void PrimalRun::form_pivot_row(std::int32_t p) {
   const std::int32_t count = listed ? pivot_row_prices_.nonzero_count() : m_;
   const std::int32_t* list = listed ? pivot_row_prices_.nonzeros().data() : nullptr;
   const std::int32_t* row_start = lp_.row_start.data();
+  std::int64_t row_entries = 0;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
+    if (rho[i] != 0.0) row_entries += row_start[i + 1] - row_start[i];
+  }
+  if (row_entries > kColumnWisePivotRow * static_cast<double>(lp_.row_index.size())) return false;
   const std::int32_t* column_index = lp_.column_index.data();
   const double* row_value = lp_.row_value.data();
   double* row = pivot_row_.data();
@@ -309,6 +321,7 @@ void PrimalRun::form_pivot_row(std::int32_t p) {
       if (row[j] == 0.0) row[j] = 1.0e-300;  // keep it listed once
     }
   }
+  return true;
 }
 
 // Carries the reduced costs (costs) and the reference weights (weights) across the
@@ -317,7 +330,7 @@ void PrimalRun::form_pivot_row(std::int32_t p) {
 // w_j = max(w_j, (alpha_pj / alpha_pq)^2 w_q), the leaving variable gets
 // max(w_q / alpha_pq^2, 1), with w_q measured afresh from the entering column.
 void PrimalRun::update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights) {
-  form_pivot_row(p);
+  const bool row_wise = form_pivot_row(p);
   const double alpha_p = column_.values()[p];
   const double ratio = costs ? reduced_cost_[static_cast<std::size_t>(q)] / alpha_p : 0.0;
   double weight_q = 0.0;
@@ -352,16 +365,31 @@ void PrimalRun::update_through_pivot_row(std::int32_t q, std::int32_t p, bool co
     if (costs) d[i] -= ratio * r;
     if (weights) w[i] = std::max(w[i], r * r * weight_scale);
   }
-  double* row = pivot_row_.data();
-  for (std::int32_t j : pivot_row_columns_) {
-    const std::int32_t v = m_ + j;
-    const double a = row[j];
-    row[j] = 0.0;
-    if (status[v] == VariableStatus::basic) continue;
-    if (costs) d[v] -= ratio * a;
-    if (weights) w[v] = std::max(w[v], a * a * weight_scale);
+  if (row_wise) {
+    double* row = pivot_row_.data();
+    for (std::int32_t j : pivot_row_columns_) {
+      const std::int32_t v = m_ + j;
+      const double a = row[j];
+      row[j] = 0.0;
+      if (status[v] == VariableStatus::basic) continue;
+      if (costs) d[v] -= ratio * a;
+      if (weights) w[v] = std::max(w[v], a * a * weight_scale);
+    }
+    pivot_row_columns_.clear();
+  } else {
+    const std::int32_t* column_start = lp_.column_start.data();
+    const std::int32_t* row_index = lp_.row_index.data();
+    const double* value = lp_.value.data();
+    for (std::int32_t j = 0; j < lp_.columns; ++j) {
+      const std::int32_t v = m_ + j;
+      if (status[v] == VariableStatus::basic) continue;
+      double a = 0.0;
+      for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) a += rho[row_index[e]] * value[e];
+      if (a == 0.0) continue;
+      if (costs) d[v] -= ratio * a;
+      if (weights) w[v] = std::max(w[v], a * a * weight_scale);
+    }
   }
-  pivot_row_columns_.clear();
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
   if (costs) {
     d[leaving] = -ratio;
