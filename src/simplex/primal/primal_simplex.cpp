@@ -65,6 +65,7 @@ class PrimalRun {
         pi_(static_cast<std::size_t>(lp.rows)),
         basic_cost_(static_cast<std::size_t>(lp.rows)),
         reduced_cost_(static_cast<std::size_t>(lp.variables()), 0.0),
+        cost_change_(lp.rows),
         pivot_row_prices_(lp.rows),
         pivot_row_(static_cast<std::size_t>(lp.columns), 0.0),
         rejected_(static_cast<std::size_t>(lp.variables()), 0),
@@ -86,6 +87,10 @@ class PrimalRun {
   double reduced_cost_of(std::int32_t j) const;
   bool reduced_cost_agrees(std::int32_t q, double d_q) const;
   bool form_pivot_row(std::int32_t p);
+  bool form_row(const WorkVector& rho);
+  double basic_phase_cost(std::int32_t v) const;
+  double nonbasic_phase_cost(std::int32_t v) const;
+  void follow_phase_one_costs(std::int32_t q, std::int32_t p, std::int32_t leaving, double leaving_cost);
   void update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights);
   void reset_reference_framework();
   void load_column(std::int32_t q);
@@ -119,6 +124,8 @@ class PrimalRun {
   std::vector<double> reduced_cost_;
   bool reduced_costs_current_ = false;
   bool reduced_costs_carried_ = false;  // changed through pivot rows since last priced
+  bool priced_phase_one_ = false;       // the reduced costs held are for the phase-1 costs
+  WorkVector cost_change_;              // change of the phase-1 basic costs, then its BTRAN
   WorkVector pivot_row_prices_;         // rho = e_p^T B^-1
   std::vector<double> pivot_row_;       // alpha_r = rho^T A, per column
   std::vector<std::int32_t> pivot_row_columns_;
@@ -264,8 +271,9 @@ void PrimalRun::price_all() {
       reduced_cost_[static_cast<std::size_t>(j)] = reduced_cost_of(j);
     }
   }
-  reduced_costs_current_ = infeasible_count_ == 0;
+  reduced_costs_current_ = true;
   reduced_costs_carried_ = false;
+  priced_phase_one_ = infeasible_count_ > 0;
 }
 
 // The priced reduced cost against d_q = c_q - c_B^T alpha computed from the entering
@@ -276,10 +284,10 @@ bool PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q) const {
   const bool listed = column_.state() == WorkVectorState::sparse;
   const std::int32_t count = listed ? column_.nonzero_count() : m_;
   const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
-  double recomputed = lp_.cost[static_cast<std::size_t>(q)];
+  double recomputed = nonbasic_phase_cost(q);
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t p = listed ? list[k] : k;
-    recomputed -= lp_.cost[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)])] * alpha[p];
+    if (alpha[p] != 0.0) recomputed -= basic_phase_cost(basis_.header[static_cast<std::size_t>(p)]) * alpha[p];
   }
   const double difference = std::fabs(recomputed - d_q);
   return difference <= 1.0e-9 + settings_.reduced_cost_agreement * std::fabs(recomputed) &&
@@ -296,10 +304,16 @@ bool PrimalRun::form_pivot_row(std::int32_t p) {
   clock_.charge(PrimalStepKind::update);
   factor_.btran(pivot_row_prices_);
   clock_.charge(PrimalStepKind::btran);
-  const double* rho = pivot_row_prices_.values().data();
-  const bool listed = pivot_row_prices_.state() == WorkVectorState::sparse;
-  const std::int32_t count = listed ? pivot_row_prices_.nonzero_count() : m_;
-  const std::int32_t* list = listed ? pivot_row_prices_.nonzeros().data() : nullptr;
+  return form_row(pivot_row_prices_);
+}
+
+// rho^T A by rows into pivot_row_ (see form_pivot_row); false, with nothing formed, when
+// the rows of rho are too many.
+bool PrimalRun::form_row(const WorkVector& rho_vector) {
+  const double* rho = rho_vector.values().data();
+  const bool listed = rho_vector.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? rho_vector.nonzero_count() : m_;
+  const std::int32_t* list = listed ? rho_vector.nonzeros().data() : nullptr;
   const std::int32_t* row_start = lp_.row_start.data();
   std::int64_t row_entries = 0;
   for (std::int32_t k = 0; k < count; ++k) {
@@ -405,6 +419,92 @@ void PrimalRun::update_through_pivot_row(std::int32_t q, std::int32_t p, bool co
     }
   }
   clock_.charge(PrimalStepKind::pivot_row);
+}
+
+// The cost of v in the current phase: as a basic variable (with the infeasibility slope
+// times the weight while infeasible) and as a nonbasic one. Matches form_prices().
+double PrimalRun::basic_phase_cost(std::int32_t v) const {
+  const auto vv = static_cast<std::size_t>(v);
+  if (infeasible_count_ == 0) return lp_.cost[vv];
+  const double tol = settings_.feasibility_tolerance;
+  const double w = composite_ ? weight_ : 1.0;
+  double cost = composite_ ? lp_.cost[vv] : 0.0;
+  if (basis_.x[vv] < lower_[vv] - tol)
+    cost -= w;
+  else if (basis_.x[vv] > upper_[vv] + tol)
+    cost += w;
+  return cost;
+}
+
+double PrimalRun::nonbasic_phase_cost(std::int32_t v) const {
+  return infeasible_count_ == 0 || composite_ ? lp_.cost[static_cast<std::size_t>(v)] : 0.0;
+}
+
+// Phase 1 after a step that kept phase 1 (q entered at position p, leaving left it at
+// cost leaving_cost; p < 0 for a bound flip): the reduced costs carried through the
+// pivot row are those of the phase-1 costs before the step. The basic variables the step
+// moved across a bound changed their cost by delta; the prices change by delta^T B^-1
+// and every nonbasic d_j by -(delta^T B^-1) a_j, the leaving variable also by the change
+// of its own cost. Usually no cost changes and nothing is to be done; otherwise a BTRAN
+// of a short vector and its row replace a full pricing pass.
+void PrimalRun::follow_phase_one_costs(std::int32_t q, std::int32_t p, std::int32_t leaving, double leaving_cost) {
+  const double* alpha = column_.values().data();
+  const bool listed = column_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? column_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
+  cost_change_.clear();
+  double* delta = cost_change_.value_data();
+  std::int32_t* index = cost_change_.index_data();
+  std::int32_t changed = 0;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
+    if (alpha[i] == 0.0 && i != p) continue;
+    const auto ii = static_cast<std::size_t>(i);
+    const std::int32_t v = basis_.header[ii];
+    const double before = i == p ? nonbasic_phase_cost(q) : basic_cost_[ii];
+    const double after = basic_phase_cost(v);
+    basic_cost_[ii] = after;
+    if (after == before) continue;
+    delta[i] = after - before;
+    index[changed++] = i;
+  }
+  double* d = reduced_cost_.data();
+  if (p >= 0) d[leaving] += nonbasic_phase_cost(leaving) - leaving_cost;
+  cost_change_.set_sparse(changed);
+  if (changed == 0) return;
+  clock_.charge(PrimalStepKind::update);
+  factor_.btran(cost_change_);
+  clock_.charge(PrimalStepKind::btran);
+  const VariableStatus* status = basis_.status.data();
+  const double* y = cost_change_.values().data();
+  const bool y_listed = cost_change_.state() == WorkVectorState::sparse;
+  const std::int32_t y_count = y_listed ? cost_change_.nonzero_count() : m_;
+  const std::int32_t* y_list = y_listed ? cost_change_.nonzeros().data() : nullptr;
+  for (std::int32_t k = 0; k < y_count; ++k) {
+    const std::int32_t i = y_listed ? y_list[k] : k;
+    if (status[i] != VariableStatus::basic) d[i] -= y[i];
+  }
+  if (form_row(cost_change_)) {
+    double* row = pivot_row_.data();
+    for (std::int32_t j : pivot_row_columns_) {
+      const std::int32_t v = m_ + j;
+      if (status[v] != VariableStatus::basic) d[v] -= row[j];
+      row[j] = 0.0;
+    }
+    pivot_row_columns_.clear();
+  } else {
+    const std::int32_t* column_start = lp_.column_start.data();
+    const std::int32_t* row_index = lp_.row_index.data();
+    const double* value = lp_.value.data();
+    for (std::int32_t j = 0; j < lp_.columns; ++j) {
+      const std::int32_t v = m_ + j;
+      if (status[v] == VariableStatus::basic) continue;
+      double a = 0.0;
+      for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) a += y[row_index[e]] * value[e];
+      d[v] -= a;
+    }
+  }
+  clock_.charge(PrimalStepKind::pricing);
 }
 
 // The framework becomes the current nonbasic set, with every weight 1.
@@ -580,8 +680,8 @@ PrimalResult PrimalRun::run() {
     if (iteration_base_ + iterations_ >= settings_.iteration_limit) return finish(LpOutcome::iteration_limit);
     if (observer_.should_stop()) return finish(LpOutcome::stopped);
 
-    // Phase 1 costs change with the set of infeasible variables: price afresh.
-    if (!reduced_costs_current_ || infeasible_count_ > 0) price_all();
+    // Priced afresh after INVERT and when the phase changes; carried otherwise.
+    if (!reduced_costs_current_ || priced_phase_one_ != (infeasible_count_ > 0)) price_all();
     double d_q = 0.0;
     const std::int32_t q = choose_entering(d_q);
     clock_.charge(PrimalStepKind::pricing);
@@ -623,8 +723,10 @@ PrimalResult PrimalRun::run() {
         if (weight_ > max_weight) {
           weight_ = settings_.infeasibility_weight;
           composite_ = false;
+          reduced_costs_current_ = false;
         } else {
           weight_ *= 2.0;
+          reduced_costs_current_ = false;
         }
         continue;
       }
@@ -673,11 +775,16 @@ PrimalResult PrimalRun::run() {
 
     const std::int32_t leaving =
         step.kind == StepKind::pivot ? basis_.header[static_cast<std::size_t>(step.position)] : q;
+    const double leaving_cost =
+        step.kind == StepKind::pivot ? basic_cost_[static_cast<std::size_t>(step.position)] : 0.0;
     const bool factor_kept = apply_step(q, direction, step);
     ++iterations_;
     if (step.kind == StepKind::pivot) fresh = false;
     recompute_infeasibilities();
     clock_.charge(PrimalStepKind::update);
+    if (factor_kept && reduced_costs_current_ && priced_phase_one_ && infeasible_count_ > 0) {
+      follow_phase_one_costs(q, step.kind == StepKind::pivot ? step.position : -1, leaving, leaving_cost);
+    }
     log(false, q, leaving);
     if (!factor_kept) {
       if (!invert()) return finish(LpOutcome::failed);
