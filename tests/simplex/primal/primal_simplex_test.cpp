@@ -216,20 +216,31 @@ WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed) {
   return make_lp(a, c, row_lower, row_upper, l, u);
 }
 
-// Both entering rules, with the reduced costs and the pricing weights carried through the
-// pivot rows, reach the same optimum, checked for primal and dual feasibility by solve().
+// Both entering rules, with pure and composite phase 1, reach the same optimum, checked for
+// primal and dual feasibility by solve(). The random LPs start infeasible from the
+// all-logical basis, so the reduced costs carried through the pivot rows in phase 1 (with
+// the corrections for basic variables crossing bounds) and in phase 2 are both exercised.
 TEST(PrimalSimplex, PricingRulesAgreeOnRandomLps) {
+  struct Variant {
+    bool weights;
+    bool composite;
+  };
+  const Variant variants[] = {{false, false}, {true, false}, {false, true}, {true, true}};
   for (unsigned seed = 1; seed <= 12; ++seed) {
     const WorkingLp lp = random_lp(25 + static_cast<std::int32_t>(seed), 40, seed);
-    double objective[2] = {0.0, 0.0};
-    for (int weights = 0; weights < 2; ++weights) {
+    std::vector<double> objective;
+    for (const Variant& variant : variants) {
       PrimalSettings settings;
-      settings.pricing_weights = weights == 1;
+      settings.pricing_weights = variant.weights;
+      settings.composite = variant.composite;
       Solved s = solve(lp, settings);
-      ASSERT_EQ(s.result.outcome, LpOutcome::optimal) << "seed " << seed << " weights " << weights;
-      objective[weights] = s.result.objective;
+      ASSERT_EQ(s.result.outcome, LpOutcome::optimal)
+          << "seed " << seed << " weights " << variant.weights << " composite " << variant.composite;
+      objective.push_back(s.result.objective);
     }
-    EXPECT_NEAR(objective[0], objective[1], 1e-9 * (1.0 + std::fabs(objective[0]))) << "seed " << seed;
+    for (double value : objective) {
+      EXPECT_NEAR(value, objective[0], 1e-9 * (1.0 + std::fabs(objective[0]))) << "seed " << seed;
+    }
   }
 }
 
