@@ -295,9 +295,13 @@ int main(int argc, char** argv) {
     if (steps) kqopt::engine_of(kqopt::the_library()).time_steps = true;
     if (rc == 0 || rc == 32) {
       rc = maximise ? KQMAXIM(options.c_str()) : KQMINIM(options.c_str());
-      KQGETIPV(1010, &status);
-      KQGETIPV(1009, &iterations);
-      KQGETDPV(2001, &objective);
+      // The attributes outlive a failed optimisation (and a restart of the library):
+      // read them only after a successful one.
+      if (rc == 0) {
+        KQGETIPV(1010, &status);
+        KQGETIPV(1009, &iterations);
+        KQGETDPV(2001, &objective);
+      }
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (cpu_time) seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;

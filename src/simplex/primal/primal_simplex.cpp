@@ -866,6 +866,25 @@ void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& facto
   w.load_dense(cb);
   factor.btran(w);
   pi.assign(w.values().begin(), w.values().end());
+  // One step of refinement, as for the basic values: the residual c_B - B^T pi solved
+  // for the correction, so that the basic variables' reduced costs are zero to rounding.
+  for (std::int32_t p = 0; p < m; ++p) {
+    const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
+    double r = cb[static_cast<std::size_t>(p)];
+    if (v < static_cast<std::size_t>(m)) {
+      r -= pi[v];
+    } else {
+      const auto col = v - static_cast<std::size_t>(m);
+      for (auto k = static_cast<std::size_t>(lp.column_start[col]);
+           k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+        r -= pi[static_cast<std::size_t>(lp.row_index[k])] * lp.value[k];
+      }
+    }
+    cb[static_cast<std::size_t>(p)] = r;
+  }
+  w.load_dense(cb);
+  factor.btran(w);
+  for (std::int32_t i = 0; i < m; ++i) pi[static_cast<std::size_t>(i)] += w.values()[static_cast<std::size_t>(i)];
   reduced_cost.assign(static_cast<std::size_t>(lp.variables()), 0.0);
   for (std::int32_t j = 0; j < lp.variables(); ++j) {
     const auto jj = static_cast<std::size_t>(j);
