@@ -85,7 +85,9 @@ class PrimalRun {
   void price_all();
   std::int32_t choose_entering(double& reduced_cost);
   double reduced_cost_of(std::int32_t j) const;
-  bool reduced_cost_agrees(std::int32_t q, double d_q) const;
+  enum class Agreement { agrees, unattractive, disagrees };
+  Agreement reduced_cost_agrees(std::int32_t q, double d_q, double& recomputed) const;
+  void reject(std::int32_t q, bool troubled);
   bool form_pivot_row(std::int32_t p);
   bool form_row(const WorkVector& rho);
   double basic_phase_cost(std::int32_t v) const;
@@ -131,6 +133,7 @@ class PrimalRun {
   std::vector<std::int32_t> pivot_row_columns_;
   std::vector<char> rejected_;  // rejected for this factorisation
   std::vector<std::int32_t> rejected_list_;
+  std::int32_t troubled_rejections_ = 0;
   // Pricing weights: w_j approximates 1 + the squared norm of the entering column of j
   // restricted to the variables of a reference framework (the nonbasic set when the
   // framework was last reset), so that d_j^2 / w_j measures the gain per unit of
@@ -279,19 +282,30 @@ void PrimalRun::price_all() {
 // The priced reduced cost against d_q = c_q - c_B^T alpha computed from the entering
 // column itself (phase 2 only): they must agree, and the recomputed value must still
 // make the variable attractive in the same direction.
-bool PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q) const {
+PrimalRun::Agreement PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q, double& recomputed) const {
   const double* alpha = column_.values().data();
   const bool listed = column_.state() == WorkVectorState::sparse;
   const std::int32_t count = listed ? column_.nonzero_count() : m_;
   const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
-  double recomputed = nonbasic_phase_cost(q);
+  recomputed = nonbasic_phase_cost(q);
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t p = listed ? list[k] : k;
     if (alpha[p] != 0.0) recomputed -= basic_phase_cost(basis_.header[static_cast<std::size_t>(p)]) * alpha[p];
   }
+  if (std::fabs(recomputed) <= optimality_tolerance_ || (recomputed < 0.0) != (d_q < 0.0))
+    return Agreement::unattractive;
   const double difference = std::fabs(recomputed - d_q);
-  return difference <= 1.0e-9 + settings_.reduced_cost_agreement * std::fabs(recomputed) &&
-         std::fabs(recomputed) > optimality_tolerance_ && (recomputed < 0.0) == (d_q < 0.0);
+  return difference <= 1.0e-9 + settings_.reduced_cost_agreement * std::fabs(recomputed) ? Agreement::agrees
+                                                                                         : Agreement::disagrees;
+}
+
+// Excludes q from pricing until the next INVERT. Troubled: q is attractive but its pivot
+// or its reduced cost cannot be trusted, which an optimal or infeasible verdict must not
+// pass over; otherwise q merely turned out not to be attractive.
+void PrimalRun::reject(std::int32_t q, bool troubled) {
+  rejected_[static_cast<std::size_t>(q)] = 1;
+  rejected_list_.push_back(q);
+  if (troubled) ++troubled_rejections_;
 }
 
 // rho = e_p^T B^-1 and, when its rows are few, the structural part of the pivot row
@@ -624,6 +638,7 @@ bool PrimalRun::remove_perturbation() {
 void PrimalRun::clear_rejections() {
   for (std::int32_t v : rejected_list_) rejected_[static_cast<std::size_t>(v)] = 0;
   rejected_list_.clear();
+  troubled_rejections_ = 0;
 }
 
 double PrimalRun::objective() const {
@@ -692,11 +707,27 @@ PrimalResult PrimalRun::run() {
         fresh = true;
         continue;
       }
-      if (!rejected_list_.empty()) {
+      if (troubled_rejections_ > 0) {
         // Attractive candidates were turned down for their small pivots. Try them once
         // more accepting any pivot above the absolute tolerance; when even that fails
         // no answer can be given with confidence.
-        if (lenient_) return finish(LpOutcome::stopped);
+        if (lenient_) {
+          if (optimality_tolerance_ < settings_.optimality_tolerance) {
+            // Turned down while closing: the basis stands as optimal to ZTCOST, which
+            // the candidates are checked against once more.
+            optimality_tolerance_ = settings_.optimality_tolerance;
+            clear_rejections();
+            continue;
+          }
+          if (perturbed_ && removals_ < kMaxShiftingRemovals) {
+            // The widened bounds may be what makes the pivots small: try again on the
+            // true ones.
+            lenient_ = false;
+            if (!remove_perturbation()) return finish(LpOutcome::failed);
+            continue;
+          }
+          return finish(LpOutcome::stopped);
+        }
         lenient_ = true;
         clear_rejections();
         continue;
@@ -741,22 +772,28 @@ PrimalResult PrimalRun::run() {
     const int direction = d_q < 0.0 ? 1 : -1;
     load_column(q);
     clock_.charge(PrimalStepKind::ftran);
-    if (reduced_costs_current_ && !reduced_cost_agrees(q, d_q)) {
-      // Carried values have drifted: price afresh. Freshly priced ones that still
-      // disagree with the column mean the candidate is not reliably attractive.
+    double recomputed = d_q;
+    const Agreement agreement = reduced_costs_current_ ? reduced_cost_agrees(q, d_q, recomputed) : Agreement::agrees;
+    if (agreement != Agreement::agrees) {
       if (reduced_costs_carried_) {
+        // Carried values have drifted: price afresh.
         reduced_costs_current_ = false;
-      } else {
-        rejected_[static_cast<std::size_t>(q)] = 1;
-        rejected_list_.push_back(q);
+        continue;
       }
-      continue;
+      if (agreement == Agreement::unattractive) {
+        // Freshly priced, yet the column shows q not to be attractive: passed over in
+        // phase 2; in phase 1 a verdict of infeasibility must not rest on that.
+        reject(q, infeasible_count_ > 0);
+        continue;
+      }
+      // Freshly priced and still attractive by the column, which differs only in the
+      // rounding of the two computations: the column's value is the one to go on with.
+      reduced_cost_[static_cast<std::size_t>(q)] = recomputed;
     }
     const Step step = ratio_test(q, direction);
     clock_.charge(PrimalStepKind::ratio_test);
     if (step.kind == StepKind::rejected || (step.kind == StepKind::unbounded && infeasible_count_ > 0)) {
-      rejected_[static_cast<std::size_t>(q)] = 1;
-      rejected_list_.push_back(q);
+      reject(q, true);
       continue;
     }
     if (step.kind == StepKind::unbounded) {
