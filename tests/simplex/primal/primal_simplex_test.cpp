@@ -180,6 +180,16 @@ TEST(PrimalSimplex, CompositePhaseOneOnInfeasibleProblem) {
   EXPECT_EQ(s.result.outcome, LpOutcome::infeasible);
 }
 
+// A reduced cost inside ZTCOST on a variable with a wide range still moves the objective
+// by far more than rounding: the run closes on the tighter tolerance and takes it.
+TEST(PrimalSimplex, ClosesOnTheTighterTolerance) {
+  // min -5e-7 x - y s.t. x + y <= 2e4, 0 <= x <= 1e4, 0 <= y <= 1e4: x = y = 1e4.
+  WorkingLp lp = make_lp({{1, 1}}, {-5e-7, -1}, {-kInf}, {2e4}, {0, 0}, {1e4, 1e4});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_NEAR(s.result.objective, -1e4 - 5e-3, 1e-9);
+}
+
 // A feasible, bounded LP with random sparse rows: every row holds a point x0 inside the
 // box, some rows as equalities, others ranged or one-sided around a.x0.
 WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed) {
