@@ -3,13 +3,25 @@
 // iterations, seconds), then a summary: solved count (status optimal and error at
 // most 1e-6) and the shifted geometric mean of seconds (shift 1 s).
 //
-// usage: kqbench [-m p|d|b] [-r optimal.csv] [-t seconds] [-i n=v]... [--cpu] [--max] [--objective-line]
-//                file.mps ...
+// usage: kqbench [-m p|d|b] [-r optimal.csv] [-c peer.csv] [-t seconds] [-i n=v]... [-d n=v]... [--cpu] [--max]
+//                [--check] [--steps] [--objective-line] file.mps ...
 //
 // -i n=v sets integer control n to v before each problem is read (e.g. -i 10=0: IFSCAL 0);
+// -d n=v sets double control n to v likewise (e.g. -d 6=1e-7: ZTCOST);
+// -c peer.csv compares each objective with a peer's (the CSV of run-peers, e.g. CLP's dual:
+//    bench/clp_objectives.sh) and adds the relative difference |ours - peer| / max(1, |peer|);
+//    the summary counts the problems above 1e-9 where both report optimal;
 // --cpu measures the seconds as processor time of this process instead of elapsed time;
+// --check adds the largest primal and dual infeasibility of the returned solution in the
+//    caller's units, measured here from the problem as retrieved (not taken from the solver);
+// --steps adds the shares of the simplex time per iteration step (pricing, BTRAN, pivot
+//    row, FTRAN, ratio test, update, INVERT), in percent;
 // --objective-line adds a line "objective VALUE" per problem, the form that the peer
 // comparison script reads.
+//
+// The driver links the library's core statically (for --steps, which reads the engine's
+// step clock); the message file is found through TARKEN, set to the build's output
+// directory unless the caller set it.
 #include <unistd.h>
 
 #include <chrono>
@@ -24,7 +36,10 @@
 #include <string>
 #include <vector>
 
+#include "api/library_instance.h"
 #include "kqopt.h"
+#include "simplex/core/engine_state.h"
+#include "simplex/driver/engine_setup.h"
 
 namespace {
 
@@ -73,6 +88,117 @@ const char* status_text(int32_t status) {
   }
 }
 
+// Objectives of a peer from the CSV of run-peers (problem,solver,method,status,objective,...):
+// only the optimal ones.
+std::map<std::string, double> read_peer(const std::string& path) {
+  std::map<std::string, double> peer;
+  std::ifstream in(path);
+  std::string line;
+  int status_column = -1, objective_column = -1;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    std::stringstream ss(line);
+    std::string field;
+    while (std::getline(ss, field, ',')) fields.push_back(field);
+    if (objective_column < 0) {
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i] == "status") status_column = static_cast<int>(i);
+        if (fields[i] == "objective") objective_column = static_cast<int>(i);
+      }
+      continue;
+    }
+    const auto oc = static_cast<std::size_t>(objective_column);
+    if (fields.size() <= oc || fields[oc].empty()) continue;
+    if (status_column >= 0 && fields[static_cast<std::size_t>(status_column)] != "optimal") continue;
+    peer[fields[0]] = std::strtod(fields[oc].c_str(), nullptr);
+  }
+  return peer;
+}
+
+struct Infeasibility {
+  double primal = 0.0;  // largest bound violation of a column or a row activity
+  double dual = 0.0;    // largest reduced cost (of a column or a row's logical) of the wrong sign
+};
+
+// The solution of the loaded problem as KQSOLUTION returns it, checked against the problem
+// as the retrieval routines return it, all in the caller's units. Activities a.x and
+// reduced costs c - a^T y are recomputed here. A variable strictly inside its bounds must
+// have a zero reduced cost; at its lower (upper) bound a nonnegative (nonpositive) one:
+// a minimisation. Row i's logical s = rhs - a.x lies in [0, inf) for 'L', (-inf, 0] for
+// 'G', [0, 0] for 'E', [0, range] for 'R', and has reduced cost -y_i.
+Infeasibility measure_solution() {
+  Infeasibility worst;
+  int32_t rows = 0, columns = 0, elements = 0;
+  KQGETIPV(1001, &rows);
+  KQGETIPV(1018, &columns);
+  if (rows <= 0 || columns <= 0) return worst;
+  std::vector<double> x(static_cast<std::size_t>(columns)), y(static_cast<std::size_t>(rows));
+  KQSOLUTION(x.data(), nullptr, y.data(), nullptr);
+  std::vector<double> cost(static_cast<std::size_t>(columns)), lower(cost.size()), upper(cost.size());
+  std::vector<double> rhs(static_cast<std::size_t>(rows)), range(rhs.size());
+  std::vector<char> type(rhs.size() + 1);
+  KQGETOBJ(cost.data(), 0, columns - 1);
+  KQGETBDL(lower.data(), 0, columns - 1);
+  KQGETBDU(upper.data(), 0, columns - 1);
+  KQGETRHS(rhs.data(), 0, rows - 1);
+  KQGETRNG(range.data(), 0, rows - 1);
+  KQGETROWTYPE(type.data(), 0, rows - 1);
+  KQGETCOLS(nullptr, nullptr, nullptr, 0, &elements, 0, columns - 1);
+  std::vector<int32_t> start(static_cast<std::size_t>(columns) + 1), index(static_cast<std::size_t>(elements));
+  std::vector<double> value(static_cast<std::size_t>(elements));
+  KQGETCOLS(start.data(), index.data(), value.data(), elements, &elements, 0, columns - 1);
+
+  // Sign test of reduced cost d for a variable at v in [l, u]; "at a bound" allows for
+  // the rounding of recomputed row activities. A fixed variable takes any sign.
+  const auto dual_violation = [](double v, double l, double u, double d) {
+    if (l == u) return 0.0;
+    const bool at_lower = l > -1e30 && v <= l + 1e-7 * (1.0 + std::fabs(l));
+    const bool at_upper = u < 1e30 && v >= u - 1e-7 * (1.0 + std::fabs(u));
+    if (at_lower && at_upper) return 0.0;
+    if (at_lower) return std::max(0.0, -d);
+    if (at_upper) return std::max(0.0, d);
+    return std::fabs(d);
+  };
+  std::vector<double> activity(static_cast<std::size_t>(rows), 0.0);
+  for (int32_t j = 0; j < columns; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    double d = cost[jj];
+    for (int32_t k = start[jj]; k < start[jj + 1]; ++k) {
+      const auto i = static_cast<std::size_t>(index[static_cast<std::size_t>(k)]);
+      activity[i] += value[static_cast<std::size_t>(k)] * x[jj];
+      d -= value[static_cast<std::size_t>(k)] * y[i];
+    }
+    if (lower[jj] > -1e30) worst.primal = std::max(worst.primal, lower[jj] - x[jj]);
+    if (upper[jj] < 1e30) worst.primal = std::max(worst.primal, x[jj] - upper[jj]);
+    worst.dual = std::max(worst.dual, dual_violation(x[jj], lower[jj], upper[jj], d));
+  }
+  for (int32_t i = 0; i < rows; ++i) {
+    const auto ii = static_cast<std::size_t>(i);
+    double l = 0.0, u = 0.0;
+    switch (type[ii]) {
+      case 'L':
+        u = 1e31;
+        break;
+      case 'G':
+        l = -1e31;
+        break;
+      case 'R':
+        u = range[ii];
+        break;
+      case 'E':
+        break;
+      default:
+        continue;
+    }
+    const double s = rhs[ii] - activity[ii];
+    if (l > -1e30) worst.primal = std::max(worst.primal, l - s);
+    if (u < 1e30) worst.primal = std::max(worst.primal, s - u);
+    worst.dual = std::max(worst.dual, dual_violation(s, l, u, -y[ii]));
+  }
+  return worst;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,13 +208,19 @@ int main(int argc, char** argv) {
   bool maximise = false;
   bool cpu_time = false;
   bool objective_line = false;
+  bool check = false;
+  bool steps = false;
+  std::string peer_path;
   std::vector<std::string> files;
   std::vector<std::pair<int32_t, int32_t>> integer_controls;
+  std::vector<std::pair<int32_t, double>> double_controls;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-m") == 0 && i + 1 < argc)
       method = argv[++i];
     else if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc)
       reference_path = argv[++i];
+    else if (std::strcmp(argv[i], "-c") == 0 && i + 1 < argc)
+      peer_path = argv[++i];
     else if (std::strcmp(argv[i], "-t") == 0 && i + 1 < argc)
       time_limit = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "-i") == 0 && i + 1 < argc) {
@@ -99,10 +231,22 @@ int main(int argc, char** argv) {
         return 1;
       }
       integer_controls.emplace_back(std::atoi(setting), std::atoi(equals + 1));
+    } else if (std::strcmp(argv[i], "-d") == 0 && i + 1 < argc) {
+      const char* setting = argv[++i];
+      const char* equals = std::strchr(setting, '=');
+      if (equals == nullptr) {
+        std::fprintf(stderr, "kqbench: -d wants n=v, not %s\n", setting);
+        return 1;
+      }
+      double_controls.emplace_back(std::atoi(setting), std::strtod(equals + 1, nullptr));
     } else if (std::strcmp(argv[i], "--cpu") == 0) {
       cpu_time = true;
     } else if (std::strcmp(argv[i], "--max") == 0) {
       maximise = true;
+    } else if (std::strcmp(argv[i], "--check") == 0) {
+      check = true;
+    } else if (std::strcmp(argv[i], "--steps") == 0) {
+      steps = true;
     } else if (std::strcmp(argv[i], "--objective-line") == 0) {
       objective_line = true;
     } else {
@@ -110,7 +254,11 @@ int main(int argc, char** argv) {
     }
   }
   const auto reference = reference_path.empty() ? std::map<std::string, double>{} : read_reference(reference_path);
+  const auto peer = peer_path.empty() ? std::map<std::string, double>{} : read_peer(peer_path);
   const std::string options = method == "p" ? "" : method;
+#ifdef KQBENCH_MESSAGE_DIR
+  setenv("TARKEN", KQBENCH_MESSAGE_DIR, 0);
+#endif
   // Solution files go to a scratch directory, not beside the problem files.
   char scratch_template[] = "/tmp/kqbench-XXXXXX";
   const char* scratch = mkdtemp(scratch_template);
@@ -119,8 +267,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("problem,status,objective,relative_error,iterations,seconds\n");
+  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s\n",
+              peer_path.empty() ? "" : ",peer_difference", check ? ",primal_infeasibility,dual_infeasibility" : "",
+              steps ? ",pricing%,btran%,pivot_row%,ftran%,ratio_test%,update%,invert%" : "");
   int solved = 0;
+  int compared = 0, disagreeing = 0;
+  std::vector<double> step_total(7, 0.0);
   double log_sum = 0.0;
   for (const std::string& file : files) {
     if (KQINITLZ(nullptr, 0) != 0) {
@@ -131,6 +283,7 @@ int main(int argc, char** argv) {
     KQSETICV(35, 0);  // IFPMSG: no messages
     if (time_limit > 0) KQSETICV(20, -time_limit);
     for (const auto& [control, value] : integer_controls) KQSETICV(control, value);
+    for (const auto& [control, value] : double_controls) KQSETDCV(control, value);
     const std::string name = problem_name(file);
     auto start = std::chrono::steady_clock::now();
     const std::clock_t cpu_start = std::clock();
@@ -139,11 +292,16 @@ int main(int argc, char** argv) {
     double objective = 0.0;
     const std::string scratch_name = std::string(scratch) + "/" + name;
     KQSETPROB(scratch_name.c_str());
+    if (steps) kqopt::engine_of(kqopt::the_library()).time_steps = true;
     if (rc == 0 || rc == 32) {
       rc = maximise ? KQMAXIM(options.c_str()) : KQMINIM(options.c_str());
-      KQGETIPV(1010, &status);
-      KQGETIPV(1009, &iterations);
-      KQGETDPV(2001, &objective);
+      // The attributes outlive a failed optimisation (and a restart of the library):
+      // read them only after a successful one.
+      if (rc == 0) {
+        KQGETIPV(1010, &status);
+        KQGETIPV(1009, &iterations);
+        KQGETDPV(2001, &objective);
+      }
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (cpu_time) seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
@@ -153,8 +311,33 @@ int main(int argc, char** argv) {
     const bool ok = status == 1 && (it == reference.end() || error <= 1e-6);
     if (ok) ++solved;
     log_sum += std::log(seconds + 1.0);
-    std::printf("%s,%s,%.10g,%.3g,%d,%.3f\n", name.c_str(), rc != 0 && status == 0 ? "error" : status_text(status),
+    std::printf("%s,%s,%.10g,%.3g,%d,%.3f", name.c_str(), rc != 0 && status == 0 ? "error" : status_text(status),
                 objective, error, iterations, seconds);
+    if (!peer_path.empty()) {
+      auto p = peer.find(name);
+      double difference = NAN;
+      if (p != peer.end()) difference = std::fabs(objective - p->second) / std::max(1.0, std::fabs(p->second));
+      if (p != peer.end() && status == 1) {
+        ++compared;
+        if (!(difference <= 1e-9)) ++disagreeing;
+      }
+      std::printf(",%.3g", difference);
+    }
+    if (check) {
+      const Infeasibility inf = status == 1 ? measure_solution() : Infeasibility{NAN, NAN};
+      std::printf(",%.3g,%.3g", inf.primal, inf.dual);
+    }
+    if (steps) {
+      const std::vector<double>& shares = kqopt::engine_of(kqopt::the_library()).step_seconds;
+      double sum = 0.0;
+      for (double t : shares) sum += t;
+      for (std::size_t k = 0; k < 7; ++k) {
+        const double t = k < shares.size() ? shares[k] : 0.0;
+        step_total[k] += t;
+        std::printf(",%.1f", sum > 0.0 ? 100.0 * t / sum : 0.0);
+      }
+    }
+    std::printf("\n");
     if (objective_line && status == 1) std::printf("objective %.15g\n", objective);
     std::fflush(stdout);
     KQFREEXO();
@@ -163,5 +346,17 @@ int main(int argc, char** argv) {
   rmdir(scratch);
   const double mean = files.empty() ? 0.0 : std::exp(log_sum / static_cast<double>(files.size())) - 1.0;
   std::printf("# solved %d of %zu, shifted geometric mean of seconds %.3f\n", solved, files.size(), mean);
+  if (!peer_path.empty())
+    std::printf("# against the peer: %d compared (both optimal), %d differ by more than 1e-9\n", compared, disagreeing);
+  if (steps) {
+    double sum = 0.0;
+    for (double t : step_total) sum += t;
+    std::printf(
+        "# step shares over all problems (%%): pricing %.1f, btran %.1f, pivot row %.1f, ftran %.1f, ratio "
+        "test %.1f, update %.1f, invert %.1f\n",
+        100.0 * step_total[0] / sum, 100.0 * step_total[1] / sum, 100.0 * step_total[2] / sum,
+        100.0 * step_total[3] / sum, 100.0 * step_total[4] / sum, 100.0 * step_total[5] / sum,
+        100.0 * step_total[6] / sum);
+  }
   return 0;
 }

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "simplex/factor/factor.h"
 #include "simplex/core/simplex_basis.h"
 #include "simplex/core/working_lp.h"
+#include "simplex/factor/factor.h"
 
 namespace kqopt {
 
@@ -34,6 +34,11 @@ struct EngineState {
   // The problem whose status words hold a basis installed by KQLOADBASIS (0: none);
   // the basis is then read from memory rather than from the solution file.
   std::uint64_t basis_serial = 0;
+
+  // Benchmark instrumentation: with time_steps set, the seconds the last LP solve spent
+  // in each step of its iterations (in the order of PrimalStepKind).
+  bool time_steps = false;
+  std::vector<double> step_seconds;
 };
 
 }  // namespace kqopt

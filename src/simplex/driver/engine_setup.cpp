@@ -88,6 +88,7 @@ PrimalSettings primal_settings(const Library& lib) {
   PrimalSettings s;
   s.feasibility_tolerance = c.d(dcv::ZTOLZE);
   s.optimality_tolerance = c.d(dcv::ZTCOST);
+  s.closing_tolerance = 0.01 * s.optimality_tolerance;
   s.reduced_cost_agreement = c.d(dcv::ZTOLDJ);
   s.pivot_tolerance = c.d(dcv::ZTOLPV);
   s.relative_pivot_tolerance = c.d(dcv::ZTOLRP);
@@ -100,6 +101,9 @@ PrimalSettings primal_settings(const Library& lib) {
   if (bigm_set && c.i(icv::IFBIGM) == 0 && c.dcv_access[dcv::BIGM] <= 0) s.big_m = c.d(dcv::INFWGT);
   s.infeasibility_weight = c.d(dcv::INFWGT);
   s.iteration_limit = c.i(icv::ITRLIM);
+  // IPRICE 0 asks for the plainest pricing: every reduced cost from the prices, the
+  // largest one enters.
+  s.pricing_weights = c.i(icv::IPRICE) != 0;
   s.factor.invfrq = c.i(icv::INVFRQ);
   s.factor.invmin = c.i(icv::INVMIN);
   s.factor.ifftup = c.i(icv::IFFTUP);

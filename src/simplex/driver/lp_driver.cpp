@@ -339,6 +339,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   // Long INVERTs poll the time limit and the interrupt as the iterations do.
   ObserverStop stop(observer);
   settings.factor.stop = &stop;
+  settings.time_steps = engine.time_steps;
   engine.factor.start_run(settings.factor);
   // The search cutoff of a re-solve, in the engine's minimising units.
   const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
@@ -353,6 +354,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
     int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
   }
   engine.running = false;
+  engine.step_seconds.assign(result.step_seconds.begin(), result.step_seconds.end());
 
   if (result.outcome == LpOutcome::failed) {
     if (result.factor_status == FactorStatus::workspace_exhausted) {

@@ -3,6 +3,7 @@
 #include "simplex/primal/primal_simplex.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <random>
 
@@ -15,6 +16,36 @@ namespace kqopt {
 namespace {
 
 constexpr int kMaxShiftingRemovals = 5;
+
+// A reference weight this far above the one measured from the entering column means
+// the weights have drifted from their framework: a new framework starts.
+constexpr double kReferenceDrift = 3.0;
+
+// Share of the matrix's entries in the rows of rho above which the pivot row is formed
+// column by column.
+constexpr double kColumnWisePivotRow = 0.3;
+
+// Accumulates the time of the iteration's steps when asked to; free otherwise.
+class StepClock {
+ public:
+  explicit StepClock(bool on) : on_(on) {}
+  void start() {
+    if (on_) mark_ = std::chrono::steady_clock::now();
+  }
+  // Charges the time since start() (or the last charge) to step.
+  void charge(PrimalStepKind step) {
+    if (!on_) return;
+    const auto now = std::chrono::steady_clock::now();
+    seconds_[static_cast<std::size_t>(step)] += std::chrono::duration<double>(now - mark_).count();
+    mark_ = now;
+  }
+  const PrimalStepSeconds& seconds() const { return seconds_; }
+
+ private:
+  bool on_;
+  std::chrono::steady_clock::time_point mark_{};
+  PrimalStepSeconds seconds_{};
+};
 
 class PrimalRun {
  public:
@@ -35,11 +66,16 @@ class PrimalRun {
         pi_(static_cast<std::size_t>(lp.rows)),
         basic_cost_(static_cast<std::size_t>(lp.rows)),
         reduced_cost_(static_cast<std::size_t>(lp.variables()), 0.0),
+        cost_change_(lp.rows),
         pivot_row_prices_(lp.rows),
         pivot_row_(static_cast<std::size_t>(lp.columns), 0.0),
         rejected_(static_cast<std::size_t>(lp.variables()), 0),
+        reference_weight_(settings.pricing_weights ? static_cast<std::size_t>(lp.variables()) : 0, 1.0),
+        in_reference_(settings.pricing_weights ? static_cast<std::size_t>(lp.variables()) : 0, 0),
         weight_(settings.big_m),
-        composite_(settings.composite) {}
+        composite_(settings.composite),
+        optimality_tolerance_(settings.optimality_tolerance),
+        clock_(settings.time_steps) {}
 
   PrimalResult run();
 
@@ -50,8 +86,16 @@ class PrimalRun {
   void price_all();
   std::int32_t choose_entering(double& reduced_cost);
   double reduced_cost_of(std::int32_t j) const;
-  bool reduced_cost_agrees(std::int32_t q, double d_q) const;
-  void update_reduced_costs(std::int32_t q, std::int32_t p);
+  enum class Agreement { agrees, unattractive, disagrees };
+  Agreement reduced_cost_agrees(std::int32_t q, double d_q, double& recomputed) const;
+  void reject(std::int32_t q, bool troubled);
+  bool form_pivot_row(std::int32_t p);
+  bool form_row(const WorkVector& rho);
+  double basic_phase_cost(std::int32_t v) const;
+  double nonbasic_phase_cost(std::int32_t v) const;
+  void follow_phase_one_costs(std::int32_t q, std::int32_t p, std::int32_t leaving, double leaving_cost);
+  void update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights);
+  void reset_reference_framework();
   void load_column(std::int32_t q);
   Step ratio_test(std::int32_t q, int direction);
   bool apply_step(std::int32_t q, int direction, const Step& step);
@@ -83,11 +127,20 @@ class PrimalRun {
   std::vector<double> reduced_cost_;
   bool reduced_costs_current_ = false;
   bool reduced_costs_carried_ = false;  // changed through pivot rows since last priced
+  bool priced_phase_one_ = false;       // the reduced costs held are for the phase-1 costs
+  WorkVector cost_change_;              // change of the phase-1 basic costs, then its BTRAN
   WorkVector pivot_row_prices_;         // rho = e_p^T B^-1
   std::vector<double> pivot_row_;       // alpha_r = rho^T A, per column
   std::vector<std::int32_t> pivot_row_columns_;
   std::vector<char> rejected_;  // rejected for this factorisation
   std::vector<std::int32_t> rejected_list_;
+  std::int32_t troubled_rejections_ = 0;
+  // Pricing weights: w_j approximates 1 + the squared norm of the entering column of j
+  // restricted to the variables of a reference framework (the nonbasic set when the
+  // framework was last reset), so that d_j^2 / w_j measures the gain per unit of
+  // movement in the space of the framework rather than along one coordinate.
+  std::vector<double> reference_weight_;
+  std::vector<char> in_reference_;
 
   std::int64_t iterations_ = 0;
   std::int32_t infeasible_count_ = 0;
@@ -95,6 +148,11 @@ class PrimalRun {
   std::int32_t dual_infeasible_count_ = 0;
   double weight_;
   bool composite_;
+  // The reduced-cost tolerance in force: ZTCOST, then, once the basis is optimal to it,
+  // the closing tolerance (see run()).
+  double optimality_tolerance_;
+  bool closing_ = false;  // iterating to the closing tolerance
+  std::int64_t closing_start_ = 0;
   bool perturbed_ = false;  // working bounds differ from the LP's (perturbation or shifts)
   bool shifts_allowed_ = true;
   bool lenient_ = false;  // accept any pivot above the absolute tolerance
@@ -105,9 +163,11 @@ class PrimalRun {
   FactorStatus factor_status_ = FactorStatus::ok;
   std::int64_t workspace_needed_ = 0;
   std::mt19937 random_{12345};
+  StepClock clock_;
 };
 
 bool PrimalRun::invert() {
+  clock_.charge(PrimalStepKind::update);
   InvertReport report;
   factor_status_ = invert_basis(lp_, lower_, upper_, basis_, factor_, settings_.factor, report);
   observer_.inverted(report);
@@ -118,6 +178,7 @@ bool PrimalRun::invert() {
   clear_rejections();
   recompute_infeasibilities();
   reduced_costs_current_ = false;
+  clock_.charge(PrimalStepKind::invert);
   return true;
 }
 
@@ -161,7 +222,9 @@ void PrimalRun::form_prices() {
     basic_cost_[static_cast<std::size_t>(p)] = cost;
   }
   prices_.mark_dense();
+  clock_.charge(PrimalStepKind::pricing);
   factor_.btran(prices_);
+  clock_.charge(PrimalStepKind::btran);
   const double* y = prices_.value_data();
   for (std::int32_t i = 0; i < m_; ++i) pi_[static_cast<std::size_t>(i)] = y[i];
 }
@@ -186,63 +249,267 @@ void PrimalRun::price_all() {
       reduced_cost_[static_cast<std::size_t>(j)] = reduced_cost_of(j);
     }
   }
-  reduced_costs_current_ = infeasible_count_ == 0;
+  reduced_costs_current_ = true;
   reduced_costs_carried_ = false;
+  priced_phase_one_ = infeasible_count_ > 0;
 }
 
 // The priced reduced cost against d_q = c_q - c_B^T alpha computed from the entering
 // column itself (phase 2 only): they must agree, and the recomputed value must still
 // make the variable attractive in the same direction.
-bool PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q) const {
+PrimalRun::Agreement PrimalRun::reduced_cost_agrees(std::int32_t q, double d_q, double& recomputed) const {
   const double* alpha = column_.values().data();
   const bool listed = column_.state() == WorkVectorState::sparse;
   const std::int32_t count = listed ? column_.nonzero_count() : m_;
   const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
-  double recomputed = lp_.cost[static_cast<std::size_t>(q)];
+  recomputed = nonbasic_phase_cost(q);
   for (std::int32_t k = 0; k < count; ++k) {
     const std::int32_t p = listed ? list[k] : k;
-    recomputed -= lp_.cost[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)])] * alpha[p];
+    if (alpha[p] != 0.0) recomputed -= basic_phase_cost(basis_.header[static_cast<std::size_t>(p)]) * alpha[p];
   }
+  if (std::fabs(recomputed) <= optimality_tolerance_ || (recomputed < 0.0) != (d_q < 0.0))
+    return Agreement::unattractive;
   const double difference = std::fabs(recomputed - d_q);
-  return difference <= 1.0e-9 + settings_.reduced_cost_agreement * std::fabs(recomputed) &&
-         std::fabs(recomputed) > settings_.optimality_tolerance && (recomputed < 0.0) == (d_q < 0.0);
+  return difference <= 1.0e-9 + settings_.reduced_cost_agreement * std::fabs(recomputed) ? Agreement::agrees
+                                                                                         : Agreement::disagrees;
 }
 
-// d_j -= (d_q / alpha_pq) * alpha_pj over the pivot row alpha_p = rho^T [I A] of the
-// basis before the change; the leaving variable gets -d_q / alpha_pq.
-void PrimalRun::update_reduced_costs(std::int32_t q, std::int32_t p) {
-  const double alpha_p = column_.values()[p];
-  const double ratio = reduced_cost_[static_cast<std::size_t>(q)] / alpha_p;
+// Excludes q from pricing until the next INVERT. Troubled: q is attractive but its pivot
+// or its reduced cost cannot be trusted, which an optimal or infeasible verdict must not
+// pass over; otherwise q merely turned out not to be attractive.
+void PrimalRun::reject(std::int32_t q, bool troubled) {
+  rejected_[static_cast<std::size_t>(q)] = 1;
+  rejected_list_.push_back(q);
+  if (troubled) ++troubled_rejections_;
+}
+
+// rho = e_p^T B^-1 and, when its rows are few, the structural part of the pivot row
+// alpha_p = rho^T A formed row by row over the nonzeros of rho, the touched columns
+// listed in pivot_row_columns_. Returns false when the rows of rho hold more than a
+// fraction of the matrix: a pass over the nonbasic columns is then cheaper than the
+// scattered row-wise sums, and the caller forms the row column by column.
+bool PrimalRun::form_pivot_row(std::int32_t p) {
   pivot_row_prices_.set_unit(p, 1.0);
+  clock_.charge(PrimalStepKind::update);
   factor_.btran(pivot_row_prices_);
-  const double* rho = pivot_row_prices_.values().data();
-  for (std::int32_t i = 0; i < m_; ++i) {
+  clock_.charge(PrimalStepKind::btran);
+  return form_row(pivot_row_prices_);
+}
+
+// rho^T A by rows into pivot_row_ (see form_pivot_row); false, with nothing formed, when
+// the rows of rho are too many.
+bool PrimalRun::form_row(const WorkVector& rho_vector) {
+  const double* rho = rho_vector.values().data();
+  const bool listed = rho_vector.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? rho_vector.nonzero_count() : m_;
+  const std::int32_t* list = listed ? rho_vector.nonzeros().data() : nullptr;
+  const std::int32_t* row_start = lp_.row_start.data();
+  std::int64_t row_entries = 0;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
+    if (rho[i] != 0.0) row_entries += row_start[i + 1] - row_start[i];
+  }
+  if (row_entries > kColumnWisePivotRow * static_cast<double>(lp_.row_index.size())) return false;
+  const std::int32_t* column_index = lp_.column_index.data();
+  const double* row_value = lp_.row_value.data();
+  double* row = pivot_row_.data();
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
     const double r = rho[i];
     if (r == 0.0) continue;
-    if (basis_.status[static_cast<std::size_t>(i)] != VariableStatus::basic)
-      reduced_cost_[static_cast<std::size_t>(i)] -= ratio * r;
-    for (auto k = static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i)]);
-         k < static_cast<std::size_t>(lp_.row_start[static_cast<std::size_t>(i) + 1]); ++k) {
-      const auto j = static_cast<std::size_t>(lp_.column_index[k]);
-      if (pivot_row_[j] == 0.0) pivot_row_columns_.push_back(static_cast<std::int32_t>(j));
-      pivot_row_[j] += r * lp_.row_value[k];
-      if (pivot_row_[j] == 0.0) pivot_row_[j] = 1.0e-300;  // keep it listed once
+    for (std::int32_t e = row_start[i]; e < row_start[i + 1]; ++e) {
+      const std::int32_t j = column_index[e];
+      if (row[j] == 0.0) pivot_row_columns_.push_back(j);
+      row[j] += r * row_value[e];
+      if (row[j] == 0.0) row[j] = 1.0e-300;  // keep it listed once
     }
   }
-  for (std::int32_t j : pivot_row_columns_) {
-    const auto v = static_cast<std::size_t>(m_ + j);
-    if (basis_.status[v] != VariableStatus::basic) reduced_cost_[v] -= ratio * pivot_row_[static_cast<std::size_t>(j)];
-    pivot_row_[static_cast<std::size_t>(j)] = 0.0;
-  }
-  pivot_row_columns_.clear();
-  const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
-  reduced_cost_[leaving] = -ratio;
-  reduced_cost_[static_cast<std::size_t>(q)] = 0.0;
+  return true;
 }
 
-// Dantzig pricing over every nonbasic variable that can move.
+// Carries the reduced costs (costs) and the reference weights (weights) across the
+// basis change q in, position p out, through the pivot row of the basis before the
+// change: d_j -= (d_q / alpha_pq) alpha_pj, the leaving variable gets -d_q / alpha_pq;
+// w_j = max(w_j, (alpha_pj / alpha_pq)^2 w_q), the leaving variable gets
+// max(w_q / alpha_pq^2, 1), with w_q measured afresh from the entering column.
+void PrimalRun::update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights) {
+  const bool row_wise = form_pivot_row(p);
+  const double alpha_p = column_.values()[p];
+  const double ratio = costs ? reduced_cost_[static_cast<std::size_t>(q)] / alpha_p : 0.0;
+  double weight_q = 0.0;
+  bool reset = false;
+  if (weights) {
+    const double* alpha = column_.values().data();
+    const bool listed = column_.state() == WorkVectorState::sparse;
+    const std::int32_t count = listed ? column_.nonzero_count() : m_;
+    const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
+    weight_q = in_reference_[static_cast<std::size_t>(q)] ? 1.0 : 0.0;
+    for (std::int32_t k = 0; k < count; ++k) {
+      const std::int32_t i = listed ? list[k] : k;
+      if (in_reference_[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(i)])])
+        weight_q += alpha[i] * alpha[i];
+    }
+    weight_q = std::max(weight_q, 1.0);
+    reset = reference_weight_[static_cast<std::size_t>(q)] > kReferenceDrift * weight_q;
+  }
+  const double weight_scale = weights ? weight_q / (alpha_p * alpha_p) : 0.0;
+  double* d = reduced_cost_.data();
+  double* w = reference_weight_.data();
+  const VariableStatus* status = basis_.status.data();
+
+  const double* rho = pivot_row_prices_.values().data();
+  const bool listed = pivot_row_prices_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? pivot_row_prices_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? pivot_row_prices_.nonzeros().data() : nullptr;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
+    const double r = rho[i];
+    if (r == 0.0 || status[i] == VariableStatus::basic) continue;
+    if (costs) d[i] -= ratio * r;
+    if (weights) w[i] = std::max(w[i], r * r * weight_scale);
+  }
+  if (row_wise) {
+    double* row = pivot_row_.data();
+    for (std::int32_t j : pivot_row_columns_) {
+      const std::int32_t v = m_ + j;
+      const double a = row[j];
+      row[j] = 0.0;
+      if (status[v] == VariableStatus::basic) continue;
+      if (costs) d[v] -= ratio * a;
+      if (weights) w[v] = std::max(w[v], a * a * weight_scale);
+    }
+    pivot_row_columns_.clear();
+  } else {
+    const std::int32_t* column_start = lp_.column_start.data();
+    const std::int32_t* row_index = lp_.row_index.data();
+    const double* value = lp_.value.data();
+    for (std::int32_t j = 0; j < lp_.columns; ++j) {
+      const std::int32_t v = m_ + j;
+      if (status[v] == VariableStatus::basic) continue;
+      double a = 0.0;
+      for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) a += rho[row_index[e]] * value[e];
+      if (a == 0.0) continue;
+      if (costs) d[v] -= ratio * a;
+      if (weights) w[v] = std::max(w[v], a * a * weight_scale);
+    }
+  }
+  const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
+  if (costs) {
+    d[leaving] = -ratio;
+    d[q] = 0.0;
+  }
+  if (weights) {
+    w[leaving] = std::max(weight_scale, 1.0);
+    if (reset) {
+      // The framework of the basis after the change: the leaving variable in, q out.
+      reset_reference_framework();
+      in_reference_[leaving] = 1;
+      in_reference_[static_cast<std::size_t>(q)] = 0;
+    }
+  }
+  clock_.charge(PrimalStepKind::pivot_row);
+}
+
+// The cost of v in the current phase: as a basic variable (with the infeasibility slope
+// times the weight while infeasible) and as a nonbasic one. Matches form_prices().
+double PrimalRun::basic_phase_cost(std::int32_t v) const {
+  const auto vv = static_cast<std::size_t>(v);
+  if (infeasible_count_ == 0) return lp_.cost[vv];
+  const double tol = settings_.feasibility_tolerance;
+  const double w = composite_ ? weight_ : 1.0;
+  double cost = composite_ ? lp_.cost[vv] : 0.0;
+  if (basis_.x[vv] < lower_[vv] - tol)
+    cost -= w;
+  else if (basis_.x[vv] > upper_[vv] + tol)
+    cost += w;
+  return cost;
+}
+
+double PrimalRun::nonbasic_phase_cost(std::int32_t v) const {
+  return infeasible_count_ == 0 || composite_ ? lp_.cost[static_cast<std::size_t>(v)] : 0.0;
+}
+
+// Phase 1 after a step that kept phase 1 (q entered at position p, leaving left it at
+// cost leaving_cost; p < 0 for a bound flip): the reduced costs carried through the
+// pivot row are those of the phase-1 costs before the step. The basic variables the step
+// moved across a bound changed their cost by delta; the prices change by delta^T B^-1
+// and every nonbasic d_j by -(delta^T B^-1) a_j, the leaving variable also by the change
+// of its own cost. Usually no cost changes and nothing is to be done; otherwise a BTRAN
+// of a short vector and its row replace a full pricing pass.
+void PrimalRun::follow_phase_one_costs(std::int32_t q, std::int32_t p, std::int32_t leaving, double leaving_cost) {
+  const double* alpha = column_.values().data();
+  const bool listed = column_.state() == WorkVectorState::sparse;
+  const std::int32_t count = listed ? column_.nonzero_count() : m_;
+  const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
+  cost_change_.clear();
+  double* delta = cost_change_.value_data();
+  std::int32_t* index = cost_change_.index_data();
+  std::int32_t changed = 0;
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::int32_t i = listed ? list[k] : k;
+    if (alpha[i] == 0.0 && i != p) continue;
+    const auto ii = static_cast<std::size_t>(i);
+    const std::int32_t v = basis_.header[ii];
+    const double before = i == p ? nonbasic_phase_cost(q) : basic_cost_[ii];
+    const double after = basic_phase_cost(v);
+    basic_cost_[ii] = after;
+    if (after == before) continue;
+    delta[i] = after - before;
+    index[changed++] = i;
+  }
+  double* d = reduced_cost_.data();
+  if (p >= 0) d[leaving] += nonbasic_phase_cost(leaving) - leaving_cost;
+  cost_change_.set_sparse(changed);
+  if (changed == 0) return;
+  clock_.charge(PrimalStepKind::update);
+  factor_.btran(cost_change_);
+  clock_.charge(PrimalStepKind::btran);
+  const VariableStatus* status = basis_.status.data();
+  const double* y = cost_change_.values().data();
+  const bool y_listed = cost_change_.state() == WorkVectorState::sparse;
+  const std::int32_t y_count = y_listed ? cost_change_.nonzero_count() : m_;
+  const std::int32_t* y_list = y_listed ? cost_change_.nonzeros().data() : nullptr;
+  for (std::int32_t k = 0; k < y_count; ++k) {
+    const std::int32_t i = y_listed ? y_list[k] : k;
+    if (status[i] != VariableStatus::basic) d[i] -= y[i];
+  }
+  if (form_row(cost_change_)) {
+    double* row = pivot_row_.data();
+    for (std::int32_t j : pivot_row_columns_) {
+      const std::int32_t v = m_ + j;
+      if (status[v] != VariableStatus::basic) d[v] -= row[j];
+      row[j] = 0.0;
+    }
+    pivot_row_columns_.clear();
+  } else {
+    const std::int32_t* column_start = lp_.column_start.data();
+    const std::int32_t* row_index = lp_.row_index.data();
+    const double* value = lp_.value.data();
+    for (std::int32_t j = 0; j < lp_.columns; ++j) {
+      const std::int32_t v = m_ + j;
+      if (status[v] == VariableStatus::basic) continue;
+      double a = 0.0;
+      for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) a += y[row_index[e]] * value[e];
+      d[v] -= a;
+    }
+  }
+  clock_.charge(PrimalStepKind::pricing);
+}
+
+// The framework becomes the current nonbasic set, with every weight 1.
+void PrimalRun::reset_reference_framework() {
+  for (std::int32_t j = 0; j < total_; ++j) {
+    const auto jj = static_cast<std::size_t>(j);
+    in_reference_[jj] = basis_.status[jj] != VariableStatus::basic;
+    reference_weight_[jj] = 1.0;
+  }
+}
+
+// The most attractive nonbasic variable that can move: the largest d_j^2 / w_j with
+// reference weights, the largest |d_j| without.
 std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
-  const double tol = settings_.optimality_tolerance;
+  const double tol = optimality_tolerance_;
+  const bool weighted = settings_.pricing_weights;
   std::int32_t best = -1;
   double best_merit = 0.0;
   dual_infeasible_count_ = 0;
@@ -261,6 +528,7 @@ std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
     if (merit <= tol) continue;
     ++dual_infeasible_count_;
     if (rejected_[jj]) continue;
+    if (weighted) merit = merit * merit / reference_weight_[jj];
     if (merit > best_merit) {
       best_merit = merit;
       best = j;
@@ -296,9 +564,9 @@ bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
   }
 
   lenient_ = false;
-  if (reduced_costs_current_) {
-    update_reduced_costs(q, step.position);
-    reduced_costs_carried_ = true;
+  if (reduced_costs_current_ || settings_.pricing_weights) {
+    update_through_pivot_row(q, step.position, reduced_costs_current_, settings_.pricing_weights);
+    reduced_costs_carried_ = reduced_costs_current_;
   }
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(step.position)]);
   basis_.x[qq] += direction * theta;
@@ -345,6 +613,7 @@ bool PrimalRun::remove_perturbation() {
 void PrimalRun::clear_rejections() {
   for (std::int32_t v : rejected_list_) rejected_[static_cast<std::size_t>(v)] = 0;
   rejected_list_.clear();
+  troubled_rejections_ = 0;
 }
 
 double PrimalRun::objective() const {
@@ -385,24 +654,29 @@ PrimalResult PrimalRun::finish(LpOutcome outcome) {
   result.factor_status = factor_status_;
   result.workspace_needed = workspace_needed_;
   result.big_m = weight_;
+  result.step_seconds = clock_.seconds();
   log(true, -1, -1);
   return result;
 }
 
 PrimalResult PrimalRun::run() {
+  clock_.start();
+  if (settings_.pricing_weights) reset_reference_framework();
   if (!invert()) return finish(LpOutcome::failed);
   const double max_weight = 5.0 * settings_.big_m;
   const std::int64_t stall_limit = std::max<std::int64_t>(50, m_ / 10);
+  const std::int64_t closing_budget = std::max<std::int64_t>(1000, m_);
   bool fresh = true;  // no basis change since the last INVERT
 
   for (;;) {
     if (iteration_base_ + iterations_ >= settings_.iteration_limit) return finish(LpOutcome::iteration_limit);
     if (observer_.should_stop()) return finish(LpOutcome::stopped);
 
-    // Phase 1 costs change with the set of infeasible variables: price afresh.
-    if (!reduced_costs_current_ || infeasible_count_ > 0) price_all();
+    // Priced afresh after INVERT and when the phase changes; carried otherwise.
+    if (!reduced_costs_current_ || priced_phase_one_ != (infeasible_count_ > 0)) price_all();
     double d_q = 0.0;
     const std::int32_t q = choose_entering(d_q);
+    clock_.charge(PrimalStepKind::pricing);
     if (q < 0) {
       // Terminal decisions only on a fresh factorisation with the true bounds.
       if (!fresh) {
@@ -410,11 +684,27 @@ PrimalResult PrimalRun::run() {
         fresh = true;
         continue;
       }
-      if (!rejected_list_.empty()) {
+      if (troubled_rejections_ > 0) {
         // Attractive candidates were turned down for their small pivots. Try them once
         // more accepting any pivot above the absolute tolerance; when even that fails
         // no answer can be given with confidence.
-        if (lenient_) return finish(LpOutcome::stopped);
+        if (lenient_) {
+          if (optimality_tolerance_ < settings_.optimality_tolerance) {
+            // Turned down while closing: the basis stands as optimal to ZTCOST, which
+            // the candidates are checked against once more.
+            optimality_tolerance_ = settings_.optimality_tolerance;
+            clear_rejections();
+            continue;
+          }
+          if (perturbed_ && removals_ < kMaxShiftingRemovals) {
+            // The widened bounds may be what makes the pivots small: try again on the
+            // true ones.
+            lenient_ = false;
+            if (!remove_perturbation()) return finish(LpOutcome::failed);
+            continue;
+          }
+          return finish(LpOutcome::stopped);
+        }
         lenient_ = true;
         clear_rejections();
         continue;
@@ -423,36 +713,64 @@ PrimalResult PrimalRun::run() {
         if (!remove_perturbation()) return finish(LpOutcome::failed);
         continue;
       }
-      if (infeasible_count_ == 0) return finish(LpOutcome::optimal);
+      if (infeasible_count_ == 0) {
+        // Optimal to ZTCOST. Reduced costs just inside it, on variables with wide
+        // ranges, still leave the objective short of the optimum by far more than the
+        // rounding of the data: the run closes on a hundredfold tighter tolerance, which
+        // takes few further iterations. Should the closing iterations run long (a stall
+        // on tiny reduced costs), the basis is finished to ZTCOST instead.
+        if (!closing_ && settings_.closing_tolerance < optimality_tolerance_) {
+          closing_ = true;
+          closing_start_ = iterations_;
+          optimality_tolerance_ = settings_.closing_tolerance;
+          continue;
+        }
+        return finish(LpOutcome::optimal);
+      }
       if (composite_) {
         if (weight_ > max_weight) {
           weight_ = settings_.infeasibility_weight;
           composite_ = false;
+          reduced_costs_current_ = false;
         } else {
           weight_ *= 2.0;
+          reduced_costs_current_ = false;
         }
         continue;
       }
       return finish(LpOutcome::infeasible);
     }
 
-    const int direction = d_q < 0.0 ? 1 : -1;
-    load_column(q);
-    if (reduced_costs_current_ && !reduced_cost_agrees(q, d_q)) {
-      // Carried values have drifted: price afresh. Freshly priced ones that still
-      // disagree with the column mean the candidate is not reliably attractive.
-      if (reduced_costs_carried_) {
-        reduced_costs_current_ = false;
-      } else {
-        rejected_[static_cast<std::size_t>(q)] = 1;
-        rejected_list_.push_back(q);
-      }
+    if (closing_ && optimality_tolerance_ < settings_.optimality_tolerance &&
+        iterations_ - closing_start_ > closing_budget) {
+      optimality_tolerance_ = settings_.optimality_tolerance;
       continue;
     }
+    const int direction = d_q < 0.0 ? 1 : -1;
+    load_column(q);
+    clock_.charge(PrimalStepKind::ftran);
+    double recomputed = d_q;
+    const Agreement agreement = reduced_costs_current_ ? reduced_cost_agrees(q, d_q, recomputed) : Agreement::agrees;
+    if (agreement != Agreement::agrees) {
+      if (reduced_costs_carried_) {
+        // Carried values have drifted: price afresh.
+        reduced_costs_current_ = false;
+        continue;
+      }
+      if (agreement == Agreement::unattractive) {
+        // Freshly priced, yet the column shows q not to be attractive: passed over in
+        // phase 2; in phase 1 a verdict of infeasibility must not rest on that.
+        reject(q, infeasible_count_ > 0);
+        continue;
+      }
+      // Freshly priced and still attractive by the column, which differs only in the
+      // rounding of the two computations: the column's value is the one to go on with.
+      reduced_cost_[static_cast<std::size_t>(q)] = recomputed;
+    }
     const Step step = ratio_test(q, direction);
+    clock_.charge(PrimalStepKind::ratio_test);
     if (step.kind == StepKind::rejected || (step.kind == StepKind::unbounded && infeasible_count_ > 0)) {
-      rejected_[static_cast<std::size_t>(q)] = 1;
-      rejected_list_.push_back(q);
+      reject(q, true);
       continue;
     }
     if (step.kind == StepKind::unbounded) {
@@ -471,10 +789,16 @@ PrimalResult PrimalRun::run() {
 
     const std::int32_t leaving =
         step.kind == StepKind::pivot ? basis_.header[static_cast<std::size_t>(step.position)] : q;
+    const double leaving_cost =
+        step.kind == StepKind::pivot ? basic_cost_[static_cast<std::size_t>(step.position)] : 0.0;
     const bool factor_kept = apply_step(q, direction, step);
     ++iterations_;
     if (step.kind == StepKind::pivot) fresh = false;
     recompute_infeasibilities();
+    clock_.charge(PrimalStepKind::update);
+    if (factor_kept && reduced_costs_current_ && priced_phase_one_ && infeasible_count_ > 0) {
+      follow_phase_one_costs(q, step.kind == StepKind::pivot ? step.position : -1, leaving, leaving_cost);
+    }
     log(false, q, leaving);
     if (!factor_kept) {
       if (!invert()) return finish(LpOutcome::failed);
@@ -520,6 +844,30 @@ void recompute_basic_values(const WorkingLp& lp, SimplexBasis& basis, Factor& fa
   const double* xb = w.values().data();
   for (std::int32_t p = 0; p < m; ++p)
     basis.x[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] = xb[p];
+
+  // One step of refinement: the residual of B x_B = rhs - N x_N, with x_B as computed,
+  // solved for the correction. The solve's error grows with the condition of B and the
+  // size of x; the corrected values satisfy the rows to near the rounding of the data,
+  // which the bound checks in the caller's units (where a row scaled down magnifies a
+  // residual) need.
+  for (std::int32_t p = 0; p < m; ++p) {
+    const std::int32_t v = basis.header[static_cast<std::size_t>(p)];
+    const double xv = basis.x[static_cast<std::size_t>(v)];
+    if (xv == 0.0) continue;
+    if (v < m) {
+      r[static_cast<std::size_t>(v)] -= xv;
+      continue;
+    }
+    const auto col = static_cast<std::size_t>(v - m);
+    for (auto k = static_cast<std::size_t>(lp.column_start[col]);
+         k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+      r[static_cast<std::size_t>(lp.row_index[k])] -= lp.value[k] * xv;
+    }
+  }
+  w.load_dense(r);
+  factor.ftran(w);
+  for (std::int32_t p = 0; p < m; ++p)
+    basis.x[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])] += xb[p];
 }
 
 void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& factor, std::vector<double>& pi,
@@ -532,6 +880,25 @@ void compute_duals(const WorkingLp& lp, const SimplexBasis& basis, Factor& facto
   w.load_dense(cb);
   factor.btran(w);
   pi.assign(w.values().begin(), w.values().end());
+  // One step of refinement, as for the basic values: the residual c_B - B^T pi solved
+  // for the correction, so that the basic variables' reduced costs are zero to rounding.
+  for (std::int32_t p = 0; p < m; ++p) {
+    const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
+    double r = cb[static_cast<std::size_t>(p)];
+    if (v < static_cast<std::size_t>(m)) {
+      r -= pi[v];
+    } else {
+      const auto col = v - static_cast<std::size_t>(m);
+      for (auto k = static_cast<std::size_t>(lp.column_start[col]);
+           k < static_cast<std::size_t>(lp.column_start[col + 1]); ++k) {
+        r -= pi[static_cast<std::size_t>(lp.row_index[k])] * lp.value[k];
+      }
+    }
+    cb[static_cast<std::size_t>(p)] = r;
+  }
+  w.load_dense(cb);
+  factor.btran(w);
+  for (std::int32_t i = 0; i < m; ++i) pi[static_cast<std::size_t>(i)] += w.values()[static_cast<std::size_t>(i)];
   reduced_cost.assign(static_cast<std::size_t>(lp.variables()), 0.0);
   for (std::int32_t j = 0; j < lp.variables(); ++j) {
     const auto jj = static_cast<std::size_t>(j);

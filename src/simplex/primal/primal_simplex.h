@@ -12,6 +12,7 @@
 // when the basis is no longer optimal or feasible.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -22,8 +23,11 @@
 namespace kqopt {
 
 struct PrimalSettings {
-  double feasibility_tolerance = 1.0e-6;      // ZTOLZE
-  double optimality_tolerance = 1.0e-6;       // ZTCOST
+  double feasibility_tolerance = 1.0e-6;  // ZTOLZE
+  double optimality_tolerance = 1.0e-6;   // ZTCOST
+  // The reduced-cost tolerance a run closes on, once optimal to ZTCOST (at or above
+  // ZTCOST: no closing iterations).
+  double closing_tolerance = 1.0e-8;
   double reduced_cost_agreement = 1.0e-7;     // ZTOLDJ: carried against recomputed d_q
   double pivot_tolerance = 1.0e-9;            // ZTOLPV
   double relative_pivot_tolerance = 1.0e-6;   // ZTOLRP
@@ -34,8 +38,16 @@ struct PrimalSettings {
   double big_m = 1024.0;                      // BIGM: phase-1 weight of the composite mode
   double infeasibility_weight = 128.0;        // INFWGT
   std::int64_t iteration_limit = 2147483645;  // ITRLIM
+  // Entering choice by d_j^2 / w_j with reference weights w_j (true), or by the largest
+  // |d_j| alone (false).
+  bool pricing_weights = true;
+  bool time_steps = false;  // accumulate PrimalResult::step_seconds
   FactorSettings factor;
 };
+
+// The steps of an iteration whose time a run can account for.
+enum class PrimalStepKind : int { pricing, btran, pivot_row, ftran, ratio_test, update, invert, count };
+using PrimalStepSeconds = std::array<double, static_cast<std::size_t>(PrimalStepKind::count)>;
 
 enum class LpOutcome : char {
   optimal = 'O',
@@ -57,7 +69,8 @@ struct PrimalResult {
   std::int32_t unbounded_variable = -1;  // entering variable of an unbounded ray
   FactorStatus factor_status = FactorStatus::ok;
   std::int64_t workspace_needed = 0;
-  double big_m = 0.0;  // the composite weight at the end
+  double big_m = 0.0;                // the composite weight at the end
+  PrimalStepSeconds step_seconds{};  // with PrimalSettings::time_steps
 };
 
 // What the simplex tells the world while it runs, and asks of it.
