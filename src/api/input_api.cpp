@@ -1,9 +1,10 @@
 // Exported entry point: reading a problem file.
-#include "api/library_instance.h"
+#include "api/entry_guard.h"
 #include "input/input_problem.h"
 #include "kqopt.h"
 
-using kqopt::the_library;
+using kqopt::guarded;
+using kqopt::Library;
 
 namespace {
 constexpr int kMessageMissingArgument = 86;
@@ -12,13 +13,14 @@ constexpr int kMessageMissingArgument = 86;
 extern "C" {
 
 KQAPI int32_t KQINPUT(const char* name) {
-  kqopt::Library& lib = the_library();
-  if (name == nullptr) {
-    lib.begin_operation();
-    kqopt::report_error(lib, kqopt::kRcInvalidCall, kMessageMissingArgument);
-    return lib.err.return_code;
-  }
-  return kqopt::input::input_problem(lib, name);
+  return guarded(kqopt::kLoads, [&](Library& lib) {
+    if (name == nullptr) {
+      lib.begin_operation();
+      kqopt::report_error(lib, kqopt::kRcInvalidCall, kMessageMissingArgument);
+      return lib.err.return_code;
+    }
+    return kqopt::input::input_problem(lib, name);
+  });
 }
 
 }  // extern "C"
