@@ -13,7 +13,7 @@ namespace kqopt {
 
 namespace {
 constexpr const char* kTag = "addnames";
-constexpr int kMessageMissingArgument = 86;
+constexpr int kMessageNameType = 440;
 constexpr int kMessageNameTooLong = 408;
 }  // namespace
 
@@ -21,7 +21,7 @@ std::int32_t add_names(Library& lib, std::int32_t type, const char* names, std::
   lib.begin_operation();
   if (!require_problem(lib)) return lib.err.return_code;
   if (type != 1 && type != 2) {
-    report_argument_error(lib, kMessageMissingArgument, kTag, {type});
+    report_argument_error(lib, kMessageNameType, kTag, {type});
     return lib.err.return_code;
   }
   IndexRange range;
