@@ -5,8 +5,9 @@
 
 #include "library/library.h"
 #include "problem/matrix.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/core/invert_driver.h"
+#include "simplex/driver/engine_setup.h"
 
 namespace kqopt {
 
@@ -17,7 +18,11 @@ constexpr int kMessageSingular = 101;
 constexpr int kMessageFactorFailed = 102;
 constexpr int kMessageHeaderRepaired = 140;
 
-void report_repairs(Library& lib, const InvertReport& report) {
+constexpr int kMessageGrowth = 144;
+
+}  // namespace
+
+void report_invert(Library& lib, const InvertReport& report) {
   if (report.surplus_made_nonbasic != 0 || report.logicals_made_basic != 0) {
     print_message(lib, kMessageHeaderRepaired);
     flush_line(lib);
@@ -27,20 +32,13 @@ void report_repairs(Library& lib, const InvertReport& report) {
     put_integer(lib, replaced, 6);
     flush_line(lib);
   }
-}
-
-// After INVERT the header may hold logicals in place of dependent columns: the
-// statuses follow the header, and the variables made nonbasic go to a bound.
-void statuses_from_header(const WorkingLp& lp, SimplexBasis& basis) {
-  for (std::size_t v = 0; v < basis.status.size(); ++v) {
-    if (basis.status[v] == VariableStatus::basic) basis.status[v] = default_nonbasic_status(lp.lower[v], lp.upper[v]);
+  if (report.growth_refactorised) {
+    print_message(lib, kMessageGrowth);
+    put_real(lib, report.growth_seen);
+    put_real(lib, report.pivot_threshold);
+    flush_line(lib);
   }
-  for (std::int32_t v : basis.header) basis.status[static_cast<std::size_t>(v)] = VariableStatus::basic;
-  basis.index_positions(lp.variables());
-  basis.place_nonbasic(lp);
 }
-
-}  // namespace
 
 double engine_sense(Library& lib) {
   const double sense = *lib.attributes.double_attribute(attr::kSenseMultiplier);
@@ -89,8 +87,9 @@ bool refactorise_engine(Library& lib) {
   engine.factor_current = false;
   const FactorSettings settings = primal_settings(lib).factor;
   InvertReport report;
-  const FactorStatus status = engine.factor.factorise(engine.lp.basis_view(), engine.basis.header, settings, report);
-  report_repairs(lib, report);
+  const FactorStatus status =
+      invert_basis(engine.lp, engine.lp.lower, engine.lp.upper, engine.basis, engine.factor, settings, report);
+  report_invert(lib, report);
   if (status != FactorStatus::ok) {
     engine.has_solution = false;
     if (status == FactorStatus::workspace_exhausted) {
@@ -100,8 +99,6 @@ bool refactorise_engine(Library& lib) {
     }
     return false;
   }
-  statuses_from_header(engine.lp, engine.basis);
-  recompute_basic_values(engine.lp, engine.basis, engine.factor);
   basis_to_status_words(engine.basis, *lib.problem);
   engine.factor_current = true;
   return true;

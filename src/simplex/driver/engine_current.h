@@ -14,6 +14,7 @@ namespace kqopt {
 
 struct Library;
 struct EngineState;
+struct InvertReport;
 
 inline constexpr int kMessageNotNow = 422;
 
@@ -44,6 +45,10 @@ bool basis_in_memory(const Library& lib);
 // was refused), with the repairs and the basic values as above. Needs the engine to
 // hold the current problem's working LP.
 [[nodiscard]] bool refactorise_engine(Library& lib);
+
+// The messages of one INVERT: 140 when the header was repaired, 101 per singular
+// pass with the columns replaced, 144 when element growth made it refactorise.
+void report_invert(Library& lib, const InvertReport& report);
 
 // Recomputes x_B, the row prices and the reduced costs of the current basis from the
 // factorisation and keeps them as the solution in memory (objective attribute 2001

@@ -2,8 +2,10 @@
 #include "simplex/driver/engine_setup.h"
 
 #include <memory>
+#include <utility>
 
 #include "library/library.h"
+#include "simplex/core/merged_columns.h"
 
 namespace kqopt {
 
@@ -15,9 +17,19 @@ EngineState& engine_of(Library& lib) {
 void build_working_lp(const Problem& problem, double sense, WorkingLp& lp) {
   lp.rows = problem.row_slots();
   lp.columns = problem.columns;
-  lp.column_start = problem.by_column.start;
-  lp.row_index = problem.by_column.row;
-  lp.value = problem.by_column.value;
+  // Elements repeated in a column stay separate in the model; the engine sees their sum.
+  const ColumnMatrix& a = problem.by_column;
+  if (has_repeated_rows(lp.rows, a.start, a.row)) {
+    MergedColumns merged;
+    merge_repeated_rows(lp.rows, a.start, a.row, a.value, merged);
+    lp.column_start = std::move(merged.start);
+    lp.row_index = std::move(merged.row_index);
+    lp.value = std::move(merged.value);
+  } else {
+    lp.column_start = a.start;
+    lp.row_index = a.row;
+    lp.value = a.value;
+  }
   lp.lower = problem.lower;
   lp.upper = problem.upper;
   lp.rhs = problem.rhs;

@@ -12,12 +12,14 @@
 #include "library/library.h"
 #include "library/platform.h"
 #include "output/solution_file.h"
-#include "simplex/prep/crash.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/data_check.h"
+#include "simplex/driver/engine_current.h"
+#include "simplex/driver/engine_setup.h"
 #include "simplex/driver/optimum_check.h"
-#include "simplex/primal/primal_simplex.h"
+#include "simplex/prep/crash.h"
 #include "simplex/prep/scaling.h"
+#include "simplex/primal/primal_simplex.h"
 
 namespace kqopt {
 
@@ -26,8 +28,6 @@ namespace {
 constexpr int kMessageNoProblem = 91;
 constexpr int kMessageWorkspace = 20;
 constexpr int kMessageFactorFailed = 102;
-constexpr int kMessageSingular = 101;
-constexpr int kMessageHeaderRepaired = 140;
 constexpr int kMessageLogHeading = 109;
 constexpr int kMessageLogLine = 346;
 constexpr int kMessageDetailedLogLine = 110;
@@ -38,6 +38,8 @@ constexpr int kMessageUnbounded = 397;
 constexpr int kMessageIterationLimit = 88;
 constexpr int kMessageStopped = 87;
 constexpr int kMessageNotAvailable = 499;
+constexpr int kMessageCrossedBounds = 18;
+constexpr int kMessageNotFinite = 145;
 constexpr int kDebugLogFrequency = 9778653;
 
 // LP status values of integer attribute 1010.
@@ -72,17 +74,7 @@ class DriverObserver : public SimplexObserver {
 
   void iteration(const Progress& progress) override { print_line(progress, lib_.controls.i(icv::ITRLOG)); }
 
-  void inverted(const InvertReport& report) override {
-    if (report.surplus_made_nonbasic != 0 || report.logicals_made_basic != 0) {
-      print_message(lib_, kMessageHeaderRepaired);
-      flush_line(lib_);
-    }
-    for (std::int32_t replaced : report.columns_replaced) {
-      print_message(lib_, kMessageSingular);
-      put_integer(lib_, replaced, 6);
-      flush_line(lib_);
-    }
-  }
+  void inverted(const InvertReport& report) override { report_invert(lib_, report); }
 
  private:
   std::int64_t now() const {
@@ -134,6 +126,12 @@ class DriverObserver : public SimplexObserver {
   std::int32_t lines_since_heading_ = 0;
 };
 
+void put_variable_name(Library& lib, const Problem& problem, std::int32_t v) {
+  std::vector<char> name(static_cast<std::size_t>(problem.names.width()));
+  problem.names.copy_name(v, name.data());
+  put_text(lib, name.data(), static_cast<int>(name.size()));
+}
+
 void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& engine, const Problem& problem) {
   switch (outcome) {
     case LpOutcome::optimal:
@@ -145,9 +143,7 @@ void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& e
     case LpOutcome::unbounded:
       if (engine.unbounded_variable >= 0) {
         print_message(lib, kMessageUnboundedColumn);
-        std::vector<char> name(static_cast<std::size_t>(problem.names.width()));
-        problem.names.copy_name(engine.unbounded_variable, name.data());
-        put_text(lib, name.data(), static_cast<int>(name.size()));
+        put_variable_name(lib, problem, engine.unbounded_variable);
       } else {
         print_message(lib, kMessageUnbounded);
       }
@@ -161,6 +157,36 @@ void print_closing_message(Library& lib, LpOutcome outcome, const EngineState& e
       break;
   }
   flush_line(lib);
+}
+
+// A NaN or infinite value fails the solve; crossed bounds end it as infeasible. Either
+// way no solution is kept.
+std::int32_t refuse_faulty_data(Library& lib, DriverMode mode, const DataCheck& check, EngineState& engine,
+                                const Problem& problem) {
+  engine.has_solution = false;
+  engine.factor_current = false;
+  if (check.fault == DataFault::not_finite) {
+    print_message(lib, kMessageNotFinite);
+    put_variable_name(lib, problem, check.variable);
+    flush_line(lib);
+    lib.err.return_code = kRcInvalidCall;
+    lib.err.error_number = kMessageNotFinite;
+    lib.last_lp_outcome = kLpUnfinished;
+    return lib.err.return_code;
+  }
+  print_message(lib, kMessageCrossedBounds);
+  put_variable_name(lib, problem, check.variable);
+  flush_line(lib);
+  int_attribute(lib, attr::kLpStatus) = kLpInfeasible;
+  int_attribute(lib, 1007) = 1;
+  int_attribute(lib, 1008) = 0;
+  lib.last_lp_outcome = kLpInfeasible;
+  if (mode != DriverMode::kResolve) {
+    print_message(lib, kMessageInfeasible);
+    flush_line(lib);
+    flush_notice(lib);
+  }
+  return lib.err.return_code;
 }
 
 }  // namespace
@@ -179,6 +205,14 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const double magnitude = std::fabs(sense) > 0.0 ? std::fabs(sense) : 1.0;
   if (mode == DriverMode::kMaximise) sense = -magnitude;
   if (mode == DriverMode::kMinimise) sense = magnitude;
+
+  // The time limit counts from here: the crash, the working LP and the first INVERT of a
+  // large problem take their share of it.
+  DriverObserver observer(lib);
+
+  // Data let through by IGNORE that no solve can answer on.
+  const DataCheck check = check_problem_data(problem);
+  if (check.fault != DataFault::none) return refuse_faulty_data(lib, mode, check, engine, problem);
 
   // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
   // words; a basis loaded or left by an earlier solve is kept.
@@ -201,7 +235,6 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   // The phase-1 weights are read relative to the scale of the stored costs.
   settings.big_m = phase_one_weight(problem, settings.big_m);
   settings.infeasibility_weight = phase_one_weight(problem, settings.infeasibility_weight);
-  DriverObserver observer(lib);
   engine.factor.start_run(settings.factor);
   PrimalResult result =
       primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));

@@ -28,10 +28,10 @@
 //   E_t  product-form column eta (IFFTUP = 0), a back record: pivot p,
 //        1/alpha, entries (i, alpha_i); B_t = B E_1 ... E_t.
 //
-// A caller drives it as: start_run() once per simplex run; factorise() (or the
-// driver invert() in factor_invert.h, which also keeps the status words and
-// basic values); per iteration btran(), load the entering column, ftran(...,
-// save_spike = true), refactor_due() and then update() or a new factorise().
+// A caller drives it as: start_run() once per simplex run; factorise() (the
+// simplex methods go through invert_basis() in simplex/core/invert_driver.h, which
+// also keeps the statuses and basic values and guards growth and accuracy); per iteration btran(), load the entering
+// column, ftran(..., save_spike = true), refactor_due() and then update() or a new factorise().
 #pragma once
 
 #include <algorithm>
@@ -48,7 +48,8 @@ namespace kqopt {
 
 // The source of the basis columns: the structural matrix column-wise (CSC,
 // rows x columns, no duplicate row in a column) and the implicit identity of
-// the logicals.
+// the logicals. factorise() checks the basic columns against this (row index in
+// range, no row twice) and fails with internal_error instead of trusting them.
 struct BasisView {
   std::int32_t rows = 0;                       // m
   std::int32_t columns = 0;                    // n
@@ -141,6 +142,8 @@ class Factor {
   bool finish(std::span<std::int32_t> header);
   void move_row_max_first(std::int32_t row);
   std::int32_t find_in_line(std::int32_t line, std::int32_t index) const;
+  // An entry the row and column lines disagree on marks the build inconsistent
+  // (inconsistent_) rather than stopping the process.
   void remove_from_line(std::int32_t line, std::int32_t index);
   void record_pivot(std::int32_t row, std::int32_t slot);
   // factor_nucleus.cpp
@@ -229,6 +232,11 @@ class Factor {
   std::int64_t entries_now_ = 0;
   std::int64_t added_by_updates_ = 0;    // eta entries since INVERT
   std::int64_t removed_by_updates_ = 0;  // U entries of the columns replaced
+
+  // Build state: growth of the elimination and the inconsistency mark.
+  double largest_active_ = 0.0;
+  double largest_created_ = 0.0;
+  bool inconsistent_ = false;
 
   // Run state.
   double pivot_threshold_ = 0.01;  // u

@@ -11,7 +11,6 @@
 #include "simplex/factor/factor_build.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 
 #include "simplex/factor/factor.h"
@@ -86,8 +85,12 @@ FactorDump Factor::dump() const {
 FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> header, const FactorSettings& settings,
                                InvertReport& report) {
   const std::int32_t m = basis.rows;
-  assert(static_cast<std::int32_t>(header.size()) == m);
   report.dump_at_entry = dump();
+  if (static_cast<std::int32_t>(header.size()) != m) {
+    valid_ = false;
+    report.dump_at_exit = dump();
+    return FactorStatus::internal_error;
+  }
   valid_ = false;
   forrest_tomlin_ = settings.ifftup != 0;
   drop_tol_ = static_cast<double>(static_cast<float>(settings.zteta));
@@ -112,6 +115,8 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
   file_.reset(capacity, 2 * m);
   const FactorStatus status = build_once(basis, header, report);
   report.compactions += file_.compactions();
+  report.largest_active_entry = largest_active_;
+  report.largest_created_entry = largest_created_;
   if (status != FactorStatus::ok) {
     report.dump_at_exit = dump();
     return status;
@@ -123,7 +128,7 @@ FactorStatus Factor::factorise(const BasisView& basis, std::span<std::int32_t> h
   report.compactions += file_.compactions() - compactions_before;
   if (!finished) {
     report.dump_at_exit = dump();
-    return FactorStatus::factor_file_full;
+    return inconsistent_ ? FactorStatus::internal_error : FactorStatus::factor_file_full;
   }
   valid_ = true;
   report.basis_entries = 0;
@@ -163,11 +168,16 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   added_by_updates_ = removed_by_updates_ = 0;
   report.row_singletons = report.column_singletons = report.nucleus_pivots = 0;
   report.dropped_entries = 0;
+  largest_active_ = largest_created_ = 0.0;
+  inconsistent_ = false;
 
-  if (!load_active_matrix(basis, header)) return FactorStatus::factor_file_full;
-  if (!pivot_row_singletons(report)) return FactorStatus::factor_file_full;
+  const auto failed = [this] { return inconsistent_ ? FactorStatus::internal_error : FactorStatus::factor_file_full; };
+  if (!load_active_matrix(basis, header)) return failed();
+  if (!pivot_row_singletons(report)) return failed();
   pivot_column_singletons(report);
-  if (!factorise_nucleus(report)) return FactorStatus::factor_file_full;
+  if (inconsistent_) return FactorStatus::internal_error;
+  if (!factorise_nucleus(report)) return failed();
+  if (inconsistent_) return FactorStatus::internal_error;
   return FactorStatus::ok;
 }
 
@@ -191,7 +201,10 @@ std::int32_t Factor::find_in_line(std::int32_t line, std::int32_t index) const {
 
 void Factor::remove_from_line(std::int32_t line, std::int32_t index) {
   const std::int32_t k = find_in_line(line, index);
-  assert(k >= 0);
+  if (k < 0) {
+    inconsistent_ = true;
+    return;
+  }
   file_.remove_at(line, k);
 }
 
@@ -231,7 +244,10 @@ bool Factor::load_active_matrix(const BasisView& basis, std::span<const std::int
 
   // Row lines hold every structural entry of B: U entries in the rows of the
   // logicals, the active submatrix elsewhere. Patterns list active rows only.
+  // The counting pass also checks the columns: a row index out of range or a row
+  // listed twice in one column would break the line invariants.
   std::fill(w.counts.begin(), w.counts.end(), 0);
+  std::fill(w.row_mark.begin(), w.row_mark.end(), -1);
   FilePos total = 0;
   FilePos active = 0;
   for (std::int32_t s = 0; s < m; ++s) {
@@ -240,11 +256,20 @@ bool Factor::load_active_matrix(const BasisView& basis, std::span<const std::int
     const std::int32_t j = v - m;
     for (std::int32_t k = basis.column_start[static_cast<std::size_t>(j)];
          k < basis.column_start[static_cast<std::size_t>(j + 1)]; ++k) {
-      if (basis.value[static_cast<std::size_t>(k)] == 0.0) continue;
+      const double a = basis.value[static_cast<std::size_t>(k)];
+      if (a == 0.0) continue;
       const std::int32_t i = basis.row_index[static_cast<std::size_t>(k)];
+      if (i < 0 || i >= m || w.row_mark[static_cast<std::size_t>(i)] == s) {
+        inconsistent_ = true;
+        return false;
+      }
+      w.row_mark[static_cast<std::size_t>(i)] = s;
       ++w.counts[static_cast<std::size_t>(i)];
       ++total;
-      if (w.row_state[static_cast<std::size_t>(i)] == kLineActive) ++active;
+      if (w.row_state[static_cast<std::size_t>(i)] == kLineActive) {
+        ++active;
+        largest_active_ = std::max(largest_active_, std::fabs(a));
+      }
     }
   }
   if (total + active > file_.free_entries()) return false;
@@ -298,7 +323,10 @@ bool Factor::write_column_eta(std::int32_t pivot_row, std::int32_t slot, double 
     const std::int32_t i = rows[t];
     if (i == pivot_row) continue;
     const std::int32_t k = find_in_line(i, slot);
-    assert(k >= 0);
+    if (k < 0) {
+      inconsistent_ = true;
+      return false;
+    }
     const double a = file_.val(i)[k];
     file_.remove_at(i, k);
     if (k == 0) move_row_max_first(i);
@@ -351,7 +379,10 @@ void Factor::pivot_column_singletons(InvertReport& report) {
     if (w.slot_state[static_cast<std::size_t>(s)] != kLineActive || file_.len(m + s) != 1) continue;
     const std::int32_t i = file_.idx(m + s)[0];
     const std::int32_t k = find_in_line(i, s);
-    assert(k >= 0);
+    if (k < 0) {
+      inconsistent_ = true;
+      return;
+    }
     const double pivot = file_.val(i)[k];
     file_.remove_at(i, k);
     // The rest of row i is its U row; its columns lose the row.
@@ -444,7 +475,10 @@ bool Factor::finish(std::span<std::int32_t> header) {
   }
   std::copy_n(w.counts.begin(), m, header.begin());
 
-  assert(static_cast<std::int32_t>(order_.size()) == m);
+  if (static_cast<std::int32_t>(order_.size()) != m) {
+    inconsistent_ = true;
+    return false;
+  }
   for (std::int32_t t = 0; t < m; ++t) order_of_[static_cast<std::size_t>(order_[t])] = t;
 
   entries_after_invert_ = l_entries_ + u_entries_ + m;

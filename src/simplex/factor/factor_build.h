@@ -36,8 +36,9 @@ struct FactorBuildWork {
   std::vector<std::int32_t> col_head, col_next, col_prev, col_in_list;
   std::int32_t max_count = 0;
 
-  std::vector<std::int32_t> stack;   // singletons to pivot
-  std::vector<std::int32_t> counts;  // m: per-line counts
+  std::vector<std::int32_t> stack;     // singletons to pivot
+  std::vector<std::int32_t> counts;    // m: per-line counts
+  std::vector<std::int32_t> row_mark;  // m: last slot seen in each row while loading
   // The pivot row of the current elimination, scaled, and where each of its
   // slots sits in it (-1: not in the pivot row).
   std::vector<std::int32_t> pivot_index;
@@ -61,8 +62,8 @@ struct FactorBuildWork {
     row_state.resize(n);
     row_head.resize(n + 1);
     col_head.resize(n + 1);
-    for (auto* v : {&row_next, &row_prev, &row_in_list, &col_next, &col_prev, &col_in_list, &counts, &pivot_index,
-                    &pivot_place, &eta_row, &fill_index}) {
+    for (auto* v : {&row_next, &row_prev, &row_in_list, &col_next, &col_prev, &col_in_list, &counts, &row_mark,
+                    &pivot_index, &pivot_place, &eta_row, &fill_index}) {
       v->resize(n);
     }
     pivot_value.resize(n);

@@ -19,7 +19,6 @@
 // column gets row_i -= a_ij * (scaled pivot row). Results of magnitude <= the
 // drop tolerance are not kept.
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <limits>
 
@@ -131,7 +130,10 @@ void Factor::reject_column(std::int32_t slot) {
   for (std::int32_t t = 0; t < n; ++t) {
     const std::int32_t i = file_.idx(line)[t];
     const std::int32_t k = find_in_line(i, slot);
-    assert(k >= 0);
+    if (k < 0) {
+      inconsistent_ = true;
+      continue;
+    }
     file_.remove_at(i, k);
     if (k == 0) move_row_max_first(i);
     unlink_row(i);
@@ -164,7 +166,10 @@ bool Factor::choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& r
       for (std::int32_t t = 0; t < c; ++t) {
         const std::int32_t i = file_.idx(line)[t];
         const std::int32_t k = find_in_line(i, s);
-        assert(k >= 0);
+        if (k < 0) {
+          inconsistent_ = true;
+          return false;
+        }
         const double a = std::fabs(file_.val(i)[k]);
         const double row_max = std::fabs(file_.val(i)[0]);
         column_max = std::max(column_max, a);
@@ -223,7 +228,10 @@ bool Factor::eliminate(std::int32_t p, std::int32_t s, InvertReport& report) {
 
   // The pivot leaves the pivot row; the pivot column becomes a column eta.
   const std::int32_t kp = find_in_line(p, s);
-  assert(kp >= 0);
+  if (kp < 0) {
+    inconsistent_ = true;
+    return false;
+  }
   const double pivot = file_.val(p)[kp];
   file_.remove_at(p, kp);
   if (!write_column_eta(p, s, pivot)) return false;
@@ -294,6 +302,7 @@ bool Factor::eliminate(std::int32_t p, std::int32_t s, InvertReport& report) {
       }
     }
     move_row_max_first(i);
+    if (file_.len(i) > 0) largest_created_ = std::max(largest_created_, std::fabs(file_.val(i)[0]));
     unlink_row(i);
     link_row(i);
   }

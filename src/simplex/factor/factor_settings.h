@@ -27,7 +27,7 @@ enum class [[nodiscard]] FactorStatus{
     ok,
     workspace_exhausted,  // message 20 with workspace_needed; return code 4
     factor_file_full,     // message 102, dump 103-105; return code 32
-    internal_error,       // message 102, dump 103-105; return code 32
+    internal_error,       // message 102, dump 103-105; return code 32 (also an inconsistent basis view)
 };
 
 // Outcome of UPDATE; the values are the update codes the simplex loops test.
@@ -65,6 +65,17 @@ struct InvertReport {
   double residual_measure = 0.0;
   bool doubtful = false;
   bool retried_with_larger_threshold = false;
+  // Element growth of the elimination: the largest |entry| of the active submatrix as
+  // loaded, and the largest |entry| any elimination step left in it. The driver's
+  // growth guard compares the two (message 144 when it refactorises).
+  double largest_active_entry = 0.0;
+  double largest_created_entry = 0.0;
+  double element_growth() const {
+    return largest_active_entry > 0.0 ? largest_created_entry / largest_active_entry : 0.0;
+  }
+  bool growth_refactorised = false;
+  double growth_seen = 0.0;      // the growth that made the driver refactorise
+  double pivot_threshold = 0.0;  // u of the factorisation the driver kept
   // Messages 103-105: at entry and exit (IFMSG >= 10), exit also at failure (102).
   FactorDump dump_at_entry;
   FactorDump dump_at_exit;

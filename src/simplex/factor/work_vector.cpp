@@ -39,15 +39,29 @@ void WorkVector::set_unit(std::int32_t i, double v) {
 void WorkVector::load_sparse(std::span<const std::int32_t> index, std::span<const double> value) {
   assert(index.size() == value.size());
   clear();
+  // An index given twice is summed; the nonzero list is then given up (dense state),
+  // so that it never holds an index twice or outgrows m.
   std::int32_t count = 0;
+  bool repeated = false;
   for (std::size_t k = 0; k < index.size(); ++k) {
     const std::int32_t i = index[k];
     assert(i >= 0 && i < size());
     if (value[k] == 0.0) continue;
-    value_[static_cast<std::size_t>(i)] = value[k];
-    index_[count++] = i;
+    double& x = value_[static_cast<std::size_t>(i)];
+    if (x == 0.0 && !repeated) {
+      x = value[k];
+      index_[count++] = i;
+    } else {
+      x += value[k];
+      repeated = true;
+    }
   }
-  set_sparse(count);
+  if (repeated) {
+    count_ = 0;
+    state_ = WorkVectorState::dense;
+  } else {
+    set_sparse(count);
+  }
 }
 
 void WorkVector::load_dense(std::span<const double> value) {

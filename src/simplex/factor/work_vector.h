@@ -55,7 +55,8 @@ class WorkVector {
   // Loads v * e_i (clears first). Leaves the sparse state.
   void set_unit(std::int32_t i, double v = 1.0);
 
-  // Loads a sparse column given by distinct indices and values (clears first).
+  // Loads a sparse column given by indices and values (clears first). Leaves the
+  // sparse state; an index given twice is summed and leaves the dense state.
   void load_sparse(std::span<const std::int32_t> index, std::span<const double> value);
 
   // Loads a dense right-hand side of length size() (no clear needed).

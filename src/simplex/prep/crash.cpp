@@ -7,8 +7,8 @@
 
 #include "library/library.h"
 #include "problem/matrix.h"
-#include "simplex/prep/crash_run.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/prep/crash_run.h"
 #include "simplex/prep/scaling.h"
 
 namespace kqopt {
@@ -36,7 +36,20 @@ CrashRun::CrashRun(Problem& p, const CrashSettings& settings)
     const std::uint8_t type = p.row_type[static_cast<std::size_t>(i)];
     takes_part_[static_cast<std::size_t>(i)] = type != row_type::kFree && type != row_type::kSpare;
   }
-  rejected_.assign(p.by_column.value.size(), 0);
+  // A column that lists a row twice is crashed as the engine will see it: one element,
+  // their sum.
+  const ColumnMatrix& a = p.by_column;
+  if (has_repeated_rows(slots_, a.start, a.row)) {
+    merge_repeated_rows(slots_, a.start, a.row, a.value, merged_);
+    start_ = merged_.start;
+    row_ = merged_.row_index;
+    value_ = merged_.value;
+  } else {
+    start_ = a.start;
+    row_ = a.row;
+    value_ = a.value;
+  }
+  rejected_.assign(value_.size(), 0);
   elements_.assign(static_cast<std::size_t>(columns_), 0);
   for (std::int32_t j = 0; j < columns_; ++j) {
     std::int32_t count = 0;

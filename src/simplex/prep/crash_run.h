@@ -10,8 +10,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
+#include "simplex/core/merged_columns.h"
 #include "simplex/prep/crash.h"
 
 namespace kqopt::crash_detail {
@@ -52,10 +54,10 @@ class CrashRun {
   }
   bool row_takes_part(std::int32_t i) const { return takes_part_[static_cast<std::size_t>(i)] != 0; }
   bool is_uncovered(std::int32_t i) const { return cover_[static_cast<std::size_t>(i)] < 0; }
-  std::int32_t begin(std::int32_t j) const { return p_.by_column.start[static_cast<std::size_t>(j)]; }
-  std::int32_t end(std::int32_t j) const { return p_.by_column.start[static_cast<std::size_t>(j) + 1]; }
-  std::int32_t row_of(std::int32_t k) const { return p_.by_column.row[static_cast<std::size_t>(k)]; }
-  double value_of(std::int32_t k) const { return p_.by_column.value[static_cast<std::size_t>(k)]; }
+  std::int32_t begin(std::int32_t j) const { return start_[static_cast<std::size_t>(j)]; }
+  std::int32_t end(std::int32_t j) const { return start_[static_cast<std::size_t>(j) + 1]; }
+  std::int32_t row_of(std::int32_t k) const { return row_[static_cast<std::size_t>(k)]; }
+  double value_of(std::int32_t k) const { return value_[static_cast<std::size_t>(k)]; }
   // Elements of column j in rows that take part in the crash.
   std::int32_t element_count(std::int32_t j) const { return elements_[static_cast<std::size_t>(j)]; }
 
@@ -70,6 +72,11 @@ class CrashRun {
   std::vector<std::uint32_t>& status_;
   std::int32_t slots_;    // M: row slots
   std::int32_t columns_;  // n
+  // The matrix the crash reads: the model's, or a copy with repeated rows merged.
+  MergedColumns merged_;
+  std::span<const std::int32_t> start_;
+  std::span<const std::int32_t> row_;
+  std::span<const double> value_;
 
   // Working values of the set-up.
   int type_ = 0;

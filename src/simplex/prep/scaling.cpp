@@ -14,8 +14,9 @@
 
 #include "library/library.h"
 #include "problem/matrix.h"
-#include "simplex/driver/engine_setup.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/core/merged_columns.h"
+#include "simplex/driver/engine_setup.h"
 
 namespace kqopt {
 
@@ -213,9 +214,14 @@ void rescale_problem(Library& lib, Problem& p) {
     ScalingInput input;
     input.rows = p.row_slots();
     input.columns = p.columns;
-    input.column_start = p.by_column.start;
-    input.row_index = p.by_column.row;
-    input.value = p.by_column.value;
+    // Repeated elements of a column count once, as their sum, as the engine sees them.
+    MergedColumns merged;
+    const ColumnMatrix& a = p.by_column;
+    const bool repeated = has_repeated_rows(p.row_slots(), a.start, a.row);
+    if (repeated) merge_repeated_rows(p.row_slots(), a.start, a.row, a.value, merged);
+    input.column_start = repeated ? std::span<const std::int32_t>(merged.start) : a.start;
+    input.row_index = repeated ? std::span<const std::int32_t>(merged.row_index) : a.row;
+    input.value = repeated ? std::span<const double>(merged.value) : a.value;
     input.row_held = row_held;
     input.row_ignored = row_ignored;
     input.column_held = column_held;

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "library/control_table.h"
+#include "simplex/core/invert_driver.h"
 #include "simplex/primal/primal_step.h"
 
 namespace kqopt {
@@ -108,38 +109,12 @@ class PrimalRun {
 
 bool PrimalRun::invert() {
   InvertReport report;
-  factor_status_ = factor_.factorise(lp_.basis_view(), basis_.header, settings_.factor, report);
+  factor_status_ = invert_basis(lp_, lower_, upper_, basis_, factor_, settings_.factor, report);
   observer_.inverted(report);
   if (factor_status_ != FactorStatus::ok) {
     workspace_needed_ = report.workspace_needed;
     return false;
   }
-  // INVERT may have replaced dependent columns by logicals and permuted the header.
-  for (std::int32_t j = 0; j < total_; ++j) {
-    if (basis_.status[static_cast<std::size_t>(j)] == VariableStatus::basic) {
-      basis_.status[static_cast<std::size_t>(j)] =
-          default_nonbasic_status(lower_[static_cast<std::size_t>(j)], upper_[static_cast<std::size_t>(j)]);
-    }
-  }
-  for (std::int32_t v : basis_.header) basis_.status[static_cast<std::size_t>(v)] = VariableStatus::basic;
-  basis_.index_positions(total_);
-  for (std::int32_t j = 0; j < total_; ++j) {
-    const auto jj = static_cast<std::size_t>(j);
-    switch (basis_.status[jj]) {
-      case VariableStatus::at_lower:
-        basis_.x[jj] = lower_[jj];
-        break;
-      case VariableStatus::at_upper:
-        basis_.x[jj] = upper_[jj];
-        break;
-      case VariableStatus::at_zero:
-        basis_.x[jj] = 0.0;
-        break;
-      case VariableStatus::basic:
-        break;
-    }
-  }
-  recompute_basic_values(lp_, basis_, factor_);
   clear_rejections();
   recompute_infeasibilities();
   reduced_costs_current_ = false;

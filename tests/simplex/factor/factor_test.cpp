@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "simplex/factor/factor_check.h"
-#include "simplex/core/factor_invert.h"
 #include "simplex/factor/factor_samples.h"
 
 namespace kqopt {
@@ -270,118 +269,6 @@ TEST(Factor, RowWithTinyMaximumIsStillPivoted) {
   const auto [rf, rb] = worst_residuals(f, b, 2);
   EXPECT_LE(rf, kResidualLimit);
   EXPECT_LE(rb, kResidualLimit);
-}
-
-// Status words, bounds and right-hand side for invert() over a test basis.
-struct TestState {
-  std::vector<std::uint32_t> status;
-  std::vector<double> lower, upper, rhs, x;
-  std::vector<std::int32_t> header;
-
-  TestState(const SampleBasis& b, double rhs_scale) {
-    const std::int32_t total = b.m + b.n;
-    status.assign(static_cast<std::size_t>(total), kStatusFiniteLower | kStatusFiniteUpper);
-    lower.assign(static_cast<std::size_t>(total), 0.0);
-    upper.assign(static_cast<std::size_t>(total), 1.0);
-    rhs.resize(static_cast<std::size_t>(b.m));
-    for (std::int32_t i = 0; i < b.m; ++i) rhs[static_cast<std::size_t>(i)] = rhs_scale * (1.0 + i % 7);
-    for (const std::int32_t v : b.header) status[static_cast<std::size_t>(v)] |= kStatusBasic;
-    x.resize(static_cast<std::size_t>(b.m));
-    header.resize(static_cast<std::size_t>(b.m));
-  }
-  BasisState view() { return {status, lower, upper, rhs, header, x}; }
-};
-
-TEST(Factor, SurplusBasicsAreMadeNonbasic) {
-  SampleBasis b = random_sample_basis(40, 3, 0.5, 21);
-  TestState state(b, 1.0);
-  // Two more structurals marked basic than there are rows.
-  std::int32_t extra = 0;
-  for (std::int32_t v = b.m + b.n - 1; extra < 2; --v) {
-    if (!(state.status[static_cast<std::size_t>(v)] & kStatusBasic)) {
-      state.status[static_cast<std::size_t>(v)] |= kStatusBasic;
-      ++extra;
-    }
-  }
-  Factor f;
-  InvertReport report;
-  const FactorSettings s;
-  f.start_run(s);
-  ASSERT_EQ(invert(f, b.view(), state.view(), s, report), FactorStatus::ok);
-  EXPECT_EQ(report.surplus_made_nonbasic, 2);
-  EXPECT_EQ(report.logicals_made_basic, 0);
-  const auto basics =
-      std::count_if(state.status.begin(), state.status.end(), [](std::uint32_t w) { return (w & kStatusBasic) != 0; });
-  EXPECT_EQ(basics, b.m);
-}
-
-TEST(Factor, MissingBasicsAreMadeUpByLogicals) {
-  SampleBasis b = random_sample_basis(40, 3, 0.0, 22);
-  TestState state(b, 1.0);
-  state.status[static_cast<std::size_t>(b.header[0])] &= ~kStatusBasic;
-  state.status[static_cast<std::size_t>(b.header[1])] &= ~kStatusBasic;
-  Factor f;
-  InvertReport report;
-  const FactorSettings s;
-  ASSERT_EQ(invert(f, b.view(), state.view(), s, report), FactorStatus::ok);
-  EXPECT_EQ(report.logicals_made_basic, 2);
-  EXPECT_EQ(state.status[0] & (kStatusBasic | kStatusAtUpper), kStatusBasic);
-}
-
-TEST(Factor, InvertComputesBasicValuesAndRepairsStatusWords) {
-  SampleBasis b;
-  b.m = 3;
-  b.add_column({{0, 1.0}, {1, 1.0}});
-  b.add_column({{0, 1.0}, {1, 1.0}});  // identical: one is rejected
-  b.add_column({{2, 2.0}});
-  b.add_column({{0, 1.0}, {2, 1.0}});  // nonbasic at its upper bound
-  b.header = {3, 4, 5};
-  TestState state(b, 1.0);
-  // Variables 3 and 4 only have a finite upper bound.
-  for (const std::int32_t v : {3, 4}) {
-    state.status[static_cast<std::size_t>(v)] = kStatusBasic | kStatusFiniteUpper;
-    state.lower[static_cast<std::size_t>(v)] = -1e30;
-  }
-  state.status[6] |= kStatusAtUpper;
-  Factor f;
-  InvertReport report;
-  const FactorSettings s;
-  f.start_run(s);
-  ASSERT_EQ(invert(f, b.view(), state.view(), s, report), FactorStatus::ok);
-  EXPECT_EQ(report.columns_replaced, std::vector<std::int32_t>{1});
-  const std::int32_t rejected = f.rejected_variables()[0];
-  EXPECT_EQ(state.status[static_cast<std::size_t>(rejected)] & (kStatusBasic | kStatusAtUpper), kStatusAtUpper);
-  // b - a_6 * 1 - (rejected column at its upper bound 1) = B x_B.
-  std::vector<double> rest = state.rhs;
-  for (const auto& [i, v] : std::vector<std::pair<int, double>>{{0, 1.0}, {2, 1.0}, {0, 1.0}, {1, 1.0}}) {
-    rest[static_cast<std::size_t>(i)] -= v;
-  }
-  EXPECT_LE(ftran_residual(b.view(), state.header, state.x, rest), kResidualLimit);
-  EXPECT_FALSE(report.doubtful);
-  EXPECT_LT(report.residual_measure, 1e-8);
-}
-
-TEST(Factor, InaccurateSolutionRetriesOnceWithLargerThreshold) {
-  // Right-hand sides of 1e14 leave absolute residuals far above 1e-8.
-  SampleBasis b = random_sample_basis(60, 6, 0.0, 31);
-  TestState state(b, 1e14);
-  Factor f;
-  FactorSettings s;
-  f.start_run(s);
-  InvertReport report;
-  ASSERT_EQ(invert(f, b.view(), state.view(), s, report), FactorStatus::ok);
-  EXPECT_TRUE(report.doubtful);
-  EXPECT_TRUE(report.retried_with_larger_threshold);
-  EXPECT_EQ(f.pivot_threshold(), 0.15);
-  EXPECT_TRUE(f.doubtful());
-  // The threshold stays raised for the run: no second retry.
-  InvertReport again;
-  ASSERT_EQ(invert(f, b.view(), state.view(), s, again), FactorStatus::ok);
-  EXPECT_FALSE(again.retried_with_larger_threshold);
-  // A new run starts from ZTOLRI with the mark cleared.
-  f.start_run(s);
-  EXPECT_EQ(f.pivot_threshold(), 0.01);
-  EXPECT_FALSE(f.doubtful());
 }
 
 TEST(Factor, WorkspaceBudgetBoundsTheFile) {

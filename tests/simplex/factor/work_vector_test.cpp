@@ -1,5 +1,5 @@
-// Work vector states and the upper-word drop test; factor file sizing and
-// compaction.
+// Work vector states, repeated indices and the upper-word drop test; factor file
+// sizing and compaction.
 #include "simplex/factor/work_vector.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +28,25 @@ TEST(WorkVector, ClearFollowsTheState) {
   EXPECT_EQ(w.state(), WorkVectorState::dense);
   w.clear();
   for (std::int32_t i = 0; i < 6; ++i) EXPECT_EQ(w[i], 0.0);
+}
+
+// A column that lists an index more than m times in all (repeats and cancellations)
+// is summed, and the list never outgrows m: the vector goes dense instead.
+TEST(WorkVector, RepeatedIndicesAreSummedWithoutOverrunningTheList) {
+  WorkVector w(2);
+  const std::vector<std::int32_t> index = {1, 1, 1, 0, 1, 0};
+  const std::vector<double> value = {2.0, -2.0, 5.0, 1.0, 0.5, 1.0};
+  w.load_sparse(index, value);
+  EXPECT_EQ(w.state(), WorkVectorState::dense);
+  EXPECT_EQ(w[0], 2.0);
+  EXPECT_EQ(w[1], 5.5);
+  w.clear();
+  EXPECT_EQ(w[0], 0.0);
+  EXPECT_EQ(w[1], 0.0);
+  // Distinct indices keep the sparse state.
+  w.load_sparse(std::vector<std::int32_t>{1, 0}, std::vector<double>{3.0, 4.0});
+  EXPECT_EQ(w.state(), WorkVectorState::sparse);
+  EXPECT_EQ(w.nonzero_count(), 2);
 }
 
 TEST(WorkVector, DropTestComparesUpperWordsOnly) {
