@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -57,9 +58,9 @@ int32_t parse_memsize(const char* text) {
   return static_cast<int32_t>(value);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The host's own work before the library starts: the memory budget, the command lines
+// and the library's directory.
+int run_host(int argc, char** argv) {
   int32_t memsize = 0;
   if (const char* env = std::getenv("KQOPT_MEMSIZE")) memsize = parse_memsize(env);
   for (int i = 1; i < argc; ++i) {
@@ -77,4 +78,19 @@ int main(int argc, char** argv) {
   }
   KQDEFINEUOPENTRY(print_line);
   return KQCONTROL(g_argument_lines.empty() ? nullptr : argument_lines);
+}
+
+}  // namespace
+
+// Out of memory before the library runs ends the host with a message, like any other
+// failure to start, never with an abort.
+int main(int argc, char** argv) {
+  try {
+    return run_host(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("kqopt: not enough memory to start\n", stderr);
+  } catch (...) {
+    std::fputs("kqopt: could not start\n", stderr);
+  }
+  return 4;
 }

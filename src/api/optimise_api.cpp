@@ -1,22 +1,27 @@
 // Exported entry points: optimisation and the solution.
-#include "api/library_instance.h"
+#include "api/entry_guard.h"
 #include "kqopt.h"
 #include "simplex/driver/lp_driver.h"
 #include "simplex/driver/solution_access.h"
 
-using kqopt::the_library;
+using kqopt::guarded;
+using kqopt::Library;
 
 namespace {
 
 std::int32_t optimise_with_options(const char* options, kqopt::DriverMode mode) {
-  kqopt::Library& lib = the_library();
-  lib.options.fill(false);
-  for (const char* c = options; c != nullptr && *c != '\0'; ++c) {
-    if (*c >= 'a' && *c <= 'z') lib.options[static_cast<std::size_t>(*c - 'a')] = true;
-  }
-  const std::int32_t rc = kqopt::optimise(lib, mode);
-  lib.options.fill(false);
-  return rc;
+  return guarded(kqopt::kSolves, [&](Library& lib) {
+    // The letters hold for this call only, however it ends.
+    struct ClearOptions {
+      Library& lib;
+      ~ClearOptions() { lib.options.fill(false); }
+    } clear{lib};
+    lib.options.fill(false);
+    for (const char* c = options; c != nullptr && *c != '\0'; ++c) {
+      if (*c >= 'a' && *c <= 'z') lib.options[static_cast<std::size_t>(*c - 'a')] = true;
+    }
+    return kqopt::optimise(lib, mode);
+  });
 }
 
 }  // namespace
@@ -27,11 +32,11 @@ KQAPI int32_t KQMAXIM(const char* options) { return optimise_with_options(option
 KQAPI int32_t KQMINIM(const char* options) { return optimise_with_options(options, kqopt::DriverMode::kMinimise); }
 
 KQAPI int32_t KQSOLUTION(double* x, double* slack, double* dual, double* dj) {
-  return kqopt::get_solution(the_library(), x, slack, dual, dj);
+  return guarded(kqopt::kReads, [&](Library& lib) { return kqopt::get_solution(lib, x, slack, dual, dj); });
 }
 
 KQAPI int32_t KQGETBASIS(int32_t* rstatus, int32_t* cstatus) {
-  return kqopt::get_basis(the_library(), rstatus, cstatus);
+  return guarded(kqopt::kReads, [&](Library& lib) { return kqopt::get_basis(lib, rstatus, cstatus); });
 }
 
 }  // extern "C"

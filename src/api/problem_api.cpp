@@ -1,11 +1,12 @@
 // Exported entry points: loading problems, names and directives from arrays.
-#include "api/library_instance.h"
+#include "api/entry_guard.h"
 #include "kqopt.h"
 #include "problem/add_names.h"
 #include "problem/directives.h"
 #include "problem/load.h"
 
-using kqopt::the_library;
+using kqopt::guarded;
+using kqopt::Library;
 
 namespace {
 
@@ -38,7 +39,7 @@ KQAPI int32_t KQLOADPROB(const char* name, int32_t ncol, int32_t nrow, const cha
                          const int32_t* mrwind, const double* dmatval, const double* dlb, const double* dub) {
   kqopt::ProblemInput input =
       linear_input(name, ncol, nrow, qrtype, rhs, range, obj, mstart, mnel, mrwind, dmatval, dlb, dub);
-  return kqopt::load_from_arrays(the_library(), input, false);
+  return guarded(kqopt::kLoads, [&](Library& lib) { return kqopt::load_from_arrays(lib, input, false); });
 }
 
 KQAPI int32_t KQLOADGLOBAL(const char* name, int32_t ncol, int32_t nrow, const char* qrtype, const double* rhs,
@@ -58,21 +59,26 @@ KQAPI int32_t KQLOADGLOBAL(const char* name, int32_t ncol, int32_t nrow, const c
   input.set_starts = msstart;
   input.set_columns = mscols;
   input.set_weights = dref;
-  return kqopt::load_from_arrays(the_library(), input, true);
+  return guarded(kqopt::kLoads, [&](Library& lib) { return kqopt::load_from_arrays(lib, input, true); });
 }
 
 KQAPI int32_t KQADDNAMES(int32_t type, const char* names, int32_t first, int32_t last) {
-  return kqopt::add_names(the_library(), type, names, first, last);
+  return guarded(kqopt::kChanges, [&](Library& lib) { return kqopt::add_names(lib, type, names, first, last); });
 }
 
 KQAPI int32_t KQLOADDIR(int32_t ndir, const int32_t* mcols, const int32_t* mpri, const char* qbr, const double* dupc,
                         const double* ddpc) {
-  return kqopt::load_directives(the_library(), kqopt::DirectiveEntry::kPlain, ndir, mcols, mpri, qbr, dupc, ddpc);
+  return guarded(kqopt::kChanges, [&](Library& lib) {
+    return kqopt::load_directives(lib, kqopt::DirectiveEntry::kPlain, ndir, mcols, mpri, qbr, dupc, ddpc);
+  });
 }
 
 KQAPI int32_t KQILOADDIR(int32_t ndir, const int32_t* mcols, const int32_t* mpri, const char* qbr, const double* dupc,
                          const double* ddpc) {
-  return kqopt::load_directives(the_library(), kqopt::DirectiveEntry::kInternal, ndir, mcols, mpri, qbr, dupc, ddpc);
+  // Allowed from callbacks: a global search takes directives from its callbacks.
+  return guarded(kqopt::kReads, [&](Library& lib) {
+    return kqopt::load_directives(lib, kqopt::DirectiveEntry::kInternal, ndir, mcols, mpri, qbr, dupc, ddpc);
+  });
 }
 
 }  // extern "C"

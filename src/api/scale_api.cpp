@@ -1,12 +1,15 @@
 // Exported entry point: scaling the loaded problem.
-#include "api/library_instance.h"
+#include "api/entry_guard.h"
 #include "kqopt.h"
 #include "simplex/prep/scaling.h"
 
-using kqopt::the_library;
+using kqopt::guarded;
+using kqopt::Library;
 
 extern "C" {
 
-KQAPI int32_t KQSCALE(void) { return kqopt::scale_problem(the_library()); }
+KQAPI int32_t KQSCALE(void) {
+  return guarded(kqopt::kChanges, [&](Library& lib) { return kqopt::scale_problem(lib); });
+}
 
 }  // extern "C"

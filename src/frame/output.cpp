@@ -39,10 +39,26 @@ void write_log_line(MessageOutput& out, const char* text, int length) {
   }
 }
 
+// The callback may call the library back (retrievals, controls) and so print lines of
+// its own: the line being emitted and the error state of the operation that prints
+// come back when it returns.
+void call_output_callback(Library& lib, const char* text, int length, int message_class) {
+  MessageOutput& out = lib.out;
+  const ErrorState running = lib.err;
+  const auto line = out.line;
+  const int line_length = out.length, cursor = out.cursor, line_class = out.current_class;
+  lib.callbacks.output(text, length, message_class);
+  lib.err = running;
+  out.line = line;
+  out.length = line_length;
+  out.cursor = cursor;
+  out.current_class = line_class;
+}
+
 void emit_piece(Library& lib, const char* text, int length, int message_class) {
   MessageOutput& out = lib.out;
   if (out.screen) {
-    if (lib.callbacks.output) lib.callbacks.output(text, length, message_class);
+    if (lib.callbacks.output) call_output_callback(lib, text, length, message_class);
     write_log_line(out, text, length);
   }
   if (out.print && out.print_file) {
@@ -271,7 +287,7 @@ void end_quiet(Library& lib) {
 }
 
 void flush_notice(Library& lib) {
-  if (lib.callbacks.output) lib.callbacks.output(nullptr, 0, -1);
+  if (lib.callbacks.output) call_output_callback(lib, nullptr, 0, -1);
   MessageOutput& out = lib.out;
   if (out.log_state == 2) {
     close_log_file(out);

@@ -18,7 +18,6 @@ namespace kqopt::input {
 namespace {
 
 constexpr std::size_t kMaxRecordedMessages = 10000;
-constexpr int kMessageReadError = 67;
 
 struct Keyword {
   const char* text;  // lower case

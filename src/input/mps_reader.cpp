@@ -16,7 +16,6 @@ namespace kqopt::input {
 namespace {
 
 constexpr std::size_t kMaxRecordedMessages = 10000;
-constexpr int kMessageLineTooLong = 84;
 
 struct HeaderWord {
   const char* first4;  // the first four characters of the line
@@ -88,10 +87,13 @@ void MpsReader::set_up() {
   std::int64_t max_columns = c.i(icv::M_C);
   // Rows and columns share one index space.
   if (max_columns <= max_rows) max_columns += max_rows;
-  row_limit_ = max_rows - spare_rows_;
+  // Spare counts beyond a capacity leave no room at all, never a negative limit.
+  row_capacity_ = max_rows;
+  row_limit_ = std::max<std::int64_t>(max_rows - spare_rows_, 0);
   column_limit_ = max_columns;
-  element_limit_ = static_cast<std::int64_t>(c.i(icv::M_M)) - std::max(0, c.i(icv::NMXTRA));
-  entity_limit_ = static_cast<std::int64_t>(c.i(icv::NGEMAX)) - std::max(0, c.i(icv::NGXTRA));
+  element_limit_ = std::max<std::int64_t>(static_cast<std::int64_t>(c.i(icv::M_M)) - std::max(0, c.i(icv::NMXTRA)), 0);
+  entity_limit_ =
+      std::max<std::int64_t>(static_cast<std::int64_t>(c.i(icv::NGEMAX)) - std::max(0, c.i(icv::NGXTRA)), 0);
   recursion_limit_ = c.i(icv::NRCRMX);
   echo_comments_ = c.i(icv::PRNLVL) != 0;
   drop_tolerance_ = c.d(dcv::ZTOLDA);

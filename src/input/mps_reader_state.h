@@ -130,6 +130,7 @@ class MpsReader {
   int number_width_ = 12;  // LENDBL
   std::int32_t ifnrw_ = 1;
   std::int32_t intmax_ = 0;
+  std::int64_t row_capacity_ = 0;  // M_R: file rows and spare rows together
   std::int64_t row_limit_ = 0;
   std::int64_t column_limit_ = 0;
   std::int64_t element_limit_ = 0;

@@ -79,7 +79,14 @@ void MpsReader::close_rows() {
     put_name(name_view(objective_select_.data()));
     end_report(false);
   }
-  // Spare rows: generated names, skipping any that a row already has.
+  // Spare rows: generated names, skipping any that a row already has, once they are
+  // known to fit.
+  if (!stop_ && file_rows_ + static_cast<std::int64_t>(spare_rows_) > row_capacity_) {
+    fatal(kMessageTooManyRows);
+    put_integer(lib_, row_limit_, 12);
+    end_report(false);
+    return;
+  }
   for (std::int32_t i = 0; i < spare_rows_ && !stop_; ++i) add_spare_name(NameKind::kRow);
 }
 
@@ -262,7 +269,14 @@ void MpsReader::close_columns() {
   columns_closed_ = true;
   end_column();
   if (stop_) return;
-  // Spare columns: their names are reserved in the dictionary.
+  // Spare columns: their names are reserved in the dictionary, once they are known
+  // to fit.
+  if (model_.columns() + static_cast<std::int64_t>(spare_columns_) > column_limit_) {
+    fatal(kMessageTooManyColumns);
+    put_integer(lib_, column_limit_, 12);
+    end_report(true);
+    return;
+  }
   for (std::int32_t i = 0; i < spare_columns_; ++i) {
     if (!add_spare_name(NameKind::kColumn)) return;
   }

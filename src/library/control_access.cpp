@@ -2,8 +2,10 @@
 #include "library/control_access.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "frame/message_numbers.h"
 #include "library/library.h"
@@ -13,6 +15,20 @@ namespace kqopt {
 namespace {
 
 bool valid_number(int n, int count) { return n >= 1 && n <= count; }
+
+// Values that no reader of a control can work with. The index base is 0 or 1; every
+// double must be a number, and tolerances (names beginning with Z or holding TOL)
+// must not be negative.
+bool int_value_allowed(int n, std::int32_t value) { return n != icv::IFDBG || value == 0 || value == 1; }
+
+bool double_value_allowed(int n, double value) {
+  if (!std::isfinite(value)) return false;
+  const std::string_view name = kDoubleControls[n - 1].name;
+  const bool tolerance = name.starts_with('Z') || name.find("TOL") != std::string_view::npos;
+  return !(tolerance && value < 0.0);
+}
+
+void report_bad_value(Library& lib, const char* tag, int n) { report_argument_error(lib, kMessageControlValue, tag, {n}); }
 
 void report_read_only(Library& lib) {
   lib.err.return_code = kRcInvalidCall;
@@ -143,6 +159,10 @@ void apply_control_setting(Library& lib, const Match& match, const std::string& 
         report_read_only(lib);
         return;
       }
+      if (!double_value_allowed(match.number, value)) {
+        report_bad_value(lib, "setdcv  ", match.number);
+        return;
+      }
       c.dcv[n] = value;
       ++c.dcv_access[n];
       return;
@@ -157,6 +177,10 @@ void apply_control_setting(Library& lib, const Match& match, const std::string& 
       // A read-only control typed with its current value is accepted like a settable one.
       if (c.icv_access[n] < 0 && value != c.icv[n]) {
         report_read_only(lib);
+        return;
+      }
+      if (!int_value_allowed(match.number, value)) {
+        report_bad_value(lib, "seticv  ", match.number);
         return;
       }
       c.icv[n] = value;
@@ -174,6 +198,8 @@ std::int32_t set_int_control(Library& lib, int n, std::int32_t value) {
     report_argument_error(lib, kMessageOutOfRange, "seticv  ", {n});
   } else if (lib.controls.icv_access[static_cast<std::size_t>(n)] < 0) {
     report_read_only(lib);
+  } else if (!int_value_allowed(n, value)) {
+    report_bad_value(lib, "seticv  ", n);
   } else {
     lib.controls.icv_access[static_cast<std::size_t>(n)] = 1;
     lib.controls.icv[static_cast<std::size_t>(n)] = value;
@@ -187,6 +213,8 @@ std::int32_t set_double_control(Library& lib, int n, double value) {
     report_argument_error(lib, kMessageOutOfRange, "setdcv  ", {n});
   } else if (lib.controls.dcv_access[static_cast<std::size_t>(n)] < 0) {
     report_read_only(lib);
+  } else if (!double_value_allowed(n, value)) {
+    report_bad_value(lib, "setdcv  ", n);
   } else {
     lib.controls.dcv_access[static_cast<std::size_t>(n)] = 1;
     lib.controls.dcv[static_cast<std::size_t>(n)] = value;

@@ -94,6 +94,11 @@ struct Library {
   // Serial numbers handed to problems as they are made (Problem::serial).
   std::uint64_t problems_made = 0;
 
+  // Exported calls under way (more than one while a callback calls back), and the
+  // message switch the outermost one found, for recovery after an exception.
+  int entry_depth = 0;
+  std::int32_t entry_message_switch = 1;
+
   // A problem counts as loaded once the finishing step of a load has accepted it.
   bool has_problem() const { return problem != nullptr && problem->loaded; }
   // Begins an operation: clears the return code and the error number.

@@ -20,7 +20,7 @@ std::int32_t add_names(Library& lib, std::int32_t type, const char* names, std::
   lib.begin_operation();
   if (!require_problem(lib)) return lib.err.return_code;
   if (type != 1 && type != 2) {
-    report_argument_error(lib, kMessageMissingArgument, kTag, {type});
+    report_argument_error(lib, kMessageNameType, kTag, {type});
     return lib.err.return_code;
   }
   IndexRange range;

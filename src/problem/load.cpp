@@ -127,8 +127,10 @@ class LinearLoader {
   }
 
   bool read_row_types();
-  bool size_elements();
-  bool check_capacities();
+  void size_spares();
+  bool check_column_capacity();
+  bool count_elements();
+  bool check_element_capacity();
   bool obtain_arrays();
   void store_rows();
   void store_columns();
@@ -189,20 +191,10 @@ bool LinearLoader::read_row_types() {
   return true;
 }
 
-// Step 3: the element count the caller gives, the spare rows, NMXTRA raised.
-bool LinearLoader::size_elements() {
+// Step 3, first half: the spare rows and columns, NMXTRA raised. Reads no array.
+void LinearLoader::size_spares() {
   Problem& p = *problem_;
   Controls& c = lib_.controls;
-  given_elements_ = 0;
-  if (in_.column_lengths) {
-    for (std::int32_t j = 0; j < in_.columns; ++j) given_elements_ += in_.column_lengths[j];
-  } else if (in_.column_starts) {
-    given_elements_ = in_.column_starts[in_.columns];
-  }
-  if (given_elements_ > 0 && (in_.element_rows == nullptr || in_.element_values == nullptr)) {
-    report_argument_error(lib_, kMessageMissingArgument, opt_.tag, {});
-    return false;
-  }
   const std::int32_t nrxtra = std::max(c.i(icv::NRXTRA), 0);
   p.spare_rows = clamp32(static_cast<std::int64_t>(nrxtra) + (in_.rows - p.rows) + std::max(opt_.extra_spare_rows, 0));
   p.columns = in_.columns;
@@ -210,21 +202,58 @@ bool LinearLoader::size_elements() {
   std::int64_t raised = 2 * static_cast<std::int64_t>(p.spare_rows) + p.spare_columns;
   if (c.i(icv::NMXTRA) < raised) c.i(icv::NMXTRA) = clamp32(raised);
   p.spare_elements = std::max(c.i(icv::NMXTRA), 0);
-  return true;
 }
 
-// Step 4: capacity checks, each only while its capacity control is read-only.
-bool LinearLoader::check_capacities() {
-  if (!opt_.check_capacities) return true;
+// Step 4, first half: the column capacity, checked before any array sized by the
+// column count is read (mstart[ncol] included).
+bool LinearLoader::check_column_capacity() {
+  if (!opt_.check_capacities || !read_only(lib_, icv::M_C)) return true;
   const Controls& c = lib_.controls;
   const Problem& p = *problem_;
   const std::int64_t nrxtra = c.i(icv::NRXTRA), ncxtra = c.i(icv::NCXTRA);
   const std::int64_t capacity = c.i(icv::M_C);
-  if (read_only(lib_, icv::M_C) &&
-      (in_.rows + nrxtra + p.columns + ncxtra > capacity || p.rows + nrxtra + p.columns + ncxtra > capacity - 5)) {
+  if (in_.rows + nrxtra + p.columns + ncxtra > capacity || p.rows + nrxtra + p.columns + ncxtra > capacity - 5) {
     report_error(lib_, kRcInvalidCall, kMessageTooManyColumns, {capacity});
     return false;
   }
+  return true;
+}
+
+// Step 3, second half: the element count the caller gives, after every column start
+// and length has been checked against the others, so that no element outside the
+// caller's arrays is ever read: with lengths, each start and length must not be
+// negative; without, the starts must run from a start not below the arrays' first
+// element up to mstart[ncol] without going backwards.
+bool LinearLoader::count_elements() {
+  given_elements_ = 0;
+  const std::int32_t* starts = in_.column_starts;
+  const std::int32_t* lengths = in_.column_lengths;
+  for (std::int32_t j = 0; j < in_.columns; ++j) {
+    const std::int64_t begin = index_.to_internal(starts[j]);
+    if (lengths) {
+      if (begin < 0 || lengths[j] < 0) {
+        report_argument_error(lib_, kMessageRowIndex, opt_.tag,
+                              {index_.to_caller(j), begin < 0 ? starts[j] : lengths[j]});
+        return false;
+      }
+      given_elements_ += lengths[j];
+    } else if (begin < 0 || index_.to_internal(starts[j + 1]) < begin) {
+      report_argument_error(lib_, kMessageRowIndex, opt_.tag, {index_.to_caller(j), starts[j]});
+      return false;
+    }
+  }
+  if (!lengths && starts) given_elements_ = starts[in_.columns];
+  if (given_elements_ > 0 && (in_.element_rows == nullptr || in_.element_values == nullptr)) {
+    report_argument_error(lib_, kMessageMissingArgument, opt_.tag, {});
+    return false;
+  }
+  return true;
+}
+
+// Step 4, second half: the element capacity.
+bool LinearLoader::check_element_capacity() {
+  if (!opt_.check_capacities) return true;
+  const Controls& c = lib_.controls;
   if (read_only(lib_, icv::M_M) && static_cast<std::int64_t>(c.i(icv::NMXTRA)) + given_elements_ > c.i(icv::M_M)) {
     report_error(lib_, kRcInvalidCall, kMessageTooManyElements);
     return false;
@@ -237,8 +266,14 @@ bool LinearLoader::obtain_arrays() {
   const Problem& p = *problem_;
   const std::int64_t variables = static_cast<std::int64_t>(p.variables()) + p.spare_columns;
   const std::int64_t elements = std::max<std::int64_t>(given_elements_, 0) + p.spare_elements;
-  const int width = name_words_for_length(lib_.controls.i(icv::NAMLEN)) * kNameWordLength;
+  const int words = name_words_for_length(lib_.controls.i(icv::NAMLEN));
   using namespace problem_array;
+  if (words > kMaxProblemNameWords) {
+    building_ = kNames;
+    report_error(lib_, kRcNoFit, kMessageNoWorkspace, {kNames});
+    return false;
+  }
+  const std::int64_t width = std::int64_t{words} * kNameWordLength;
   return charge(kRowTypes, p.row_slots()) && charge(kNames, variables * width) && charge(kLowerBounds, 8 * variables) &&
          charge(kUpperBounds, 8 * variables) && charge(kStatusWords, 4 * variables) &&
          charge(kRightHandSides, 8 * static_cast<std::int64_t>(p.row_slots())) &&
@@ -363,17 +398,8 @@ bool LinearLoader::store_elements() {
     return !(rows_.drop_free_row_elements && rows_.code[static_cast<std::size_t>(caller_row)] == row_type::kFree);
   };
   std::int64_t total = 0;
-  std::int64_t previous_end = 0;
   for (std::int32_t j = 0; j < p.columns; ++j) {
-    const ColumnSpan span = column_span(j);
-    // Column starts must not run backwards nor below the arrays' first element.
-    if (span.begin < 0 || span.end < span.begin || (!in_.column_lengths && j > 0 && span.begin < previous_end)) {
-      report_argument_error(lib_, kMessageRowIndex, opt_.tag,
-                            {index_.to_caller(j), in_.column_lengths && span.end < span.begin ? in_.column_lengths[j]
-                                                                                              : in_.column_starts[j]});
-      return false;
-    }
-    previous_end = span.end;
+    const ColumnSpan span = column_span(j);  // checked by count_elements()
     std::int32_t count = 0;
     for (std::int64_t q = span.begin; q < span.end; ++q) {
       const std::int64_t r = index_.to_internal(in_.element_rows[q]);
@@ -460,7 +486,8 @@ std::int32_t LinearLoader::run() {
   if (!read_row_types()) return abandon();
 
   // Steps 3 to 6: sizes, capacities, working values, name record.
-  if (!size_elements() || !check_capacities()) return abandon();
+  size_spares();
+  if (!check_column_capacity() || !count_elements() || !check_element_capacity()) return abandon();
   Problem& p = *problem_;
   c.i(icv::M_R) = clamp32(static_cast<std::int64_t>(p.rows) + c.i(icv::NRXTRA));
   c.i(icv::M_M) = clamp32(2 * (static_cast<std::int64_t>(p.rows) + c.i(icv::NRXTRA) + p.columns) + c.i(icv::NMXTRA) +

@@ -94,6 +94,15 @@ bool GlobalLoader::check_arguments() {
     report_argument_error(lib_, kMessageMissingArgument, tag_, {});
     return false;
   }
+  // Set starts: from a start not below the arrays' first element up to
+  // msstart[nsets] without going backwards, checked before any member is read.
+  for (std::int32_t k = 0; k < in_.set_count; ++k) {
+    const std::int64_t begin = c_.index.to_internal(in_.set_starts[k]);
+    if (begin < 0 || c_.index.to_internal(in_.set_starts[k + 1]) < begin) {
+      report_argument_error(lib_, kMessageNotAColumn, tag_, {c_.index.to_caller(k), in_.set_starts[k + 1]});
+      return false;
+    }
+  }
   // Set types first, then entity kinds.
   for (std::int32_t k = 0; k < in_.set_count; ++k) {
     if (set_kind(in_.set_types[k]) == 0) {

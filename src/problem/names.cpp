@@ -7,8 +7,8 @@
 namespace kqopt {
 
 int name_words_for_length(std::int32_t namlen) {
-  int words = (namlen + 7) / kNameWordLength;
-  return words < 1 ? 1 : words;
+  const std::int64_t words = (static_cast<std::int64_t>(namlen) + 7) / kNameWordLength;
+  return static_cast<int>(std::clamp<std::int64_t>(words, 1, kMaxNameWordsForLength));
 }
 
 void default_name(char prefix, std::int64_t number, char out[kNameWordLength]) {

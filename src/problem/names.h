@@ -22,7 +22,12 @@ namespace kqopt {
 
 inline constexpr int kNameWordLength = 8;
 
-// Name words for a NAMLEN value: (NAMLEN + 7) / 8, at least 1.
+// Name words for a NAMLEN value: (NAMLEN + 7) / 8, at least 1 and at most
+// kMaxNameWordsForLength, so that a name width in characters always fits an int.
+inline constexpr int kMaxNameWordsForLength = 2147483647 / (2 * kNameWordLength);
+// The widest names a problem can hold: one message line (256 characters). A wider
+// NAMLEN makes the names array of a load not fit.
+inline constexpr int kMaxProblemNameWords = 32;
 int name_words_for_length(std::int32_t namlen);
 
 class NameTable {

@@ -191,7 +191,7 @@ std::int32_t get_names(Library& lib, std::int32_t type, char* names, std::int32_
   lib.begin_operation();
   if (!require_problem(lib)) return lib.err.return_code;
   if (type != 1 && type != 2) {
-    report_argument_error(lib, kMessageMissingArgument, tag, {type});
+    report_argument_error(lib, kMessageNameType, tag, {type});
     return lib.err.return_code;
   }
   IndexRange range;
@@ -200,7 +200,7 @@ std::int32_t get_names(Library& lib, std::int32_t type, char* names, std::int32_
   if (range.size() > 0 && reject_null(lib, names, tag)) return lib.err.return_code;
   const Problem& p = *lib.problem;
   const std::size_t width =
-      static_cast<std::size_t>(name_words_for_length(lib.controls.i(icv::NAMLEN)) * kNameWordLength);
+      static_cast<std::size_t>(name_words_for_length(lib.controls.i(icv::NAMLEN))) * kNameWordLength;
   const std::size_t stored = static_cast<std::size_t>(p.names.width());
   std::string field(stored, ' ');
   const std::int32_t offset = type == 1 ? 0 : p.row_slots();
@@ -220,7 +220,7 @@ std::int32_t get_index(Library& lib, std::int32_t type, const char* name, std::i
   lib.begin_operation();
   if (!require_problem(lib)) return lib.err.return_code;
   if (type != 1 && type != 2) {
-    report_argument_error(lib, kMessageMissingArgument, tag, {type});
+    report_argument_error(lib, kMessageNameType, tag, {type});
     return lib.err.return_code;
   }
   if (reject_null(lib, name, tag) || reject_null(lib, index, tag)) return lib.err.return_code;

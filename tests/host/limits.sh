@@ -4,9 +4,10 @@
 set -u
 host=$1
 source_dir=$2
-# A problem long enough to be stopped: d2q06c from the Netlib test set, when it is there.
+# A problem long enough to be stopped (over a minute by the primal): qap12 from the Netlib
+# test set, when it is there.
 shared=${KQOPT_SHARED_DATA:-$source_dir/../shared/data}
-data="$shared/netlib/d2q06c.mps"
+data="$shared/netlib/qap12.mps"
 if [ ! -f "$data" ]; then
   echo "skipped: no test sets in $shared (set KQOPT_SHARED_DATA)"
   exit 77
