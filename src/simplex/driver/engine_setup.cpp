@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "library/library.h"
+#include "problem/problem.h"
 
 namespace kqopt {
 

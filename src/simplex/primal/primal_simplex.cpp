@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "library/control_table.h"
+#include "problem/infinity.h"
 #include "simplex/primal/primal_step.h"
 
 namespace kqopt {
