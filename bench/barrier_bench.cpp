@@ -26,6 +26,7 @@
 #include "input/input_problem.h"
 #include "library/library.h"
 #include "library/lifecycle.h"
+#include "problem/problem.h"
 
 #ifdef KQOPT_HAVE_SUITESPARSE
 #include <amd.h>

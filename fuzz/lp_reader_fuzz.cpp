@@ -13,6 +13,7 @@
 #include "library/library.h"
 #include "library/lifecycle.h"
 #include "problem/load.h"
+#include "problem/problem.h"
 
 namespace {
 

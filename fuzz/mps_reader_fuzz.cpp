@@ -12,6 +12,7 @@
 #include "input/input_problem.h"
 #include "library/library.h"
 #include "library/lifecycle.h"
+#include "problem/problem.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Exported entry point: scaling the loaded problem.
 #include "api/entry_guard.h"
 #include "kqopt.h"
-#include "simplex/prep/scaling.h"
+#include "simplex/driver/scaling_step.h"
 
 using kqopt::guarded;
 using kqopt::Library;

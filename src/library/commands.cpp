@@ -7,9 +7,9 @@
 #include "library/interpreter.h"
 #include "library/library.h"
 #include "output/solution_print.h"
+#include "simplex/driver/crash_step.h"
 #include "simplex/driver/lp_driver.h"
-#include "simplex/prep/crash.h"
-#include "simplex/prep/scaling.h"
+#include "simplex/driver/scaling_step.h"
 
 namespace kqopt {
 

@@ -5,12 +5,9 @@
 
 #include <cstdint>
 
-namespace kqopt {
+#include "problem/infinity.h"  // the default of VALCUT
 
-// Stored infinity: an input bound at or beyond 1.0E29 in magnitude means "no bound"
-// and is stored as this value.
-inline constexpr double kInfinity = 9.999999999999999e29;
-inline constexpr double kInfinityThreshold = 1.0e29;
+namespace kqopt {
 
 inline constexpr int kIntControlCount = 135;
 inline constexpr int kDoubleControlCount = 75;

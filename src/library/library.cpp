@@ -11,6 +11,8 @@ Library::Library() { controls.set_defaults(); }
 
 Library::~Library() { close_log_file(out); }
 
+bool Library::has_problem() const { return problem != nullptr && problem->loaded; }
+
 std::string problem_file_name(const Library& lib, const char* extension) { return lib.problem_name + "." + extension; }
 
 }  // namespace kqopt

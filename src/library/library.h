@@ -14,10 +14,10 @@
 #include "library/callbacks.h"
 #include "library/controls.h"
 #include "library/workspace.h"
-#include "problem/problem.h"
 
 namespace kqopt {
 
+struct Problem;
 struct SavedMatrix;
 struct EngineState;
 
@@ -100,7 +100,7 @@ struct Library {
   std::int32_t entry_message_switch = 1;
 
   // A problem counts as loaded once the finishing step of a load has accepted it.
-  bool has_problem() const { return problem != nullptr && problem->loaded; }
+  bool has_problem() const;
   // Begins an operation: clears the return code and the error number.
   void begin_operation() { err.clear(); }
 };

@@ -7,6 +7,7 @@
 
 #include "frame/message_numbers.h"
 #include "library/library.h"
+#include "problem/problem.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/core/solution_units.h"
 
@@ -50,7 +51,8 @@ bool write_solution_file(Library& lib) {
   items.bytes[2 * kItem + 4] = static_cast<unsigned char>(engine.status_character);
   items.bytes[2 * kItem + 5] = sense < 0 ? 2 : 1;
   items.bytes[2 * kItem + 6] = lib.global_search_set_up ? 1 : 0;
-  items.put_ints(3, lib.attributes.int_attribute(attr::kIterations)[0], lib.attributes.int_attribute(attr::kPrimalInfeasibilities)[0]);
+  items.put_ints(3, lib.attributes.int_attribute(attr::kIterations)[0],
+                 lib.attributes.int_attribute(attr::kPrimalInfeasibilities)[0]);
   items.bytes[7 * kItem + 1] = 1;
   items.bytes[7 * kItem + 3] = 10;
   items.put_real(8, lib.attributes.double_attribute(attr::kObjectiveValue)[0]);

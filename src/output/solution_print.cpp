@@ -8,6 +8,7 @@
 #include "frame/message_numbers.h"
 #include "library/library.h"
 #include "output/solution_file.h"
+#include "problem/problem.h"
 
 namespace kqopt {
 

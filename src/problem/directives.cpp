@@ -9,6 +9,7 @@
 #include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/index_base.h"
+#include "problem/problem.h"
 
 namespace kqopt {
 

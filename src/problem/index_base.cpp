@@ -3,6 +3,7 @@
 
 #include "frame/message_numbers.h"
 #include "library/library.h"
+#include "problem/problem.h"
 
 namespace kqopt {
 

@@ -11,7 +11,7 @@
 #include "problem/charges.h"
 #include "problem/load_steps.h"
 #include "problem/matrix.h"
-#include "simplex/prep/scaling.h"
+#include "problem/scale_exponents.h"
 
 namespace kqopt {
 
@@ -69,7 +69,7 @@ std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t 
   }
   // The loaded values become the stored (scaled) ones. The basis of the problem before
   // is gone with it: the next optimisation crashes a new one.
-  rescale_problem(lib, *lib.problem);
+  scale_loaded_problem(lib, *lib.problem);
   lib.problem->loaded = true;
   lib.controls.i(icv::IFMEM) = kLoadedFlag;
   lib.controls.i(icv::IFNBAS) = 0;

@@ -208,7 +208,7 @@ struct Problem {
   std::vector<double> objective;
   double objective_constant = 0.0;  // caller's units
   // Power of two near the largest |c'_j|, set when the problem is scaled: the phase-1
-  // weight BIGM and the penalty PENLTY are read relative to it (simplex/prep/scaling.h).
+  // weight BIGM and the penalty PENLTY are read relative to it (problem/scale_exponents.h).
   double cost_scale = 1.0;
 
   ColumnMatrix by_column;

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "library/control_table.h"
+#include "problem/infinity.h"
 #include "problem/problem.h"
 
 namespace kqopt {

@@ -12,6 +12,7 @@
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
+#include "problem/problem.h"
 #include "support/test_library.h"
 
 namespace kqopt::input {

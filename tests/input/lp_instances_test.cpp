@@ -2,8 +2,8 @@
 // is loaded, written as LP text, read back with KQINPUT, and the two problems are
 // compared through the retrieval operations (rows, columns, coefficients, bounds,
 // types, integer marks), then solved (LP relaxation) to the same optimum within 1e-9
-// relative. KQOPT_SHARED_DATA=<directory> replaces the data directory; KQOPT_LP_OUT=<directory> keeps the written files;
-// KQOPT_LP_SOLVE_ROWS bounds the size of the problems solved (default 300 rows). Run alone with
+// relative. KQOPT_SHARED_DATA=<directory> replaces the data directory; KQOPT_LP_OUT=<directory> keeps the written
+// files; KQOPT_LP_SOLVE_ROWS bounds the size of the problems solved (default 300 rows). Run alone with
 //   kqopt_instance_tests --gtest_filter='LpRoundTrip*'
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -19,6 +19,7 @@
 #include "input/input_problem.h"
 #include "library/control_access.h"
 #include "library/library.h"
+#include "problem/problem.h"
 #include "problem/retrieval.h"
 #include "simplex/driver/lp_driver.h"
 #include "support/lp_writer.h"

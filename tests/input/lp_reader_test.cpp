@@ -13,6 +13,7 @@
 #include "input/input_problem.h"
 #include "input/lp_names.h"
 #include "library/library.h"
+#include "problem/problem.h"
 #include "support/problem_text.h"
 #include "support/test_library.h"
 

@@ -10,6 +10,7 @@
 #include "input/input_problem.h"
 #include "library/control_access.h"
 #include "library/library.h"
+#include "problem/problem.h"
 #include "problem/units.h"
 #include "support/test_library.h"
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "library/library.h"
+#include "problem/problem.h"
 #include "problem/retrieval.h"
 
 namespace kqopt::test {

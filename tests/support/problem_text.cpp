@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "library/library.h"
+#include "problem/problem.h"
 #include "problem/retrieval.h"
 
 namespace kqopt::test {

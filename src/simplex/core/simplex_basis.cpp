@@ -1,7 +1,7 @@
 // Basis bookkeeping shared by the simplex methods.
 #include "simplex/core/simplex_basis.h"
 
-#include "library/control_table.h"
+#include "problem/infinity.h"
 
 namespace kqopt {
 

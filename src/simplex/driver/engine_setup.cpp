@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "library/library.h"
+#include "problem/problem.h"
 #include "simplex/core/merged_columns.h"
 
 namespace kqopt {

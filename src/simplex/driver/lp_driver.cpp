@@ -13,14 +13,15 @@
 #include "library/library.h"
 #include "library/platform.h"
 #include "output/solution_file.h"
+#include "problem/scale_exponents.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/crash_step.h"
 #include "simplex/driver/data_check.h"
 #include "simplex/driver/engine_current.h"
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/optimum_check.h"
 #include "simplex/dual/dual_simplex.h"
 #include "simplex/prep/crash.h"
-#include "simplex/prep/scaling.h"
 #include "simplex/primal/primal_simplex.h"
 
 namespace kqopt {

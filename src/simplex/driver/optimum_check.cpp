@@ -6,10 +6,11 @@
 
 #include "frame/message_numbers.h"
 #include "library/library.h"
+#include "problem/problem.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/core/solution_units.h"
 #include "simplex/driver/engine_setup.h"
-#include "simplex/prep/scaling.h"
+#include "simplex/driver/scaling_step.h"
 
 namespace kqopt {
 

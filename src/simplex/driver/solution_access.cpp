@@ -5,6 +5,7 @@
 #include "frame/message_numbers.h"
 #include "library/library.h"
 #include "output/solution_file.h"
+#include "problem/problem.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/core/solution_units.h"
 #include "simplex/driver/engine_current.h"

@@ -25,8 +25,6 @@
 
 namespace kqopt {
 
-struct Library;
-
 // Status-word bits of the crash besides kBasic and kAtUpper.
 namespace crash_mark {
 // A two-element column held back by the screening: kept out of the simplex's pricing
@@ -77,14 +75,6 @@ struct CrashReport {
 // matrix). Changes nothing else of p. Never fails: a column whose pivot would not be
 // acceptable is excluded, and rows left over get their logicals.
 CrashReport crash_basis(Problem& p, const CrashSettings& settings);
-
-// The crash of the LP driver: settings from the controls, messages 138, 236 and 51
-// (when IFMSG ≠ 0) and 121 (always, unless the type is 0), then IFNBAS ← 1.
-void run_crash(Library& lib, Problem& p);
-
-// The CRASH command. Clears the error state; 91 and return code 32 without a problem,
-// 268 while an optimisation is under way. Returns the return code.
-std::int32_t crash_problem(Library& lib);
 
 // Takes away what the crash left for the start of the simplex: the held-back marks
 // (the primal's first pricing pass rebuilds the whole candidate set), and the

@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "simplex/prep/scaling.h"
+#include "simplex/prep/scaling_factors.h"
 
 namespace kqopt {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <random>
 
-#include "library/control_table.h"
+#include "problem/infinity.h"
 #include "simplex/core/invert_driver.h"
 #include "simplex/primal/primal_step.h"
 

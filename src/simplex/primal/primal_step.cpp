@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "library/control_table.h"
+#include "problem/infinity.h"
 
 namespace kqopt {
 

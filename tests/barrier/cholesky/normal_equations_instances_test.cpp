@@ -14,6 +14,7 @@
 #include "input/input_problem.h"
 #include "library/control_access.h"
 #include "library/library.h"
+#include "problem/problem.h"
 #include "support/shared_data.h"
 #include "support/test_library.h"
 

@@ -16,6 +16,7 @@
 
 #include "input/input_problem.h"
 #include "library/lifecycle.h"
+#include "problem/problem.h"
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/lp_driver.h"
 #include "support/shared_data.h"
@@ -57,7 +58,8 @@ std::vector<Reference> problems(int max_rows) {
 class DualNetlib : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(data_directory() + "/optimal.csv")) GTEST_SKIP() << "no test sets in " << test::shared_data_dir() << " (set KQOPT_SHARED_DATA)";
+    if (!std::filesystem::exists(data_directory() + "/optimal.csv"))
+      GTEST_SKIP() << "no test sets in " << test::shared_data_dir() << " (set KQOPT_SHARED_DATA)";
     scratch_ = std::filesystem::temp_directory_path() / ("kqopt-dual-netlib-" + std::to_string(::getpid()));
     std::filesystem::create_directories(scratch_);
     previous_ = std::filesystem::current_path();

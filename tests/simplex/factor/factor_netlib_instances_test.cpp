@@ -39,11 +39,12 @@
 
 #include "input/input_problem.h"
 #include "library/lifecycle.h"
+#include "problem/problem.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/lp_driver.h"
 #include "simplex/factor/factor.h"
 #include "simplex/factor/factor_check.h"
 #include "simplex/factor/factor_samples.h"
-#include "simplex/driver/lp_driver.h"
 #include "support/shared_data.h"
 #include "support/test_library.h"
 

@@ -14,6 +14,7 @@
 #include "library/interpreter.h"
 #include "library/library.h"
 #include "problem/problem_fixtures.h"
+#include "simplex/driver/crash_step.h"
 #include "simplex/driver/lp_driver.h"
 #include "support/test_library.h"
 

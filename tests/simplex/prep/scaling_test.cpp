@@ -2,7 +2,7 @@
 // retrieval, the bounds the largest-entry family guarantees, clamping, held lines, the
 // sweep messages, KQSCALE, and solves whose results in the caller's units do not depend
 // on the scaling.
-#include "simplex/prep/scaling.h"
+#include "simplex/prep/scaling_factors.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -19,6 +19,7 @@
 #include "problem/retrieval.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/driver/lp_driver.h"
+#include "simplex/driver/scaling_step.h"
 #include "simplex/driver/solution_access.h"
 #include "support/test_library.h"
 
