@@ -9,8 +9,7 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 peers=${RUN_PEERS:-$here/../../shared/tools/run-peers}
-[ -x "$peers" ] || peers=/work/shared/tools/run-peers
 limit=300
 if [ "${1:-}" = "-t" ]; then limit=$2; shift 2; fi
-if [ $# -eq 0 ]; then set -- /work/shared/data/netlib/*.mps; fi
+if [ $# -eq 0 ]; then set -- "${KQOPT_SHARED_DATA:-$here/../../shared/data}"/netlib/*.mps; fi
 exec "$peers" -t "$limit" -p clp:dual "$@"
