@@ -1,23 +1,8 @@
 // The binary solution file "<problem>.sol", written after every LP solution and read
-// back when the solution is no longer in memory.
-//
-// Layout: 8-byte items. A header of 32 items (1 problem name; 2 rows, columns;
-// 3 objective row, then status character, sense code (1 min, 2 max), global flag,
-// 0; 4 iterations, primal infeasibilities; 8 reserved byte, format byte, writer
-// byte, version / 100, then an integer; 9 objective; 10 sum of infeasibilities;
-// 11 objective row name; 12 right-hand-side set; 13 bound set; 23 range set; the
-// rest reserved), then 8 items per row slot and then per column: name; type word
-// (rows) or element count (columns) with the status word (low 16 bits, scale
-// exponent above, 0x40 when outside its bounds by more than ZTOLZE); activity
-// (columns) or slack (rows); objective coefficient (columns) or 0; lower and upper
-// limit (of the activity a.x = rhs - slack for rows, of the value for columns); the
-// right-hand side (rows) or 0; reduced cost (columns) or dual value (rows). Values
-// in user units.
+// back when the solution is no longer in memory. The bytes are solution_codec's.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "output/solution_codec.h"
 
 namespace kqopt {
 
@@ -26,29 +11,6 @@ struct Library;
 // Writes the solution in memory to the problem's sol file. Returns false (and leaves
 // message 122 with return code 2) when the file cannot be written.
 bool write_solution_file(Library& lib);
-
-struct SolutionRecord {
-  std::string problem_name;
-  std::int32_t rows = 0;
-  std::int32_t columns = 0;
-  char status_character = 'Z';
-  bool maximise = false;
-  std::int32_t iterations = 0;
-  double objective = 0.0;
-  // Per variable, rows first: name, type word (rows) or element count (columns),
-  // status word (low 16 bits), slack (rows) or activity (columns), objective
-  // coefficient (columns), activity limits (rows) or bounds (columns), right-hand
-  // side (rows), dual value (rows) or reduced cost (columns).
-  std::vector<std::string> name;
-  std::vector<std::int32_t> type_or_count;
-  std::vector<std::uint32_t> status;
-  std::vector<double> value;
-  std::vector<double> cost;
-  std::vector<double> lower;
-  std::vector<double> upper;
-  std::vector<double> rhs;  // rows
-  std::vector<double> dual;
-};
 
 // Reads the problem's sol file; false when it cannot be opened or is too short.
 bool read_solution_file(const Library& lib, SolutionRecord& record);
