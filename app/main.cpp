@@ -5,6 +5,8 @@
 // Memory: `-m BYTES` or the environment variable KQOPT_MEMSIZE sets the workspace
 // budget; 0 (the default) takes what the machine can give.
 #include <unistd.h>
+
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +87,8 @@ int run_host(int argc, char** argv) {
 // Out of memory before the library runs ends the host with a message, like any other
 // failure to start, never with an abort.
 int main(int argc, char** argv) {
+  // A write past the file-size limit should fail and be reported, not end the host.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     return run_host(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "frame/message_numbers.h"
+#include "frame/replacing_file.h"
 #include "library/library.h"
 #include "problem/problem.h"
 #include "simplex/core/engine_state.h"
@@ -78,9 +79,8 @@ bool write_solution_file(Library& lib) {
   const std::vector<unsigned char> bytes = encode_solution(r);
 
   const std::string file = problem_file_name(lib, "sol");
-  std::FILE* out = std::fopen(file.c_str(), "wb");
-  bool ok = out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-  if (out != nullptr && std::fclose(out) != 0) ok = false;
+  ReplacingFile out;
+  const bool ok = out.open(file) && out.write(bytes.data(), bytes.size()) && out.commit();
   if (!ok) report_error(lib, kRcFileError, kMessageFileFailed);
   return ok;
 }
