@@ -38,6 +38,17 @@ Attributes::Attributes() {
   for (auto& field : char_3000) field.fill(' ');
 }
 
+void Attributes::clear_solution() {
+  for (int n : {attr::kPrimalInfeasibilities, attr::kDualInfeasibilities, attr::kIterations, attr::kLpStatus,
+                attr::kLpFinished, attr::kIntegerSolutions}) {
+    *int_attribute(n) = 0;
+  }
+  int_3000.fill(0);
+  *double_attribute(attr::kObjectiveValue) = 0.0;
+  *double_attribute(attr::kSumPrimalInfeasibilities) = 0.0;
+  double_4000.fill(0.0);
+}
+
 std::int32_t* Attributes::int_attribute(int n) {
   if (n >= 1001 && n <= 1026) return &int_1000[static_cast<std::size_t>(n - 1001)];
   if (n >= 3001 && n <= 3005) return &int_3000[static_cast<std::size_t>(n - 3001)];

@@ -42,6 +42,9 @@ struct Attributes {
   std::array<std::array<char, kCharControlLength>, 5> char_3000{};  // 3001..3005
 
   Attributes();
+  // Forgets what the last optimisation left (statuses, counts, objective, barrier
+  // figures); the problem's own counts and names stay.
+  void clear_solution();
   // Pointers to the stored attribute, or null when n is not a valid number.
   std::int32_t* int_attribute(int n);
   double* double_attribute(int n);

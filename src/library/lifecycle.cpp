@@ -8,6 +8,7 @@
 #include "library/library.h"
 #include "library/matrix_slots.h"
 #include "library/platform.h"
+#include "simplex/core/engine_state.h"
 
 namespace kqopt {
 
@@ -84,6 +85,9 @@ std::int32_t initialise(Library& lib, const char* path, std::int32_t memsize) {
   set_up_directories(lib, path);
   lib.err = ErrorState{};
   lib.problem.reset();
+  lib.engine.reset();
+  // Nothing read back after a fresh start may describe a problem of the previous run.
+  lib.attributes = Attributes{};
   lib.out.catalogue.close(lib.units);
   lib.out.line_unusable = false;
   lib.out.length = 1;
@@ -155,6 +159,8 @@ void release(Library& lib) {
   lib.out.catalogue.close(lib.units);
   lib.units.close_all();
   lib.problem.reset();
+  lib.engine.reset();
+  lib.attributes = Attributes{};
   for (auto& slot : lib.slots) slot.reset();
   lib.current_slot = 1;
   lib.workspace.reset(0);

@@ -48,6 +48,7 @@ void discard_problem(Library& lib) {
   lib.problem.reset();
   lib.controls.i(icv::IFMEM) = 0;
   clear_problem_counts(lib);
+  lib.attributes.clear_solution();
 }
 
 std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t faults, const LoadOptions& options) {
@@ -57,6 +58,8 @@ std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t 
   p->by_row.stale = true;
   p->serial = ++lib.problems_made;
   lib.problem = std::move(p);
+  // The statuses of the last optimisation belonged to the problem this one replaces.
+  lib.attributes.clear_solution();
   const bool over = faults > lib.controls.i(icv::IGNORE);
   if (over) {
     report_error(lib, kRcInvalidCall, kMessageDataFaults);

@@ -206,6 +206,29 @@ TEST_F(LpApi, ReloadClearsTheSolution) {
   EXPECT_NEAR(x[0] + x[1], 4.0, 1e-9);
 }
 
+// The statuses of a solve describe its problem only: neither a new load nor a fresh
+// start of the library may leave them readable for what follows.
+TEST_F(LpApi, SolveStatusesDoNotOutliveTheirProblem) {
+  ASSERT_EQ(read_afiro(), 0);
+  ASSERT_EQ(KQMINIM(nullptr), 0);
+  ASSERT_EQ(int_attribute(1010), 1);
+  ASSERT_GT(int_attribute(1009), 0);
+  ASSERT_EQ(load({{1, 1}}, "L", {4}, {0}, {-1, -1}, {0, 0}, {3, 3}), 0);
+  EXPECT_EQ(int_attribute(1010), 0);
+  EXPECT_EQ(int_attribute(1009), 0);
+  EXPECT_EQ(objective(), 0.0);
+
+  ASSERT_EQ(KQMINIM(nullptr), 0);
+  ASSERT_EQ(int_attribute(1010), 1);
+  KQFREEXO();
+  ASSERT_EQ(KQINITLZ(KQOPT_MSG_DIR, 0), 0);
+  EXPECT_EQ(int_attribute(1010), 0);
+  EXPECT_EQ(objective(), 0.0);
+  // With nothing loaded the solve fails and no status claims otherwise.
+  EXPECT_NE(KQMINIM(nullptr), 0);
+  EXPECT_EQ(int_attribute(1010), 0);
+}
+
 }  // namespace
 
 namespace {
