@@ -243,3 +243,48 @@ TEST_F(IisApi, ControlsComeBackButTheDualSwitchesStayOff) {
 }
 
 }  // namespace
+
+namespace {
+
+// A problem restored from a matrix slot is that slot's live copy: discarding it at the
+// end of the analysis parks it back, and it comes back as loaded (objective, bounds,
+// rows), not as the analysis left it.
+TEST_F(IisApi, LiveSavedCopyKeepsTheProblemAsLoaded) {
+  Lp lp = iis_check::dense({{1, 1}, {1, 0}}, "GL", {5, 10}, {}, {0, 0}, {1, 2});
+  lp.cost = {3, 4};
+  ASSERT_EQ(iis_check::load(lp, "small"), 0);
+  int32_t slot = 0;
+  ASSERT_EQ(KQSAVMAT(&slot), 0);
+  ASSERT_EQ(KQRESMAT(slot), 0);
+  ASSERT_EQ(KQIISCON(), 0);
+  EXPECT_TRUE(printed("Irreducible infeasible sets"));
+  EXPECT_EQ(KQMINIM(""), 32);
+  ASSERT_EQ(KQRESMAT(slot), 0);
+  Lp back;
+  ASSERT_TRUE(iis_check::read_loaded(back));
+  std::vector<double> cost(2);
+  ASSERT_EQ(KQGETOBJ(cost.data(), 0, 1), 0);
+  EXPECT_EQ(cost, lp.cost);
+  EXPECT_EQ(back.lower, lp.lower);
+  EXPECT_EQ(back.upper, lp.upper);
+  EXPECT_EQ(back.rhs, lp.rhs);
+  EXPECT_EQ(std::string(back.types.begin(), back.types.end()), "GL");
+  ASSERT_EQ(KQMINIM(""), 0);
+  int32_t status = 0;
+  KQGETIPV(1010, &status);
+  EXPECT_EQ(status, 2);
+}
+
+// A re-solve stopped by the iteration limit ends the analysis without the report.
+TEST_F(IisApi, IterationLimitEndsTheAnalysisWithoutTheReport) {
+  const Lp lp = iis_check::dense({{1, 1}, {1, -1}, {1, 0}}, "GLL", {5, 10, 1}, {}, {0, 0}, {kFree, 2});
+  ASSERT_EQ(iis_check::load(lp, "small"), 0);
+  ASSERT_EQ(KQSETICV(7, 0), 0);  // ITRLIM
+  g_lines.clear();
+  EXPECT_EQ(KQIISCON(), 0);
+  EXPECT_TRUE(printed("LP stopped"));
+  EXPECT_FALSE(printed("Irreducible infeasible sets"));
+  EXPECT_EQ(KQMINIM(""), 32);
+}
+
+}  // namespace

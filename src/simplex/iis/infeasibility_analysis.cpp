@@ -165,7 +165,10 @@ Outcome Analysis::solve(bool from_scratch) {
     c.i(icv::MAXTIM) = -static_cast<std::int32_t>(left);
   }
   if (from_scratch) {
+    // A search starts from the all-logical basis and counts its iterations afresh, as an
+    // optimisation does; the filter's re-solves add theirs (ITRLIM bounds one search).
     c.i(icv::IFNBAS) = 0;
+    *lib_.attributes.int_attribute(attr::kIterations) = 0;
     c.i(icv::IFBIGM) = saved_.ifbigm;
     c.icv_access[icv::IFBIGM] = saved_.ifbigm_access;
     c.d(dcv::BIGM) = saved_.bigm;
