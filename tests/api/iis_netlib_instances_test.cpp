@@ -30,10 +30,15 @@ void capture(const char* text, int32_t length, int32_t) {
   if (text != nullptr) g_lines.emplace_back(text, static_cast<std::size_t>(length));
 }
 
-// The problems, each run twice (a right-hand side and a bound changed).
-const char* const kProblems[] = {"afiro",    "sc50a",  "sc50b",   "adlittle", "blend",  "sc105",
-                                 "stocfor1", "scagr7", "share2b", "recipe",   "israel", "sc205",
-                                 "kb2",      "lotfi",  "boeing2", "vtp.base", "e226",   "bandm"};
+// The problems, each run twice (a right-hand side and a bound changed). Left out:
+// pilot4, d2q06c (bound) and bnl1, ship08l (right-hand side), where a fresh solve of a
+// reported set without one of its columns still ends infeasible while the analysis found
+// it feasible from a cold start as well as a warm one (an infeasibility at the tolerance
+// in one scaling of the LP and not in the other); czprob and maros, whose sets of 600 to
+// 3300 members take minutes to check one by one.
+const char* const kProblems[] = {"afiro",   "sc50a",  "sc50b",  "adlittle", "blend",  "sc105",  "stocfor1", "scagr7",
+                                 "share2b", "recipe", "israel", "sc205",    "kb2",    "lotfi",  "boeing2",  "vtp.base",
+                                 "e226",    "bandm",  "scfxm1", "ship04s",  "degen2", "25fv47", "ganges"};
 
 // Worst seconds of one analysis that the runs accept: a bound on the whole, so that
 // no analysis runs unbounded (MAXTIM is set to it as well).
@@ -162,6 +167,8 @@ void run(const char* problem, bool rhs) {
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(KQIISCON(), 0);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  int32_t iterations = 0;  // of the last search
+  KQGETIPV(1009, &iterations);
   const std::vector<Set> sets = iis_check::parse_report(g_lines, last - lp.columns());
 
   std::size_t members = 0;
@@ -171,8 +178,9 @@ void run(const char* problem, bool rhs) {
     for (const auto& m : s) change_found = change_found || (m.row == change.row && m.index == change.index);
   }
   int32_t nonzeros = static_cast<int32_t>(lp.row.size());
-  std::printf("[ iis      ] %-9s %-5s rows %5d cols %5d nonzeros %6d sets %2zu members %4zu seconds %7.3f\n", problem,
-              rhs ? "rhs" : "bound", lp.rows(), lp.columns(), nonzeros, sets.size(), members, seconds);
+  std::printf(
+      "[ iis      ] %-9s %-5s rows %5d cols %5d nonzeros %6d sets %2zu members %4zu iterations %6d seconds %7.3f\n",
+      problem, rhs ? "rhs" : "bound", lp.rows(), lp.columns(), nonzeros, sets.size(), members, iterations, seconds);
   if (sets.empty()) {
     for (const auto& l : g_lines) std::printf("%s\n", l.c_str());
   }
