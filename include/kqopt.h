@@ -304,6 +304,20 @@ KQAPI int32_t VNGETMAP(int32_t* map);
  * message 268 while an optimisation or a global search is under way. */
 KQAPI int32_t KQSCALE(void);
 
+/* ---- Infeasibility analysis ---------------------------------------------------------
+ * KQIISCON: searches the loaded, infeasible LP for irreducible infeasible sets (rows
+ * and column bounds that are infeasible together but feasible once any one of them is
+ * dropped) by relaxing them and re-solving with the primal simplex, and prints each set
+ * (integer control NIIS: -1 every set, n > 0 at most n; others: message 340). When the
+ * sets found leave a feasible rest, the members whose removal alone restores
+ * feasibility (the rest of the sets set aside) are marked with '*'. The objective is
+ * cleared for the analysis, so afterwards no problem is loaded; IFDUAL and ISHFMX are
+ * left 0, every other control as it was. A feasible problem: message 330, return 0.
+ * Returns 32 with message 91 when no problem is loaded; 4 with message 20 when a work
+ * array does not fit. A negative MAXTIM bounds the whole analysis; a re-solve stopped
+ * by it or by a console break ends it without the report (message 87). */
+KQAPI int32_t KQIISCON(void);
+
 #ifdef __cplusplus
 }
 #endif

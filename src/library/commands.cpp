@@ -10,6 +10,7 @@
 #include "simplex/driver/crash_step.h"
 #include "simplex/driver/lp_driver.h"
 #include "simplex/driver/scaling_step.h"
+#include "simplex/iis/infeasibility_analysis.h"
 
 namespace kqopt {
 
@@ -61,6 +62,11 @@ CommandOutcome print_to_screen(Library& lib) {
 
 CommandOutcome print_to_file(Library& lib) {
   print_solution(lib, PrintDestination::kPrintFile);
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome infeasibility_analysis(Library& lib) {
+  analyse_infeasibility(lib);
   return CommandOutcome::kContinue;
 }
 
@@ -124,7 +130,7 @@ const Command kCommands[kCommandCount] = {
     {"?AXGLOBAL", not_available},
     {"?INGLOBAL", not_available},
     {"GOAL", not_available},
-    {"IIS", not_available},
+    {"IIS", infeasibility_analysis},
     {"FIXGLOBAL", not_available},
     {"SCALE", scale},
 };
