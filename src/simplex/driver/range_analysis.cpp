@@ -170,7 +170,16 @@ std::int32_t range_analysis(Library& lib, VariableRanges& out) {
       inc_ref = reference(j, !at_upper, m);  // it reaches its other bound
     }
 
-    cost_ratio_update(alpha, sign * engine.reduced_cost[jj], j, tolerance, up, up_entering, down, down_entering);
+    // A fixed variable never enters, whatever its reduced cost; a free one may enter
+    // moving either way.
+    if (lp.lower[jj] != lp.upper[jj]) {
+      cost_ratio_update(alpha, sign * engine.reduced_cost[jj], j, tolerance, up, up_entering, down, down_entering);
+      if (lp.lower[jj] <= -kInfinity && lp.upper[jj] >= kInfinity) {
+        for (double& a : alpha) a = -a;
+        cost_ratio_update(alpha, -engine.reduced_cost[jj], j, tolerance, up, up_entering, down, down_entering);
+        for (double& a : alpha) a = -a;
+      }
+    }
     for (std::size_t p = 0; p < mm; ++p) {
       const double move =
           increase.step >= kInfinity ? (alpha[p] > 0 ? -kInfinity : kInfinity) : -alpha[p] * increase.step;
