@@ -172,7 +172,9 @@ TEST_F(Files, BadBasisFiles) {
     t_.clear_lines();
     EXPECT_EQ(read_basis_file(t_.lib(), "bad", basis_file_options(c.options)), c.return_code) << c.name;
     EXPECT_EQ(t_->err.error_number, c.message) << c.name;
-    if (*c.printed) EXPECT_TRUE(t_.printed(c.printed)) << c.name;
+    if (*c.printed) {
+      EXPECT_TRUE(t_.printed(c.printed)) << c.name;
+    }
   }
   // The rest of a file with a bad name is still read.
   load();

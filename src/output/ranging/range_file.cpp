@@ -156,6 +156,12 @@ ReportedRange reported_range(const RangeRecord& r, std::size_t v) {
   const double d = r.value[v];
   out.lower_unit_cost = is_row ? d : -d;
   out.upper_unit_cost = is_row ? -d : d;
+  // A fixed variable never leaves its value, whatever its cost.
+  if (r.lower[v] == r.upper[v]) {
+    out.upper_cost = kNone;
+    out.lower_cost = -kNone;
+    return out;
+  }
   // The cost may move freely in the direction that makes the variable less attractive
   // and up to the reduced cost in the other.
   const bool free_upward = rests_low != r.maximise;

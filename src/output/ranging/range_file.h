@@ -42,7 +42,10 @@ std::vector<unsigned char> encode_ranges(const RangeRecord& record);
 bool decode_ranges(std::span<const unsigned char> bytes, RangeRecord& record);
 
 // The quantities of one variable as reported: activity limits, unit costs, cost limits
-// (1.0e30 for none) and the two limiting variables.
+// (1.0e30 for none) and the two limiting variables. A basic variable's cost limits are
+// its cost plus l1 and minus l2; a nonbasic one's cost may move without limit in the
+// direction that makes it less attractive and by its reduced cost in the other, and a
+// fixed nonbasic one's without limit either way (it never leaves its value).
 struct ReportedRange {
   double activity = 0.0;
   double lower_activity = 0.0, upper_activity = 0.0;
