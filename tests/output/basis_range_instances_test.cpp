@@ -53,7 +53,8 @@ std::vector<std::string> problems_up_to(int max_rows) {
     std::stringstream ss(line);
     std::string field;
     while (std::getline(ss, field, ',')) fields.push_back(field);
-    if (fields.size() < 5 || fields[4].empty()) continue;
+    // Problems without a published optimum (standgub) are checked all the same.
+    if (fields.size() < 2) continue;
     if (std::stoi(fields[1]) <= max_rows) result.push_back(fields[0]);
   }
   return result;
@@ -95,7 +96,10 @@ TEST(BasisFileInstances, OwnAndClpBasesRestartTheSolve) {
   std::string report;
   for (const std::string& name : problems_up_to(1000)) {
     test::TestLibrary first;
-    ASSERT_TRUE(load(first, name)) << name;
+    if (!load(first, name)) {
+      report += " " + name + "(not read)";
+      continue;
+    }
     ASSERT_EQ(optimise(first.lib(), DriverMode::kMinimise), 0) << name;
     if (lp_status(first) != 1) {
       report += " " + name + "(not optimal here)";
@@ -191,7 +195,10 @@ TEST(RangeInstances, LimitsAgreeWithResolves) {
   std::string disagreements;
   for (const std::string& name : problems_up_to(1000)) {
     test::TestLibrary t;
-    ASSERT_TRUE(load(t, name)) << name;
+    if (!load(t, name)) {
+      disagreements += " " + name + "(not read)";
+      continue;
+    }
     // Tolerances well below the steps, so that a step past a limit is seen as one.
     t->controls.d(dcv::ZTOLZE) = kProbeTolerance;
     t->controls.d(dcv::ZTCOST) = kProbeTolerance;
@@ -344,12 +351,21 @@ TEST(RangeInstances, AgreeWithGlpkWhereTheDefinitionsMeet) {
   std::string disagreements, other_basis;
   for (const std::string& name : problems_up_to(1000)) {
     test::TestLibrary t;
-    ASSERT_TRUE(load(t, name)) << name;
+    if (!load(t, name)) {
+      other_basis += " " + name + "(not read)";
+      continue;
+    }
     ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
-    if (lp_status(t) != 1) continue;
+    if (lp_status(t) != 1) {
+      other_basis += " " + name + "(not optimal)";
+      continue;
+    }
     const std::string path = test::shared_data_dir() + "/netlib/" + name + ".mps";
     std::filesystem::remove("glpk.txt");
-    if (std::system(("glpsol --mps " + path + " --ranges glpk.txt > /dev/null 2>&1").c_str()) != 0) continue;
+    if (std::system(("glpsol --mps " + path + " --ranges glpk.txt > /dev/null 2>&1").c_str()) != 0) {
+      other_basis += " " + name + "(glpsol failed)";
+      continue;
+    }
     ++problems;
     const GlpkReport report = glpk_report("glpk.txt");
     const auto& glpk = report.columns;
