@@ -192,7 +192,7 @@ TEST(RangeInstances, LimitsAgreeWithResolves) {
   Scratch scratch("range-instances");
   constexpr int kSample = 6;
   int problems = 0, checks = 0, agree = 0;
-  std::string disagreements;
+  std::string disagreements, unsteady;
   for (const std::string& name : problems_up_to(1000)) {
     test::TestLibrary t;
     if (!load(t, name)) {
@@ -216,6 +216,11 @@ TEST(RangeInstances, LimitsAgreeWithResolves) {
     probe.columns.resize(static_cast<std::size_t>(t->problem->columns));
     ASSERT_EQ(get_internal_basis(t.lib(), probe.rows.data(), probe.columns.data()), 0);
     t->controls.i(icv::ITRLIM) = 50;
+    // Under the tight tolerances the optimal basis must first be seen as optimal unchanged.
+    if (probe.solve() != Outcome::kStays) {
+      unsteady += " " + name;
+      continue;
+    }
 
     std::vector<std::int32_t> basic, nonbasic;
     for (std::int32_t j = 0; j < record.columns; ++j) {
@@ -243,7 +248,9 @@ TEST(RangeInstances, LimitsAgreeWithResolves) {
         if (std::fabs(limit) >= 1e29) continue;
         const double dir = side == 0 ? 1.0 : -1.0;
         const double out = outside_step(limit, c);
-        const std::string tag = "c" + std::to_string(j) + (side == 0 ? "+" : "-");
+        std::string tag = "c";  // built in steps: GCC 12 warns wrongly about "..." + std::string
+        tag += std::to_string(j);
+        tag += side == 0 ? "+" : "-";
         if (std::fabs(limit - c) > 4 * out) {
           check(probe.with_cost(j, limit - dir * std::min(out, 0.5 * std::fabs(limit - c))) == Outcome::kStays,
                 tag + "in");
@@ -261,7 +268,9 @@ TEST(RangeInstances, LimitsAgreeWithResolves) {
         if (std::fabs(limit) >= 1e29 || std::abs(ref) == own) continue;
         const double dir = side == 0 ? 1.0 : -1.0;
         const double out = outside_step(limit, q.activity);
-        const std::string tag = "x" + std::to_string(j) + (side == 0 ? "+" : "-");
+        std::string tag = "x";  // built in steps: GCC 12 warns wrongly about "..." + std::string
+        tag += std::to_string(j);
+        tag += side == 0 ? "+" : "-";
         if (std::fabs(limit - q.activity) > 4 * out) {
           check(
               probe.with_value(j, limit - dir * std::min(out, 0.5 * std::fabs(limit - q.activity))) == Outcome::kStays,
@@ -271,8 +280,10 @@ TEST(RangeInstances, LimitsAgreeWithResolves) {
       }
     }
   }
-  std::printf("ranging: %d problems, %d re-solve checks, %d agree; disagreements:%s\n", problems, checks, agree,
-              disagreements.c_str());
+  std::printf(
+      "ranging: %d problems, %d re-solve checks, %d agree; disagreements:%s\nnot optimal again unchanged (left "
+      "out):%s\n",
+      problems, checks, agree, disagreements.c_str(), unsteady.c_str());
   EXPECT_GE(agree, checks * 95 / 100);
 }
 
