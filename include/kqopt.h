@@ -318,6 +318,41 @@ KQAPI int32_t KQSCALE(void);
  * by it or by a console break ends it without the report (message 87). */
 KQAPI int32_t KQIISCON(void);
 
+/* ---- Basis files --------------------------------------------------------------------
+ * KQBASISOUT: writes the current basis to file (null or empty: the problem name; ".bss"
+ * appended when the name has no extension). Default layout: MPS basis (an optional NAME
+ * line when IFBSNM is nonzero, " UL " lines for columns at upper bounds, " XU "/" XL "
+ * lines pairing basic columns with nonbasic rows in order, ENDATA). options: "t" the
+ * compact layout (a count line, then one character per row and column: 3 basic, 2 at
+ * upper, 1 at lower, 80 to a line), "c" do nothing, "z" exchange XL and XU for equality
+ * rows. The file is replaced only once written whole; 122 (return code 32) otherwise.
+ * KQBASISIN: reads such a file and makes it the start of the next solve (IFNBAS 1).
+ * Unknown columns (131), rows (132) and statuses at infinite bounds (4) are reported
+ * and skipped; a line of another kind stops the read (message 9), as does a compact
+ * file too short (176) or for another size (186); nothing is installed then (return
+ * code 32). 122 when the file cannot be opened, 266 during a global search, 91 with no
+ * problem. */
+KQAPI int32_t KQBASISOUT(const char* file, const char* options);
+KQAPI int32_t KQBASISIN(const char* file, const char* options);
+
+/* ---- Range analysis -----------------------------------------------------------------
+ * KQRANGE: ranges the optimal basis of the last LP and writes the range file
+ * "<problem>.rng" (message 11 without an optimal LP, 179 with more than 32000 row
+ * slots and columns, 122 when the file cannot be written; return code 32). For a
+ * nonbasic variable: how far its activity can move down and up before a basic variable
+ * reaches a bound (or it reaches its own other bound), for a basic one: how far its
+ * objective coefficient can rise and fall with the basis staying optimal, and the
+ * activity it reaches when the variable limiting that move enters. Activities of rows
+ * are a.x.
+ * KQCOLRANGE: per column, from the range file: upper activity limit, lower activity
+ * limit, upper unit cost, lower unit cost, upper cost limit, lower cost limit (1.0e30
+ * for none); null arrays are skipped. KQROWRANGE: per row, the first four. Both give
+ * 122 (return code 32) when the range file cannot be read. Values are kept in single
+ * precision. */
+KQAPI int32_t KQRANGE(void);
+KQAPI int32_t KQCOLRANGE(double* a1, double* a2, double* a3, double* a4, double* a5, double* a6);
+KQAPI int32_t KQROWRANGE(double* a1, double* a2, double* a3, double* a4);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,6 +6,8 @@
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
+#include "output/basis_file.h"
+#include "output/ranging/range_file.h"
 #include "output/solution_print.h"
 #include "simplex/driver/crash_step.h"
 #include "simplex/driver/lp_driver.h"
@@ -70,6 +72,31 @@ CommandOutcome infeasibility_analysis(Library& lib) {
   return CommandOutcome::kContinue;
 }
 
+// The option letters of the line as a string, for the operations that take one.
+std::string line_options(const Library& lib) {
+  std::string letters;
+  for (char c = 'a'; c <= 'z'; ++c) {
+    if (lib.option(c)) letters += c;
+  }
+  return letters;
+}
+
+CommandOutcome basis_in(Library& lib) {
+  read_basis_file(lib, command_argument(lib).c_str(), basis_file_options(line_options(lib).c_str()));
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome basis_out(Library& lib) {
+  write_basis_file(lib, command_argument(lib).c_str(), basis_file_options(line_options(lib).c_str()));
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome range(Library& lib) {
+  lib.begin_operation();
+  write_range_file(lib);
+  return CommandOutcome::kContinue;
+}
+
 CommandOutcome quit(Library&) { return CommandOutcome::kQuit; }
 CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
 
@@ -98,15 +125,15 @@ const Command kCommands[kCommandCount] = {
     {"VOUT", no_effect},
     {"SIZE", no_effect},
     {"TOASC", not_available},
-    {"BASISIN", not_available},
-    {"BASISOUT", not_available},
+    {"BASISIN", basis_in},
+    {"BASISOUT", basis_out},
     {"FPRINT", print_to_file},
     {"INVERT", not_available},
     {"OBJECTIVE", no_effect},
     {"GLOBAL", not_available},
     {"DIRECTIVES", not_available},
     {"ALTER", not_available},
-    {"RANGE", not_available},
+    {"RANGE", range},
     {"MOLTIN", not_available},
     {"RPRINT", not_available},
     {"OMNIOUT", not_available},

@@ -56,6 +56,14 @@ std::int32_t load_basis(Library& lib, const std::int32_t* rstatus, const std::in
     }
   }
 
+  install_basis(lib, rstatus, cstatus);
+  return lib.err.return_code;
+}
+
+void install_basis(Library& lib, const std::int32_t* rstatus, const std::int32_t* cstatus) {
+  Problem& problem = *lib.problem;
+  const std::int32_t m = problem.rows;
+  const std::int32_t n = problem.columns;
   // Rows keep their own positions; the positions of nonbasic rows are the empty ones
   // that basic columns fill in column order.
   std::int32_t empty_positions = 0;
@@ -82,7 +90,6 @@ std::int32_t load_basis(Library& lib, const std::int32_t* rstatus, const std::in
   engine.factor_current = false;
   engine.has_solution = false;
   engine.basis_serial = problem.serial;
-  return lib.err.return_code;
 }
 
 std::int32_t get_internal_basis(Library& lib, std::int32_t* rstatus, std::int32_t* cstatus) {

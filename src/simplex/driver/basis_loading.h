@@ -23,6 +23,10 @@ struct Library;
 // column status other than 0, 1, 2 (tag "ldbasis ", position and value).
 std::int32_t load_basis(Library& lib, const std::int32_t* rstatus, const std::int32_t* cstatus, Units units);
 
+// The installation step of load_basis for codes already checked (0, 1, 2; m rows, n
+// columns), without its checks; the error state is left as it is.
+void install_basis(Library& lib, const std::int32_t* rstatus, const std::int32_t* cstatus);
+
 // The basis of the status words as held, without the solution-file fallback of
 // get_basis(); null arrays are skipped. 91 when no problem is loaded.
 std::int32_t get_internal_basis(Library& lib, std::int32_t* rstatus, std::int32_t* cstatus);
