@@ -3,10 +3,11 @@
 // half that value (cutting the optimum off), and the problem is solved again from the
 // kept basis (dual simplex, and with --primal the primal too) and from scratch.
 //
-// Usage: modify_warm_bench DATA_DIR [--max-rows N] [--primal] [--messages DIR]
+// Usage: modify_warm_bench DATA_DIR [--max-rows N] [--primal] [--only NAME] [--messages DIR]
 // DATA_DIR holds netlib/optimal.csv and the MPS files. One CSV line per problem:
 // name, rows, iterations of the first solve, of the warm dual re-solve (and warm
-// primal), of the cold re-solve, and the relative difference of the two optima.
+// primal), of the cold re-solve, the LP status after the change (1 optimal, 2
+// infeasible) and the relative difference of the two optima.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -91,11 +92,13 @@ int main(int argc, char** argv) {
   const std::string data = argv[1];
   int max_rows = 1000;
   bool primal = false;
+  std::string only;
   std::string self(argv[0]);
   std::string messages = self.substr(0, self.find_last_of('/') + 1) + "../out";
   for (int k = 2; k < argc; ++k) {
     if (std::strcmp(argv[k], "--max-rows") == 0 && k + 1 < argc) max_rows = std::atoi(argv[++k]);
     if (std::strcmp(argv[k], "--primal") == 0) primal = true;
+    if (std::strcmp(argv[k], "--only") == 0 && k + 1 < argc) only = argv[++k];
     if (std::strcmp(argv[k], "--messages") == 0 && k + 1 < argc) messages = argv[++k];
   }
   if (KQINITLZ(messages.c_str(), 0) != 0) {
@@ -105,7 +108,7 @@ int main(int argc, char** argv) {
   KQDEFINEUOPENTRY(quiet);
   std::ifstream csv(data + "/netlib/optimal.csv");
   std::string line;
-  std::printf("name,rows,first,warm_dual,%scold,rel_diff\n", primal ? "warm_primal," : "");
+  std::printf("name,rows,first,warm_dual,%scold,status,rel_diff\n", primal ? "warm_primal," : "");
   long long warm_total = 0, primal_total = 0, cold_total = 0;
   double log_warm = 0.0, log_cold = 0.0;
   int count = 0, agree = 0;
@@ -120,7 +123,7 @@ int main(int argc, char** argv) {
     std::string name, rows_text;
     std::getline(fields, name, ',');
     std::getline(fields, rows_text, ',');
-    if (std::atoi(rows_text.c_str()) > max_rows) continue;
+    if (std::atoi(rows_text.c_str()) > max_rows || (!only.empty() && name != only)) continue;
     const std::string file = data + "/netlib/" + name + ".mps";
     if (!std::ifstream(file).good() || !read_problem(file)) continue;
     const Run first = solve(nullptr);
@@ -144,7 +147,7 @@ int main(int argc, char** argv) {
     if (both && (warm.status != 1 || diff <= 1e-9)) ++agree;
     std::printf("%s,%s,%d,%d,", name.c_str(), rows_text.c_str(), first.iterations, warm.iterations);
     if (primal) std::printf("%d,", warm_primal.iterations);
-    std::printf("%d,%.2e%s\n", cold.iterations, diff, both ? "" : " (status differs)");
+    std::printf("%d,%d,%.2e%s\n", cold.iterations, cold.status, diff, both ? "" : " (status differs)");
     std::fflush(stdout);
     warm_total += warm.iterations;
     primal_total += warm_primal.iterations;

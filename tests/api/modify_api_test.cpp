@@ -941,6 +941,22 @@ TEST_F(ModifyApi, EdgeCases) {
          ASSERT_EQ(KQDELCOLS(1, &c0), 0);
          EXPECT_EQ(int_attribute(1003), 0);
        }},
+      {"basis kept across changes", 2,
+       [&] {
+         KQMAXIM(nullptr);
+         int32_t rows_before[3], cols_before[3], rows_after[4], cols_after[3];
+         ASSERT_EQ(KQGETBASIS(rows_before, cols_before), 0);
+         const int32_t start[2] = {0, 2}, cols[2] = {0, 2};
+         const double values[2] = {1.0, 1.0}, rhs = 100.0;
+         ASSERT_EQ(KQADDROWS(1, 2, "L", &rhs, nullptr, start, cols, values), 0);
+         ASSERT_EQ(KQGETBASIS(rows_after, cols_after), 0);
+         EXPECT_TRUE(std::equal(rows_before, rows_before + 3, rows_after));
+         EXPECT_TRUE(std::equal(cols_before, cols_before + 3, cols_after));
+         EXPECT_EQ(rows_after[3], 1);
+         KQMAXIM("d");
+         EXPECT_EQ(int_attribute(1009), 0);
+         EXPECT_DOUBLE_EQ(objective(), 20.5);
+       }},
       {"deleted rows free their slots", 2,
        [&] {
          ASSERT_EQ(KQDELROWS(1, &r1), 0);

@@ -163,6 +163,7 @@ std::int32_t add_columns(Library& lib, std::int32_t newcol, std::int32_t newnz, 
     a.start.push_back(static_cast<std::int32_t>(a.row.size()));
   }
   p.spare_elements -= static_cast<std::int32_t>(in.rows.size());
+  p.cost_scale = compute_cost_scale(p);
   after_change(lib, p, Change::kStructure);
   return 0;
 }
@@ -266,6 +267,7 @@ std::int32_t delete_columns(Library& lib, std::int32_t ncols, const std::int32_t
   p.columns = kept;
   p.spare_columns += before - kept;
   p.spare_elements += freed;
+  p.cost_scale = compute_cost_scale(p);
   after_change(lib, p, Change::kStructure);
   return 0;
 }
@@ -402,6 +404,7 @@ std::int32_t change_column_types(Library& lib, std::int32_t ncols, const std::in
       std::uint32_t& word = p.status[static_cast<std::size_t>(p.column_variable(j))];
       word = status::with_exponent(word, status::kNeutralExponent);
     }
+    p.cost_scale = compute_cost_scale(p);
   }
 
   const double factor = *lib.attributes.double_attribute(attr::kPseudoCostFactor);

@@ -50,10 +50,15 @@ bool reject_count(Library& lib, const char* tag, int range_message, std::int32_t
 }
 
 void after_change(Library& lib, Problem& p, Change change) {
-  if (lib.engine && lib.engine->problem_serial == p.serial) {
+  if (lib.engine) {
     EngineState& engine = *lib.engine;
-    engine.factor_current = false;
-    if (change != Change::kValues) engine.has_solution = false;
+    const bool solved = engine.problem_serial == p.serial && (engine.has_solution || engine.factor_current);
+    if (engine.problem_serial == p.serial) engine.factor_current = false;
+    if (change != Change::kValues) {
+      if (engine.problem_serial == p.serial) engine.has_solution = false;
+      // The status words still hold the basis, and the basis is read from them.
+      if (solved) engine.basis_serial = p.serial;
+    }
   }
   if (change == Change::kObjective) p.cost_scale = compute_cost_scale(p);
   Attributes& at = lib.attributes;
