@@ -881,6 +881,17 @@ TEST_F(ModifyApi, EdgeCases) {
          KQMAXIM(nullptr);
          EXPECT_DOUBLE_EQ(objective(), 20.5);
        }},
+      {"bounds at 1e29 mean none", 2,
+       [&] {
+         const int32_t both[2] = {0, 0};
+         const double values[2] = {1.0e29, -1.0e30};
+         ASSERT_EQ(KQCHGBDS(2, both, "UL", values), 0);
+         EXPECT_EQ(get(KQGETBDU, 0), kInf);
+         EXPECT_EQ(get(KQGETBDL, 0), -kInf);
+         const double finite = 9.0e28;
+         ASSERT_EQ(KQCHGBDS(1, both, "U", &finite), 0);
+         EXPECT_EQ(get(KQGETBDU, 0), 9.0e28);
+       }},
       {"R on an E row", 2,
        [&] {
          ASSERT_EQ(KQCHGROWTYPE(1, &r1, "R"), 0);
