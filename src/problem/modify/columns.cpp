@@ -256,11 +256,13 @@ std::int32_t delete_columns(Library& lib, std::int32_t ncols, const std::int32_t
   }
   sets.start.back() = static_cast<std::int32_t>(member_out);
   sets.members.resize(member_out);
-  std::erase_if(p.deferred_pairs, [&](DeferredPair& pair) {
+  std::size_t pairs = 0;
+  for (DeferredPair pair : p.deferred_pairs) {
     pair.first_column = renumber(pair.first_column);
     pair.second_column = renumber(pair.second_column);
-    return pair.first_column < 0 || pair.second_column < 0;
-  });
+    if (pair.first_column >= 0 && pair.second_column >= 0) p.deferred_pairs[pairs++] = pair;
+  }
+  p.deferred_pairs.resize(pairs);
   for (RecursionRecord& record : p.recursion_records) {
     for (std::int32_t& j : record.columns) j = renumber(j);
   }
