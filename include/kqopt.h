@@ -198,6 +198,48 @@ KQAPI int32_t KQIGETCOLS(int32_t* mstart, int32_t* mrwind, double* dmatval, int3
 KQAPI int32_t KQIGETROWS(int32_t* mstart, int32_t* mclind, double* dmatval, int32_t size, int32_t* nels, int32_t first,
                          int32_t last);
 
+/* ---- Changing the loaded problem ------------------------------------------------------
+ * Values in the caller's units, indices with the index base (0-based from C). A call
+ * that fails (return code 32 with its message) changes nothing. Rows, columns and
+ * elements are added into the spare capacity reserved at load (NRXTRA, NCXTRA, NMXTRA;
+ * messages 413, 414, 415 when it runs out). The basis in memory is kept for the next
+ * optimisation: new rows enter with their logical basic, new columns nonbasic at a
+ * bound. Refused with message 268 during a global search.
+ *
+ * KQADDROWS: qrtype, rhs, range (read for 'R') per new row; mstart[newrow + 1] start
+ * the rows' elements in mclind/dmatval; elements below ZTOLDA are skipped; with IFSCAL
+ * the new rows are scaled. Messages 401 (row type), 405 (column), 423 (column twice in
+ * a row, when scaling), 431 while an optimisation runs. */
+KQAPI int32_t KQADDROWS(int32_t newrow, int32_t newnz, const char* qrtype, const double* rhs, const double* range,
+                        const int32_t* mstart, const int32_t* mclind, const double* dmatval);
+/* KQDELROWS: the rows left keep their order, names, bounds and basis status. 402 for an
+ * index outside the rows. */
+KQAPI int32_t KQDELROWS(int32_t nrows, const int32_t* mindex);
+/* KQADDCOLS: objective, bounds (beyond +-1.0E29: none) and elements mstart[newcol + 1]
+ * per new column. Messages 402 (row), 423 (row twice in a column, when scaling). */
+KQAPI int32_t KQADDCOLS(int32_t newcol, int32_t newnz, const double* objx, const int32_t* mstart,
+                        const int32_t* mrwind, const double* dmatval, const double* bdl, const double* bdu);
+/* KQDELCOLS: global entities and set members of deleted columns go with them. 405 for
+ * an index that is not a column, 431 while an optimisation runs. */
+KQAPI int32_t KQDELCOLS(int32_t ncols, const int32_t* mindex);
+/* KQCHGBDS: qbtype 'U' upper, 'L' lower, 'B' both (416 otherwise). */
+KQAPI int32_t KQCHGBDS(int32_t nbnds, const int32_t* mindex, const char* qbtype, const double* bnd);
+/* KQCHGOBJ: index -1 (whatever the index base) sets the objective constant. */
+KQAPI int32_t KQCHGOBJ(int32_t ncols, const int32_t* mindex, const double* obj);
+/* KQCHGRHS: a ranged row keeps its range width. */
+KQAPI int32_t KQCHGRHS(int32_t nrows, const int32_t* mindex, const double* rhs);
+/* KQCHGRNG: r gives an L or E row the activity range [b - r, b], a G row [b, b + r];
+ * r <= -1.0E29 makes an L or E row a G row. */
+KQAPI int32_t KQCHGRNG(int32_t nrows, const int32_t* mindex, const double* rng);
+/* KQCHGROWTYPE: 'L' and 'R' (infinite range until KQCHGRNG), 'G', 'E', 'N'. */
+KQAPI int32_t KQCHGROWTYPE(int32_t nrows, const int32_t* mindex, const char* qrtype);
+/* KQCHGCOLTYPE: 'C' continuous, 'I' integer, 'B' binary (upper bound 1). New entities
+ * need a spare entity slot (NGXTRA; message 428). */
+KQAPI int32_t KQCHGCOLTYPE(int32_t ncols, const int32_t* mindex, const char* qctype);
+/* KQCHGCOF / KQCHGMCOF: an element set below ZTOLDA leaves the matrix. */
+KQAPI int32_t KQCHGCOF(int32_t irow, int32_t icol, double dval);
+KQAPI int32_t KQCHGMCOF(int32_t ncoeffs, const int32_t* mrow, const int32_t* mcol, const double* dval);
+
 /* ---- Matrix slots --------------------------------------------------------------------
  * Up to 64 problems, each kept with its controls, attributes and problem name.
  * KQSAVMAT: saves the current problem into the current slot (*n receives its number, 0

@@ -137,6 +137,7 @@ class LinearLoader {
   bool store_elements();
   void store_right_hand_sides();
   void store_records();
+  void reserve_spare_room();
   ColumnSpan column_span(std::int32_t j) const;
 
   Library& lib_;
@@ -437,6 +438,23 @@ bool LinearLoader::store_elements() {
   return true;
 }
 
+// The spare columns and elements are charged already: the arrays get room for them
+// too, so that adding columns and elements later never moves them.
+void LinearLoader::reserve_spare_room() {
+  Problem& p = *problem_;
+  const auto variables = static_cast<std::size_t>(p.variables()) + static_cast<std::size_t>(p.spare_columns);
+  const auto columns = static_cast<std::size_t>(p.columns) + static_cast<std::size_t>(p.spare_columns);
+  const auto elements =
+      static_cast<std::size_t>(p.by_column.elements()) + static_cast<std::size_t>(std::max(p.spare_elements, 0));
+  p.status.reserve(variables);
+  p.lower.reserve(variables);
+  p.upper.reserve(variables);
+  p.objective.reserve(columns);
+  p.by_column.start.reserve(columns + 1);
+  p.by_column.row.reserve(elements);
+  p.by_column.value.reserve(elements);
+}
+
 // Step 11: right-hand sides of the kept rows; spare slots get 0.
 void LinearLoader::store_right_hand_sides() {
   Problem& p = *problem_;
@@ -518,6 +536,7 @@ std::int32_t LinearLoader::run() {
   if (!store_elements()) return abandon();
   store_right_hand_sides();
   store_records();
+  reserve_spare_room();
   *at.int_attribute(attr::kElements) = p.by_column.elements();
 
   LoadContext context{lib_, in_, opt_, index_, p, faults_};

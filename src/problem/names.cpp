@@ -94,4 +94,10 @@ void NameTable::append_default(std::int32_t count) {
   }
 }
 
+void NameTable::truncate(std::int32_t count) {
+  if (count < 0 || count >= count_) return;
+  count_ = count;
+  if (!storage_.empty()) storage_.resize(static_cast<std::size_t>(full_bytes()));
+}
+
 }  // namespace kqopt

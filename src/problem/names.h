@@ -57,6 +57,8 @@ class NameTable {
   std::int32_t find(std::string_view padded_key, std::int32_t first, std::int32_t last) const;
   // Appends `count` default-named entries (materialised when the table has storage).
   void append_default(std::int32_t count);
+  // Keeps the first `count` entries (count <= size()).
+  void truncate(std::int32_t count);
 
  private:
   void write_default(std::int32_t i, char* out) const;

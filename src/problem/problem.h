@@ -143,10 +143,12 @@ struct ColumnMatrix {
   std::int32_t elements() const { return start.back(); }
 };
 
-// Row-wise copy: row i's elements are start[i]..start[i + 1] − 1 over all M row slots,
-// in increasing column order (elements of one column in their stored order).
+// Row-wise copy: row i's elements are start[i]..start[i + 1] − 1, in increasing column
+// order (elements of one column in their stored order). start covers all M row slots
+// when built; after rows are added it may cover only the slots up to the last kept row,
+// the empty spare slots after them being implied.
 struct RowMatrix {
-  std::vector<std::int32_t> start;   // M + 1 entries once built
+  std::vector<std::int32_t> start;   // M + 1 entries once built (see above)
   std::vector<std::int32_t> column;  // 0-based column of each element
   std::vector<double> value;
   bool stale = true;  // rebuilt from the column-wise matrix on demand

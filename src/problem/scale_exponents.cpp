@@ -99,7 +99,9 @@ void multiply_problem(Problem& p, const ScaleMultipliers& m) {
   }
   RowMatrix& r = p.by_row;
   if (!r.stale) {
-    for (std::int32_t i = 0; i < slots; ++i) {
+    // The copy may cover only the rows up to the last kept one (problem.h).
+    const auto covered = static_cast<std::int32_t>(r.start.size()) - 1;
+    for (std::int32_t i = 0; i < std::min(slots, covered); ++i) {
       const double f = m.row[static_cast<std::size_t>(i)];
       for (std::int32_t k = r.start[static_cast<std::size_t>(i)]; k < r.start[static_cast<std::size_t>(i) + 1]; ++k) {
         const auto kk = static_cast<std::size_t>(k);

@@ -13,6 +13,7 @@
 #include "library/library.h"
 #include "library/platform.h"
 #include "output/solution_file.h"
+#include "problem/matrix.h"
 #include "problem/scale_exponents.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/driver/crash_step.h"
@@ -293,6 +294,8 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
     return lib.err.return_code;
   }
   Problem& problem = *lib.problem;
+  // Changes to the problem may have left only the row-wise copy current.
+  if (!ensure_column_copy(lib, problem)) return lib.err.return_code;
   EngineState& engine = engine_of(lib);
   int_attribute(lib, attr::kLpStatus) = kLpUnfinished;
   if (mode != DriverMode::kResolve) int_attribute(lib, attr::kIterations) = 0;
