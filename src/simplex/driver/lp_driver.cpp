@@ -193,6 +193,7 @@ PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const 
     result = primal_simplex(engine.lp, engine.basis, engine.factor, primal, observer, iterations);
     iterations += static_cast<std::int32_t>(result.iterations);
     result.iterations += d.iterations;
+    for (std::size_t k = 0; k < result.step_seconds.size(); ++k) result.step_seconds[k] += d.step_seconds[k];
     return result;
   }
   switch (d.end) {
@@ -223,6 +224,7 @@ PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const 
   result.factor_status = d.factor_status;
   result.workspace_needed = d.workspace_needed;
   result.big_m = settings.big_m;
+  result.step_seconds = d.step_seconds;
   return result;
 }
 

@@ -1,13 +1,72 @@
 // The long-step dual ratio test (dual_ratio_test.h).
 #include "simplex/dual/dual_ratio_test.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace kqopt {
 
 namespace {
+
 constexpr double kInfiniteBound = 1.0e29;
+// Groups passed by rescanning all remaining candidates before the rest are sorted: one
+// or two groups are the rule, and a scan is cheaper than a sort; a long step over
+// thousands of boxed variables (wide problems) would otherwise scan once per group.
+constexpr int kScannedGroups = 4;
+
+// The groups after the first ones, with the candidates in ascending order of exact
+// ratio: the group at position i is the run of exact ratios up to the least relaxed
+// ratio of all remaining candidates, which is the suffix minimum at i. Picks the same
+// groups, pivot and flips as the scan (ties in |alpha| go to the earlier candidate).
+void sorted_groups(std::span<const double> lower, std::span<const double> upper, int direction, double remaining_slope,
+                   std::int32_t count, const DualRatioSettings& settings, DualRatioWork& work, DualRatio& result) {
+  const std::int32_t* cand = work.candidate.data();
+  const double* a_of = work.signed_alpha.data();
+  std::int32_t* order = work.order.data();
+  const double* exact = work.exact.data();
+  const double* relaxed = work.relaxed.data();
+  double* suffix_min = work.suffix_min.data();
+  for (std::int32_t k = 0; k < count; ++k) order[k] = k;
+  std::sort(order, order + count,
+            [exact](std::int32_t x, std::int32_t y) { return exact[x] < exact[y] || (exact[x] == exact[y] && x < y); });
+  suffix_min[count] = std::numeric_limits<double>::infinity();
+  for (std::int32_t i = count - 1; i >= 0; --i) suffix_min[i] = std::min(suffix_min[i + 1], relaxed[order[i]]);
+  std::int32_t i = 0;
+  while (i < count) {
+    const double theta_max = suffix_min[i];
+    double decrease = 0.0;
+    std::int32_t best = -1;
+    double best_size = 0.0;
+    std::int32_t end = i;
+    for (; end < count && exact[order[end]] <= theta_max; ++end) {
+      const std::int32_t k = order[end];
+      const auto jj = static_cast<std::size_t>(cand[k]);
+      const double size = std::fabs(a_of[k]);
+      if (size > best_size || (size == best_size && best >= 0 && k < best)) {
+        best_size = size;
+        best = k;
+      }
+      if (lower[jj] <= -kInfiniteBound || upper[jj] >= kInfiniteBound) {
+        decrease = std::numeric_limits<double>::infinity();
+      } else {
+        decrease += size * (upper[jj] - lower[jj]);
+      }
+    }
+    if (remaining_slope - decrease <= settings.slope_tolerance || best < 0) {
+      if (best < 0) break;
+      result.entering = cand[best];
+      result.theta = exact[best];
+      result.alpha = direction * a_of[best];
+      return;
+    }
+    remaining_slope -= decrease;
+    for (std::int32_t t = i; t < end; ++t) result.flips.push_back(cand[order[t]]);
+    i = end;
+  }
+  result.flips.clear();
+}
+
 }  // namespace
 
 void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const double> row_value,
@@ -40,7 +99,18 @@ void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const do
   }
 
   double remaining_slope = slope;
+  int groups = 0;
   while (count > 0) {
+    if (settings.long_steps && ++groups > kScannedGroups) {
+      for (std::int32_t k = 0; k < count; ++k) {
+        const double a = a_of[k];
+        const double d = reduced_cost[static_cast<std::size_t>(cand[k])];
+        work.exact[static_cast<std::size_t>(k)] = d / a;
+        work.relaxed[static_cast<std::size_t>(k)] = (d + (a > 0.0 ? tol : -tol)) / a;
+      }
+      sorted_groups(lower, upper, direction, remaining_slope, count, settings, work, result);
+      return;
+    }
     // Smallest relaxed ratio, then the group of exact ratios within it.
     double theta_max = std::numeric_limits<double>::infinity();
     for (std::int32_t k = 0; k < count; ++k) {

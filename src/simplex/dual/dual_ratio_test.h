@@ -43,9 +43,20 @@ struct DualRatio {
 struct DualRatioWork {
   std::vector<std::int32_t> candidate;
   std::vector<double> signed_alpha;
+  // A test that passes many groups of breakpoints goes through the rest in the order
+  // of their exact ratios (see dual_ratio_test.cpp).
+  std::vector<std::int32_t> order;
+  std::vector<double> exact;
+  std::vector<double> relaxed;
+  std::vector<double> suffix_min;
   void reserve(std::int32_t variables) {
-    candidate.resize(static_cast<std::size_t>(variables));
-    signed_alpha.resize(static_cast<std::size_t>(variables));
+    const auto n = static_cast<std::size_t>(variables);
+    candidate.resize(n);
+    signed_alpha.resize(n);
+    order.resize(n);
+    exact.resize(n);
+    relaxed.resize(n);
+    suffix_min.resize(n + 1);
   }
 };
 

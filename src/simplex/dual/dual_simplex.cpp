@@ -12,6 +12,7 @@
 #include "simplex/dual/dual_ratio_test.h"
 #include "simplex/dual/nonbasic_rows.h"
 #include "simplex/primal/primal_step.h"
+#include "simplex/primal/step_clock.h"
 
 namespace kqopt {
 
@@ -84,7 +85,8 @@ class DualRun {
         row_listed_(static_cast<std::size_t>(lp.variables()), 0),
         row_rejected_(static_cast<std::size_t>(lp.rows), 0),
         dual_tol_(settings.common.optimality_tolerance),
-        primal_tol_(kLeavingTolerance * settings.common.feasibility_tolerance) {
+        primal_tol_(kLeavingTolerance * settings.common.feasibility_tolerance),
+        clock_(settings.common.time_steps) {
     row_list_.reserve(static_cast<std::size_t>(lp.variables()));
     ratio_work_.reserve(lp.variables());
     ratio_.flips.reserve(static_cast<std::size_t>(lp.variables()));
@@ -172,9 +174,11 @@ class DualRun {
   FactorStatus factor_status_ = FactorStatus::ok;
   std::int64_t workspace_needed_ = 0;
   std::mt19937 random_{20231};
+  StepClock clock_;
 };
 
 bool DualRun::invert() {
+  clock_.charge(PrimalStepKind::update);
   for (std::int32_t p = 0; p < m_; ++p)
     weight_by_variable_[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)])] =
         weight_[static_cast<std::size_t>(p)];
@@ -209,6 +213,7 @@ bool DualRun::invert() {
   compute_objective();
   fresh_ = true;
   refactor_ = false;
+  clock_.charge(PrimalStepKind::invert);
   return true;
 }
 
@@ -557,7 +562,9 @@ void DualRun::update_weights(std::int32_t p, double alpha_p) {
 // One iteration from the choice of the leaving row. Returns refresh to go on.
 PhaseEnd DualRun::iterate_once() {
   double infeasibility = 0.0;
+  clock_.charge(PrimalStepKind::update);
   const std::int32_t p = choose_row(infeasibility);
+  clock_.charge(PrimalStepKind::pricing);
   if (p < 0 && !rejected_rows_.empty()) {
     // Only rows whose pivots could not be trusted are left: the primal finishes.
     return PhaseEnd::hand_over;
@@ -582,6 +589,7 @@ PhaseEnd DualRun::iterate_once() {
   rho_.set_unit(p, 1.0);
   factor_.btran(rho_);
   if (rho_.state() == WorkVectorState::dense) rho_.sparsify(settings_.common.factor.zteta);
+  clock_.charge(PrimalStepKind::btran);
   {
     // The leaving row's weight is known exactly here.
     const Entries rho = entries_of(rho_);
@@ -590,8 +598,10 @@ PhaseEnd DualRun::iterate_once() {
     weight_[static_cast<std::size_t>(p)] = std::max(norm, kMinimumWeight);
   }
   form_pivot_row();
+  clock_.charge(PrimalStepKind::pivot_row);
   dual_ratio_test(row_list_, row_value_, d_, basis_.status, lower_, upper_, direction, std::fabs(infeasibility),
                   ratio_settings_, ratio_work_, ratio_);
+  clock_.charge(PrimalStepKind::ratio_test);
   if (ratio_.entering < 0) {
     if (!fresh_) return invert() ? PhaseEnd::refresh : PhaseEnd::failed;
     return PhaseEnd::infeasible;
@@ -600,6 +610,7 @@ PhaseEnd DualRun::iterate_once() {
   const auto qq = static_cast<std::size_t>(q);
 
   transform_entering_column(lp_, factor_, q, column_);
+  clock_.charge(PrimalStepKind::ftran);
   const double alpha_p = column_.values()[static_cast<std::size_t>(p)];
   if (std::fabs(alpha_p - ratio_.alpha) > kPivotAgreement * (1.0 + std::fabs(alpha_p)) ||
       std::fabs(alpha_p) < kDualPivotTolerance) {
@@ -633,6 +644,7 @@ PhaseEnd DualRun::iterate_once() {
   }
 
   apply_flips();
+  clock_.charge(PrimalStepKind::ftran);
 
   // Dual step; a reduced cost the tolerance let past zero is shifted to zero.
   double theta_d = ratio_.theta;
@@ -688,6 +700,7 @@ PhaseEnd DualRun::iterate_once() {
   for (const std::int32_t r : rejected_rows_) row_rejected_[static_cast<std::size_t>(r)] = 0;
   rejected_rows_.clear();
   if (!kept || factor_.refactor_due(settings_.common.factor, true)) refactor_ = true;
+  clock_.charge(PrimalStepKind::update);
   log(false, q, leaving);
   return PhaseEnd::refresh;
 }
@@ -768,6 +781,8 @@ DualResult DualRun::finish(DualEnd end) {
   result.inverts = inverts_;
   result.factor_status = factor_status_;
   result.workspace_needed = workspace_needed_;
+  clock_.charge(PrimalStepKind::update);
+  result.step_seconds = clock_.seconds();
   log(true, -1, -1);
   return result;
 }
@@ -794,6 +809,7 @@ DualEnd end_of(PhaseEnd end) {
 }
 
 DualResult DualRun::run(bool factor_current) {
+  clock_.start();
   if (factor_current && factor_.valid() && factor_.rows() == m_) {
     basis_.index_positions(total_);
     nonbasic_rows_.build(lp_, basis_.status);

@@ -70,6 +70,7 @@ struct DualResult {
   std::int32_t inverts = 0;
   FactorStatus factor_status = FactorStatus::ok;
   std::int64_t workspace_needed = 0;
+  PrimalStepSeconds step_seconds{};  // with common.time_steps, as the primal's
 };
 
 // Solves lp from the given basis (which must match lp), reporting through observer

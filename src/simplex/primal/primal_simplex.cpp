@@ -3,13 +3,13 @@
 #include "simplex/primal/primal_simplex.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <random>
 
 #include "problem/infinity.h"
 #include "simplex/core/invert_driver.h"
 #include "simplex/primal/primal_step.h"
+#include "simplex/primal/step_clock.h"
 
 namespace kqopt {
 
@@ -24,28 +24,6 @@ constexpr double kReferenceDrift = 3.0;
 // Share of the matrix's entries in the rows of rho above which the pivot row is formed
 // column by column.
 constexpr double kColumnWisePivotRow = 0.3;
-
-// Accumulates the time of the iteration's steps when asked to; free otherwise.
-class StepClock {
- public:
-  explicit StepClock(bool on) : on_(on) {}
-  void start() {
-    if (on_) mark_ = std::chrono::steady_clock::now();
-  }
-  // Charges the time since start() (or the last charge) to step.
-  void charge(PrimalStepKind step) {
-    if (!on_) return;
-    const auto now = std::chrono::steady_clock::now();
-    seconds_[static_cast<std::size_t>(step)] += std::chrono::duration<double>(now - mark_).count();
-    mark_ = now;
-  }
-  const PrimalStepSeconds& seconds() const { return seconds_; }
-
- private:
-  bool on_;
-  std::chrono::steady_clock::time_point mark_{};
-  PrimalStepSeconds seconds_{};
-};
 
 class PrimalRun {
  public:

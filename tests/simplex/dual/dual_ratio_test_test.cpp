@@ -2,6 +2,7 @@
 // which boxed variables flip on the way, and when the dual is unbounded.
 #include "simplex/dual/dual_ratio_test.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,54 @@ TEST(DualRatioTest, HarrisPrefersTheLargerPivotAmongNearTies) {
   // Breakpoints 1.0 and 1.0 + 1e-8 (within the tolerance); the second pivot is larger.
   const Row row{{1.0, 100.0}, {1.0, 100.0 + 1e-6}, {L, L}, {0.0, 0.0}, {kInf, kInf}};
   EXPECT_EQ(test(row, 1, 1.0).entering, 1);
+}
+
+// Forty boxed breakpoints at ratios 1..40 listed out of order (ranges 1): a slope of
+// 30.5 is spent by the 31st, after thirty flips; many groups take the sorted path.
+Row forty_breakpoints() {
+  Row row;
+  for (int j = 0; j < 40; ++j) {
+    row.alpha.push_back(1.0);
+    row.d.push_back(static_cast<double>((j * 17) % 40 + 1));
+    row.status.push_back(VariableStatus::at_lower);
+    row.lower.push_back(0.0);
+    row.upper.push_back(1.0);
+  }
+  return row;
+}
+
+TEST(DualRatioTest, ManyGroupsArePassedInTheOrderOfTheirRatios) {
+  const Row row = forty_breakpoints();
+  const DualRatio r = test(row, 1, 30.5);
+  ASSERT_GE(r.entering, 0);
+  EXPECT_DOUBLE_EQ(r.theta, 31.0);
+  EXPECT_DOUBLE_EQ(row.d[static_cast<std::size_t>(r.entering)], 31.0);
+  std::vector<double> flipped;
+  for (const std::int32_t j : r.flips) flipped.push_back(row.d[static_cast<std::size_t>(j)]);
+  std::sort(flipped.begin(), flipped.end());
+  ASSERT_EQ(flipped.size(), 30u);
+  for (int k = 0; k < 30; ++k) EXPECT_DOUBLE_EQ(flipped[static_cast<std::size_t>(k)], k + 1.0);
+  EXPECT_EQ(test(row, 1, 40.5).entering, -1);
+  EXPECT_EQ(test(row, 1, 0.5).entering,
+            static_cast<std::int32_t>(std::find(row.d.begin(), row.d.end(), 1.0) - row.d.begin()));
+}
+
+TEST(DualRatioTest, AfterManyGroupsTheLargestPivotOfTheLastGroupEntersAndTiesGoToTheFirst) {
+  Row row = forty_breakpoints();
+  // Two more at ratio 31: alpha 2 (d 62) and alpha 2 again listed later; the first of
+  // the two largest pivots enters.
+  for (int copy = 0; copy < 2; ++copy) {
+    row.alpha.push_back(2.0);
+    row.d.push_back(62.0);
+    row.status.push_back(VariableStatus::at_lower);
+    row.lower.push_back(0.0);
+    row.upper.push_back(1.0);
+  }
+  const DualRatio r = test(row, 1, 30.5);
+  EXPECT_EQ(r.entering, 40);
+  EXPECT_DOUBLE_EQ(r.theta, 31.0);
+  EXPECT_DOUBLE_EQ(r.alpha, 2.0);
+  EXPECT_EQ(r.flips.size(), 30u);
 }
 
 }  // namespace
