@@ -6,6 +6,8 @@
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
+#include "output/ascii_solution.h"
+#include "output/mps_writer.h"
 #include "output/solution_print.h"
 #include "simplex/driver/crash_step.h"
 #include "simplex/driver/lp_driver.h"
@@ -64,6 +66,18 @@ CommandOutcome print_to_file(Library& lib) {
   return CommandOutcome::kContinue;
 }
 
+// OUTPUT [-letters]: writes the problem as an MPS file.
+CommandOutcome output_problem(Library& lib) {
+  write_problem_file(lib);
+  return CommandOutcome::kContinue;
+}
+
+// TOASC [name] [-letters]: the ASCII solution files.
+CommandOutcome to_ascii(Library& lib) {
+  write_ascii_solution(lib, command_argument(lib));
+  return CommandOutcome::kContinue;
+}
+
 CommandOutcome quit(Library&) { return CommandOutcome::kQuit; }
 CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
 
@@ -91,7 +105,7 @@ const Command kCommands[kCommandCount] = {
     {"QUIT", quit},
     {"VOUT", no_effect},
     {"SIZE", no_effect},
-    {"TOASC", not_available},
+    {"TOASC", to_ascii},
     {"BASISIN", not_available},
     {"BASISOUT", not_available},
     {"FPRINT", print_to_file},
@@ -114,7 +128,7 @@ const Command kCommands[kCommandCount] = {
     {"HELP", help},
     {"USER", no_effect},
     {"ANALYSE", not_available},
-    {"OUTPUT", not_available},
+    {"OUTPUT", output_problem},
     {"RECURSE", not_available},
     {"PARAOBJ", not_available},
     {"FRPRINT", not_available},
