@@ -81,7 +81,7 @@ class Printer {
       put_real(lib_, record_.cost[vv]);
       put_real(lib_, record_.lower[vv]);
       put_real(lib_, record_.upper[vv]);
-      put_text(lib_, "  ", 2);
+      // The fifth value goes past the message's fields, two blanks after the fourth.
       put_real(lib_, record_.dual[vv]);
     }
     flush_line(lib_);
@@ -117,11 +117,16 @@ std::int32_t print_solution(Library& lib, PrintDestination destination) {
     lib.out.print_file = print_file.stream();
     set_destination(lib, 6);
   }
+  // A print file asked for is written whatever IFPMSG says of the screen: with messages
+  // off it would otherwise be left empty.
+  const std::int32_t message_switch = lib.controls.i(icv::IFPMSG);
+  if (destination == PrintDestination::kPrintFile) lib.controls.i(icv::IFPMSG) = 1;
   Printer printer(lib, record);
   printer.summary();
   printer.section(true);
   printer.section(false);
   if (destination == PrintDestination::kPrintFile) {
+    lib.controls.i(icv::IFPMSG) = message_switch;
     set_destination(lib, 0);
     lib.out.print_file = nullptr;
     if (!print_file.commit()) {

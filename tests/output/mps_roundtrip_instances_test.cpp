@@ -44,9 +44,11 @@ bool tool_present(const char* name) {
   return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// The full-precision form is read in the wide fixed layout (numbers of 24 characters
+// from column 25), which also takes the names with blanks of a few Netlib files.
 struct Form {
   const char* options;
-  bool free_layout;
+  bool wide_numbers;
   test::WrittenValue written;
 };
 
@@ -78,7 +80,7 @@ void round_trip(const std::string& set, const std::string& name, const Form& for
 
   test::TestLibrary copy;
   copy->controls.i(icv::PRNLVL) = 0;
-  if (form.free_layout) copy->controls.i(icv::FREFMT) = 1;
+  if (form.wide_numbers) copy->controls.i(icv::LENDBL) = 24;
   // The original's reads leave the set and objective names in the controls.
   for (int c : {ccv::RHSNAM, ccv::RNGNAM, ccv::BNDNAM, ccv::OBJNAM}) {
     copy->controls.ccv[static_cast<std::size_t>(c)] = original->controls.ccv[static_cast<std::size_t>(c)];
@@ -92,10 +94,15 @@ void round_trip(const std::string& set, const std::string& name, const Form& for
     ++tally.mismatched;
   }
 
-  if (tool_present("glpsol")) {
+  bool blank_in_name = false;
+  for (const auto* names : {&before.row_names, &before.column_names}) {
+    for (const std::string& n : *names) blank_in_name = blank_in_name || n.find(' ') < n.find_last_not_of(' ');
+  }
+  // Free MPS, which glpsol needs for numbers wider than 12, has no room for such names.
+  if (tool_present("glpsol") && !(form.wide_numbers && blank_in_name)) {
     ++tally.tool_runs;
     const std::string command =
-        std::string("glpsol --check ") + (form.free_layout ? "--freemps " : "--mps ") + written + " >/dev/null 2>&1";
+        std::string("glpsol --check ") + (form.wide_numbers ? "--freemps " : "--mps ") + written + " >/dev/null 2>&1";
     const bool ok = std::system(command.c_str()) == 0;
     EXPECT_TRUE(ok) << command;
     tally.glpsol_ok += ok ? 1 : 0;
@@ -113,8 +120,9 @@ void round_trip(const std::string& set, const std::string& name, const Form& for
     const double expected = solve(original.lib());
     const double got = solve(copy.lib());
     ++tally.solved;
-    // The full-precision file is the same problem, solved the same way.
-    const double tolerance = form.written == test::exact_value ? 0.0 : 1e-6 * std::max(1.0, std::fabs(expected));
+    // The full-precision file is the same problem; only the order of a column's entries
+    // (by row in the file) can change the last bits of the optimum.
+    const double tolerance = (form.written == test::exact_value ? 1e-12 : 1e-6) * std::max(1.0, std::fabs(expected));
     EXPECT_LE(std::fabs(expected - got), tolerance) << expected << " vs " << got;
     if (std::fabs(expected - got) <= tolerance) ++tally.same_optimum;
   }
