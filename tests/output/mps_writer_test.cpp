@@ -296,7 +296,7 @@ TEST_F(MpsWriterTest, HexadecimalFormPlacesBothWordsAndTheDecimal) {
   test::TestLibrary t;
   ASSERT_EQ(input::input_mps_text(t.lib(), kEveryKind), 0);
   const std::vector<std::string> lines = lines_of(write(t, "x"));
-  // "    X12       COST      3FB99999 9999999A  1.0E-1"
+  // "    X12       COST      3FB999999999999A  1.0E-1": high word, low word, decimal
   const std::string* found = nullptr;
   for (const std::string& line : lines) {
     if (line.compare(0, 7, "    X12") == 0) {
