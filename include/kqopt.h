@@ -395,6 +395,27 @@ KQAPI int32_t KQRANGE(void);
 KQAPI int32_t KQCOLRANGE(double* a1, double* a2, double* a3, double* a4, double* a5, double* a6);
 KQAPI int32_t KQROWRANGE(double* a1, double* a2, double* a3, double* a4);
 
+/* ---- Writing the problem and the solution -------------------------------------------
+ * KQOUTPUT: writes the loaded problem as the MPS file <problem>.mat, in the caller's
+ * units. Option letters: o one entry per line; p full-precision numbers (the file then
+ * reads back bit for bit in the free layout, FREFMT 1, or with LENDBL 24); x each number
+ * also as two hexadecimal words (not for reading back); n values as stored (scaled);
+ * s generated names (VVVVVV12); c fixed columns left out, their values moved into the
+ * right-hand sides and the objective constant. Names wider than 8 characters are written
+ * in the wide layout, read back with the same NAMLEN. 91: no problem; 83: the file could
+ * not be written (the previous one is kept); both with return code 32.
+ * KQTOASC: writes <name>.hdr and <name>.asc from the solution file <name>.sol (name:
+ * file, or the problem name when null or empty); the rows and columns whose names
+ * match ASCMSK; option letters s n t b a c l u d r p f choose the fields (none: all but
+ * p and f), q leaves out zero activities, e converts kept solutions so0, so1, ... too.
+ * 91: no solution; 122: an unreadable solution file; 66, 67, 64: the analysis file of
+ * p; 83: a file could not be written.
+ * KQFPRINT: prints the solution into <problem>.prt (80: the file cannot be created;
+ * 83: it could not be written, the previous one kept; 91: no solution). */
+KQAPI int32_t KQOUTPUT(const char* options);
+KQAPI int32_t KQTOASC(const char* file, const char* options);
+KQAPI int32_t KQFPRINT(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,6 +14,7 @@ namespace kqopt {
 bool ReplacingFile::open(const std::string& target) {
   abandon();
   failed_ = false;
+  error_ = 0;
   target_ = target;
   // open(2) with mode 0666 lets the umask decide the permissions, as for a file
   // written in place; O_EXCL keeps two writers from sharing a temporary.
@@ -25,12 +26,14 @@ bool ReplacingFile::open(const std::string& target) {
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
+    error_ = errno;
     temporary_.clear();
     failed_ = true;
     return false;
   }
   file_ = ::fdopen(fd, "wb");
   if (file_ == nullptr) {
+    error_ = errno;
     ::close(fd);
     std::remove(temporary_.c_str());
     temporary_.clear();
@@ -42,7 +45,10 @@ bool ReplacingFile::open(const std::string& target) {
 
 bool ReplacingFile::write(const void* data, std::size_t size) {
   if (file_ == nullptr || failed_) return false;
-  if (size > 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  if (size > 0 && std::fwrite(data, 1, size, file_) != size) {
+    error_ = errno;
+    failed_ = true;
+  }
   return !failed_;
 }
 
@@ -50,7 +56,10 @@ bool ReplacingFile::printf(const char* format, ...) {
   if (file_ == nullptr || failed_) return false;
   va_list args;
   va_start(args, format);
-  if (std::vfprintf(file_, format, args) < 0) failed_ = true;
+  if (std::vfprintf(file_, format, args) < 0) {
+    error_ = errno;
+    failed_ = true;
+  }
   va_end(args);
   return !failed_;
 }
@@ -58,10 +67,20 @@ bool ReplacingFile::printf(const char* format, ...) {
 bool ReplacingFile::commit() {
   if (file_ == nullptr) return false;
   bool ok = !failed_ && std::fflush(file_) == 0 && std::ferror(file_) == 0;
-  if (ok && ::fsync(::fileno(file_)) != 0) ok = false;
-  if (std::fclose(file_) != 0) ok = false;
+  if (!ok && error_ == 0) error_ = errno;
+  if (ok && ::fsync(::fileno(file_)) != 0) {
+    error_ = errno;
+    ok = false;
+  }
+  if (std::fclose(file_) != 0 && ok) {
+    error_ = errno;
+    ok = false;
+  }
   file_ = nullptr;
-  if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) ok = false;
+  if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    error_ = errno;
+    ok = false;
+  }
   if (!ok) std::remove(temporary_.c_str());
   temporary_.clear();
   failed_ = !ok;

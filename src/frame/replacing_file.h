@@ -33,12 +33,18 @@ class ReplacingFile {
 
   bool is_open() const { return file_ != nullptr; }
   bool failed() const { return failed_; }
+  // errno of the first failure (0 when none was recorded).
+  int error() const { return error_; }
+  // The open stream, for writers that print through a FILE* of their own; a failure
+  // there is found by commit().
+  std::FILE* stream() const { return file_; }
 
  private:
   std::FILE* file_ = nullptr;
   std::string target_;
   std::string temporary_;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 }  // namespace kqopt

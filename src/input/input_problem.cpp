@@ -119,6 +119,7 @@ std::int32_t load_model(Library& lib, const MpsModel& model, std::int64_t faults
 
   if (lib.problem && lib.problem->loaded) {
     Problem& p = *lib.problem;
+    p.objective_row = model.objective_row;
     for (std::int32_t j = 0; j < model.columns(); ++j) {
       if (model.column_empty[static_cast<std::size_t>(j)]) {
         p.status[static_cast<std::size_t>(p.column_variable(j))] |= status::kEmptyColumn;

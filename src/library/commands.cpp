@@ -6,7 +6,9 @@
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
+#include "output/ascii_solution.h"
 #include "output/basis_file.h"
+#include "output/mps_writer.h"
 #include "output/ranging/range_file.h"
 #include "output/solution_print.h"
 #include "simplex/driver/crash_step.h"
@@ -97,6 +99,18 @@ CommandOutcome range(Library& lib) {
   return CommandOutcome::kContinue;
 }
 
+// OUTPUT [-letters]: writes the problem as an MPS file.
+CommandOutcome output_problem(Library& lib) {
+  write_problem_file(lib);
+  return CommandOutcome::kContinue;
+}
+
+// TOASC [name] [-letters]: the ASCII solution files.
+CommandOutcome to_ascii(Library& lib) {
+  write_ascii_solution(lib, command_argument(lib));
+  return CommandOutcome::kContinue;
+}
+
 CommandOutcome quit(Library&) { return CommandOutcome::kQuit; }
 CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
 
@@ -124,7 +138,7 @@ const Command kCommands[kCommandCount] = {
     {"QUIT", quit},
     {"VOUT", no_effect},
     {"SIZE", no_effect},
-    {"TOASC", not_available},
+    {"TOASC", to_ascii},
     {"BASISIN", basis_in},
     {"BASISOUT", basis_out},
     {"FPRINT", print_to_file},
@@ -147,7 +161,7 @@ const Command kCommands[kCommandCount] = {
     {"HELP", help},
     {"USER", no_effect},
     {"ANALYSE", not_available},
-    {"OUTPUT", not_available},
+    {"OUTPUT", output_problem},
     {"RECURSE", not_available},
     {"PARAOBJ", not_available},
     {"FRPRINT", not_available},

@@ -32,6 +32,7 @@ std::vector<unsigned char> encode_solution(const SolutionRecord& r) {
   items.bytes.assign((kHeaderItems + total * kItemsPerVariable) * kItem, 0);
   items.put_name(0, r.problem_name);
   items.put_ints(1, r.rows, r.columns);
+  std::memcpy(&items.bytes[2 * kItem], &r.objective_row, 4);
   items.bytes[2 * kItem + 4] = static_cast<unsigned char>(r.status_character);
   items.bytes[2 * kItem + 5] = r.maximise ? 2 : 1;
   items.bytes[2 * kItem + 6] = r.global ? 1 : 0;
@@ -40,7 +41,7 @@ std::vector<unsigned char> encode_solution(const SolutionRecord& r) {
   items.bytes[7 * kItem + 3] = 10;
   items.put_real(8, r.objective);
   items.put_real(9, r.sum_infeasibilities);
-  items.put_name(10, "");
+  items.put_name(10, r.objective_name);
   items.put_name(11, r.rhs_set);
   items.put_name(12, r.bound_set);
   items.put_name(22, r.range_set);
@@ -65,6 +66,7 @@ bool decode_solution(std::span<const unsigned char> bytes, SolutionRecord& r) {
   while (!r.problem_name.empty() && r.problem_name.back() == ' ') r.problem_name.pop_back();
   std::memcpy(&r.rows, header + kItem, 4);
   std::memcpy(&r.columns, header + kItem + 4, 4);
+  std::memcpy(&r.objective_row, header + 2 * kItem, 4);
   r.status_character = static_cast<char>(header[2 * kItem + 4]);
   r.maximise = header[2 * kItem + 5] == 2;
   r.global = header[2 * kItem + 6] == 1;
@@ -72,6 +74,8 @@ bool decode_solution(std::span<const unsigned char> bytes, SolutionRecord& r) {
   std::memcpy(&r.primal_infeasibilities, header + 3 * kItem + 4, 4);
   std::memcpy(&r.objective, header + 8 * kItem, kItem);
   std::memcpy(&r.sum_infeasibilities, header + 9 * kItem, kItem);
+  r.objective_name.assign(reinterpret_cast<const char*>(header + 10 * kItem), kItem);
+  r.rhs_set.assign(reinterpret_cast<const char*>(header + 11 * kItem), kItem);
   // The counts must agree with the length before anything is sized by them.
   if (r.rows < 0 || r.columns < 0) return false;
   const std::size_t total = static_cast<std::size_t>(r.rows) + static_cast<std::size_t>(r.columns);
@@ -80,6 +84,7 @@ bool decode_solution(std::span<const unsigned char> bytes, SolutionRecord& r) {
   r.name.resize(total);
   r.type_or_count.resize(total);
   r.status.resize(total);
+  r.scale_exponent.resize(total);
   for (std::size_t v = 0; v < total; ++v) {
     const unsigned char* group = header + (kHeaderItems + v * kItemsPerVariable) * kItem;
     r.name[v].assign(reinterpret_cast<const char*>(group), kItem);
@@ -87,6 +92,7 @@ bool decode_solution(std::span<const unsigned char> bytes, SolutionRecord& r) {
     std::memcpy(&r.type_or_count[v], group + kItem, 4);
     std::memcpy(&packed, group + kItem + 4, 4);
     r.status[v] = packed & 0xFFFFu;
+    r.scale_exponent[v] = (packed >> 16) == 0 ? 64 : static_cast<std::int32_t>(packed >> 16);
     std::memcpy(&r.value[v], group + 2 * kItem, kItem);
     std::memcpy(&r.cost[v], group + 3 * kItem, kItem);
     std::memcpy(&r.lower[v], group + 4 * kItem, kItem);

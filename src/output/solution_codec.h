@@ -34,7 +34,9 @@ struct SolutionRecord {
   std::int32_t primal_infeasibilities = 0;
   double objective = 0.0;
   double sum_infeasibilities = 0.0;
-  std::string rhs_set, bound_set, range_set;  // written only; blank-padded to 8
+  std::int32_t objective_row = 0;             // 1-based; 0 when the objective has no row
+  std::string objective_name;                 // blank-padded to 8
+  std::string rhs_set, bound_set, range_set;  // rhs_set is read back too; blank-padded to 8
   // Per variable, rows first: name, type word (rows) or element count (columns),
   // status word as stored (low 16 bits the status, the scale exponent above; a read
   // keeps the low 16 bits), slack (rows) or activity (columns), objective coefficient
@@ -49,6 +51,8 @@ struct SolutionRecord {
   std::vector<double> upper;
   std::vector<double> rhs;  // rows
   std::vector<double> dual;
+  // Filled by a read: the scale exponent kept above the status (64 when neutral).
+  std::vector<std::int32_t> scale_exponent;
 };
 
 // The file's bytes for record; every per-variable vector holds rows + columns entries.

@@ -2,6 +2,7 @@
 // units, and its bytes moved to and from the file.
 #include "output/solution_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,9 @@ bool write_solution_file(Library& lib) {
   const std::size_t total = static_cast<std::size_t>(rows) + static_cast<std::size_t>(columns);
 
   SolutionRecord r;
-  r.problem_name = lib.problem_name;
+  // The name without its folder: the header holds eight characters.
+  r.problem_name = lib.problem_name.substr(
+      lib.problem_name.find_last_of("/\\") == std::string::npos ? 0 : lib.problem_name.find_last_of("/\\") + 1);
   r.rows = rows;
   r.columns = columns;
   r.status_character = engine.status_character;
@@ -35,6 +38,14 @@ bool write_solution_file(Library& lib) {
   r.primal_infeasibilities = lib.attributes.int_attribute(attr::kPrimalInfeasibilities)[0];
   r.objective = lib.attributes.double_attribute(attr::kObjectiveValue)[0];
   r.sum_infeasibilities = lib.attributes.double_attribute(attr::kSumPrimalInfeasibilities)[0];
+  const std::int32_t objective_row = problem.named_objective_row();
+  r.objective_row = objective_row + 1;
+  r.objective_name.assign(8, ' ');
+  if (objective_row >= 0) {
+    std::vector<char> name(static_cast<std::size_t>(problem.names.width()));
+    problem.names.copy_name(objective_row, name.data());
+    r.objective_name.assign(name.data(), std::min<std::size_t>(name.size(), 8));
+  }
   for (auto [set, attribute] : {std::pair{&r.rhs_set, attr::kRhsSetName}, std::pair{&r.bound_set, attr::kBoundSetName},
                                 std::pair{&r.range_set, attr::kRangeSetName}}) {
     const auto* field = lib.attributes.char_attribute(attribute);

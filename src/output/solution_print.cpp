@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frame/message_numbers.h"
+#include "frame/replacing_file.h"
 #include "library/library.h"
 #include "output/solution_file.h"
 #include "problem/problem.h"
@@ -80,7 +81,7 @@ class Printer {
       put_real(lib_, record_.cost[vv]);
       put_real(lib_, record_.lower[vv]);
       put_real(lib_, record_.upper[vv]);
-      put_text(lib_, "  ", 2);
+      // The fifth value goes past the message's fields, two blanks after the fourth.
       put_real(lib_, record_.dual[vv]);
     }
     flush_line(lib_);
@@ -105,24 +106,37 @@ std::int32_t print_solution(Library& lib, PrintDestination destination) {
     report_error(lib, kRcInvalidCall, kMessageFileFailed);
     return lib.err.return_code;
   }
-  std::FILE* print_file = nullptr;
+  // The print file replaces the previous one only once it is complete.
+  const std::string file = problem_file_name(lib, "prt");
+  ReplacingFile print_file;
   if (destination == PrintDestination::kPrintFile) {
-    print_file = std::fopen(problem_file_name(lib, "prt").c_str(), "w");
-    if (print_file == nullptr) {
+    if (!print_file.open(file)) {
       report_error(lib, kRcInvalidCall, kMessagePrintFile);
       return lib.err.return_code;
     }
-    lib.out.print_file = print_file;
+    lib.out.print_file = print_file.stream();
     set_destination(lib, 6);
   }
+  // A print file asked for is written whatever IFPMSG says of the screen: with messages
+  // off it would otherwise be left empty.
+  const std::int32_t message_switch = lib.controls.i(icv::IFPMSG);
+  if (destination == PrintDestination::kPrintFile) lib.controls.i(icv::IFPMSG) = 1;
   Printer printer(lib, record);
   printer.summary();
   printer.section(true);
   printer.section(false);
-  if (print_file != nullptr) {
+  if (destination == PrintDestination::kPrintFile) {
+    lib.controls.i(icv::IFPMSG) = message_switch;
     set_destination(lib, 0);
     lib.out.print_file = nullptr;
-    std::fclose(print_file);
+    if (!print_file.commit()) {
+      print_message(lib, kMessageFatalWriteError);
+      put_integer(lib, print_file.error(), 6);
+      put_string(lib, (" " + file).c_str());
+      flush_line(lib);
+      lib.err.return_code = kRcInvalidCall;
+      lib.err.error_number = kMessageFatalWriteError;
+    }
   }
   flush_notice(lib);
   return lib.err.return_code;

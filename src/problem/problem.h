@@ -223,6 +223,17 @@ struct Problem {
   std::vector<DeferredPair> deferred_pairs;
   std::vector<RecursionRecord> recursion_records;
 
+  // The N row whose coefficients form the objective (0-based), or -1 when the objective
+  // came without a row (arrays, LP text). Set by the file readers; the writers name it.
+  std::int32_t objective_row = -1;
+  // objective_row when it still names a free row of the problem, else -1.
+  std::int32_t named_objective_row() const {
+    return objective_row >= 0 && objective_row < rows &&
+                   (row_type[static_cast<std::size_t>(objective_row)] & row_type::kFree) != 0
+               ? objective_row
+               : -1;
+  }
+
   // Set by the finishing step of a load: operations that need a problem see it only
   // then.
   bool loaded = false;
