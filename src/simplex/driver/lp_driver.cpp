@@ -20,6 +20,7 @@
 #include "simplex/driver/engine_current.h"
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/optimum_check.h"
+#include "simplex/driver/presolve_step.h"
 #include "simplex/dual/dual_simplex.h"
 #include "simplex/prep/crash.h"
 #include "simplex/primal/primal_simplex.h"
@@ -161,11 +162,11 @@ bool factor_still_current(const EngineState& engine, const Problem& problem) {
 }
 
 // The dual simplex with the hand-over to the primal, as one result.
-PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const PrimalSettings& settings,
-                      SimplexObserver& observer, bool factor_current, double cutoff) {
+PrimalResult run_dual(Library& lib, EngineState& engine, const WorkingLp& lp, SimplexBasis& basis, DriverMode mode,
+                      const PrimalSettings& settings, SimplexObserver& observer, bool factor_current, double cutoff) {
   const Controls& c = lib.controls;
   std::int32_t& iterations = int_attribute(lib, attr::kIterations);
-  const std::int64_t m = engine.lp.rows;
+  const std::int64_t m = lp.rows;
   DualSettings dual;
   dual.common = settings;
   dual.resolve = mode == DriverMode::kResolve;
@@ -177,7 +178,7 @@ PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const 
     dual.progress_interval = 10 * m;
     dual.progress_interval_after = std::max<std::int64_t>(1, m / 5);
   }
-  const DualResult d = dual_simplex(engine.lp, engine.basis, engine.factor, dual, observer, iterations, factor_current);
+  const DualResult d = dual_simplex(lp, basis, engine.factor, dual, observer, iterations, factor_current);
   iterations += static_cast<std::int32_t>(d.iterations);
   PrimalResult result;
   if (d.end == DualEnd::hand_over) {
@@ -189,7 +190,7 @@ PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const 
     // for its own final basis.
     PrimalSettings primal = settings;
     if (!d.too_little_progress) primal.optimality_tolerance *= 0.1;
-    result = primal_simplex(engine.lp, engine.basis, engine.factor, primal, observer, iterations);
+    result = primal_simplex(lp, basis, engine.factor, primal, observer, iterations);
     iterations += static_cast<std::int32_t>(result.iterations);
     result.iterations += d.iterations;
     return result;
@@ -314,14 +315,40 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const bool dual = method <= 2;
   const bool keep_factor = mode == DriverMode::kResolve && dual && factor_still_current(engine, problem);
 
+  // Presolve gate; a presolved LP starts from the all-logical basis.
+  const bool presolving = presolve_selected(lib, mode == DriverMode::kResolve);
+  engine.presolved = false;
+  engine.presolve_rows_removed = 0;
+  engine.presolve_columns_removed = 0;
+  engine.presolve_elements_removed = 0;
+  engine.cleanup_iterations = 0;
+
   // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
   // words for the primal; a basis loaded or left by an earlier solve is kept.
-  if (mode != DriverMode::kResolve && lib.controls.i(icv::IFNBAS) == 0 && !dual) run_crash(lib, problem);
+  if (mode != DriverMode::kResolve && !presolving && lib.controls.i(icv::IFNBAS) == 0 && !dual) {
+    run_crash(lib, problem);
+  }
   release_crash_marks(problem);
   build_working_lp(problem, sense, engine.lp);
+  Presolved presolved;
+  SimplexBasis reduced_basis;
+  if (presolving) {
+    presolved = run_presolve(lib, problem, engine.lp);
+    if (presolved.outcome != PresolveOutcome::reduced) {
+      finish_proved_by_presolve(lib, presolved.outcome);
+      return lib.err.return_code;
+    }
+    engine.presolved = true;
+    engine.presolve_rows_removed = presolved.rows_removed;
+    engine.presolve_columns_removed = presolved.columns_removed;
+    engine.presolve_elements_removed = presolved.elements_removed;
+    reduced_basis.set_all_logical(presolved.lp);
+  }
   // The starting basis: the one held in the status words once a basis exists, else
   // the all-logical basis. A re-solve that keeps the factorisation keeps its header.
-  if (keep_factor) {
+  if (presolving) {
+    // postsolve sets engine.basis
+  } else if (keep_factor) {
     engine.basis.place_nonbasic(engine.lp);
   } else if (lib.controls.i(icv::IFNBAS) != 0) {
     basis_from_status_words(problem, engine.lp, engine.basis);
@@ -346,13 +373,37 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
   const bool has_cutoff = mode == DriverMode::kResolve && std::fabs(user_cutoff) < 1.0e29;
   const double cutoff = has_cutoff ? sense * (user_cutoff - problem.objective_constant) : 1.0e300;
+  const WorkingLp& solve_lp = presolving ? presolved.lp : engine.lp;
+  SimplexBasis& solve_basis = presolving ? reduced_basis : engine.basis;
   PrimalResult result;
   if (dual) {
-    result = run_dual(lib, engine, mode, settings, observer, keep_factor, cutoff);
+    result = run_dual(lib, engine, solve_lp, solve_basis, mode, settings, observer, keep_factor, cutoff);
   } else {
+    result =
+        primal_simplex(solve_lp, solve_basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
+    int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
+  }
+  if (presolving && result.outcome != LpOutcome::failed) {
+    // Postsolve onto the problem as loaded, then the primal clean-up from the basis it
+    // rebuilt (no iteration when that basis is optimal; it stops at once when the
+    // reduced run was stopped by a limit).
+    std::vector<double> reduced_pi;
+    std::vector<double> reduced_dj;
+    if (engine.factor.valid()) compute_duals(presolved.lp, reduced_basis, engine.factor, reduced_pi, reduced_dj);
+    if (lib.controls.i(icv::IQUIET) != 1) {
+      print_message(lib, kMessageUndoingPresolve);
+      flush_line(lib);
+    }
+    postsolve_lp(engine.lp, presolved, reduced_basis, reduced_pi, reduced_dj, engine.basis, engine.pi,
+                 engine.reduced_cost);
+    engine.basis.index_positions(engine.lp.variables());
+    engine.basis.place_nonbasic(engine.lp);
+    const std::int64_t reduced_iterations = result.iterations;
     result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
                             int_attribute(lib, attr::kIterations));
     int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
+    engine.cleanup_iterations = result.iterations;
+    result.iterations += reduced_iterations;
   }
   engine.running = false;
   engine.step_seconds.assign(result.step_seconds.begin(), result.step_seconds.end());
