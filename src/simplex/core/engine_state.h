@@ -46,6 +46,8 @@ struct EngineState {
   std::int32_t presolve_rows_removed = 0;
   std::int32_t presolve_columns_removed = 0;
   std::int64_t presolve_elements_removed = 0;
+  std::int32_t presolve_free_rows_removed = 0;  // of the rows removed, those free as loaded
+  std::int64_t presolve_free_row_elements_removed = 0;
   std::int64_t cleanup_iterations = 0;
 };
 

@@ -1,6 +1,7 @@
 // The LP driver. A run: build the working LP from the problem with the objective
-// sense applied, take the current basis (or the crash basis when none exists), run
-// the primal simplex, then set the LP status and attributes, keep the solution,
+// sense applied; without a basis in place presolve it, solve the smaller LP and
+// postsolve onto the problem as loaded, cleaning up with the primal simplex; else take
+// the current basis (or the crash basis) and run the simplex; then set the LP status and attributes, keep the solution,
 // write the basis back into the status words, write the solution file and print the
 // closing message.
 #include "simplex/driver/lp_driver.h"
@@ -321,6 +322,8 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   engine.presolve_rows_removed = 0;
   engine.presolve_columns_removed = 0;
   engine.presolve_elements_removed = 0;
+  engine.presolve_free_rows_removed = 0;
+  engine.presolve_free_row_elements_removed = 0;
   engine.cleanup_iterations = 0;
 
   // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
@@ -342,6 +345,8 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
     engine.presolve_rows_removed = presolved.rows_removed;
     engine.presolve_columns_removed = presolved.columns_removed;
     engine.presolve_elements_removed = presolved.elements_removed;
+    engine.presolve_free_rows_removed = presolved.free_rows_removed;
+    engine.presolve_free_row_elements_removed = presolved.free_row_elements_removed;
     reduced_basis.set_all_logical(presolved.lp);
   }
   // The starting basis: the one held in the status words once a basis exists, else
@@ -478,8 +483,8 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
     return lib.err.return_code;
   }
-  // The barrier and presolve are not part of this build (the letter b runs the primal
-  // simplex). The global search is reported plainly.
+  // The barrier is not part of this build (the letter b runs the primal simplex). The
+  // global search is reported plainly.
   const bool global = lib.option('g');
   run_lp_driver(lib, mode);
   if (global && lib.err.return_code == 0) report_error(lib, kRcInvalidCall, kMessageNotAvailable);

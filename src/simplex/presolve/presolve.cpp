@@ -111,6 +111,11 @@ class Reducer {
     out_.columns_removed = n_ - r.columns;
     const std::int64_t loaded = lp_.column_start.empty() ? 0 : lp_.column_start.back();
     out_.elements_removed = loaded - static_cast<std::int64_t>(r.row_index.size());
+    for (std::int32_t i = 0; i < m_; ++i) {
+      if (row_alive_[ui(i)] || finite(lp_.lower[ui(i)]) || finite(lp_.upper[ui(i)])) continue;
+      ++out_.free_rows_removed;
+      out_.free_row_elements_removed += row_start_[ui(i) + 1] - row_start_[ui(i)];
+    }
   }
 
  private:
