@@ -20,7 +20,7 @@ bool near(double a, double b) { return std::fabs(a - b) <= 1.0e-9 * std::max(1.0
 std::size_t ui(std::int32_t k) { return static_cast<std::size_t>(k); }
 
 // Reduced costs this close to zero count as either sign.
-constexpr double kZeroReducedCost = 1.0e-10;
+constexpr double kZeroReducedCost = 1.0e-9;
 
 class Undo {
  public:
@@ -170,19 +170,23 @@ class Undo {
       const double dj = d_[v];
       const bool lower_ok = finite(r.lower) && near(xj, r.lower) && dj >= -kZeroReducedCost;
       const bool upper_ok = finite(r.upper) && near(xj, r.upper) && dj <= kZeroReducedCost;
-      const double sl = lp_.lower[ui(i)];
-      const double su = lp_.upper[ui(i)];
-      // The bound of x_j this row gives on the side dj pushes towards.
-      const bool wants_lower = dj >= 0.0;
-      const bool logical_at_upper = (a > 0.0) == wants_lower;  // a > 0: lower bound of x_j from su
-      const double logical_bound = logical_at_upper ? su : sl;
       if (lower_ok || upper_ok) {
         out_.status[v] = lower_ok ? VariableStatus::at_lower : VariableStatus::at_upper;
-      } else if (finite(logical_bound) && near(s, logical_bound)) {
-        price = dj / a;
-        out_.status[v] = VariableStatus::basic;
-        out_.status[ui(i)] = logical_at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
-        out_.x[ui(i)] = logical_bound;
+      } else {
+        // x_j sits on a bound this row gave it when the row's logical sits on one of
+        // its own bounds; the price dj / a must then suit the logical's side
+        // (reduced cost −price: at least 0 at the lower bound, at most 0 at the upper).
+        const double sl = lp_.lower[ui(i)];
+        const double su = lp_.upper[ui(i)];
+        const double candidate = dj / a;
+        const bool at_sl = finite(sl) && near(s, sl) && -candidate >= -kZeroReducedCost;
+        const bool at_su = finite(su) && near(s, su) && -candidate <= kZeroReducedCost;
+        if (at_sl || at_su) {
+          price = candidate;
+          out_.status[v] = VariableStatus::basic;
+          out_.status[ui(i)] = at_sl ? VariableStatus::at_lower : VariableStatus::at_upper;
+          out_.x[ui(i)] = at_sl ? sl : su;
+        }
       }
     }
     restore_row(i, price);

@@ -45,12 +45,12 @@ std::vector<std::string> problems(int max_rows) {
   return result;
 }
 
-struct Run {
+struct Outcome {
   std::int32_t status = 0;
   double objective = 0.0;
 };
 
-Run solve(const std::string& name, bool presolve, std::int64_t* cleanup) {
+Outcome solve(const std::string& name, bool presolve, std::int64_t* cleanup) {
   test::TestLibrary t;
   t->controls.i(icv::ITRLOG) = 0;
   if (!presolve) t->controls.i(icv::IPSLCT) = 0;
@@ -58,7 +58,7 @@ Run solve(const std::string& name, bool presolve, std::int64_t* cleanup) {
   EXPECT_EQ(input::input_problem(t.lib(), path.c_str()), 0) << name;
   set_problem_name(t.lib(), name.c_str());
   EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0) << name;
-  Run run{*t->attributes.int_attribute(attr::kLpStatus), *t->attributes.double_attribute(attr::kObjectiveValue)};
+  Outcome run{*t->attributes.int_attribute(attr::kLpStatus), *t->attributes.double_attribute(attr::kObjectiveValue)};
   const EngineState& engine = engine_of(t.lib());
   EXPECT_EQ(engine.presolved, presolve) << name;
   if (presolve && run.status == 1) {
@@ -92,8 +92,8 @@ TEST_P(NetlibPresolve, SameOptimumAndComplementarySolution) {
   std::filesystem::current_path(scratch);
 
   std::int64_t cleanup = -1;
-  const Run on = solve(name, true, &cleanup);
-  const Run off = solve(name, false, nullptr);
+  const Outcome on = solve(name, true, &cleanup);
+  const Outcome off = solve(name, false, nullptr);
   EXPECT_EQ(on.status, 1) << name;
   EXPECT_EQ(off.status, 1) << name;
   EXPECT_LE(std::fabs(on.objective - off.objective), 1e-6 * std::max(1.0, std::fabs(off.objective))) << name;

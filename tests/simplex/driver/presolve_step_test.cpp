@@ -83,13 +83,15 @@ TEST_F(PresolveStep, ProvedInfeasibleWithoutIterationOrClosingMessage) {
                                    " G  R1\n"
                                    " L  R2\n"
                                    "COLUMNS\n"
-                                   "    X         COST      1.0          R1        1.0\n"
-                                   "    X         R2        1.0\n"
+                                   "    X         COST            1.0\n"
+                                   "    X         R1              1.0\n"
+                                   "    X         R2              1.0\n"
                                    "RHS\n"
-                                   "    RHS       R1        5.0          R2        3.0\n"
+                                   "    RHS       R1              5.0\n"
+                                   "    RHS       R2              3.0\n"
                                    "ENDATA\n";
   test::TestLibrary t;
-  ASSERT_EQ(input::input_problem(t.lib(), "crossing.mps"), 0);
+  ASSERT_EQ(input::input_problem(t.lib(), "crossing.mps"), 0) << (t.texts().empty() ? "" : t.texts().back());
   t.clear_lines();
   EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
   EXPECT_EQ(*t->attributes.int_attribute(attr::kLpStatus), 2);

@@ -217,7 +217,9 @@ TEST(Presolve, SingletonRowBindingSwapsTheBasis) {
   postsolve_lp(lp, p, reduced.basis, reduced.pi, reduced.d, full, pi, d);
   EXPECT_EQ(full.status[2], VariableStatus::basic);  // x0
   EXPECT_NE(full.status[1], VariableStatus::basic);  // the singleton row's logical
-  EXPECT_NEAR(pi[1], 1.0 / 3.0 * 1.0, 1e-12);        // d_x0 = 1 moved onto the row
+  // x1 <= 1 through row 0 priced at -1; x0's reduced cost 1 + 1 = 2 moves onto row 1
+  // (element 3): its price is 2 / 3.
+  EXPECT_NEAR(pi[1], 2.0 / 3.0, 1e-12);
 }
 
 TEST(Presolve, ProvesInfeasibleAndUnbounded) {
