@@ -316,7 +316,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const bool dual = method <= 2;
   const bool keep_factor = mode == DriverMode::kResolve && dual && factor_still_current(engine, problem);
 
-  // Presolve gate; a presolved LP starts from the all-logical basis.
+  // Presolve gate; the primal starts a presolved LP from its crash basis.
   const bool presolving = presolve_selected(lib, mode == DriverMode::kResolve);
   engine.presolved = false;
   engine.presolve_rows_removed = 0;
@@ -347,7 +347,11 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
     engine.presolve_elements_removed = presolved.elements_removed;
     engine.presolve_free_rows_removed = presolved.free_rows_removed;
     engine.presolve_free_row_elements_removed = presolved.free_row_elements_removed;
-    reduced_basis.set_all_logical(presolved.lp);
+    if (!dual) {
+      crash_presolved(lib, problem, presolved, sense, reduced_basis);
+    } else {
+      reduced_basis.set_all_logical(presolved.lp);
+    }
   }
   // The starting basis: the one held in the status words once a basis exists, else
   // the all-logical basis. A re-solve that keeps the factorisation keeps its header.

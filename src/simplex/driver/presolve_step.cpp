@@ -4,8 +4,11 @@
 #include "frame/message_numbers.h"
 #include "frame/output.h"
 #include "library/library.h"
+#include "problem/infinity.h"
 #include "problem/problem.h"
+#include "simplex/driver/crash_step.h"
 #include "simplex/driver/engine_setup.h"
+#include "simplex/prep/crash.h"
 
 namespace kqopt {
 
@@ -59,6 +62,46 @@ Presolved run_presolve(Library& lib, const Problem& problem, const WorkingLp& lp
     flush_line(lib);
   }
   return presolved;
+}
+
+void crash_presolved(Library& lib, const Problem& loaded, const Presolved& presolved, double sense,
+                     SimplexBasis& basis) {
+  // The crash reads a problem model: one is made of the presolved LP, with the row
+  // types, flags and status words of the rows and columns it keeps.
+  const WorkingLp& lp = presolved.lp;
+  Problem q;
+  q.rows = lp.rows;
+  q.columns = lp.columns;
+  q.cost_scale = loaded.cost_scale;
+  q.lower = lp.lower;
+  q.upper = lp.upper;
+  q.rhs = lp.rhs;
+  q.by_column.start = lp.column_start;
+  q.by_column.row = lp.row_index;
+  q.by_column.value = lp.value;
+  const auto total = static_cast<std::size_t>(lp.variables());
+  q.status.assign(total, 0);
+  for (std::int32_t r = 0; r < lp.rows; ++r) {
+    const auto i = static_cast<std::size_t>(presolved.row_of[static_cast<std::size_t>(r)]);
+    q.row_type.push_back(loaded.row_type[i]);
+    q.row_flags.push_back(i < loaded.row_flags.size() ? loaded.row_flags[i] : 0);
+    q.status[static_cast<std::size_t>(r)] = loaded.status[i];
+  }
+  for (std::int32_t k = 0; k < lp.columns; ++k) {
+    const auto j = static_cast<std::size_t>(presolved.column_of[static_cast<std::size_t>(k)]);
+    q.status[static_cast<std::size_t>(lp.rows + k)] = loaded.status[static_cast<std::size_t>(loaded.row_slots()) + j];
+    q.objective.push_back(lp.cost[static_cast<std::size_t>(lp.rows + k)] / sense);
+  }
+  for (std::size_t v = 0; v < total; ++v) {
+    std::uint32_t& w = q.status[v];
+    w &= ~(status::kBasic | status::kAtUpper | status::kFree | status::kFiniteLower | status::kFiniteUpper);
+    if (v < static_cast<std::size_t>(lp.rows)) w |= status::kBasic;
+    if (q.lower[v] > -kInfinityThreshold) w |= status::kFiniteLower;
+    if (q.upper[v] < kInfinityThreshold) w |= status::kFiniteUpper;
+    if (q.lower[v] <= -kInfinityThreshold && q.upper[v] >= kInfinityThreshold) w |= status::kFree;
+  }
+  run_crash(lib, q);
+  basis_from_status_words(q, lp, basis);
 }
 
 void finish_proved_by_presolve(Library& lib, PresolveOutcome outcome) {

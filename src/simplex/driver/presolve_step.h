@@ -24,6 +24,12 @@ std::vector<ColumnKind> column_kinds(const Library& lib, const Problem& problem)
 // message (258, or 260 when nothing was removed) under IFMSG.
 Presolved run_presolve(Library& lib, const Problem& problem, const WorkingLp& lp);
 
+// The crash (ICRASH) on the presolved LP, as on a loaded problem without a basis: the
+// basis it finds becomes `basis` (of presolved.lp). sense: the objective sense
+// multiplier the working LP's costs carry.
+void crash_presolved(Library& lib, const Problem& loaded, const Presolved& presolved, double sense,
+                     SimplexBasis& basis);
+
 // A problem presolve proved infeasible or unbounded: status character and LP status
 // set, no solution held, no closing message.
 void finish_proved_by_presolve(Library& lib, PresolveOutcome outcome);

@@ -16,7 +16,7 @@
 // the rows alive at that stage.
 //
 // The reductions, each behind one bit of the selection mask:
-//   0x001  empty rows, empty columns and fixed columns
+//   0x001  empty rows, free rows, empty columns and fixed columns
 //   0x002  singleton rows turned into column bounds
 //   0x004  primal: redundant and forcing rows, from the rows' activity bounds
 //   0x008  dual: columns fixed at a bound by the sign of their cost when no row
