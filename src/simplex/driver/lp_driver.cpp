@@ -338,7 +338,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   if (presolving) {
     presolved = run_presolve(lib, problem, engine.lp);
     if (presolved.outcome != PresolveOutcome::reduced) {
-      finish_proved_by_presolve(lib, presolved.outcome);
+      finish_proved_by_presolve(lib, presolved, problem.row_slots());
       return lib.err.return_code;
     }
     engine.presolved = true;
@@ -392,14 +392,17 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
         primal_simplex(solve_lp, solve_basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
     int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
   }
+  // Postsolve onto the problem as loaded. After an optimum (or a proof of
+  // infeasibility or unboundedness) the primal cleans up from the basis it rebuilt,
+  // normally without an iteration; a run stopped by a limit keeps the postsolved
+  // solution as it stands, with no factorisation.
+  bool postsolved_only = false;
   if (presolving && result.outcome != LpOutcome::failed) {
-    // Postsolve onto the problem as loaded, then the primal clean-up from the basis it
-    // rebuilt (no iteration when that basis is optimal; it stops at once when the
-    // reduced run was stopped by a limit).
     std::vector<double> reduced_pi;
     std::vector<double> reduced_dj;
     if (engine.factor.valid()) compute_duals(presolved.lp, reduced_basis, engine.factor, reduced_pi, reduced_dj);
-    if (lib.controls.i(icv::IQUIET) != 1) {
+    const bool limited = result.outcome == LpOutcome::stopped || result.outcome == LpOutcome::iteration_limit;
+    if (!limited && lib.controls.i(icv::IQUIET) != 1) {
       print_message(lib, kMessageUndoingPresolve);
       flush_line(lib);
     }
@@ -407,12 +410,16 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
                  engine.reduced_cost);
     engine.basis.index_positions(engine.lp.variables());
     engine.basis.place_nonbasic(engine.lp);
-    const std::int64_t reduced_iterations = result.iterations;
-    result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
-                            int_attribute(lib, attr::kIterations));
-    int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
-    engine.cleanup_iterations = result.iterations;
-    result.iterations += reduced_iterations;
+    if (limited) {
+      postsolved_only = true;
+    } else {
+      const std::int64_t reduced_iterations = result.iterations;
+      result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
+                              int_attribute(lib, attr::kIterations));
+      int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
+      engine.cleanup_iterations = result.iterations;
+      result.iterations += reduced_iterations;
+    }
   }
   engine.running = false;
   engine.step_seconds.assign(result.step_seconds.begin(), result.step_seconds.end());
@@ -427,13 +434,13 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   }
 
   // A run stopped inside an INVERT leaves no factorisation: no prices then.
-  engine.factor_current = engine.factor.valid();
+  engine.factor_current = !postsolved_only && engine.factor.valid();
   engine.status_character = static_cast<char>(result.outcome);
   engine.unbounded_variable = result.unbounded_variable;
   engine.primal_infeasibilities_left = result.primal_infeasibilities > 0;
   if (engine.factor_current) {
     compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
-  } else {
+  } else if (!postsolved_only) {
     engine.pi.assign(static_cast<std::size_t>(engine.lp.rows), 0.0);
     engine.reduced_cost.assign(static_cast<std::size_t>(engine.lp.variables()), 0.0);
   }

@@ -104,13 +104,15 @@ void crash_presolved(Library& lib, const Problem& loaded, const Presolved& preso
   basis_from_status_words(q, lp, basis);
 }
 
-void finish_proved_by_presolve(Library& lib, PresolveOutcome outcome) {
+void finish_proved_by_presolve(Library& lib, const Presolved& presolved, std::int32_t row_slots) {
+  const PresolveOutcome outcome = presolved.outcome;
   EngineState& engine = engine_of(lib);
   engine.has_solution = false;
   engine.factor_current = false;
+  engine.problem_serial = lib.problem->serial;
   const bool infeasible = outcome == PresolveOutcome::infeasible;
   engine.status_character = infeasible ? 'N' : 'U';
-  engine.unbounded_variable = -1;
+  engine.unbounded_variable = presolved.unbounded_column >= 0 ? row_slots + presolved.unbounded_column : -1;
   const std::int32_t lp_status = infeasible ? 2 : 5;
   *lib.attributes.int_attribute(attr::kLpStatus) = lp_status;
   *lib.attributes.int_attribute(attr::kLpFinished) = 2;

@@ -31,7 +31,8 @@ void crash_presolved(Library& lib, const Problem& loaded, const Presolved& preso
                      SimplexBasis& basis);
 
 // A problem presolve proved infeasible or unbounded: status character and LP status
-// set, no solution held, no closing message.
-void finish_proved_by_presolve(Library& lib, PresolveOutcome outcome);
+// set, no solution held, no closing message; the column an unbounded one improves
+// along is kept for KQGETUNB.
+void finish_proved_by_presolve(Library& lib, const Presolved& presolved, std::int32_t row_slots);
 
 }  // namespace kqopt

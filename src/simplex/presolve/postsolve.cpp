@@ -39,6 +39,21 @@ class Undo {
       row_column_ = lp.column_index;
       row_value_ = lp.row_value;
     }
+    // Columns in increasing row order, transposed from the rows, so that the sums below
+    // do not depend on the order the elements were loaded in.
+    col_start_.assign(ui(n_) + 1, 0);
+    for (const std::int32_t j : row_column_) ++col_start_[ui(j) + 1];
+    for (std::int32_t j = 0; j < n_; ++j) col_start_[ui(j) + 1] += col_start_[ui(j)];
+    col_row_.assign(row_column_.size(), 0);
+    col_value_.assign(row_column_.size(), 0.0);
+    std::vector<std::int32_t> next(col_start_.begin(), col_start_.end() - 1);
+    for (std::int32_t i = 0; i < m_; ++i) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+        const auto slot = ui(next[ui(row_column_[ui(p)])]++);
+        col_row_[slot] = i;
+        col_value_[slot] = row_value_[ui(p)];
+      }
+    }
   }
 
   void start(const Presolved& p, const SimplexBasis& basis, std::span<const double> pi,
@@ -100,8 +115,8 @@ class Undo {
     for (std::int32_t j = 0; j < n_; ++j) {
       const auto v = ui(m_ + j);
       double dj = lp_.cost[v];
-      for (std::int32_t p = lp_.column_start[ui(j)]; p < lp_.column_start[ui(j) + 1]; ++p) {
-        dj -= y_[ui(lp_.row_index[ui(p)])] * lp_.value[ui(p)];
+      for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+        dj -= y_[ui(col_row_[ui(p)])] * col_value_[ui(p)];
       }
       d_[v] = out_.status[v] == VariableStatus::basic ? 0.0 : dj;
     }
@@ -126,9 +141,9 @@ class Undo {
   void restore_column(std::int32_t j, double x, double cost) {
     const auto v = ui(m_ + j);
     double dj = cost;
-    for (std::int32_t p = lp_.column_start[ui(j)]; p < lp_.column_start[ui(j) + 1]; ++p) {
-      const std::int32_t i = lp_.row_index[ui(p)];
-      if (row_alive_[ui(i)]) dj -= y_[ui(i)] * lp_.value[ui(p)];
+    for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+      const std::int32_t i = col_row_[ui(p)];
+      if (row_alive_[ui(i)]) dj -= y_[ui(i)] * col_value_[ui(p)];
     }
     col_alive_[ui(j)] = 1;
     out_.x[v] = x;
@@ -264,6 +279,9 @@ class Undo {
   std::vector<std::int32_t> row_start_;
   std::vector<std::int32_t> row_column_;
   std::vector<double> row_value_;
+  std::vector<std::int32_t> col_start_;
+  std::vector<std::int32_t> col_row_;
+  std::vector<double> col_value_;
 };
 
 }  // namespace

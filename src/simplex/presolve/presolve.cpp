@@ -27,13 +27,14 @@ class Reducer {
     const bool entities = (settings.select & presolve_bit::kNoEntities) == 0;
     kinds_.assign(static_cast<std::size_t>(n_), ColumnKind::continuous);
     if (entities && static_cast<std::int32_t>(kinds.size()) == n_) kinds_.assign(kinds.begin(), kinds.end());
+    build_columns();
     build_rows();
     row_alive_.assign(static_cast<std::size_t>(m_), 1);
     col_alive_.assign(static_cast<std::size_t>(n_), 1);
     row_count_.assign(static_cast<std::size_t>(m_), 0);
     col_count_.assign(static_cast<std::size_t>(n_), 0);
     for (std::int32_t i = 0; i < m_; ++i) row_count_[ui(i)] = row_start_[ui(i) + 1] - row_start_[ui(i)];
-    for (std::int32_t j = 0; j < n_; ++j) col_count_[ui(j)] = lp.column_start[ui(j) + 1] - lp.column_start[ui(j)];
+    for (std::int32_t j = 0; j < n_; ++j) col_count_[ui(j)] = col_start_[ui(j) + 1] - col_start_[ui(j)];
     rhs_ = lp.rhs;
     sl_.assign(lp.lower.begin(), lp.lower.begin() + m_);
     su_.assign(lp.upper.begin(), lp.upper.begin() + m_);
@@ -89,22 +90,38 @@ class Reducer {
       r.upper[ui(k)] = su_[i];
       r.rhs[ui(k)] = rhs_[i];
     }
-    r.column_start.assign(1, 0);
-    r.row_index.clear();
-    r.value.clear();
+    // Each column's elements in increasing row order, whatever order they were loaded
+    // in, so that equal problems presolve to the same LP.
+    std::vector<std::int32_t> new_column(ui(n_), -1);
+    for (std::int32_t k = 0; k < r.columns; ++k) new_column[ui(out_.column_of[ui(k)])] = k;
+    r.column_start.assign(ui(r.columns) + 1, 0);
+    for (std::int32_t i = 0; i < m_; ++i) {
+      if (!row_alive_[ui(i)]) continue;
+      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+        const std::int32_t k = new_column[ui(row_column_[ui(p)])];
+        if (k >= 0) ++r.column_start[ui(k) + 1];
+      }
+    }
+    for (std::int32_t k = 0; k < r.columns; ++k) r.column_start[ui(k) + 1] += r.column_start[ui(k)];
+    r.row_index.assign(ui(r.column_start.back()), 0);
+    r.value.assign(ui(r.column_start.back()), 0.0);
+    std::vector<std::int32_t> next(r.column_start.begin(), r.column_start.end() - 1);
+    for (std::int32_t i = 0; i < m_; ++i) {
+      if (!row_alive_[ui(i)]) continue;
+      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+        const std::int32_t k = new_column[ui(row_column_[ui(p)])];
+        if (k < 0) continue;
+        const auto slot = ui(next[ui(k)]++);
+        r.row_index[slot] = new_row[ui(i)];
+        r.value[slot] = row_value_[ui(p)];
+      }
+    }
     for (std::int32_t k = 0; k < r.columns; ++k) {
       const auto j = ui(out_.column_of[ui(k)]);
       const auto v = ui(r.rows + k);
       r.cost[v] = cost_[j];
       r.lower[v] = cl_[j];
       r.upper[v] = cu_[j];
-      for (std::int32_t p = lp_.column_start[j]; p < lp_.column_start[j + 1]; ++p) {
-        const std::int32_t i = new_row[ui(lp_.row_index[ui(p)])];
-        if (i < 0) continue;
-        r.row_index.push_back(i);
-        r.value.push_back(lp_.value[ui(p)]);
-      }
-      r.column_start.push_back(static_cast<std::int32_t>(r.row_index.size()));
     }
     r.build_row_copy();
     out_.rows_removed = m_ - r.rows;
@@ -122,19 +139,33 @@ class Reducer {
   static std::size_t ui(std::int32_t k) { return static_cast<std::size_t>(k); }
   bool failed() const { return outcome_ != PresolveOutcome::reduced; }
 
+  // The columns without their explicit zeros (a repeated element and its negative
+  // merged into one), which are no part of the problem's structure.
+  void build_columns() {
+    col_start_.assign(1, 0);
+    for (std::int32_t j = 0; j < n_; ++j) {
+      for (std::int32_t p = lp_.column_start[ui(j)]; p < lp_.column_start[ui(j) + 1]; ++p) {
+        if (lp_.value[ui(p)] == 0.0) continue;
+        col_row_.push_back(lp_.row_index[ui(p)]);
+        col_value_.push_back(lp_.value[ui(p)]);
+      }
+      col_start_.push_back(static_cast<std::int32_t>(col_row_.size()));
+    }
+  }
+
   void build_rows() {
     row_start_.assign(ui(m_) + 1, 0);
-    const std::int32_t nnz = lp_.column_start.empty() ? 0 : lp_.column_start.back();
-    for (std::int32_t p = 0; p < nnz; ++p) ++row_start_[ui(lp_.row_index[ui(p)]) + 1];
+    const std::int32_t nnz = col_start_.empty() ? 0 : col_start_.back();
+    for (std::int32_t p = 0; p < nnz; ++p) ++row_start_[ui(col_row_[ui(p)]) + 1];
     for (std::int32_t i = 0; i < m_; ++i) row_start_[ui(i) + 1] += row_start_[ui(i)];
     row_column_.resize(ui(nnz));
     row_value_.resize(ui(nnz));
     std::vector<std::int32_t> next(row_start_.begin(), row_start_.end() - 1);
     for (std::int32_t j = 0; j < n_; ++j) {
-      for (std::int32_t p = lp_.column_start[ui(j)]; p < lp_.column_start[ui(j) + 1]; ++p) {
-        const auto slot = ui(next[ui(lp_.row_index[ui(p)])]++);
+      for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+        const auto slot = ui(next[ui(col_row_[ui(p)])]++);
         row_column_[slot] = j;
-        row_value_[slot] = lp_.value[ui(p)];
+        row_value_[slot] = col_value_[ui(p)];
       }
     }
   }
@@ -175,10 +206,10 @@ class Reducer {
 
   // Takes column j out at value x: its entries move into the right-hand sides.
   void remove_column(std::int32_t j, double x) {
-    for (std::int32_t p = lp_.column_start[ui(j)]; p < lp_.column_start[ui(j) + 1]; ++p) {
-      const std::int32_t i = lp_.row_index[ui(p)];
+    for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+      const std::int32_t i = col_row_[ui(p)];
       if (!row_alive_[ui(i)]) continue;
-      rhs_[ui(i)] -= lp_.value[ui(p)] * x;
+      rhs_[ui(i)] -= col_value_[ui(p)] * x;
       --row_count_[ui(i)];
     }
     col_alive_[ui(j)] = 0;
@@ -232,12 +263,14 @@ class Reducer {
         if (c > 0.0 || (c == 0.0 && finite(l))) {
           if (!finite(l)) {
             outcome_ = PresolveOutcome::unbounded;
+            out_.unbounded_column = j;
             return;
           }
           fix_column(j, l, false);
         } else if (c < 0.0 || finite(u)) {
           if (!finite(u)) {
             outcome_ = PresolveOutcome::unbounded;
+            out_.unbounded_column = j;
             return;
           }
           fix_column(j, u, true);
@@ -368,12 +401,12 @@ class Reducer {
       if (!col_alive_[ui(j)] || kinds_[ui(j)] == ColumnKind::frozen) continue;
       std::int32_t down_locks = 0;
       std::int32_t up_locks = 0;
-      for (std::int32_t p = lp_.column_start[ui(j)]; p < lp_.column_start[ui(j) + 1]; ++p) {
-        const std::int32_t i = lp_.row_index[ui(p)];
+      for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+        const std::int32_t i = col_row_[ui(p)];
         if (!row_alive_[ui(i)]) continue;
         const bool has_lower = finite(su_[ui(i)]);  // a finite lower limit on a_i·x
         const bool has_upper = finite(sl_[ui(i)]);
-        if (lp_.value[ui(p)] > 0.0) {
+        if (col_value_[ui(p)] > 0.0) {
           down_locks += has_lower;
           up_locks += has_upper;
         } else {
@@ -400,10 +433,10 @@ class Reducer {
       if (!col_alive_[ui(j)] || col_count_[ui(j)] != 1 || kinds_[ui(j)] != ColumnKind::continuous) continue;
       std::int32_t i = -1;
       double a = 0.0;
-      for (std::int32_t p = lp_.column_start[ui(j)]; p < lp_.column_start[ui(j) + 1]; ++p) {
-        if (row_alive_[ui(lp_.row_index[ui(p)])]) {
-          i = lp_.row_index[ui(p)];
-          a = lp_.value[ui(p)];
+      for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+        if (row_alive_[ui(col_row_[ui(p)])]) {
+          i = col_row_[ui(p)];
+          a = col_value_[ui(p)];
         }
       }
       if (i < 0 || std::fabs(a) < 1.0e-3) continue;
@@ -463,6 +496,9 @@ class Reducer {
   std::int32_t n_;
   PresolveOutcome outcome_ = PresolveOutcome::reduced;
   std::vector<ColumnKind> kinds_;
+  std::vector<std::int32_t> col_start_;
+  std::vector<std::int32_t> col_row_;
+  std::vector<double> col_value_;
   std::vector<std::int32_t> row_start_;
   std::vector<std::int32_t> row_column_;
   std::vector<double> row_value_;

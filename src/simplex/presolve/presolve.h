@@ -107,6 +107,7 @@ struct Presolved {
   std::int32_t columns_removed = 0;
   std::int64_t elements_removed = 0;
   std::int32_t bounds_changed = 0;
+  std::int32_t unbounded_column = -1;  // outcome unbounded: the column that improves without end
   // Of those removed: the rows free as loaded (objective rows kept among the
   // constraints) and their elements.
   std::int32_t free_rows_removed = 0;
