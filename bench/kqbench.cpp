@@ -4,7 +4,7 @@
 // most 1e-6) and the shifted geometric mean of seconds (shift 1 s).
 //
 // usage: kqbench [-m p|d|b] [-r optimal.csv] [-c peer.csv] [-t seconds] [-i n=v]... [-d n=v]... [--cpu] [--max]
-//                [--check] [--steps] [--objective-line] file.mps ...
+//                [--check] [--presolve] [--steps] [--objective-line] file.mps ...
 //
 // -i n=v sets integer control n to v before each problem is read (e.g. -i 10=0: IFSCAL 0);
 // -d n=v sets double control n to v likewise (e.g. -d 6=1e-7: ZTCOST);
@@ -14,6 +14,9 @@
 // --cpu measures the seconds as processor time of this process instead of elapsed time;
 // --check adds the largest primal and dual infeasibility of the returned solution in the
 //    caller's units, measured here from the problem as retrieved (not taken from the solver);
+// --presolve adds the rows, columns and elements presolve removed, the iterations of
+// the clean-up after postsolve, and the free rows (objective rows among them) and
+// their elements within the rows and elements removed.
 // --steps adds the shares of the simplex time per iteration step (pricing, BTRAN, pivot
 //    row, FTRAN, ratio test, update, INVERT), in percent;
 // --objective-line adds a line "objective VALUE" per problem, the form that the peer
@@ -210,6 +213,7 @@ int main(int argc, char** argv) {
   bool objective_line = false;
   bool check = false;
   bool steps = false;
+  bool presolve_figures = false;
   std::string peer_path;
   std::vector<std::string> files;
   std::vector<std::pair<int32_t, int32_t>> integer_controls;
@@ -245,6 +249,8 @@ int main(int argc, char** argv) {
       maximise = true;
     } else if (std::strcmp(argv[i], "--check") == 0) {
       check = true;
+    } else if (std::strcmp(argv[i], "--presolve") == 0) {
+      presolve_figures = true;
     } else if (std::strcmp(argv[i], "--steps") == 0) {
       steps = true;
     } else if (std::strcmp(argv[i], "--objective-line") == 0) {
@@ -267,8 +273,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s\n",
+  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s\n",
               peer_path.empty() ? "" : ",peer_difference", check ? ",primal_infeasibility,dual_infeasibility" : "",
+              presolve_figures ? ",rows_removed,columns_removed,elements_removed,cleanup_iterations,free_rows,free_row_elements" : "",
               steps ? ",pricing%,btran%,pivot_row%,ftran%,ratio_test%,update%,invert%" : "");
   int solved = 0;
   int compared = 0, disagreeing = 0;
@@ -326,6 +333,13 @@ int main(int argc, char** argv) {
     if (check) {
       const Infeasibility inf = status == 1 ? measure_solution() : Infeasibility{NAN, NAN};
       std::printf(",%.3g,%.3g", inf.primal, inf.dual);
+    }
+    if (presolve_figures) {
+      const kqopt::EngineState& engine = kqopt::engine_of(kqopt::the_library());
+      std::printf(",%d,%d,%lld,%lld,%d,%lld", engine.presolve_rows_removed, engine.presolve_columns_removed,
+                  static_cast<long long>(engine.presolve_elements_removed),
+                  static_cast<long long>(engine.cleanup_iterations), engine.presolve_free_rows_removed,
+                  static_cast<long long>(engine.presolve_free_row_elements_removed));
     }
     if (steps) {
       const std::vector<double>& shares = kqopt::engine_of(kqopt::the_library()).step_seconds;

@@ -4,7 +4,7 @@
 # library) or output/ (writers). Prints each offending line; fails when there is one.
 set -u
 src=$1/src
-kernels=(simplex/factor simplex/core simplex/primal simplex/dual simplex/prep barrier)
+kernels=(simplex/factor simplex/core simplex/primal simplex/dual simplex/prep simplex/presolve barrier)
 found=0
 checked=0
 for folder in "${kernels[@]}"; do

@@ -39,6 +39,16 @@ struct EngineState {
   // in each step of its iterations (in the order of PrimalStepKind).
   bool time_steps = false;
   std::vector<double> step_seconds;
+
+  // Presolve of the last optimisation (all 0 when it did not presolve): what it
+  // removed, and the iterations of the primal clean-up on the problem as loaded.
+  bool presolved = false;
+  std::int32_t presolve_rows_removed = 0;
+  std::int32_t presolve_columns_removed = 0;
+  std::int64_t presolve_elements_removed = 0;
+  std::int32_t presolve_free_rows_removed = 0;  // of the rows removed, those free as loaded
+  std::int64_t presolve_free_row_elements_removed = 0;
+  std::int64_t cleanup_iterations = 0;
 };
 
 }  // namespace kqopt

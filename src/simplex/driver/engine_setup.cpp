@@ -31,6 +31,19 @@ void build_working_lp(const Problem& problem, double sense, WorkingLp& lp) {
     lp.row_index = a.row;
     lp.value = a.value;
   }
+  // Each column in increasing row order, whatever order its elements were loaded in, so
+  // that the same problem loaded in another order solves the same way to the last bit.
+  lp.build_row_copy();
+  std::vector<std::int32_t> next(lp.column_start.begin(), lp.column_start.end() - 1);
+  for (std::int32_t i = 0; i < lp.rows; ++i) {
+    for (std::int32_t k = lp.row_start[static_cast<std::size_t>(i)]; k < lp.row_start[static_cast<std::size_t>(i) + 1];
+         ++k) {
+      const auto slot =
+          static_cast<std::size_t>(next[static_cast<std::size_t>(lp.column_index[static_cast<std::size_t>(k)])]++);
+      lp.row_index[slot] = i;
+      lp.value[slot] = lp.row_value[static_cast<std::size_t>(k)];
+    }
+  }
   lp.lower = problem.lower;
   lp.upper = problem.upper;
   lp.rhs = problem.rhs;

@@ -1,6 +1,7 @@
 // The LP driver. A run: build the working LP from the problem with the objective
-// sense applied, take the current basis (or the crash basis when none exists), run
-// the primal simplex, then set the LP status and attributes, keep the solution,
+// sense applied; without a basis in place presolve it, solve the smaller LP and
+// postsolve onto the problem as loaded, cleaning up with the primal simplex; else take
+// the current basis (or the crash basis) and run the simplex; then set the LP status and attributes, keep the solution,
 // write the basis back into the status words, write the solution file and print the
 // closing message.
 #include "simplex/driver/lp_driver.h"
@@ -21,6 +22,7 @@
 #include "simplex/driver/engine_current.h"
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/optimum_check.h"
+#include "simplex/driver/presolve_step.h"
 #include "simplex/dual/dual_simplex.h"
 #include "simplex/prep/crash.h"
 #include "simplex/primal/primal_simplex.h"
@@ -162,11 +164,11 @@ bool factor_still_current(const EngineState& engine, const Problem& problem) {
 }
 
 // The dual simplex with the hand-over to the primal, as one result.
-PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const PrimalSettings& settings,
-                      SimplexObserver& observer, bool factor_current, double cutoff) {
+PrimalResult run_dual(Library& lib, EngineState& engine, const WorkingLp& lp, SimplexBasis& basis, DriverMode mode,
+                      const PrimalSettings& settings, SimplexObserver& observer, bool factor_current, double cutoff) {
   const Controls& c = lib.controls;
   std::int32_t& iterations = int_attribute(lib, attr::kIterations);
-  const std::int64_t m = engine.lp.rows;
+  const std::int64_t m = lp.rows;
   DualSettings dual;
   dual.common = settings;
   dual.resolve = mode == DriverMode::kResolve;
@@ -178,7 +180,7 @@ PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const 
     dual.progress_interval = 10 * m;
     dual.progress_interval_after = std::max<std::int64_t>(1, m / 5);
   }
-  const DualResult d = dual_simplex(engine.lp, engine.basis, engine.factor, dual, observer, iterations, factor_current);
+  const DualResult d = dual_simplex(lp, basis, engine.factor, dual, observer, iterations, factor_current);
   iterations += static_cast<std::int32_t>(d.iterations);
   PrimalResult result;
   if (d.end == DualEnd::hand_over) {
@@ -190,7 +192,7 @@ PrimalResult run_dual(Library& lib, EngineState& engine, DriverMode mode, const 
     // for its own final basis.
     PrimalSettings primal = settings;
     if (!d.too_little_progress) primal.optimality_tolerance *= 0.1;
-    result = primal_simplex(engine.lp, engine.basis, engine.factor, primal, observer, iterations);
+    result = primal_simplex(lp, basis, engine.factor, primal, observer, iterations);
     iterations += static_cast<std::int32_t>(result.iterations);
     result.iterations += d.iterations;
     for (std::size_t k = 0; k < result.step_seconds.size(); ++k) result.step_seconds[k] += d.step_seconds[k];
@@ -319,14 +321,48 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const bool dual = method <= 2;
   const bool keep_factor = mode == DriverMode::kResolve && dual && factor_still_current(engine, problem);
 
+  // Presolve gate; the primal starts a presolved LP from its crash basis.
+  const bool presolving = presolve_selected(lib, mode == DriverMode::kResolve);
+  engine.presolved = false;
+  engine.presolve_rows_removed = 0;
+  engine.presolve_columns_removed = 0;
+  engine.presolve_elements_removed = 0;
+  engine.presolve_free_rows_removed = 0;
+  engine.presolve_free_row_elements_removed = 0;
+  engine.cleanup_iterations = 0;
+
   // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
   // words for the primal; a basis loaded or left by an earlier solve is kept.
-  if (mode != DriverMode::kResolve && lib.controls.i(icv::IFNBAS) == 0 && !dual) run_crash(lib, problem);
+  if (mode != DriverMode::kResolve && !presolving && lib.controls.i(icv::IFNBAS) == 0 && !dual) {
+    run_crash(lib, problem);
+  }
   release_crash_marks(problem);
   build_working_lp(problem, sense, engine.lp);
+  Presolved presolved;
+  SimplexBasis reduced_basis;
+  if (presolving) {
+    presolved = run_presolve(lib, problem, engine.lp);
+    if (presolved.outcome != PresolveOutcome::reduced) {
+      finish_proved_by_presolve(lib, presolved, problem.row_slots());
+      return lib.err.return_code;
+    }
+    engine.presolved = true;
+    engine.presolve_rows_removed = presolved.rows_removed;
+    engine.presolve_columns_removed = presolved.columns_removed;
+    engine.presolve_elements_removed = presolved.elements_removed;
+    engine.presolve_free_rows_removed = presolved.free_rows_removed;
+    engine.presolve_free_row_elements_removed = presolved.free_row_elements_removed;
+    if (!dual) {
+      crash_presolved(lib, problem, presolved, sense, reduced_basis);
+    } else {
+      reduced_basis.set_all_logical(presolved.lp);
+    }
+  }
   // The starting basis: the one held in the status words once a basis exists, else
   // the all-logical basis. A re-solve that keeps the factorisation keeps its header.
-  if (keep_factor) {
+  if (presolving) {
+    // postsolve sets engine.basis
+  } else if (keep_factor) {
     engine.basis.place_nonbasic(engine.lp);
   } else if (lib.controls.i(icv::IFNBAS) != 0) {
     basis_from_status_words(problem, engine.lp, engine.basis);
@@ -351,13 +387,44 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
   const bool has_cutoff = mode == DriverMode::kResolve && std::fabs(user_cutoff) < 1.0e29;
   const double cutoff = has_cutoff ? sense * (user_cutoff - problem.objective_constant) : 1.0e300;
+  const WorkingLp& solve_lp = presolving ? presolved.lp : engine.lp;
+  SimplexBasis& solve_basis = presolving ? reduced_basis : engine.basis;
   PrimalResult result;
   if (dual) {
-    result = run_dual(lib, engine, mode, settings, observer, keep_factor, cutoff);
+    result = run_dual(lib, engine, solve_lp, solve_basis, mode, settings, observer, keep_factor, cutoff);
   } else {
-    result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
-                            int_attribute(lib, attr::kIterations));
+    result =
+        primal_simplex(solve_lp, solve_basis, engine.factor, settings, observer, int_attribute(lib, attr::kIterations));
     int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
+  }
+  // Postsolve onto the problem as loaded. After an optimum (or a proof of
+  // infeasibility or unboundedness) the primal cleans up from the basis it rebuilt,
+  // normally without an iteration; a run stopped by a limit keeps the postsolved
+  // solution as it stands, with no factorisation.
+  bool postsolved_only = false;
+  if (presolving && result.outcome != LpOutcome::failed) {
+    std::vector<double> reduced_pi;
+    std::vector<double> reduced_dj;
+    if (engine.factor.valid()) compute_duals(presolved.lp, reduced_basis, engine.factor, reduced_pi, reduced_dj);
+    const bool limited = result.outcome == LpOutcome::stopped || result.outcome == LpOutcome::iteration_limit;
+    if (!limited && lib.controls.i(icv::IQUIET) != 1) {
+      print_message(lib, kMessageUndoingPresolve);
+      flush_line(lib);
+    }
+    postsolve_lp(engine.lp, presolved, reduced_basis, reduced_pi, reduced_dj, engine.basis, engine.pi,
+                 engine.reduced_cost);
+    engine.basis.index_positions(engine.lp.variables());
+    engine.basis.place_nonbasic(engine.lp);
+    if (limited) {
+      postsolved_only = true;
+    } else {
+      const std::int64_t reduced_iterations = result.iterations;
+      result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
+                              int_attribute(lib, attr::kIterations));
+      int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
+      engine.cleanup_iterations = result.iterations;
+      result.iterations += reduced_iterations;
+    }
   }
   engine.running = false;
   engine.step_seconds.assign(result.step_seconds.begin(), result.step_seconds.end());
@@ -372,13 +439,13 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   }
 
   // A run stopped inside an INVERT leaves no factorisation: no prices then.
-  engine.factor_current = engine.factor.valid();
+  engine.factor_current = !postsolved_only && engine.factor.valid();
   engine.status_character = static_cast<char>(result.outcome);
   engine.unbounded_variable = result.unbounded_variable;
   engine.primal_infeasibilities_left = result.primal_infeasibilities > 0;
   if (engine.factor_current) {
     compute_duals(engine.lp, engine.basis, engine.factor, engine.pi, engine.reduced_cost);
-  } else {
+  } else if (!postsolved_only) {
     engine.pi.assign(static_cast<std::size_t>(engine.lp.rows), 0.0);
     engine.reduced_cost.assign(static_cast<std::size_t>(engine.lp.variables()), 0.0);
   }
@@ -432,8 +499,8 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
     return lib.err.return_code;
   }
-  // The barrier and presolve are not part of this build (the letter b runs the primal
-  // simplex). The global search is reported plainly.
+  // The barrier is not part of this build (the letter b runs the primal simplex). The
+  // global search is reported plainly.
   const bool global = lib.option('g');
   run_lp_driver(lib, mode);
   if (global && lib.err.return_code == 0) report_error(lib, kRcInvalidCall, kMessageNotAvailable);

@@ -1,0 +1,298 @@
+// Postsolve: the reduction stack undone in reverse order. At every stage the rows and
+// columns alive are those of the LP as it stood when the reduction was made, with a
+// basic solution of it: values, statuses, row prices y and reduced costs
+// d_j = c_j − Σ y_i a_ij over the alive rows, c_j the column's cost at that stage.
+// Each undo adds one row with exactly one basic variable pivoting on it, or columns
+// that are nonbasic, so the basis stays square and nonsingular; the prices of a
+// restored row are chosen so that every reduced cost keeps its optimal sign.
+#include <algorithm>
+#include <cmath>
+
+#include "problem/infinity.h"
+#include "simplex/presolve/presolve.h"
+
+namespace kqopt {
+
+namespace {
+
+bool finite(double bound) { return std::fabs(bound) < kInfinityThreshold; }
+bool near(double a, double b) { return std::fabs(a - b) <= 1.0e-9 * std::max(1.0, std::fabs(b)); }
+std::size_t ui(std::int32_t k) { return static_cast<std::size_t>(k); }
+
+// Reduced costs this close to zero count as either sign.
+constexpr double kZeroReducedCost = 1.0e-9;
+
+class Undo {
+ public:
+  Undo(const WorkingLp& lp, SimplexBasis& out, std::vector<double>& y, std::vector<double>& d)
+      : lp_(lp), m_(lp.rows), n_(lp.columns), out_(out), y_(y), d_(d) {
+    row_alive_.assign(ui(m_), 0);
+    col_alive_.assign(ui(n_), 0);
+    row_start_ = lp.row_start;
+    if (static_cast<std::int32_t>(row_start_.size()) != m_ + 1) {
+      WorkingLp copy = lp;
+      copy.build_row_copy();
+      row_start_ = copy.row_start;
+      row_column_ = copy.column_index;
+      row_value_ = copy.row_value;
+    } else {
+      row_column_ = lp.column_index;
+      row_value_ = lp.row_value;
+    }
+    // Columns in increasing row order, transposed from the rows, so that the sums below
+    // do not depend on the order the elements were loaded in.
+    col_start_.assign(ui(n_) + 1, 0);
+    for (const std::int32_t j : row_column_) ++col_start_[ui(j) + 1];
+    for (std::int32_t j = 0; j < n_; ++j) col_start_[ui(j) + 1] += col_start_[ui(j)];
+    col_row_.assign(row_column_.size(), 0);
+    col_value_.assign(row_column_.size(), 0.0);
+    std::vector<std::int32_t> next(col_start_.begin(), col_start_.end() - 1);
+    for (std::int32_t i = 0; i < m_; ++i) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+        const auto slot = ui(next[ui(row_column_[ui(p)])]++);
+        col_row_[slot] = i;
+        col_value_[slot] = row_value_[ui(p)];
+      }
+    }
+  }
+
+  void start(const Presolved& p, const SimplexBasis& basis, std::span<const double> pi,
+             std::span<const double> reduced_cost) {
+    const auto total = ui(m_ + n_);
+    out_.status.assign(total, VariableStatus::at_lower);
+    out_.x.assign(total, 0.0);
+    y_.assign(ui(m_), 0.0);
+    d_.assign(total, 0.0);
+    const std::int32_t rows = p.lp.rows;
+    for (std::int32_t r = 0; r < rows; ++r) {
+      const auto i = ui(p.row_of[ui(r)]);
+      row_alive_[i] = 1;
+      out_.status[i] = basis.status[ui(r)];
+      out_.x[i] = basis.x[ui(r)];
+      y_[i] = ui(r) < pi.size() ? pi[ui(r)] : 0.0;
+    }
+    for (std::int32_t k = 0; k < p.lp.columns; ++k) {
+      const std::int32_t j = p.column_of[ui(k)];
+      const auto v = ui(m_ + j);
+      col_alive_[ui(j)] = 1;
+      out_.status[v] = basis.status[ui(rows + k)];
+      out_.x[v] = basis.x[ui(rows + k)];
+      d_[v] = ui(rows + k) < reduced_cost.size() ? reduced_cost[ui(rows + k)] : 0.0;
+    }
+  }
+
+  void apply(const Presolved& p, const Reduction& r) {
+    switch (r.kind) {
+      case ReductionKind::free_row:
+        out_.status[ui(r.row)] = VariableStatus::basic;
+        restore_row(r.row, 0.0);
+        break;
+      case ReductionKind::fixed_column:
+        fixed_column(r);
+        break;
+      case ReductionKind::singleton_row:
+        singleton_row(r);
+        break;
+      case ReductionKind::forcing_row:
+        forcing_row(p, r);
+        break;
+      case ReductionKind::column_singleton:
+        column_singleton(r);
+        break;
+    }
+  }
+
+  // Values of the basic logicals and every reduced cost from the loaded LP itself.
+  void finish() {
+    for (std::int32_t i = 0; i < m_; ++i) {
+      double activity = 0.0;
+      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+        activity += row_value_[ui(p)] * out_.x[ui(m_ + row_column_[ui(p)])];
+      }
+      if (out_.status[ui(i)] == VariableStatus::basic) out_.x[ui(i)] = lp_.rhs[ui(i)] - activity;
+      d_[ui(i)] = out_.status[ui(i)] == VariableStatus::basic ? 0.0 : -y_[ui(i)];
+    }
+    for (std::int32_t j = 0; j < n_; ++j) {
+      const auto v = ui(m_ + j);
+      double dj = lp_.cost[v];
+      for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+        dj -= y_[ui(col_row_[ui(p)])] * col_value_[ui(p)];
+      }
+      d_[v] = out_.status[v] == VariableStatus::basic ? 0.0 : dj;
+    }
+    out_.header.clear();
+    for (std::int32_t v = 0; v < m_ + n_; ++v) {
+      if (out_.status[ui(v)] == VariableStatus::basic) out_.header.push_back(v);
+    }
+  }
+
+ private:
+  void restore_row(std::int32_t i, double price) {
+    row_alive_[ui(i)] = 1;
+    y_[ui(i)] = price;
+    if (price == 0.0) return;
+    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      const std::int32_t j = row_column_[ui(p)];
+      if (col_alive_[ui(j)]) d_[ui(m_ + j)] -= price * row_value_[ui(p)];
+    }
+  }
+
+  // Column j back with its stage cost; its reduced cost over the rows alive now.
+  void restore_column(std::int32_t j, double x, double cost) {
+    const auto v = ui(m_ + j);
+    double dj = cost;
+    for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+      const std::int32_t i = col_row_[ui(p)];
+      if (row_alive_[ui(i)]) dj -= y_[ui(i)] * col_value_[ui(p)];
+    }
+    col_alive_[ui(j)] = 1;
+    out_.x[v] = x;
+    d_[v] = dj;
+  }
+
+  // A nonbasic column's status on the side its reduced cost asks for where both sides
+  // are at its value.
+  VariableStatus side(double x, double lower, double upper, double dj, bool prefer_upper) const {
+    if (!finite(lower) && !finite(upper)) return VariableStatus::at_zero;
+    const bool at_lower = finite(lower) && near(x, lower);
+    const bool at_upper = finite(upper) && near(x, upper);
+    if (at_lower && at_upper) return dj < 0.0 ? VariableStatus::at_upper : VariableStatus::at_lower;
+    if (at_upper) return VariableStatus::at_upper;
+    if (at_lower) return VariableStatus::at_lower;
+    return prefer_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
+  }
+
+  void fixed_column(const Reduction& r) {
+    restore_column(r.column, r.value, r.cost);
+    const auto v = ui(m_ + r.column);
+    out_.status[v] = side(r.value, r.lower, r.upper, d_[v], r.at_upper);
+  }
+
+  // The row was a bound on its one column. When the column sits nonbasic on a bound
+  // that only this row gave it, the row is the binding constraint: the column becomes
+  // basic and the row's logical nonbasic, priced so that the column's reduced cost
+  // becomes zero.
+  void singleton_row(const Reduction& r) {
+    const std::int32_t i = r.row;
+    const auto v = ui(m_ + r.column);
+    const double a = r.element;
+    const double xj = out_.x[v];
+    const double s = r.rhs - a * xj;
+    out_.x[ui(i)] = s;
+    double price = 0.0;
+    out_.status[ui(i)] = VariableStatus::basic;
+    if (out_.status[v] != VariableStatus::basic) {
+      const double dj = d_[v];
+      const bool lower_ok = finite(r.lower) && near(xj, r.lower) && dj >= -kZeroReducedCost;
+      const bool upper_ok = finite(r.upper) && near(xj, r.upper) && dj <= kZeroReducedCost;
+      if (lower_ok || upper_ok) {
+        out_.status[v] = lower_ok ? VariableStatus::at_lower : VariableStatus::at_upper;
+      } else {
+        // x_j sits on a bound this row gave it when the row's logical sits on one of
+        // its own bounds; the price dj / a must then suit the logical's side
+        // (reduced cost −price: at least 0 at the lower bound, at most 0 at the upper).
+        const double sl = lp_.lower[ui(i)];
+        const double su = lp_.upper[ui(i)];
+        const double candidate = dj / a;
+        const bool at_sl = finite(sl) && near(s, sl) && -candidate >= -kZeroReducedCost;
+        const bool at_su = finite(su) && near(s, su) && -candidate <= kZeroReducedCost;
+        if (at_sl || at_su) {
+          price = candidate;
+          out_.status[v] = VariableStatus::basic;
+          out_.status[ui(i)] = at_sl ? VariableStatus::at_lower : VariableStatus::at_upper;
+          out_.x[ui(i)] = at_sl ? sl : su;
+        }
+      }
+    }
+    restore_row(i, price);
+  }
+
+  // A row at the limit of its activity: its columns at the bounds that reach it. The
+  // price is the largest (in the direction the logical's bound allows) that keeps
+  // every column's reduced cost of the right sign; the column that sets it turns basic.
+  void forcing_row(const Presolved& p, const Reduction& r) {
+    const std::int32_t i = r.row;
+    const bool at_max = r.at_upper;
+    for (std::int32_t k = r.first; k < r.first + r.count; ++k) {
+      restore_column(p.forced_column[ui(k)], p.forced_value[ui(k)], p.forced_cost[ui(k)]);
+    }
+    double price = 0.0;
+    std::int32_t entering = -1;
+    for (std::int32_t q = row_start_[ui(i)]; q < row_start_[ui(i) + 1]; ++q) {
+      const std::int32_t j = row_column_[ui(q)];
+      if (!col_alive_[ui(j)] || out_.status[ui(m_ + j)] == VariableStatus::basic) continue;
+      const double a = row_value_[ui(q)];
+      bool forced = false;
+      for (std::int32_t k = r.first; k < r.first + r.count && !forced; ++k) forced = p.forced_column[ui(k)] == j;
+      if (!forced) continue;
+      const auto v = ui(m_ + j);
+      const bool up = (a > 0.0) == at_max;
+      out_.status[v] = up ? VariableStatus::at_upper : VariableStatus::at_lower;
+      const double ratio = d_[v] / a;
+      if (at_max ? ratio > price : ratio < price) {
+        price = ratio;
+        entering = j;
+      }
+    }
+    out_.status[ui(i)] = VariableStatus::basic;
+    if (entering >= 0) {
+      out_.status[ui(m_ + entering)] = VariableStatus::basic;
+      out_.status[ui(i)] = at_max ? VariableStatus::at_upper : VariableStatus::at_lower;
+      out_.x[ui(i)] = at_max ? lp_.upper[ui(i)] : lp_.lower[ui(i)];
+    }
+    restore_row(i, price);
+  }
+
+  // The column took its row's equation: it comes back basic at the value the row
+  // gives it, the row priced at c_j / a so that its reduced cost is zero; the cost it
+  // lent the row's other columns goes back.
+  void column_singleton(const Reduction& r) {
+    const std::int32_t i = r.row;
+    const std::int32_t j = r.column;
+    const double a = r.element;
+    const double price = r.cost / a;
+    double rest = 0.0;
+    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      const std::int32_t k = row_column_[ui(p)];
+      if (k == j || !col_alive_[ui(k)]) continue;
+      rest += row_value_[ui(p)] * out_.x[ui(m_ + k)];
+      d_[ui(m_ + k)] += r.cost * row_value_[ui(p)] / a;
+    }
+    const auto v = ui(m_ + j);
+    col_alive_[ui(j)] = 1;
+    out_.x[v] = (r.rhs - r.value - rest) / a;
+    out_.status[v] = VariableStatus::basic;
+    d_[v] = r.cost;
+    out_.x[ui(i)] = r.value;
+    out_.status[ui(i)] = r.at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
+    restore_row(i, price);
+  }
+
+  const WorkingLp& lp_;
+  std::int32_t m_;
+  std::int32_t n_;
+  SimplexBasis& out_;
+  std::vector<double>& y_;
+  std::vector<double>& d_;
+  std::vector<std::uint8_t> row_alive_;
+  std::vector<std::uint8_t> col_alive_;
+  std::vector<std::int32_t> row_start_;
+  std::vector<std::int32_t> row_column_;
+  std::vector<double> row_value_;
+  std::vector<std::int32_t> col_start_;
+  std::vector<std::int32_t> col_row_;
+  std::vector<double> col_value_;
+};
+
+}  // namespace
+
+void postsolve_lp(const WorkingLp& lp, const Presolved& presolved, const SimplexBasis& basis,
+                  std::span<const double> pi, std::span<const double> reduced_cost, SimplexBasis& out,
+                  std::vector<double>& out_pi, std::vector<double>& out_reduced_cost) {
+  Undo undo(lp, out, out_pi, out_reduced_cost);
+  undo.start(presolved, basis, pi, reduced_cost);
+  for (auto it = presolved.stack.rbegin(); it != presolved.stack.rend(); ++it) undo.apply(presolved, *it);
+  undo.finish();
+}
+
+}  // namespace kqopt
