@@ -3,6 +3,7 @@
 #include "library/commands.h"
 
 #include "frame/message_numbers.h"
+#include "global/search.h"
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
@@ -33,6 +34,12 @@ CommandOutcome maximise(Library& lib) {
 
 CommandOutcome minimise(Library& lib) {
   optimise(lib, DriverMode::kMinimise);
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome global_search(Library& lib) {
+  lib.begin_operation();
+  run_global_search(lib);
   return CommandOutcome::kContinue;
 }
 
@@ -97,7 +104,7 @@ const Command kCommands[kCommandCount] = {
     {"FPRINT", print_to_file},
     {"INVERT", not_available},
     {"OBJECTIVE", no_effect},
-    {"GLOBAL", not_available},
+    {"GLOBAL", global_search},
     {"DIRECTIVES", not_available},
     {"ALTER", not_available},
     {"RANGE", not_available},

@@ -15,6 +15,7 @@
 #include "output/solution_file.h"
 #include "problem/scale_exponents.h"
 #include "simplex/core/engine_state.h"
+#include "global/search.h"
 #include "simplex/driver/crash_step.h"
 #include "simplex/driver/data_check.h"
 #include "simplex/driver/engine_current.h"
@@ -428,10 +429,13 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     return lib.err.return_code;
   }
   // The barrier and presolve are not part of this build (the letter b runs the primal
-  // simplex). The global search is reported plainly.
-  const bool global = lib.option('g');
+  // simplex). The letter g runs the global search after an optimal relaxation; l
+  // ignores the entities.
+  const bool global = lib.option('g') && !lib.option('l');
   run_lp_driver(lib, mode);
-  if (global && lib.err.return_code == 0) report_error(lib, kRcInvalidCall, kMessageNotAvailable);
+  if (global && lib.err.return_code == 0 && int_attribute(lib, attr::kLpStatus) == kLpOptimal) {
+    run_global_search(lib);
+  }
   return lib.err.return_code;
 }
 
