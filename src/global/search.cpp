@@ -685,7 +685,11 @@ std::int32_t Search::select() {
           lib_.callbacks.select_node(&number);
         }
         const std::int32_t other = st_.store.find(number);
-        if (other >= 0) best = other;
+        if (other >= 0) {
+          best = other;
+        } else if (st_.store.slot(best).node == 0) {
+          continue;  // the callback deleted the node: choose again
+        }
       }
       return best;
     }
