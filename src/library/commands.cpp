@@ -137,7 +137,12 @@ const Command kCommands[kCommandCount] = {
 };
 
 int stop_exit_code(const Library& lib) {
-  if (lib.global_search_set_up) return 67;
+  // After a global search: 67 and 68 while it can go on (without, with a solution), 69
+  // and 70 once it has finished (without a solution, with a proven optimum).
+  if (lib.global_search_set_up) {
+    const std::int32_t status = lib.global ? lib.global->global_status : 0;
+    return status >= kSearchRunningNoSolution && status <= kSearchFinishedWithSolution ? 64 + status : 67;
+  }
   switch (lib.last_lp_outcome) {
     case 0:
       return 63;

@@ -48,6 +48,14 @@ void discard_problem(Library& lib) {
   lib.problem.reset();
   lib.controls.i(icv::IFMEM) = 0;
   clear_problem_counts(lib);
+  // A new problem ends the global search of the old one.
+  for (const int n :
+       {attr::kNodes, attr::kActiveNodes, attr::kGlobalStatus, attr::kIncumbentNode, attr::kIntegerSolutions}) {
+    *lib.attributes.int_attribute(n) = 0;
+  }
+  *lib.attributes.double_attribute(attr::kBestBound) = 0.0;
+  *lib.attributes.double_attribute(attr::kIncumbentObjective) = 0.0;
+  lib.global_search_set_up = false;
 }
 
 std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t faults, const LoadOptions& options) {

@@ -437,7 +437,9 @@ TEST_F(GlobalSearchTest, StoppedByTheNodeLimitAndResumedReachesTheSameOptimum) {
   EXPECT_GE(first.nodes, 10);
   EXPECT_EQ(first.nodes, g_nodes_seen);
   // Incumbent and bound bracket the optimum.
-  if (first.solutions > 0) EXPECT_GE(first.objective, whole.objective - 1.0e-9);
+  if (first.solutions > 0) {
+    EXPECT_GE(first.objective, whole.objective - 1.0e-9);
+  }
   EXPECT_LE(first.bound, whole.objective + 1.0e-9);
 
   set_int_control(t.lib(), icv::MAXNOD, 100000000);
