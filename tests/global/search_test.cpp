@@ -455,6 +455,36 @@ TEST_F(GlobalSearchTest, StoppedByTheNodeLimitAndResumedReachesTheSameOptimum) {
   EXPECT_NEAR(z, whole.objective, 1.0e-9);
 }
 
+// A console break during the search (raised here from a node callback) stops it after
+// the node in hand; the next call goes on to the same optimum.
+Library* g_break_lib = nullptr;
+std::int32_t g_break_after = 0;
+void break_after_some_nodes(std::int32_t*) {
+  if (--g_break_after == 0) g_break_lib->user_interrupt = 1;
+}
+
+TEST_F(GlobalSearchTest, InterruptedByTheConsoleBreakAndResumed) {
+  const Model m = larger_model();
+  const Result whole = solve(m, nullptr);
+  test::TestLibrary t;
+  load(t.lib(), m, true);
+  ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
+  g_break_lib = &t.lib();
+  g_break_after = 5;
+  t->callbacks.optimal_node = break_after_some_nodes;
+  t.clear_lines();
+  ASSERT_EQ(run_global_search(t.lib()), 0);
+  const Result first = read_result(t.lib());
+  EXPECT_TRUE(first.status == kSearchRunningNoSolution || first.status == kSearchRunningWithSolution);
+  EXPECT_TRUE(t.printed("did not finish"));
+  EXPECT_LT(first.nodes, whole.nodes);
+  t->callbacks.optimal_node = nullptr;
+  ASSERT_EQ(run_global_search(t.lib()), 0);
+  const Result second = read_result(t.lib());
+  EXPECT_EQ(second.status, kSearchFinishedWithSolution);
+  EXPECT_NEAR(second.objective, whole.objective, 1.0e-9);
+}
+
 TEST_F(GlobalSearchTest, SolutionLimitStopsAfterTheFirstSolutionAndResumes) {
   const Model m = larger_model();
   const Result whole = solve(m, nullptr);
