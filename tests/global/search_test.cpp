@@ -505,6 +505,23 @@ TEST_F(GlobalSearchTest, SolutionLimitStopsAfterTheFirstSolutionAndResumes) {
   EXPECT_NEAR(r.objective, whole.objective, 1.0e-9);
 }
 
+TEST_F(GlobalSearchTest, EarlierSolutionsAreKeptInNumberedFiles) {
+  test::TestLibrary t;
+  set_int_control(t.lib(), icv::GPRINT, 0);
+  load(t.lib(), larger_model(), true);
+  ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
+  set_int_control(t.lib(), icv::IPKEEP, 3);
+  set_int_control(t.lib(), icv::KCRITM, -1);  // the worse branch first: several solutions
+  std::filesystem::remove("bbtest.sol");
+  ASSERT_EQ(run_global_search(t.lib()), 0);
+  const Result r = read_result(t.lib());
+  ASSERT_GE(r.solutions, 3) << "the test wants a search that improves its solution twice";
+  EXPECT_TRUE(std::filesystem::exists("bbtest.sol"));
+  EXPECT_TRUE(std::filesystem::exists("bbtest.so0"));
+  EXPECT_TRUE(std::filesystem::exists("bbtest.so1"));
+  EXPECT_FALSE(std::filesystem::exists("bbtest.so2"));  // IPKEEP - 1 files in turn
+}
+
 TEST_F(GlobalSearchTest, FirstSolutionActionStopsWithoutTheReport) {
   test::TestLibrary t;
   load(t.lib(), larger_model(), true);
