@@ -15,6 +15,7 @@
 #include "library/platform.h"
 #include "output/solution_file.h"
 #include "problem/infinity.h"
+#include "problem/matrix.h"
 #include "problem/problem.h"
 #include "simplex/core/engine_state.h"
 #include "simplex/driver/engine_setup.h"
@@ -872,6 +873,7 @@ std::int32_t run_global_search(Library& lib) {
     return lib.err.return_code;
   }
   Problem& p = *lib.problem;
+  if (!ensure_column_copy(lib, p)) return lib.err.return_code;
   if (p.entities.empty() && lib.callbacks.user_entities == nullptr && lib.callbacks.optimal_node == nullptr) return 0;
   GlobalSearch* existing = current_search(lib);
   const bool fresh = existing == nullptr || !existing->active;
@@ -897,6 +899,7 @@ std::int32_t get_estimate(Library& lib, std::int32_t j, double* up, double* down
     report_argument_error(lib, kMessageNotAColumn, "getest  ", {j});
     return lib.err.return_code;
   }
+  if (!ensure_column_copy(lib, p)) return lib.err.return_code;
   const EngineState* engine = lib.engine.get();
   const auto slots = static_cast<std::size_t>(p.row_slots());
   std::vector<double> pi(slots, 0.0);
