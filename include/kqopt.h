@@ -416,6 +416,23 @@ KQAPI int32_t KQOUTPUT(const char* options);
 KQAPI int32_t KQTOASC(const char* file, const char* options);
 KQAPI int32_t KQFPRINT(void);
 
+/* ---- Global search --------------------------------------------------------------
+ * KQGLOBAL: branch and bound over the global entities after an optimal LP (or the
+ * letter 'g' of KQMAXIM/KQMINIM). A search stopped by MAXNOD, MAXSOL, MAXTIM, an
+ * interrupt or IPACTN 2 goes on at the next call. Attributes: 1013 nodes, 1014 active
+ * nodes, 1015 global status (3/4 running without/with a solution, 5/6 finished
+ * without/with one: 6 is a proven optimum), 1016 node of the best solution, 1017
+ * solutions; double 2003 best bound, 2004 best solution. Errors (32): 91 no optimised
+ * problem, 11 the LP relaxation is not optimal. */
+KQAPI int32_t KQGLOBAL(void);
+/* KQGETEST: per-unit up and down degradation estimates of column j (1-based) from the
+ * row prices of the last LP. Error (32): 405 not a column. */
+KQAPI int32_t KQGETEST(int32_t j, double* up, double* down);
+/* KQDELNODE: during a search (from its callbacks), removes active node `node`; mode 1
+ * deletes it, other modes count it as cut off. The node being processed is abandoned.
+ * Error (32): 432 no such node or no search. */
+KQAPI int32_t KQDELNODE(int32_t node, int32_t mode);
+
 #ifdef __cplusplus
 }
 #endif

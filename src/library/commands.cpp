@@ -3,6 +3,7 @@
 #include "library/commands.h"
 
 #include "frame/message_numbers.h"
+#include "global/search.h"
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
@@ -38,6 +39,12 @@ CommandOutcome maximise(Library& lib) {
 
 CommandOutcome minimise(Library& lib) {
   optimise(lib, DriverMode::kMinimise);
+  return CommandOutcome::kContinue;
+}
+
+CommandOutcome global_search(Library& lib) {
+  lib.begin_operation();
+  run_global_search(lib);
   return CommandOutcome::kContinue;
 }
 
@@ -144,7 +151,7 @@ const Command kCommands[kCommandCount] = {
     {"FPRINT", print_to_file},
     {"INVERT", not_available},
     {"OBJECTIVE", no_effect},
-    {"GLOBAL", not_available},
+    {"GLOBAL", global_search},
     {"DIRECTIVES", not_available},
     {"ALTER", not_available},
     {"RANGE", range},
@@ -177,7 +184,12 @@ const Command kCommands[kCommandCount] = {
 };
 
 int stop_exit_code(const Library& lib) {
-  if (lib.global_search_set_up) return 67;
+  // After a global search: 67 and 68 while it can go on (without, with a solution), 69
+  // and 70 once it has finished (without a solution, with a proven optimum).
+  if (lib.global_search_set_up) {
+    const std::int32_t status = lib.global ? lib.global->global_status : 0;
+    return status >= kSearchRunningNoSolution && status <= kSearchFinishedWithSolution ? 64 + status : 67;
+  }
   switch (lib.last_lp_outcome) {
     case 0:
       return 63;

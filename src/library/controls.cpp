@@ -40,12 +40,15 @@ Attributes::Attributes() {
 
 void Attributes::clear_solution() {
   for (int n : {attr::kPrimalInfeasibilities, attr::kDualInfeasibilities, attr::kIterations, attr::kLpStatus,
-                attr::kLpFinished, attr::kIntegerSolutions}) {
+                attr::kLpFinished, attr::kNodes, attr::kActiveNodes, attr::kGlobalStatus, attr::kIncumbentNode,
+                attr::kIntegerSolutions}) {
     *int_attribute(n) = 0;
   }
   int_3000.fill(0);
   *double_attribute(attr::kObjectiveValue) = 0.0;
   *double_attribute(attr::kSumPrimalInfeasibilities) = 0.0;
+  *double_attribute(attr::kBestBound) = 0.0;
+  *double_attribute(attr::kIncumbentObjective) = 0.0;
   double_4000.fill(0.0);
 }
 

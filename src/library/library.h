@@ -20,6 +20,7 @@ namespace kqopt {
 struct Problem;
 struct SavedMatrix;
 struct EngineState;
+struct GlobalSearch;
 
 inline constexpr int kMatrixSlots = 64;
 inline constexpr int kMaxProblemNameLength = 63;
@@ -91,6 +92,9 @@ struct Library {
   // The simplex engine's basis, factorisation and solution (null before the first
   // optimisation).
   std::unique_ptr<EngineState> engine;
+  // The state of the global search (null before the first; it belongs to the problem
+  // whose serial it holds).
+  std::unique_ptr<GlobalSearch> global;
   // Serial numbers handed to problems as they are made (Problem::serial).
   std::uint64_t problems_made = 0;
 

@@ -49,6 +49,8 @@ void discard_problem(Library& lib) {
   lib.controls.i(icv::IFMEM) = 0;
   clear_problem_counts(lib);
   lib.attributes.clear_solution();
+  // A new problem ends the global search of the old one.
+  lib.global_search_set_up = false;
 }
 
 std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t faults, const LoadOptions& options) {

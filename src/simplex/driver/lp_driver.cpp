@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frame/message_numbers.h"
+#include "global/search.h"
 #include "library/callbacks.h"
 #include "library/library.h"
 #include "library/platform.h"
@@ -500,10 +501,12 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     return lib.err.return_code;
   }
   // The barrier is not part of this build (the letter b runs the primal simplex). The
-  // global search is reported plainly.
-  const bool global = lib.option('g');
+  // letter g runs the global search after an optimal relaxation; l ignores the entities.
+  const bool global = lib.option('g') && !lib.option('l');
   run_lp_driver(lib, mode);
-  if (global && lib.err.return_code == 0) report_error(lib, kRcInvalidCall, kMessageNotAvailable);
+  if (global && lib.err.return_code == 0 && int_attribute(lib, attr::kLpStatus) == kLpOptimal) {
+    run_global_search(lib);
+  }
   return lib.err.return_code;
 }
 
