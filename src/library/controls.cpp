@@ -39,9 +39,9 @@ Attributes::Attributes() {
 }
 
 void Attributes::clear_solution() {
-  for (int n : {attr::kPrimalInfeasibilities, attr::kDualInfeasibilities, attr::kIterations, attr::kLpStatus,
-                attr::kLpFinished, attr::kNodes, attr::kActiveNodes, attr::kGlobalStatus, attr::kIncumbentNode,
-                attr::kIntegerSolutions}) {
+  for (int n :
+       {attr::kPrimalInfeasibilities, attr::kDualInfeasibilities, attr::kIterations, attr::kLpStatus, attr::kLpFinished,
+        attr::kNodes, attr::kActiveNodes, attr::kGlobalStatus, attr::kIncumbentNode, attr::kIntegerSolutions}) {
     *int_attribute(n) = 0;
   }
   int_3000.fill(0);

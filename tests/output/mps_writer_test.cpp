@@ -19,6 +19,7 @@
 #include "input/number_parser.h"
 #include "library/library.h"
 #include "output/mps_number.h"
+#include "problem/modify/modify.h"
 #include "problem/problem.h"
 #include "support/problem_snapshot.h"
 #include "support/test_library.h"
@@ -323,6 +324,26 @@ TEST_F(MpsWriterTest, ProblemWithoutObjectiveRowGetsAFreeRowFirstWithItsConstant
   ASSERT_EQ(input::input_problem(back.lib(), file().c_str()), 0);
   EXPECT_EQ(back->problem->rows, t->problem->rows + 1);
   EXPECT_EQ(back->problem->objective_constant, 4.0);
+}
+
+// The objective row is found by its position: deleting a row before it must not leave
+// the writer looking at another row.
+TEST_F(MpsWriterTest, ObjectiveRowFollowsRowDeletions) {
+  test::TestLibrary t;
+  ASSERT_EQ(input::input_mps_text(t.lib(),
+                                  "NAME          DEL\nROWS\n L  C1\n L  C2\n N  COST\nCOLUMNS\n"
+                                  "    X         C1        1.0            COST      2.0\n"
+                                  "    X         C2        1.0\n"
+                                  "RHS\n    RHS       C1        4.0            C2        5.0\nENDATA\n"),
+            0);
+  const std::int32_t first = 0;
+  ASSERT_EQ(delete_rows(t.lib(), 1, &first), 0);
+  const std::string text = write(t, "");
+  EXPECT_NE(text.find(" N  COST"), std::string::npos) << text;
+  EXPECT_EQ(text.find("**OBJ***"), std::string::npos) << text;
+  test::TestLibrary back;
+  ASSERT_EQ(input::input_problem(back.lib(), file().c_str()), 0);
+  EXPECT_EQ(back->problem->rows, t->problem->rows);
 }
 
 TEST_F(MpsWriterTest, CompactLeavesOutFixedColumnsAndMovesTheirValue) {

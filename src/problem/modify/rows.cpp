@@ -330,6 +330,9 @@ std::int32_t delete_rows(Library& lib, std::int32_t nrows, const std::int32_t* m
   for (RecursionRecord& record : p.recursion_records) {
     if (record.row >= 0 && record.row < before) record.row = moved[static_cast<std::size_t>(record.row)];
   }
+  if (p.objective_row >= 0 && p.objective_row < before) {
+    p.objective_row = moved[static_cast<std::size_t>(p.objective_row)];
+  }
   p.rows = kept;
   p.spare_rows += before - kept;
   p.spare_elements += freed;
