@@ -15,6 +15,7 @@
 #include "output/solution_file.h"
 #include "problem/scale_exponents.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/barrier_step.h"
 #include "simplex/driver/crash_step.h"
 #include "simplex/driver/data_check.h"
 #include "simplex/driver/engine_current.h"
@@ -132,8 +133,8 @@ void put_variable_name(Library& lib, const Problem& problem, std::int32_t v) {
   put_text(lib, name.data(), static_cast<int>(name.size()));
 }
 
-// The method number: 1 or 2 the dual simplex, 3 the primal, 4 and above the barrier
-// (not part of this build: the primal runs instead).
+// The method number: 1 or 2 the dual simplex, 3 the primal, 4 the barrier (whose
+// crossover basis the primal finishes from).
 int choose_method(Library& lib, DriverMode mode) {
   const Controls& c = lib.controls;
   const std::int32_t ialg = c.i(icv::IALG);
@@ -316,12 +317,39 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
 
   // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
   // words for the primal; a basis loaded or left by an earlier solve is kept.
-  if (mode != DriverMode::kResolve && lib.controls.i(icv::IFNBAS) == 0 && !dual) run_crash(lib, problem);
+  const bool barrier = method == 4;
+  if (mode != DriverMode::kResolve && lib.controls.i(icv::IFNBAS) == 0 && !dual && !barrier) run_crash(lib, problem);
   release_crash_marks(problem);
   build_working_lp(problem, sense, engine.lp);
+  // The search cutoff of a re-solve, in the engine's minimising units.
+  const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
+  const bool has_cutoff = mode == DriverMode::kResolve && std::fabs(user_cutoff) < 1.0e29;
+  const double cutoff = has_cutoff ? sense * (user_cutoff - problem.objective_constant) : 1.0e300;
+  if (barrier) {
+    // The interior point either is the result or hands its crossover basis to the primal.
+    PrimalSettings barrier_settings = primal_settings(lib);
+    ObserverStop barrier_stop(observer);
+    barrier_settings.factor.stop = &barrier_stop;
+    BarrierFigures figures;
+    engine.running = true;
+    const BarrierNext next = run_barrier(lib, sense, has_cutoff, cutoff, barrier_settings, figures);
+    engine.running = false;
+    engine.barrier_iterations = figures.iterations;
+    engine.crossover_pushes = figures.pushes;
+    if (next == BarrierNext::done) {
+      if (mode != DriverMode::kResolve && lib.err.return_code == 0) {
+        write_solution_file(lib);
+        flush_notice(lib);
+      }
+      return lib.err.return_code;
+    }
+  }
   // The starting basis: the one held in the status words once a basis exists, else
   // the all-logical basis. A re-solve that keeps the factorisation keeps its header.
-  if (keep_factor) {
+  // The barrier leaves its crossover basis in the engine.
+  if (barrier) {
+    engine.basis.place_nonbasic(engine.lp);
+  } else if (keep_factor) {
     engine.basis.place_nonbasic(engine.lp);
   } else if (lib.controls.i(icv::IFNBAS) != 0) {
     basis_from_status_words(problem, engine.lp, engine.basis);
@@ -342,10 +370,6 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   settings.factor.stop = &stop;
   settings.time_steps = engine.time_steps;
   engine.factor.start_run(settings.factor);
-  // The search cutoff of a re-solve, in the engine's minimising units.
-  const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
-  const bool has_cutoff = mode == DriverMode::kResolve && std::fabs(user_cutoff) < 1.0e29;
-  const double cutoff = has_cutoff ? sense * (user_cutoff - problem.objective_constant) : 1.0e300;
   PrimalResult result;
   if (dual) {
     result = run_dual(lib, engine, mode, settings, observer, keep_factor, cutoff);
@@ -427,8 +451,7 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
     return lib.err.return_code;
   }
-  // The barrier and presolve are not part of this build (the letter b runs the primal
-  // simplex). The global search is reported plainly.
+  // Presolve is not part of this build. The global search is reported plainly.
   const bool global = lib.option('g');
   run_lp_driver(lib, mode);
   if (global && lib.err.return_code == 0) report_error(lib, kRcInvalidCall, kMessageNotAvailable);
