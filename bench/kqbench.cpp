@@ -269,7 +269,7 @@ int main(int argc, char** argv) {
 
   const bool barrier = method.find('b') != std::string::npos;
   std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s\n",
-              barrier ? ",barrier_iterations,crossover_pushes" : "", peer_path.empty() ? "" : ",peer_difference",
+              barrier ? ",barrier_iterations,primal_pushes,dual_pushes" : "", peer_path.empty() ? "" : ",peer_difference",
               check ? ",primal_infeasibility,dual_infeasibility" : "",
               steps ? ",pricing%,btran%,pivot_row%,ftran%,ratio_test%,update%,invert%" : "");
   int solved = 0;
@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
                 objective, error, iterations, seconds);
     if (barrier) {
       const auto& engine = kqopt::engine_of(kqopt::the_library());
-      std::printf(",%d,%d", engine.barrier_iterations, engine.crossover_pushes);
+      std::printf(",%d,%d,%d", engine.barrier_iterations, engine.crossover_pushes, engine.crossover_dual_pushes);
     }
     if (!peer_path.empty()) {
       auto p = peer.find(name);

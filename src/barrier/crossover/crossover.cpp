@@ -19,6 +19,7 @@ inline std::size_t u(std::int64_t i) { return static_cast<std::size_t>(i); }
 constexpr double kPivotTolerance = 1.0e-7;  // smallest |alpha| a push may pivot on
 constexpr double kBoundTolerance = 1.0e-9;  // a value this close to a bound sits on it
 constexpr double kFeasibility = 1.0e-9;     // room a basic variable may use beyond its bound
+constexpr double kDualZero = 1.0e-9;        // a reduced cost this small counts as zero
 
 bool finite_lower(double l) { return l > -kInfinityThreshold; }
 bool finite_upper(double v) { return v < kInfinityThreshold; }
@@ -30,6 +31,106 @@ class Pusher {
       : lp_(lp), basis_(basis), factor_(factor), settings_(settings), stats_(stats), m_(lp.rows) {
     work_.resize(m_);
     rhs_.assign(u(m_), 0.0);
+  }
+
+  // Row-wise copy of A for the pivot rows of the dual pushes.
+  void build_rows() {
+    row_start_.assign(u(m_) + 1, 0);
+    for (std::int32_t k = 0; k < lp_.column_start[u(lp_.columns)]; ++k) ++row_start_[u(lp_.row_index[u(k)]) + 1];
+    for (std::int32_t i = 0; i < m_; ++i) row_start_[u(i) + 1] += row_start_[u(i)];
+    row_column_.assign(u(row_start_[u(m_)]), 0);
+    row_value_.assign(u(row_start_[u(m_)]), 0.0);
+    std::vector<std::int32_t> next(row_start_.begin(), row_start_.end() - 1);
+    for (std::int32_t j = 0; j < lp_.columns; ++j) {
+      for (std::int32_t k = lp_.column_start[u(j)]; k < lp_.column_start[u(j) + 1]; ++k) {
+        const std::int32_t slot = next[u(lp_.row_index[u(k)])]++;
+        row_column_[u(slot)] = m_ + j;
+        row_value_[u(slot)] = lp_.value[u(k)];
+      }
+    }
+    alpha_.assign(u(lp_.variables()), 0.0);
+    touched_flag_.assign(u(lp_.variables()), 0);
+  }
+
+  // Drives the reduced cost of basic variable v (on a bound) to zero. Returns false when
+  // the factorisation failed.
+  bool dual_push(std::int32_t v, std::vector<double>& d, std::vector<double>& val) {
+    const double lo = lp_.lower[u(v)], up = lp_.upper[u(v)];
+    const double dv = d[u(v)];
+    const bool at_lo = finite_lower(lo) && std::fabs(val[u(v)] - lo) <= 1.0e-7 * (1.0 + std::fabs(lo));
+    const bool at_up = finite_upper(up) && std::fabs(val[u(v)] - up) <= 1.0e-7 * (1.0 + std::fabs(up));
+    // A positive reduced cost belongs at the lower bound, a negative one at the upper.
+    if ((dv > 0.0 && !at_lo) || (dv < 0.0 && !at_up)) return true;
+    const int s = dv > 0.0 ? 1 : -1;
+    const std::int32_t p = basis_.position[u(v)];
+    work_.set_unit(p, 1.0);
+    factor_.btran(work_);
+    // alpha_k = (row p of B^-1) a_k for the nonbasic variables.
+    touched_.clear();
+    const auto rho = work_.values();
+    for (std::int32_t i = 0; i < m_; ++i) {
+      const double r = rho[u(i)];
+      if (r == 0.0) continue;
+      touch(i, r);
+      for (std::int32_t k = row_start_[u(i)]; k < row_start_[u(i) + 1]; ++k)
+        touch(row_column_[u(k)], r * row_value_[u(k)]);
+    }
+    // Ratio test: the step t moves d_k by -s t alpha_k and the nonbasic reduced costs
+    // keep their signs. Two passes: the step bound with kDualZero of room, then the
+    // largest pivot among the variables that block within it.
+    const auto limit_of = [&](std::int32_t k, double room) {
+      const double a = alpha_[u(k)];
+      const VariableStatus st = basis_.status[u(k)];
+      if (st == VariableStatus::basic || std::fabs(a) < kPivotTolerance) return kInfinity;
+      if (lp_.lower[u(k)] == lp_.upper[u(k)]) return kInfinity;  // a fixed variable takes either sign
+      const double change = -s * a;
+      if (st == VariableStatus::at_lower && change < 0.0) return (std::max(d[u(k)], 0.0) + room) / -change;
+      if (st == VariableStatus::at_upper && change > 0.0) return (std::max(-d[u(k)], 0.0) + room) / change;
+      if (st == VariableStatus::at_zero) return (std::fabs(d[u(k)]) + room) / std::fabs(change);
+      return kInfinity;
+    };
+    double theta1 = std::fabs(dv);
+    for (const std::int32_t k : touched_) theta1 = std::min(theta1, limit_of(k, kDualZero));
+    double t = std::fabs(dv);
+    std::int32_t enter = -1;
+    double best_pivot = 0.0;
+    for (const std::int32_t k : touched_) {
+      const double limit = limit_of(k, 0.0);
+      if (limit <= theta1 && limit < kInfinity && std::fabs(alpha_[u(k)]) > best_pivot) {
+        best_pivot = std::fabs(alpha_[u(k)]);
+        t = limit;
+        enter = k;
+      }
+    }
+    for (const std::int32_t k : touched_) {
+      if (basis_.status[u(k)] != VariableStatus::basic) d[u(k)] -= t * s * alpha_[u(k)];
+      alpha_[u(k)] = 0.0;
+      touched_flag_[u(k)] = 0;
+    }
+    ++stats_.dual_pushes;
+    if (enter < 0) {
+      d[u(v)] = 0.0;
+      return true;
+    }
+    d[u(v)] = dv - s * t;
+    d[u(enter)] = 0.0;
+    ++stats_.dual_exchanges;
+    load_column(enter);
+    factor_.ftran(work_, true);
+    val[u(v)] = at_lo && s > 0 ? lo : up;
+    basis_.status[u(v)] = s > 0 ? VariableStatus::at_lower : VariableStatus::at_upper;
+    if (lo == up) basis_.status[u(v)] = VariableStatus::at_lower;
+    basis_.status[u(enter)] = VariableStatus::basic;
+    basis_.position[u(v)] = -1;
+    basis_.position[u(enter)] = p;
+    bool keep = !factor_.refactor_due(settings_);
+    if (keep) {
+      UpdateReport report;
+      keep = factor_.update(p, work_, settings_, report) == UpdateStatus::done;
+    }
+    basis_.header[u(p)] = enter;
+    if (keep) return true;
+    return refactorise(val);
   }
 
   // INVERT of the current header; the values of the nonbasic variables stay in val.
@@ -175,6 +276,14 @@ class Pusher {
     return refactorise(val);
   }
 
+  void touch(std::int32_t k, double a) {
+    if (!touched_flag_[u(k)]) {
+      touched_flag_[u(k)] = 1;
+      touched_.push_back(k);
+    }
+    alpha_[u(k)] += a;
+  }
+
   const WorkingLp& lp_;
   SimplexBasis& basis_;
   Factor& factor_;
@@ -183,6 +292,9 @@ class Pusher {
   std::int32_t m_;
   WorkVector work_;
   std::vector<double> rhs_;
+  std::vector<std::int32_t> row_start_, row_column_, touched_;
+  std::vector<double> row_value_, alpha_;
+  std::vector<std::int8_t> touched_flag_;
 };
 
 // Distance of value to the nearer finite bound (infinite for a free variable).
@@ -276,6 +388,25 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
   for (const std::int32_t v : superbasic) {
     if (basis.status[u(v)] == VariableStatus::basic) continue;
     if (!pusher.push(v, reduced_cost[u(v)], val)) return CrossoverEnd::factor_failed;
+  }
+  // Dual pushes from the interior reduced costs; nonbasic ones of the wrong sign count
+  // as zero (their error is the clean-up's).
+  std::vector<double> d(reduced_cost.begin(), reduced_cost.end());
+  for (std::int32_t v = 0; v < total; ++v) {
+    const VariableStatus s = basis.status[u(v)];
+    if ((s == VariableStatus::at_lower && d[u(v)] < 0.0) || (s == VariableStatus::at_upper && d[u(v)] > 0.0)) {
+      d[u(v)] = 0.0;
+    }
+  }
+  std::vector<std::int32_t> dual_superbasic;
+  for (std::int32_t v = 0; v < total; ++v) {
+    if (basis.status[u(v)] == VariableStatus::basic && std::fabs(d[u(v)]) > kDualZero) dual_superbasic.push_back(v);
+  }
+  stats.dual_superbasics = static_cast<std::int32_t>(dual_superbasic.size());
+  if (!dual_superbasic.empty()) pusher.build_rows();
+  for (const std::int32_t v : dual_superbasic) {
+    if (basis.status[u(v)] != VariableStatus::basic || std::fabs(d[u(v)]) <= kDualZero) continue;
+    if (!pusher.dual_push(v, d, val)) return CrossoverEnd::factor_failed;
   }
   // The simplex's own view of the basis: nonbasic variables on their bounds, x_B afresh.
   InvertReport report;

@@ -4,8 +4,12 @@
 // every variable left strictly between its bounds outside the basis (a superbasic) is
 // pushed: it moves, the basic values following, towards the bound its reduced cost
 // prefers until it reaches that bound or a basic variable reaches one and leaves the
-// basis in its place. What the pushes leave in primal or dual infeasibility is the
-// simplex clean-up's work.
+// basis in its place. Then the dual pushes: a basic variable on a bound whose interior
+// reduced cost is not zero has its reduced cost driven to zero along its row of B^-1,
+// the reduced costs of the nonbasic variables following, until it is zero or a nonbasic
+// reduced cost reaches zero first and that variable takes its place (a degenerate
+// exchange: no value moves). What the pushes leave in primal or dual infeasibility is
+// the simplex clean-up's work.
 #pragma once
 
 #include <cstdint>
@@ -18,10 +22,13 @@
 namespace kqopt::barrier {
 
 struct CrossoverStats {
-  std::int32_t superbasics = 0;    // nonbasic and strictly inside their bounds after the guess
-  std::int32_t primal_pushes = 0;  // superbasics moved to a bound
-  std::int32_t basis_changes = 0;  // pushes stopped by a basic variable (exchanges)
-  std::int32_t unpushed = 0;       // free superbasics with no blocking variable either way
+  std::int32_t superbasics = 0;       // nonbasic and strictly inside their bounds after the guess
+  std::int32_t primal_pushes = 0;     // superbasics moved to a bound
+  std::int32_t basis_changes = 0;     // pushes stopped by a basic variable (exchanges)
+  std::int32_t unpushed = 0;          // free superbasics with no blocking variable either way
+  std::int32_t dual_superbasics = 0;  // basic variables with a nonzero interior reduced cost
+  std::int32_t dual_pushes = 0;
+  std::int32_t dual_exchanges = 0;
   std::int32_t refactorisations = 0;
   std::int32_t logicals_for_dependent = 0;
 };

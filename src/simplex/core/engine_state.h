@@ -39,9 +39,10 @@ struct EngineState {
   // in each step of its iterations (in the order of PrimalStepKind).
   bool time_steps = false;
   std::vector<double> step_seconds;
-  // Benchmark figures of the last barrier run: its iterations and the crossover's pushes.
+  // Benchmark figures of the last barrier run: its iterations and the crossover's primal and dual pushes.
   std::int32_t barrier_iterations = 0;
   std::int32_t crossover_pushes = 0;
+  std::int32_t crossover_dual_pushes = 0;
 };
 
 }  // namespace kqopt

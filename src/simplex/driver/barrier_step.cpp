@@ -273,6 +273,7 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
           barrier::crossover(lp, x, reduced, engine.basis, engine.factor, settings.factor, stats);
       figures.crossover = true;
       figures.pushes = stats.primal_pushes;
+      figures.dual_pushes = stats.dual_pushes;
       figures.superbasics = stats.superbasics;
       figures.exchanges = stats.basis_changes;
       if (print_level != 0) {

@@ -20,6 +20,7 @@ enum class BarrierNext {
 struct BarrierFigures {
   std::int32_t iterations = 0;
   std::int32_t pushes = 0;
+  std::int32_t dual_pushes = 0;
   std::int32_t superbasics = 0;
   std::int32_t exchanges = 0;
   bool crossover = false;

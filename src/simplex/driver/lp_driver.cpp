@@ -336,6 +336,7 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
     engine.running = false;
     engine.barrier_iterations = figures.iterations;
     engine.crossover_pushes = figures.pushes;
+    engine.crossover_dual_pushes = figures.dual_pushes;
     if (next == BarrierNext::done) {
       if (mode != DriverMode::kResolve && lib.err.return_code == 0) {
         write_solution_file(lib);
