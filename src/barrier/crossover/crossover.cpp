@@ -16,10 +16,11 @@ namespace {
 
 inline std::size_t u(std::int64_t i) { return static_cast<std::size_t>(i); }
 
-constexpr double kPivotTolerance = 1.0e-7;  // smallest |alpha| a push may pivot on
+constexpr double kPivotTolerance = 1.0e-5;  // smallest |alpha| a push may pivot on
 constexpr double kBoundTolerance = 1.0e-9;  // a value this close to a bound sits on it
 constexpr double kFeasibility = 1.0e-9;     // room a basic variable may use beyond its bound
-constexpr double kDualZero = 1.0e-9;        // a reduced cost this small counts as zero
+constexpr double kCrossoverPivotThreshold = 0.1;
+constexpr double kDualZero = 1.0e-9;  // a reduced cost this small counts as zero
 
 bool finite_lower(double l) { return l > -kInfinityThreshold; }
 bool finite_upper(double v) { return v < kInfinityThreshold; }
@@ -175,6 +176,8 @@ class Pusher {
       if (own >= kInfinity && block < 0) continue;  // unbounded this way: try the other
       const auto w = work_.values();
       const double t = std::min(own, theta);
+      // A pivot too small to keep the basis well conditioned: the other way, or not at all.
+      if (own > theta && std::fabs(work_.values()[u(block)]) < kPivotTolerance) continue;
       for (std::int32_t p = 0; p < m_; ++p) {
         if (w[u(p)] != 0.0) val[u(basis_.header[u(p)])] -= t * dir * w[u(p)];
       }
@@ -213,14 +216,18 @@ class Pusher {
     work_.load_sparse({lp_.row_index.data() + b, e - b}, {lp_.value.data() + b, e - b});
   }
 
-  // Two passes: the step bound with the room relaxed by kFeasibility, then among the
-  // blocking rows within it the largest pivot.
+  // Two passes: the step bound with the room relaxed by kFeasibility, every entry above
+  // the rounding level limiting it (so that no basic variable passes a bound), then
+  // among the blocking rows within it the largest pivot.
   double ratio_test(int dir, const std::vector<double>& val, std::int32_t& block, bool& block_upper) const {
     const auto w = work_.values();
+    double amax = 0.0;
+    for (std::int32_t p = 0; p < m_; ++p) amax = std::max(amax, std::fabs(w[u(p)]));
+    const double floor = std::max(1.0e-12, 1.0e-11 * amax);
     double theta1 = kInfinity;
     for (std::int32_t p = 0; p < m_; ++p) {
       const double a = w[u(p)];
-      if (std::fabs(a) < kPivotTolerance) continue;
+      if (std::fabs(a) <= floor) continue;
       const std::int32_t b = basis_.header[u(p)];
       const double delta = -dir * a;  // change of x_b per unit step
       if (delta < 0.0 && finite_lower(lp_.lower[u(b)])) {
@@ -233,7 +240,7 @@ class Pusher {
     double best = 0.0, theta = kInfinity;
     for (std::int32_t p = 0; p < m_; ++p) {
       const double a = w[u(p)];
-      if (std::fabs(a) < kPivotTolerance) continue;
+      if (std::fabs(a) <= floor) continue;
       const std::int32_t b = basis_.header[u(p)];
       const double delta = -dir * a;
       double room;
@@ -329,7 +336,11 @@ bool on_status_bound(double value, VariableStatus s, double lo, double up) {
 }  // namespace
 
 CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span<const double> reduced_cost,
-                       SimplexBasis& basis, Factor& factor, const FactorSettings& settings, CrossoverStats& stats) {
+                       SimplexBasis& basis, Factor& factor, const FactorSettings& run_settings, CrossoverStats& stats) {
+  // The guessed basis holds nearly dependent columns: a stricter pivot threshold leaves
+  // them out (to be pushed) rather than factorising them with tiny pivots.
+  FactorSettings settings = run_settings;
+  settings.ztolri = std::max(settings.ztolri, kCrossoverPivotThreshold);
   const std::int32_t m = lp.rows;
   const std::int32_t total = lp.variables();
   std::vector<double> val(u(total));
@@ -377,36 +388,49 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
     }
   }
   if (snapped) pusher.basic_values(val);
-  std::vector<std::int32_t> superbasic;
-  for (std::int32_t v = 0; v < total; ++v) {
-    const VariableStatus s = basis.status[u(v)];
-    if (s != VariableStatus::basic && !on_status_bound(val[u(v)], s, lp.lower[u(v)], lp.upper[u(v)])) {
-      superbasic.push_back(v);
+  const auto collect_superbasics = [&]() {
+    std::vector<std::int32_t> list;
+    for (std::int32_t v = 0; v < total; ++v) {
+      const VariableStatus s = basis.status[u(v)];
+      if (s != VariableStatus::basic && !on_status_bound(val[u(v)], s, lp.lower[u(v)], lp.upper[u(v)])) {
+        list.push_back(v);
+      }
     }
-  }
+    return list;
+  };
+  std::vector<std::int32_t> superbasic = collect_superbasics();
   stats.superbasics = static_cast<std::int32_t>(superbasic.size());
-  for (const std::int32_t v : superbasic) {
-    if (basis.status[u(v)] == VariableStatus::basic) continue;
-    if (!pusher.push(v, reduced_cost[u(v)], val)) return CrossoverEnd::factor_failed;
-  }
-  // Dual pushes from the interior reduced costs; nonbasic ones of the wrong sign count
-  // as zero (their error is the clean-up's).
-  std::vector<double> d(reduced_cost.begin(), reduced_cost.end());
-  for (std::int32_t v = 0; v < total; ++v) {
-    const VariableStatus s = basis.status[u(v)];
-    if ((s == VariableStatus::at_lower && d[u(v)] < 0.0) || (s == VariableStatus::at_upper && d[u(v)] > 0.0)) {
-      d[u(v)] = 0.0;
+  // A refactorisation that replaces dependent columns leaves them nonbasic where they
+  // stood: they are pushed in the next round.
+  for (int round = 0; round < 5; ++round) {
+    for (const std::int32_t v : superbasic) {
+      if (basis.status[u(v)] == VariableStatus::basic) continue;
+      if (!pusher.push(v, reduced_cost[u(v)], val)) return CrossoverEnd::factor_failed;
     }
-  }
-  std::vector<std::int32_t> dual_superbasic;
-  for (std::int32_t v = 0; v < total; ++v) {
-    if (basis.status[u(v)] == VariableStatus::basic && std::fabs(d[u(v)]) > kDualZero) dual_superbasic.push_back(v);
-  }
-  stats.dual_superbasics = static_cast<std::int32_t>(dual_superbasic.size());
-  if (!dual_superbasic.empty()) pusher.build_rows();
-  for (const std::int32_t v : dual_superbasic) {
-    if (basis.status[u(v)] != VariableStatus::basic || std::fabs(d[u(v)]) <= kDualZero) continue;
-    if (!pusher.dual_push(v, d, val)) return CrossoverEnd::factor_failed;
+    if (round == 0) {
+      // Dual pushes from the interior reduced costs; nonbasic ones of the wrong sign
+      // count as zero (their error is the clean-up's).
+      std::vector<double> d(reduced_cost.begin(), reduced_cost.end());
+      for (std::int32_t v = 0; v < total; ++v) {
+        const VariableStatus s = basis.status[u(v)];
+        if ((s == VariableStatus::at_lower && d[u(v)] < 0.0) || (s == VariableStatus::at_upper && d[u(v)] > 0.0)) {
+          d[u(v)] = 0.0;
+        }
+      }
+      std::vector<std::int32_t> dual_superbasic;
+      for (std::int32_t v = 0; v < total; ++v) {
+        if (basis.status[u(v)] == VariableStatus::basic && std::fabs(d[u(v)]) > kDualZero) dual_superbasic.push_back(v);
+      }
+      stats.dual_superbasics = static_cast<std::int32_t>(dual_superbasic.size());
+      if (!dual_superbasic.empty()) pusher.build_rows();
+      for (const std::int32_t v : dual_superbasic) {
+        if (basis.status[u(v)] != VariableStatus::basic || std::fabs(d[u(v)]) <= kDualZero) continue;
+        if (!pusher.dual_push(v, d, val)) return CrossoverEnd::factor_failed;
+      }
+    }
+    if (!pusher.refactorise(val)) return CrossoverEnd::factor_failed;
+    superbasic = collect_superbasics();
+    if (superbasic.empty()) break;
   }
   // The simplex's own view of the basis: nonbasic variables on their bounds, x_B afresh.
   InvertReport report;

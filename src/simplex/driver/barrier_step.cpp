@@ -251,11 +251,10 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
       verdict = Verdict::unbounded;
     }
     if (verdict == Verdict::optimal && has_cutoff && engine_objective > cutoff) verdict = Verdict::cutoff;
-    // After a stall or the iteration limit the best point still goes to the crossover.
+    // After a stall the best point still goes to the crossover.
     const bool run_crossover =
         cross > 0 && solution_usable && verdict != Verdict::cutoff &&
-        (hr.solver_status == barrier::SolverStatus::normal || hr.solver_status == barrier::SolverStatus::stalled ||
-         hr.solver_status == barrier::SolverStatus::max_iterations);
+        (hr.solver_status == barrier::SolverStatus::normal || hr.solver_status == barrier::SolverStatus::stalled);
     if (hr.solver_status == barrier::SolverStatus::stalled && !run_crossover) {
       report_error(lib, kRcInvalidCall, kMessageBarrierStalled);
     }
