@@ -193,25 +193,41 @@ TEST_F(BarrierApi, InfeasibleAndUnbounded) {
 }
 
 TEST_F(BarrierApi, FreeColumnsAndRanges) {
-  // min x1 + 2 x2 + x3, x1 free, x1 - x2 = 1, 3 <= x1 + x2 + x3 <= 8 (range 5), x3 in [0, 4]: x1 = 2, x2 = 1.
-  ASSERT_EQ(load({{1, -1, 0}, {1, 1, 1}}, "EL", {1, 8}, {0, 5}, {1, 2, 1}, {-1e30, 0, 0}, {1e30, 1e30, 4}), 0);
-  ASSERT_EQ(KQMINIM("b"), 0);
-  EXPECT_EQ(int_attribute(1010), 1);
-  EXPECT_NEAR(double_attribute(2001), 4.0, 1e-7);
+  // min x1 + 2 x2 + x3, x1 free, x1 - x2 = 1, 3 <= x1 + x2 + x3 <= 8 (range 5), x3 in [0, 4]:
+  // the objective is 1 + 3 x2 + x3 with 2 x2 + x3 >= 2, so x2 = 0, x3 = 2, x1 = 1: 3.
+  ASSERT_EQ(load({{1, -1, 0}, {1, 1, 1}}, "ER", {1, 8}, {0, 5}, {1, 2, 1}, {-1e30, 0, 0}, {1e30, 1e30, 4}), 0);
+  for (const int32_t cross : {1, 0}) {
+    ASSERT_EQ(KQSETICV(kCross, cross), 0);
+    ASSERT_EQ(KQMINIM("b"), 0);
+    EXPECT_EQ(int_attribute(1010), 1) << cross;
+    EXPECT_NEAR(double_attribute(2001), 3.0, 1e-7) << cross;
+  }
 }
 
 TEST_F(BarrierApi, NoConstrainedRowsIsSolvedDirectly) {
   // Only a free (objective) row: each column goes to the bound its cost prefers.
-  ASSERT_EQ(load({{1, 1, 1}}, "N", {0}, {0}, {1, -2, 3}, {1, 0, -1e30}, {5, 4, 7}), 0);
+  ASSERT_EQ(load({{1, 1, 1}}, "N", {0}, {0}, {1, -2, -3}, {1, 0, -1e30}, {5, 4, 7}), 0);
   ASSERT_EQ(KQMINIM("b"), 0);
   EXPECT_EQ(int_attribute(1010), 1);
-  EXPECT_NEAR(double_attribute(2001), 1 * 1 - 2 * 4 + 3 * 0, 1e-12);  // x3 has only an upper bound and cost 3 > 0
+  EXPECT_NEAR(double_attribute(2001), 1 * 1 - 2 * 4 - 3 * 7, 1e-12);
+  std::vector<double> x(3);
+  ASSERT_EQ(KQSOLUTION(x.data(), nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(x[0], 1.0);
+  EXPECT_EQ(x[1], 4.0);
+  EXPECT_EQ(x[2], 7.0);
 }
 
 TEST_F(BarrierApi, NoConstrainedRowsUnboundedColumn) {
-  ASSERT_EQ(load({{1, 1}}, "N", {0}, {0}, {1, -1}, {0, 0}, {1e30, 1e30}), 0);
-  ASSERT_EQ(KQMINIM("b"), 0);
-  EXPECT_EQ(int_attribute(1010), 5);
+  // A negative cost on a column without an upper bound, a positive one on a column with
+  // only an upper bound, a nonzero one on a free column: each is unbounded alone.
+  struct Case {
+    double cost, lower, upper;
+  };
+  for (const Case c : {Case{-1, 0, 1e30}, Case{3, -1e30, 7}, Case{1e-6, -1e30, 1e30}}) {
+    ASSERT_EQ(load({{1, 1}}, "N", {0}, {0}, {1, c.cost}, {0, c.lower}, {1, c.upper}), 0);
+    ASSERT_EQ(KQMINIM("b"), 0);
+    EXPECT_EQ(int_attribute(1010), 5) << c.cost;
+  }
 }
 
 TEST_F(BarrierApi, IterationLimitAndCallbackStop) {
