@@ -273,8 +273,11 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s\n",
-              peer_path.empty() ? "" : ",peer_difference", check ? ",primal_infeasibility,dual_infeasibility" : "",
+  const bool barrier = method.find('b') != std::string::npos;
+  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s%s
+",
+              barrier ? ",barrier_iterations,primal_pushes,dual_pushes" : "", peer_path.empty() ? "" : ",peer_difference",
+              check ? ",primal_infeasibility,dual_infeasibility" : "",
               presolve_figures ? ",rows_removed,columns_removed,elements_removed,cleanup_iterations,free_rows,free_row_elements" : "",
               steps ? ",pricing%,btran%,pivot_row%,ftran%,ratio_test%,update%,invert%" : "");
   int solved = 0;
@@ -320,6 +323,10 @@ int main(int argc, char** argv) {
     log_sum += std::log(seconds + 1.0);
     std::printf("%s,%s,%.10g,%.3g,%d,%.3f", name.c_str(), rc != 0 && status == 0 ? "error" : status_text(status),
                 objective, error, iterations, seconds);
+    if (barrier) {
+      const auto& engine = kqopt::engine_of(kqopt::the_library());
+      std::printf(",%d,%d,%d", engine.barrier_iterations, engine.crossover_pushes, engine.crossover_dual_pushes);
+    }
     if (!peer_path.empty()) {
       auto p = peer.find(name);
       double difference = NAN;

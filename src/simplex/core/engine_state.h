@@ -49,6 +49,10 @@ struct EngineState {
   std::int32_t presolve_free_rows_removed = 0;  // of the rows removed, those free as loaded
   std::int64_t presolve_free_row_elements_removed = 0;
   std::int64_t cleanup_iterations = 0;
+  // Benchmark figures of the last barrier run: its iterations and the crossover's primal and dual pushes.
+  std::int32_t barrier_iterations = 0;
+  std::int32_t crossover_pushes = 0;
+  std::int32_t crossover_dual_pushes = 0;
 };
 
 }  // namespace kqopt

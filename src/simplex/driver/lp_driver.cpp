@@ -18,6 +18,7 @@
 #include "problem/matrix.h"
 #include "problem/scale_exponents.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/barrier_step.h"
 #include "simplex/driver/crash_step.h"
 #include "simplex/driver/data_check.h"
 #include "simplex/driver/engine_current.h"
@@ -136,8 +137,8 @@ void put_variable_name(Library& lib, const Problem& problem, std::int32_t v) {
   put_text(lib, name.data(), static_cast<int>(name.size()));
 }
 
-// The method number: 1 or 2 the dual simplex, 3 the primal, 4 and above the barrier
-// (not part of this build: the primal runs instead).
+// The method number: 1 or 2 the dual simplex, 3 the primal, 4 the barrier (whose
+// crossover basis the primal finishes from).
 int choose_method(Library& lib, DriverMode mode) {
   const Controls& c = lib.controls;
   const std::int32_t ialg = c.i(icv::IALG);
@@ -320,10 +321,11 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
 
   const int method = choose_method(lib, mode);
   const bool dual = method <= 2;
+  const bool barrier = method == 4;
   const bool keep_factor = mode == DriverMode::kResolve && dual && factor_still_current(engine, problem);
 
   // Presolve gate; the primal starts a presolved LP from its crash basis.
-  const bool presolving = presolve_selected(lib, mode == DriverMode::kResolve);
+  const bool presolving = !barrier && presolve_selected(lib, mode == DriverMode::kResolve);
   engine.presolved = false;
   engine.presolve_rows_removed = 0;
   engine.presolve_columns_removed = 0;
@@ -334,11 +336,15 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
 
   // Crash gate: without a basis (IFNBAS = 0) the crash builds one into the status
   // words for the primal; a basis loaded or left by an earlier solve is kept.
-  if (mode != DriverMode::kResolve && !presolving && lib.controls.i(icv::IFNBAS) == 0 && !dual) {
+  if (mode != DriverMode::kResolve && !presolving && !barrier && lib.controls.i(icv::IFNBAS) == 0 && !dual) {
     run_crash(lib, problem);
   }
   release_crash_marks(problem);
   build_working_lp(problem, sense, engine.lp);
+  // The search cutoff of a re-solve, in the engine's minimising units.
+  const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
+  const bool has_cutoff = mode == DriverMode::kResolve && std::fabs(user_cutoff) < 1.0e29;
+  const double cutoff = has_cutoff ? sense * (user_cutoff - problem.objective_constant) : 1.0e300;
   Presolved presolved;
   SimplexBasis reduced_basis;
   if (presolving) {
@@ -359,10 +365,34 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
       reduced_basis.set_all_logical(presolved.lp);
     }
   }
+  if (barrier) {
+    // The interior point either is the result or hands its crossover basis to the primal.
+    PrimalSettings barrier_settings = primal_settings(lib);
+    ObserverStop barrier_stop(observer);
+    barrier_settings.factor.stop = &barrier_stop;
+    BarrierFigures figures;
+    engine.running = true;
+    const BarrierNext next = run_barrier(lib, sense, has_cutoff, cutoff, barrier_settings, figures);
+    engine.running = false;
+    engine.barrier_iterations = figures.iterations;
+    engine.crossover_pushes = figures.pushes;
+    engine.crossover_dual_pushes = figures.dual_pushes;
+    if (next == BarrierNext::done) {
+      if (mode != DriverMode::kResolve && lib.err.return_code == 0) {
+        write_solution_file(lib);
+        flush_notice(lib);
+      }
+      return lib.err.return_code;
+    }
+  }
   // The starting basis: the one held in the status words once a basis exists, else
   // the all-logical basis. A re-solve that keeps the factorisation keeps its header.
+  // Postsolve rebuilds the basis of a presolved LP; the barrier leaves its crossover
+  // basis in the engine.
   if (presolving) {
     // postsolve sets engine.basis
+  } else if (barrier) {
+    engine.basis.place_nonbasic(engine.lp);
   } else if (keep_factor) {
     engine.basis.place_nonbasic(engine.lp);
   } else if (lib.controls.i(icv::IFNBAS) != 0) {
@@ -384,10 +414,6 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
   settings.factor.stop = &stop;
   settings.time_steps = engine.time_steps;
   engine.factor.start_run(settings.factor);
-  // The search cutoff of a re-solve, in the engine's minimising units.
-  const double user_cutoff = static_cast<float>(lib.controls.d(dcv::CUTOFF));
-  const bool has_cutoff = mode == DriverMode::kResolve && std::fabs(user_cutoff) < 1.0e29;
-  const double cutoff = has_cutoff ? sense * (user_cutoff - problem.objective_constant) : 1.0e300;
   const WorkingLp& solve_lp = presolving ? presolved.lp : engine.lp;
   SimplexBasis& solve_basis = presolving ? reduced_basis : engine.basis;
   PrimalResult result;
@@ -500,8 +526,8 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
     return lib.err.return_code;
   }
-  // The barrier is not part of this build (the letter b runs the primal simplex). The
-  // letter g runs the global search after an optimal relaxation; l ignores the entities.
+  // The letter g runs the global search after an optimal relaxation; l ignores the
+  // entities.
   const bool global = lib.option('g') && !lib.option('l');
   run_lp_driver(lib, mode);
   if (global && lib.err.return_code == 0 && int_attribute(lib, attr::kLpStatus) == kLpOptimal) {
