@@ -274,11 +274,12 @@ int main(int argc, char** argv) {
   }
 
   const bool barrier = method.find('b') != std::string::npos;
-  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s%s
-",
-              barrier ? ",barrier_iterations,primal_pushes,dual_pushes" : "", peer_path.empty() ? "" : ",peer_difference",
-              check ? ",primal_infeasibility,dual_infeasibility" : "",
-              presolve_figures ? ",rows_removed,columns_removed,elements_removed,cleanup_iterations,free_rows,free_row_elements" : "",
+  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s%s\n",
+              barrier ? ",barrier_iterations,primal_pushes,dual_pushes" : "",
+              peer_path.empty() ? "" : ",peer_difference", check ? ",primal_infeasibility,dual_infeasibility" : "",
+              presolve_figures
+                  ? ",rows_removed,columns_removed,elements_removed,cleanup_iterations,free_rows,free_row_elements"
+                  : "",
               steps ? ",pricing%,btran%,pivot_row%,ftran%,ratio_test%,update%,invert%" : "");
   int solved = 0;
   int compared = 0, disagreeing = 0;
