@@ -25,7 +25,6 @@ namespace kqopt {
 
 namespace {
 
-constexpr std::uint8_t kRangedInput = 16;  // 'R' while reading; stored as row_type::kLess
 constexpr std::uint32_t kNeutral = static_cast<std::uint32_t>(status::kNeutralExponent) << status::kExponentShift;
 
 // The capacity controls hold working values during a load; they get back their values
@@ -51,23 +50,6 @@ bool read_only(const Library& lib, int n) { return lib.controls.icv_access[stati
 
 std::int32_t clamp32(std::int64_t v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, -2147483647, 2147483647));
-}
-
-std::uint8_t row_code(char c) {
-  switch (c) {
-    case 'N':
-      return row_type::kFree;
-    case 'L':
-      return row_type::kLess;
-    case 'G':
-      return row_type::kGreater;
-    case 'E':
-      return row_type::kEqual;
-    case 'R':
-      return kRangedInput;
-    default:
-      return 0;
-  }
 }
 
 // Problem name record: attributes 3001 to 3004.
@@ -168,12 +150,12 @@ bool LinearLoader::read_row_types() {
   rows_.drop_free_row_elements = opt_.apply_ifnrw && ifnrw <= 0;
   std::int32_t kept = 0;
   for (std::int32_t i = 0; i < nrow; ++i) {
-    std::uint8_t code = row_code(in_.row_types[i]);
+    std::uint8_t code = row_type::from_letter(in_.row_types[i]);
     if (code == 0) {
       report_character_error(lib_, kMessageRowType, opt_.tag, index_.to_caller(i), in_.row_types[i]);
       return false;
     }
-    if (code == kRangedInput && in_.range == nullptr) {
+    if (code == row_type::kRangedInput && in_.range == nullptr) {
       report_argument_error(lib_, kMessageMissingArgument, opt_.tag, {});
       return false;
     }

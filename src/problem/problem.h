@@ -79,6 +79,26 @@ inline constexpr std::uint8_t kEqual = 1;    // 'E': logical in [0, 0]
 inline constexpr std::uint8_t kGreater = 2;  // 'G': logical in (−inf, 0]
 inline constexpr std::uint8_t kLess = 4;     // 'L': logical in [0, +inf); 'R': [0, |range|]
 inline constexpr std::uint8_t kFree = 8;     // 'N': logical free
+// 'R' as given by a caller, before its range makes it an L row with a finite upper bound.
+inline constexpr std::uint8_t kRangedInput = 16;
+
+// The code of a row-type letter N, L, G, E or R; 0 for any other character.
+inline std::uint8_t from_letter(char c) {
+  switch (c) {
+    case 'N':
+      return kFree;
+    case 'L':
+      return kLess;
+    case 'G':
+      return kGreater;
+    case 'E':
+      return kEqual;
+    case 'R':
+      return kRangedInput;
+    default:
+      return 0;
+  }
+}
 }  // namespace row_type
 
 // Per-row flags kept by the loading side (Problem::row_flags) for scaling and the crash.

@@ -23,25 +23,7 @@ namespace kqopt {
 
 namespace {
 
-constexpr std::uint8_t kRangedInput = 16;  // 'R' while reading; stored as row_type::kLess
 constexpr std::uint32_t kNeutral = static_cast<std::uint32_t>(status::kNeutralExponent) << status::kExponentShift;
-
-std::uint8_t row_code(char c) {
-  switch (c) {
-    case 'N':
-      return row_type::kFree;
-    case 'L':
-      return row_type::kLess;
-    case 'G':
-      return row_type::kGreater;
-    case 'E':
-      return row_type::kEqual;
-    case 'R':
-      return kRangedInput;
-    default:
-      return 0;
-  }
-}
 
 // Logical bounds (internal units) of a row of type code `code`; `width` is the stored
 // range of an 'R' row.
@@ -60,7 +42,7 @@ void row_bounds(std::uint8_t code, double width, std::uint8_t& type, double& low
     case row_type::kEqual:
       upper = 0.0;
       break;
-    case kRangedInput:
+    case row_type::kRangedInput:
       type = row_type::kLess;
       upper = width;
       break;
@@ -121,12 +103,12 @@ bool read_new_rows(Library& lib, const Problem& p, std::int32_t newrow, std::int
   std::vector<std::pair<std::int32_t, double>> line;
   for (std::int32_t i = 0; i < newrow; ++i) {
     NewRow& row = out.rows[static_cast<std::size_t>(i)];
-    row.code = row_code(qrtype[i]);
+    row.code = row_type::from_letter(qrtype[i]);
     if (row.code == 0) {
       report_character_error(lib, kMessageRowType, tag, base.to_caller(i), qrtype[i]);
       return false;
     }
-    if (row.code == kRangedInput && range == nullptr) {
+    if (row.code == row_type::kRangedInput && range == nullptr) {
       report_argument_error(lib, kMessageMissingArgument, tag, {});
       return false;
     }
@@ -233,7 +215,7 @@ std::int32_t add_rows(Library& lib, std::int32_t newrow, std::int32_t newnz, con
     const int shift = -row_shift(p, slot);
     std::uint8_t type = 0;
     double lower = 0.0, upper = 0.0;
-    const double width = row.code == kRangedInput ? std::fabs(range[i]) : 0.0;
+    const double width = row.code == row_type::kRangedInput ? std::fabs(range[i]) : 0.0;
     row_bounds(row.code, width < kInfinityThreshold ? scale_by(width, shift) : kInfinity, type, lower, upper);
     set_row_logical(p, slot, type, lower, upper);
     p.rhs[v] = scale_bound_by(rhs[i], shift);
@@ -413,7 +395,7 @@ std::int32_t change_row_types(Library& lib, std::int32_t nrows, const std::int32
   if (!read_row_list(lib, p, tag, nrows, mindex, rows)) return lib.err.return_code;
   const IndexBase base = current_index_base(lib);
   for (std::int32_t k = 0; k < nrows; ++k) {
-    if (row_code(qrtype[k]) == 0) {
+    if (row_type::from_letter(qrtype[k]) == 0) {
       report_character_error(lib, kMessageRowType, tag, base.to_caller(k), qrtype[k]);
       return lib.err.return_code;
     }
@@ -421,7 +403,7 @@ std::int32_t change_row_types(Library& lib, std::int32_t nrows, const std::int32
   for (std::int32_t k = 0; k < nrows; ++k) {
     const std::int32_t i = rows[static_cast<std::size_t>(k)];
     const auto v = static_cast<std::size_t>(i);
-    switch (row_code(qrtype[k])) {
+    switch (row_type::from_letter(qrtype[k])) {
       case row_type::kGreater:
         // The row keeps its lower activity limit.
         if (p.upper[v] < kInfinity && p.upper[v] != 0.0 && p.lower[v] == 0.0) p.rhs[v] -= p.upper[v];
