@@ -12,6 +12,7 @@
 #include "problem/infinity.h"
 #include "simplex/presolve/presolve.h"
 #include "simplex/primal/primal_simplex.h"
+#include "support/dense_lp.h"
 
 namespace kqopt {
 namespace {
@@ -26,38 +27,7 @@ class QuietObserver : public SimplexObserver {
   void inverted(const InvertReport&) override {}
 };
 
-// minimise c x, row_lower <= A x <= row_upper, l <= x <= u (rhs 0; the logical of row i
-// in [-row_upper, -row_lower]).
-WorkingLp make_lp(const std::vector<std::vector<double>>& a, const std::vector<double>& c,
-                  const std::vector<double>& row_lower, const std::vector<double>& row_upper,
-                  const std::vector<double>& l, const std::vector<double>& u) {
-  WorkingLp lp;
-  lp.rows = static_cast<std::int32_t>(a.size());
-  lp.columns = static_cast<std::int32_t>(c.size());
-  lp.column_start.push_back(0);
-  for (std::int32_t j = 0; j < lp.columns; ++j) {
-    for (std::int32_t i = 0; i < lp.rows; ++i) {
-      if (a[i][j] != 0.0) {
-        lp.row_index.push_back(i);
-        lp.value.push_back(a[i][j]);
-      }
-    }
-    lp.column_start.push_back(static_cast<std::int32_t>(lp.row_index.size()));
-  }
-  lp.rhs.assign(a.size(), 0.0);
-  lp.cost.assign(static_cast<std::size_t>(lp.variables()), 0.0);
-  for (std::int32_t i = 0; i < lp.rows; ++i) {
-    lp.lower.push_back(row_upper[i] >= kInf ? -kInf : -row_upper[i]);
-    lp.upper.push_back(row_lower[i] <= -kInf ? kInf : -row_lower[i]);
-  }
-  for (std::int32_t j = 0; j < lp.columns; ++j) {
-    lp.cost[static_cast<std::size_t>(lp.rows + j)] = c[j];
-    lp.lower.push_back(l[j]);
-    lp.upper.push_back(u[j]);
-  }
-  lp.build_row_copy();
-  return lp;
-}
+using test::make_lp;
 
 struct Solved {
   PrimalResult result;
@@ -124,9 +94,15 @@ Roundtrip roundtrip(const WorkingLp& lp, std::uint32_t select, const char* label
     // Complementary slackness: the reduced cost of a nonbasic variable has the sign of
     // its bound, a basic one's is zero.
     const bool movable = lp.lower[vv] < lp.upper[vv];
-    if (full.status[vv] == VariableStatus::basic) EXPECT_NEAR(d[vv], 0.0, 1e-9) << label << " variable " << v;
-    if (full.status[vv] == VariableStatus::at_lower && movable) EXPECT_GE(d[vv], -1e-9) << label << " variable " << v;
-    if (full.status[vv] == VariableStatus::at_upper && movable) EXPECT_LE(d[vv], 1e-9) << label << " variable " << v;
+    if (full.status[vv] == VariableStatus::basic) {
+      EXPECT_NEAR(d[vv], 0.0, 1e-9) << label << " variable " << v;
+    }
+    if (full.status[vv] == VariableStatus::at_lower && movable) {
+      EXPECT_GE(d[vv], -1e-9) << label << " variable " << v;
+    }
+    if (full.status[vv] == VariableStatus::at_upper && movable) {
+      EXPECT_LE(d[vv], 1e-9) << label << " variable " << v;
+    }
     if (full.status[vv] != VariableStatus::basic && full.status[vv] != VariableStatus::at_zero) {
       const double bound = full.status[vv] == VariableStatus::at_upper ? lp.upper[vv] : lp.lower[vv];
       EXPECT_NEAR(full.x[vv], bound, 1e-9) << label << " variable " << v;
@@ -165,7 +141,6 @@ struct Case {
 };
 
 TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
-  using B = std::uint32_t;
   const Case cases[] = {
       // Row 1 has no entry; column 2 no entry (cost > 0: at its lower bound 1); column 1
       // fixed at 2 by its bounds.
