@@ -1,7 +1,7 @@
 // Exported entry points of the global search: the search itself, the degradation
 // estimate of a column and the deletion of an active node.
 #include "api/entry_guard.h"
-#include "global/search.h"
+#include "global/search/search.h"
 #include "kqopt.h"
 
 using kqopt::guarded;

@@ -3,7 +3,7 @@
 #include "library/commands.h"
 
 #include "frame/message_numbers.h"
-#include "global/search.h"
+#include "global/search/search.h"
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"

@@ -1,7 +1,7 @@
 // Construction and destruction of the library state.
 #include "library/library.h"
 
-#include "global/search.h"
+#include "global/search/search.h"
 #include "library/matrix_slots.h"
 #include "problem/problem.h"
 #include "simplex/core/engine_state.h"

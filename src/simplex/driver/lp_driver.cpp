@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "frame/message_numbers.h"
-#include "global/search.h"
+#include "global/search/search.h"
 #include "library/callbacks.h"
 #include "library/library.h"
 #include "library/platform.h"

@@ -1,5 +1,5 @@
 // The active-node list and its node records.
-#include "global/node_store.h"
+#include "global/search/node_store.h"
 
 #include <algorithm>
 #include <cstring>

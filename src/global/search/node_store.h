@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "global/branching.h"
+#include "global/search/branching.h"
 
 namespace kqopt {
 

@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "global/search.h"
+#include "global/search/search.h"
 #include "input/input_problem.h"
 #include "library/lifecycle.h"
 #include "simplex/driver/lp_driver.h"

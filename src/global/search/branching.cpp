@@ -1,6 +1,6 @@
 // The branching choice: unsatisfied entities, degradation estimates, the chosen entity
 // and its children.
-#include "global/branching.h"
+#include "global/search/branching.h"
 
 #include <algorithm>
 #include <cmath>

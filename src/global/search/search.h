@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "global/branching.h"
-#include "global/node_store.h"
+#include "global/search/branching.h"
+#include "global/search/node_store.h"
 
 namespace kqopt {
 

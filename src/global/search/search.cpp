@@ -1,6 +1,6 @@
 // The global search driver: set-up and resumption, the dives, node selection, the
 // incumbent, the search log and the final report.
-#include "global/search.h"
+#include "global/search/search.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "global/search.h"
+#include "global/search/search.h"
 #include "library/control_access.h"
 #include "library/library.h"
 #include "problem/load.h"
