@@ -99,6 +99,15 @@ class Undo {
       case ReductionKind::column_singleton:
         column_singleton(r);
         break;
+      case ReductionKind::doubleton:
+        doubleton(r);
+        break;
+      case ReductionKind::duplicate_row:
+        duplicate_row(r);
+        break;
+      case ReductionKind::duplicate_column:
+        duplicate_column(r);
+        break;
     }
   }
 
@@ -191,8 +200,8 @@ class Undo {
         // x_j sits on a bound this row gave it when the row's logical sits on one of
         // its own bounds; the price dj / a must then suit the logical's side
         // (reduced cost −price: at least 0 at the lower bound, at most 0 at the upper).
-        const double sl = lp_.lower[ui(i)];
-        const double su = lp_.upper[ui(i)];
+        const double sl = r.other_lower;  // the logical's bounds then (a merged row's may differ)
+        const double su = r.other_upper;
         const double candidate = dj / a;
         const bool at_sl = finite(sl) && near(s, sl) && -candidate >= -kZeroReducedCost;
         const bool at_su = finite(su) && near(s, su) && -candidate <= kZeroReducedCost;
@@ -238,7 +247,7 @@ class Undo {
     if (entering >= 0) {
       out_.status[ui(m_ + entering)] = VariableStatus::basic;
       out_.status[ui(i)] = at_max ? VariableStatus::at_upper : VariableStatus::at_lower;
-      out_.x[ui(i)] = at_max ? lp_.upper[ui(i)] : lp_.lower[ui(i)];
+      out_.x[ui(i)] = at_max ? r.other_upper : r.other_lower;
     }
     restore_row(i, price);
   }
@@ -266,6 +275,174 @@ class Undo {
     out_.x[ui(i)] = r.value;
     out_.status[ui(i)] = r.at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
     restore_row(i, price);
+  }
+
+
+  // As a column singleton, y comes back basic with the row priced at c_y / b. When x
+  // then sits nonbasic on a bound that came from y's bounds, y is the one at its bound:
+  // x turns basic and y nonbasic, the row's price moving by d_x / a so that d_x = 0,
+  // which leaves d_y = −(b / a) d_x of the sign y's bound asks for.
+  void doubleton(const Reduction& r) {
+    column_singleton(r);
+    const std::int32_t i = r.row;
+    const std::int32_t x = r.other;
+    const std::int32_t y = r.column;
+    const auto vx = ui(m_ + x);
+    const auto vy = ui(m_ + y);
+    if (out_.status[vx] == VariableStatus::basic || out_.status[vx] == VariableStatus::at_zero) return;
+    const double xv = out_.x[vx];
+    const double dx = d_[vx];
+    const bool lower_ok = finite(r.lower) && near(xv, r.lower) && dx >= -kZeroReducedCost;
+    const bool upper_ok = finite(r.upper) && near(xv, r.upper) && dx <= kZeroReducedCost;
+    if (lower_ok || upper_ok) {
+      out_.status[vx] = lower_ok ? VariableStatus::at_lower : VariableStatus::at_upper;
+      out_.x[vx] = lower_ok ? r.lower : r.upper;
+      return;
+    }
+    double a = 0.0;
+    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      if (row_column_[ui(p)] == x) a = row_value_[ui(p)];
+    }
+    if (a == 0.0) return;
+    const double yv = out_.x[vy];
+    const bool y_low = finite(r.other_lower) && (!finite(r.other_upper) ||
+                                                 std::fabs(yv - r.other_lower) <= std::fabs(yv - r.other_upper));
+    const double delta = dx / a;
+    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      const std::int32_t k = row_column_[ui(p)];
+      if (col_alive_[ui(k)]) d_[ui(m_ + k)] -= delta * row_value_[ui(p)];
+    }
+    y_[ui(i)] += delta;
+    out_.status[vx] = VariableStatus::basic;
+    out_.status[vy] = y_low ? VariableStatus::at_lower : VariableStatus::at_upper;
+    out_.x[vy] = y_low ? r.other_lower : r.other_upper;
+  }
+
+  // Row k (= lambda · row i) was merged into row i. Split the merged row's price y so
+  // that y_i + lambda · y_k = y, which leaves every column's reduced cost as it is: all
+  // of it stays on row i when row i's own limit is the one binding (or none binds),
+  // else all of it moves onto row k, whose logical then sits on the bound that binds
+  // and row i's logical turns basic.
+  void duplicate_row(const Reduction& r) {
+    const std::int32_t k = r.row;
+    const std::int32_t i = r.other;
+    const double lambda = r.element;
+    const double s = out_.x[ui(i)];
+    const double y = y_[ui(i)];
+    // s_k = rhs_k − lambda · a_i·x = rhs_k − lambda · (rhs_i − s_i).
+    out_.x[ui(k)] = r.rhs - lambda * (r.value - s);
+    out_.status[ui(k)] = VariableStatus::basic;
+    row_alive_[ui(k)] = 1;
+    y_[ui(k)] = 0.0;
+    const VariableStatus status = out_.status[ui(i)];
+    if (status == VariableStatus::basic || status == VariableStatus::at_zero) return;
+    // The side that binds: the lower bound of s_i when its reduced cost −y is positive.
+    const bool priced = std::fabs(y) > kZeroReducedCost;
+    const bool lower_side = priced ? y < 0.0 : status == VariableStatus::at_lower;
+    const bool at_own_lower = finite(r.lower) && near(s, r.lower);
+    const bool at_own_upper = finite(r.upper) && near(s, r.upper);
+    if (lower_side ? at_own_lower : at_own_upper) {
+      out_.status[ui(i)] = lower_side ? VariableStatus::at_lower : VariableStatus::at_upper;
+      out_.x[ui(i)] = lower_side ? r.lower : r.upper;
+      return;
+    }
+    if (!priced && (at_own_lower || at_own_upper)) {
+      out_.status[ui(i)] = at_own_lower ? VariableStatus::at_lower : VariableStatus::at_upper;
+      out_.x[ui(i)] = at_own_lower ? r.lower : r.upper;
+      return;
+    }
+    // s_k moves with s_i when lambda > 0, against it otherwise.
+    const bool k_lower = (lambda > 0.0) == lower_side;
+    const double bound = k_lower ? r.other_lower : r.other_upper;
+    if (!finite(bound)) return;  // cannot happen: the merged bound came from somewhere
+    out_.status[ui(k)] = k_lower ? VariableStatus::at_lower : VariableStatus::at_upper;
+    out_.x[ui(k)] = bound;
+    y_[ui(k)] = y / lambda;
+    y_[ui(i)] = 0.0;
+    out_.status[ui(i)] = VariableStatus::basic;
+  }
+
+  // Column k (= lambda · column j, cost lambda · c_j) was merged into x_j' = x_j +
+  // lambda · x_k. Its reduced cost is lambda · d_j'. A nonbasic merged column splits
+  // into both at the bounds that made its bound; a basic one keeps one of the two basic
+  // and the other nonbasic, at a bound that leaves the basic one within its own.
+  void duplicate_column(const Reduction& r) {
+    const std::int32_t k = r.column;
+    const std::int32_t j = r.other;
+    const double lambda = r.element;
+    const auto vj = ui(m_ + j);
+    const auto vk = ui(m_ + k);
+    const double merged = out_.x[vj];
+    const VariableStatus status = out_.status[vj];
+    const double lj = r.lower;
+    const double uj = r.upper;
+    const double lk = r.other_lower;
+    const double uk = r.other_upper;
+    double xj = 0.0;
+    double xk = 0.0;
+    VariableStatus sj = VariableStatus::basic;
+    VariableStatus sk = VariableStatus::at_lower;
+    if (status == VariableStatus::at_lower || status == VariableStatus::at_upper) {
+      const bool low = status == VariableStatus::at_lower;
+      xj = low ? lj : uj;
+      sj = status;
+      const bool k_low = (lambda > 0.0) == low;
+      xk = k_low ? lk : uk;
+      sk = k_low ? VariableStatus::at_lower : VariableStatus::at_upper;
+    } else if (status == VariableStatus::at_zero) {
+      // Only two free columns merge into a free one.
+      sj = VariableStatus::at_zero;
+      sk = VariableStatus::at_zero;
+      xj = merged;
+      xk = 0.0;
+    } else {
+      // x_k nonbasic at a value that keeps x_j = merged − lambda · x_k within its bounds,
+      // else x_j nonbasic and x_k basic.
+      const double tol = 1.0e-9;
+      bool done = false;
+      const double k_values[3] = {lk, uk, 0.0};
+      const VariableStatus k_status[3] = {VariableStatus::at_lower, VariableStatus::at_upper, VariableStatus::at_zero};
+      for (int c = 0; c < 3 && !done; ++c) {
+        if (c < 2 && !finite(k_values[c])) continue;
+        if (c == 2 && (finite(lk) || finite(uk))) continue;
+        const double candidate = merged - lambda * k_values[c];
+        if (candidate >= lj - tol * std::max(1.0, std::fabs(lj)) && candidate <= uj + tol * std::max(1.0, std::fabs(uj))) {
+          xk = k_values[c];
+          sk = k_status[c];
+          xj = candidate;
+          sj = VariableStatus::basic;
+          done = true;
+        }
+      }
+      const double j_values[3] = {lj, uj, 0.0};
+      for (int c = 0; c < 3 && !done; ++c) {
+        if (c < 2 && !finite(j_values[c])) continue;
+        if (c == 2 && (finite(lj) || finite(uj))) continue;
+        const double candidate = (merged - j_values[c]) / lambda;
+        if (candidate >= lk - tol * std::max(1.0, std::fabs(lk)) && candidate <= uk + tol * std::max(1.0, std::fabs(uk))) {
+          xj = j_values[c];
+          sj = k_status[c];
+          xk = candidate;
+          sk = VariableStatus::basic;
+          done = true;
+        }
+      }
+      if (!done) {
+        // Only rounding can bring this: x_j at the bound nearest and x_k basic.
+        xj = std::clamp(merged, finite(lj) ? lj : -kInfinity, finite(uj) ? uj : kInfinity);
+        sj = finite(lj) && xj == lj ? VariableStatus::at_lower : VariableStatus::at_upper;
+        if (!finite(lj) && !finite(uj)) {
+          xj = 0.0;
+          sj = VariableStatus::at_zero;
+        }
+        xk = (merged - xj) / lambda;
+        sk = VariableStatus::basic;
+      }
+    }
+    out_.x[vj] = xj;
+    out_.status[vj] = sj;
+    restore_column(k, xk, r.cost);
+    out_.status[vk] = sk;
   }
 
   const WorkingLp& lp_;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 #include "problem/infinity.h"
 
@@ -60,6 +62,12 @@ class Reducer {
       if ((select & presolve_bit::kDual) && s <= settings_.dual_sweeps) cost_sign_columns();
       if (failed()) break;
       if ((select & presolve_bit::kColumnSingletons) && primal) column_singletons();
+      if (failed()) break;
+      if ((select & presolve_bit::kDoubletons) && primal) doubletons();
+      if (failed()) break;
+      if ((select & presolve_bit::kDuplicateRows) && primal) duplicate_rows();
+      if (failed()) break;
+      if ((select & presolve_bit::kDuplicateColumns) && primal) duplicate_columns();
       if (failed()) break;
       if (out_.stack.size() == before && out_.bounds_changed == bounds_before) break;
     }
@@ -328,6 +336,8 @@ class Reducer {
       r.lower = l;
       r.upper = u;
       r.rhs = rhs_[ui(i)];
+      r.other_lower = sl_[ui(i)];
+      r.other_upper = su_[ui(i)];
       out_.stack.push_back(r);
       if (new_l != l || new_u != u) ++out_.bounds_changed;
       cl_[ui(j)] = new_l;
@@ -377,6 +387,8 @@ class Reducer {
     r.kind = ReductionKind::forcing_row;
     r.row = i;
     r.at_upper = at_max;
+    r.other_lower = sl_[ui(i)];
+    r.other_upper = su_[ui(i)];
     r.first = static_cast<std::int32_t>(out_.forced_column.size());
     for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
       const std::int32_t j = row_column_[ui(p)];
@@ -486,6 +498,314 @@ class Reducer {
       }
       col_alive_[ui(j)] = 0;
       remove_row(i);
+    }
+  }
+
+
+  // An equation a x + b y = c − s whose y is in no other row: y = (c − s − a x) / b, so
+  // y's bounds become bounds on x, and y goes with the row, its cost moving onto x.
+  void doubletons() {
+    for (std::int32_t i = 0; i < m_ && !failed(); ++i) {
+      if (!row_alive_[ui(i)] || row_count_[ui(i)] != 2) continue;
+      if (!finite(sl_[ui(i)]) || sl_[ui(i)] != su_[ui(i)]) continue;
+      std::int32_t cols[2] = {-1, -1};
+      double vals[2] = {0.0, 0.0};
+      std::int32_t found = 0;
+      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1] && found < 2; ++p) {
+        if (!col_alive_[ui(row_column_[ui(p)])]) continue;
+        cols[found] = row_column_[ui(p)];
+        vals[found] = row_value_[ui(p)];
+        ++found;
+      }
+      if (found != 2) continue;
+      const double big = std::max(std::fabs(vals[0]), std::fabs(vals[1]));
+      if (std::min(std::fabs(vals[0]), std::fabs(vals[1])) < 1.0e-3 * big) continue;
+      // y: a continuous column in no other row, the one with the larger element first.
+      std::int32_t pick = -1;
+      for (std::int32_t t = 0; t < 2; ++t) {
+        const std::int32_t y = cols[t];
+        const std::int32_t x = cols[1 - t];
+        if (col_count_[ui(y)] != 1 || kinds_[ui(y)] != ColumnKind::continuous) continue;
+        if (kinds_[ui(x)] == ColumnKind::frozen) continue;
+        if (pick < 0 || std::fabs(vals[t]) > std::fabs(vals[pick])) pick = t;
+      }
+      if (pick < 0) continue;
+      eliminate_doubleton(i, cols[pick], vals[pick], cols[1 - pick], vals[1 - pick]);
+    }
+  }
+
+  void eliminate_doubleton(std::int32_t i, std::int32_t y, double b, std::int32_t x, double a) {
+    const double s = sl_[ui(i)];
+    const double t = rhs_[ui(i)] - s;  // a x + b y = t
+    // x = (t − b y) / a over y's bounds.
+    const double ly = cl_[ui(y)];
+    const double uy = cu_[ui(y)];
+    const double ratio = -b / a;
+    const double at_ly = finite(ly) ? t / a + ratio * ly : (ratio > 0.0 ? -kInfinity : kInfinity);
+    const double at_uy = finite(uy) ? t / a + ratio * uy : (ratio > 0.0 ? kInfinity : -kInfinity);
+    double lo = std::min(at_ly, at_uy);
+    double hi = std::max(at_ly, at_uy);
+    if (kinds_[ui(x)] == ColumnKind::integer) {
+      if (finite(lo)) lo = std::ceil(lo - 1.0e-9);
+      if (finite(hi)) hi = std::floor(hi + 1.0e-9);
+    }
+    const double l = cl_[ui(x)];
+    const double u = cu_[ui(x)];
+    double new_l = std::max(l, lo);
+    double new_u = std::min(u, hi);
+    const double tol = settings_.infeasibility_tolerance;
+    if (new_l > new_u + tol * std::max(1.0, std::fabs(new_u))) {
+      outcome_ = PresolveOutcome::infeasible;
+      return;
+    }
+    if (new_l > new_u) {
+      if (new_l == l) {
+        new_u = new_l;
+      } else {
+        new_l = new_u;
+      }
+    }
+    Reduction r;
+    r.kind = ReductionKind::doubleton;
+    r.row = i;
+    r.column = y;
+    r.element = b;
+    r.value = s;
+    r.cost = cost_[ui(y)];
+    r.rhs = rhs_[ui(i)];
+    r.other = x;
+    r.lower = l;
+    r.upper = u;
+    r.other_lower = ly;
+    r.other_upper = uy;
+    out_.stack.push_back(r);
+    if (new_l != l || new_u != u) ++out_.bounds_changed;
+    cl_[ui(x)] = new_l;
+    cu_[ui(x)] = new_u;
+    cost_[ui(x)] -= cost_[ui(y)] * a / b;
+    col_alive_[ui(y)] = 0;
+    remove_row(i);
+  }
+
+  // A hash of the pattern of alive entries of a row or column and of their values
+  // divided by the first one, so that parallel lines (equal up to a factor) collide.
+  // Ratios are rounded to about 30 bits before hashing; the comparison that follows
+  // is exact to a tight relative tolerance.
+  static std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
+    h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+    return h;
+  }
+  static std::uint64_t ratio_key(double r) {
+    int e = 0;
+    const double m = std::frexp(r, &e);
+    return static_cast<std::uint64_t>(std::llround(m * 1073741824.0)) ^ (static_cast<std::uint64_t>(e + 4096) << 40);
+  }
+
+  // Lines (rows or columns) grouped by hash, each group sorted by line number so that
+  // the one kept is the first loaded. Lines with fewer than `least` alive entries are
+  // left alone.
+  template <class Alive>
+  std::vector<std::pair<std::uint64_t, std::int32_t>> line_hashes(std::int32_t lines, const std::vector<std::int32_t>& start,
+                                                                   const std::vector<std::int32_t>& index,
+                                                                   const std::vector<double>& value,
+                                                                   const std::vector<std::uint8_t>& line_alive,
+                                                                   const std::vector<std::int32_t>& count,
+                                                                   std::int32_t least, Alive alive) const {
+    std::vector<std::pair<std::uint64_t, std::int32_t>> keys;
+    for (std::int32_t l = 0; l < lines; ++l) {
+      if (!line_alive[ui(l)] || count[ui(l)] < least) continue;
+      std::uint64_t h = static_cast<std::uint64_t>(count[ui(l)]);
+      double first = 0.0;
+      for (std::int32_t p = start[ui(l)]; p < start[ui(l) + 1]; ++p) {
+        const std::int32_t k = index[ui(p)];
+        if (!alive(k)) continue;
+        if (first == 0.0) first = value[ui(p)];
+        h = mix(h, static_cast<std::uint64_t>(k));
+        h = mix(h, ratio_key(value[ui(p)] / first));
+      }
+      keys.emplace_back(h, l);
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+  }
+
+  // Whether line b is element · line a over the alive entries; element set on success.
+  template <class Alive>
+  bool parallel(std::int32_t a, std::int32_t b, const std::vector<std::int32_t>& start,
+                const std::vector<std::int32_t>& index, const std::vector<double>& value, Alive alive,
+                double& element) const {
+    std::int32_t p = start[ui(a)];
+    std::int32_t q = start[ui(b)];
+    const std::int32_t p_end = start[ui(a) + 1];
+    const std::int32_t q_end = start[ui(b) + 1];
+    element = 0.0;
+    for (;;) {
+      while (p < p_end && !alive(index[ui(p)])) ++p;
+      while (q < q_end && !alive(index[ui(q)])) ++q;
+      if (p == p_end || q == q_end) return p == p_end && q == q_end && element != 0.0;
+      if (index[ui(p)] != index[ui(q)]) return false;
+      const double va = value[ui(p)];
+      const double vb = value[ui(q)];
+      if (element == 0.0) {
+        element = vb / va;
+      } else if (std::fabs(vb - element * va) > 1.0e-12 * std::max(1.0, std::fabs(vb))) {
+        return false;
+      }
+      ++p;
+      ++q;
+    }
+  }
+
+  // Row k = element · row i over the columns alive: row k's limits on a_i·x are
+  // intersected with row i's and row k goes.
+  void duplicate_rows() {
+    auto alive = [this](std::int32_t j) { return col_alive_[ui(j)] != 0; };
+    const auto keys = line_hashes(m_, row_start_, row_column_, row_value_, row_alive_, row_count_, 2, alive);
+    const double tol = settings_.infeasibility_tolerance;
+    for (std::size_t g = 0; g < keys.size() && !failed();) {
+      std::size_t end = g + 1;
+      while (end < keys.size() && keys[end].first == keys[g].first) ++end;
+      for (std::size_t a = g; a < end && !failed(); ++a) {
+        const std::int32_t i = keys[a].second;
+        if (!row_alive_[ui(i)]) continue;
+        for (std::size_t b = a + 1; b < end && !failed(); ++b) {
+          const std::int32_t k = keys[b].second;
+          double lambda = 0.0;
+          if (!row_alive_[ui(k)] || !parallel(i, k, row_start_, row_column_, row_value_, alive, lambda)) continue;
+          merge_rows(i, k, lambda, tol);
+        }
+      }
+      g = end;
+    }
+  }
+
+  void merge_rows(std::int32_t i, std::int32_t k, double lambda, double tol) {
+    // Limits of a_i·x from row k: (rhs_k − s_k) / lambda over s_k's bounds.
+    double lo = lambda > 0.0 ? row_lower_limit(k) : row_upper_limit(k);
+    double hi = lambda > 0.0 ? row_upper_limit(k) : row_lower_limit(k);
+    lo = finite(lo) ? lo / lambda : -kInfinity;
+    hi = finite(hi) ? hi / lambda : kInfinity;
+    // As bounds on s_i = rhs_i − a_i·x.
+    const double rhs = rhs_[ui(i)];
+    const double from_k_lower = finite(hi) ? rhs - hi : -kInfinity;
+    const double from_k_upper = finite(lo) ? rhs - lo : kInfinity;
+    const double sl = sl_[ui(i)];
+    const double su = su_[ui(i)];
+    double new_l = std::max(sl, from_k_lower);
+    double new_u = std::min(su, from_k_upper);
+    if (new_l > new_u + tol * std::max(1.0, std::fabs(new_u))) {
+      outcome_ = PresolveOutcome::infeasible;
+      return;
+    }
+    if (new_l > new_u) {
+      if (new_l == sl) {
+        new_u = new_l;
+      } else {
+        new_l = new_u;
+      }
+    }
+    Reduction r;
+    r.kind = ReductionKind::duplicate_row;
+    r.row = k;
+    r.other = i;
+    r.element = lambda;
+    r.lower = sl;
+    r.upper = su;
+    r.other_lower = sl_[ui(k)];
+    r.other_upper = su_[ui(k)];
+    r.value = rhs;
+    r.rhs = rhs_[ui(k)];
+    out_.stack.push_back(r);
+    sl_[ui(i)] = new_l;
+    su_[ui(i)] = new_u;
+    remove_row(k);
+  }
+
+  // Column k = element · column j over the rows alive. With c_k = element · c_j the two
+  // act as one column x_j + element · x_k whose bounds are the sums of theirs; otherwise
+  // the cheaper direction is taken by one of them alone when the other can move without
+  // end that way, and the dominated column sits at its bound.
+  void duplicate_columns() {
+    auto alive = [this](std::int32_t i) { return row_alive_[ui(i)] != 0; };
+    const auto keys = line_hashes(n_, col_start_, col_row_, col_value_, col_alive_, col_count_, 1, alive);
+    for (std::size_t g = 0; g < keys.size() && !failed();) {
+      std::size_t end = g + 1;
+      while (end < keys.size() && keys[end].first == keys[g].first) ++end;
+      for (std::size_t a = g; a < end && !failed(); ++a) {
+        const std::int32_t j = keys[a].second;
+        for (std::size_t b = a + 1; b < end && !failed() && col_alive_[ui(j)]; ++b) {
+          const std::int32_t k = keys[b].second;
+          double lambda = 0.0;
+          if (!col_alive_[ui(k)] || !parallel(j, k, col_start_, col_row_, col_value_, alive, lambda)) continue;
+          pair_columns(j, k, lambda);
+        }
+      }
+      g = end;
+    }
+  }
+
+  void pair_columns(std::int32_t j, std::int32_t k, double lambda) {
+    const ColumnKind kind_j = kinds_[ui(j)];
+    const ColumnKind kind_k = kinds_[ui(k)];
+    if (kind_j == ColumnKind::frozen || kind_k == ColumnKind::frozen) return;
+    const double cj = cost_[ui(j)];
+    const double ck = cost_[ui(k)];
+    const double delta = ck - lambda * cj;  // d_k − lambda · d_j
+    const double scale = std::max({1.0, std::fabs(ck), std::fabs(lambda * cj)});
+    if (std::fabs(delta) <= 1.0e-12 * scale) {
+      if (kind_j != ColumnKind::continuous || kind_k != ColumnKind::continuous) return;
+      const bool j_free = !finite(cl_[ui(j)]) && !finite(cu_[ui(j)]);
+      const bool k_free = !finite(cl_[ui(k)]) && !finite(cu_[ui(k)]);
+      // Beside a free one, the other can sit at any of its values: at a bound, where
+      // a basic solution has it.
+      if (j_free != k_free) {
+        const std::int32_t fixed = j_free ? k : j;
+        if (finite(cl_[ui(fixed)])) {
+          fix_column(fixed, cl_[ui(fixed)], false);
+        } else {
+          fix_column(fixed, cu_[ui(fixed)], true);
+        }
+        return;
+      }
+      const double add_lo = lambda > 0.0 ? cl_[ui(k)] : cu_[ui(k)];
+      const double add_hi = lambda > 0.0 ? cu_[ui(k)] : cl_[ui(k)];
+      const double merged_lo = finite(cl_[ui(j)]) && finite(add_lo) ? cl_[ui(j)] + lambda * add_lo : -kInfinity;
+      const double merged_hi = finite(cu_[ui(j)]) && finite(add_hi) ? cu_[ui(j)] + lambda * add_hi : kInfinity;
+      // A merged column free while its parts are not could be left nonbasic at zero,
+      // which no basic solution of the two splits into.
+      if (!j_free && !finite(merged_lo) && !finite(merged_hi)) return;
+      Reduction r;
+      r.kind = ReductionKind::duplicate_column;
+      r.column = k;
+      r.other = j;
+      r.element = lambda;
+      r.lower = cl_[ui(j)];
+      r.upper = cu_[ui(j)];
+      r.other_lower = cl_[ui(k)];
+      r.other_upper = cu_[ui(k)];
+      r.cost = ck;
+      cl_[ui(j)] = merged_lo;
+      cu_[ui(j)] = merged_hi;
+      out_.stack.push_back(r);
+      // Column k's entries leave with it; the right-hand sides do not change.
+      for (std::int32_t p = col_start_[ui(k)]; p < col_start_[ui(k) + 1]; ++p) {
+        if (row_alive_[ui(col_row_[ui(p)])]) --row_count_[ui(col_row_[ui(p)])];
+      }
+      col_alive_[ui(k)] = 0;
+      return;
+    }
+    // d_k = lambda · d_j + delta. When x_j, continuous, cannot take the sign of d_j that
+    // would cancel delta (it has no bound on that side), d_k keeps delta's sign.
+    if (kind_j != ColumnKind::continuous) return;
+    const bool dj_nonnegative = !finite(cu_[ui(j)]);  // never at an upper bound
+    const bool dj_nonpositive = !finite(cl_[ui(j)]);
+    const bool holds = delta > 0.0 ? (lambda > 0.0 ? dj_nonnegative : dj_nonpositive)
+                                   : (lambda > 0.0 ? dj_nonpositive : dj_nonnegative);
+    if (!holds) return;
+    if (delta > 0.0 && finite(cl_[ui(k)])) {
+      fix_column(k, cl_[ui(k)], false);
+    } else if (delta < 0.0 && finite(cu_[ui(k)])) {
+      fix_column(k, cu_[ui(k)], true);
     }
   }
 

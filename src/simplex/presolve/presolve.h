@@ -22,9 +22,13 @@
 //   0x008  dual: columns fixed at a bound by the sign of their cost when no row
 //          stops them moving that way (dominated columns)
 //   0x010  free and implied-free column singletons substituted out with their row
-//   0x020  duplicate rows (parallel rows merged into one)      - not yet built
-//   0x040  doubleton equations                                  - not yet built
-//   0x080  duplicate columns                                    - not yet built
+//   0x020  duplicate rows: a row parallel to another merged into it (its limits
+//          become the other's, scaled)
+//   0x040  doubleton equations a x + b y = c whose y is in no other row: y and the
+//          row go, y's bounds move onto x (rounded inward for an integer x)
+//   0x080  duplicate columns: a column parallel to another with the proportional
+//          cost merged into it (their bounds add up), or fixed at a bound when the
+//          other dominates it
 //   0x100  the elimination pass (with NEXTRA > 0)               - not yet built
 //   0x200  no global entities: reductions not valid for integers are allowed
 #pragma once
@@ -76,6 +80,11 @@ enum class ReductionKind : std::uint8_t {
   singleton_row,     // row turned into bounds of `column`; `lower`/`upper` the bounds before
   forcing_row,       // row at its activity limit; its columns listed from `first`
   column_singleton,  // free column substituted out with its row
+  duplicate_row,     // `row` (a_row = element · a_other) merged into row `other`
+  duplicate_column,  // column `column` (a_column = element · a_other) merged into `other`
+  doubleton,         // as column_singleton, with the row's other column `other` taking the
+                     // bounds of `column` (`other_lower`/`other_upper`); `lower`/`upper`
+                     // are the bounds of `other` before
 };
 
 struct Reduction {
@@ -92,6 +101,13 @@ struct Reduction {
                            // forcing row: true when forced to its largest activity
   std::int32_t first = 0;  // forcing row: its columns are forced_column[first .. first + count)
   std::int32_t count = 0;
+  // Duplicates: the kept row or column; `lower`/`upper` its bounds before the merge
+  // and `other_lower`/`other_upper` those of the one removed. Singleton and forcing
+  // rows: `other_lower`/`other_upper` are the bounds of the row's logical then. A duplicate row keeps
+  // both right-hand sides at the merge: the kept row's in `value`, its own in `rhs`.
+  std::int32_t other = -1;
+  double other_lower = 0.0;
+  double other_upper = 0.0;
 };
 
 struct Presolved {

@@ -3,8 +3,11 @@
 // the loaded one, and postsolve rebuilds an optimal basis of the loaded LP (values within
 // bounds, rows satisfied, reduced costs of the right sign) from which the primal simplex
 // makes no iteration.
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -168,6 +171,31 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // bounds follow from the row.
       {"implied-free column singleton", presolve_bit::kColumnSingletons, ReductionKind::column_singleton, 1, 1,
        make_lp({{1, 1, 1}, {1, -1, 0}}, {-1, 2, 0.5}, {10, -1}, {10, 1}, {0, 0, 0}, {3, 3, 100})},
+      // x0 + x2 = 4 with x2 in [0, 3] in no other row: x2 goes, x0 >= 1 from it binds,
+      // so postsolve makes x0 basic and x2 nonbasic at its upper bound.
+      {"doubleton equation, the moved bound binds", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
+       make_lp({{1, 0, 1}, {1, 1, 0}}, {1, -1, 0.5}, {4, -kInf}, {4, 10}, {0, 0, 0}, {10, 5, 3})},
+      // The same with x0's own lower bound 2 the binding one.
+      {"doubleton equation, its own bound binds", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
+       make_lp({{1, 0, 1}, {1, 1, 0}}, {1, -1, 0.5}, {4, -kInf}, {4, 10}, {2, 0, 0}, {10, 5, 3})},
+      // x0 + 2 x1 <= 4 and its copy -2 x0 - 4 x1 >= -6 (x0 + 2 x1 <= 3): the copy's limit
+      // binds, so postsolve moves the price onto the copy's row.
+      {"duplicate row, the copy binds", presolve_bit::kDuplicateRows, ReductionKind::duplicate_row, 1, 0,
+       make_lp({{1, 2}, {-2, -4}, {1, -1}}, {-1, -1}, {-kInf, -6, -1}, {4, kInf, kInf}, {0, 0}, {10, 10})},
+      // The same with the first row's limit the tighter one.
+      {"duplicate row, the original binds", presolve_bit::kDuplicateRows, ReductionKind::duplicate_row, 1, 0,
+       make_lp({{1, 2}, {-2, -4}, {1, -1}}, {-1, -1}, {-kInf, -8, -1}, {3, kInf, kInf}, {0, 0}, {10, 10})},
+      // Column 1 = -column 0 with cost -c0: x0 - x1 in [0, 6] is one column, basic
+      // at 3 in the optimum; postsolve splits it into one basic and one at a bound.
+      {"duplicate columns merged, basic", presolve_bit::kDuplicateColumns, ReductionKind::duplicate_column, 0, 1,
+       make_lp({{1, -1, 0}, {1, -1, 1}}, {-1, 1, -2}, {-kInf, -kInf}, {5, 6}, {0, -4, 0}, {2, 0, 3})},
+      // The same with the merged column at its upper bound 6: both at their bounds.
+      {"duplicate columns merged, at a bound", presolve_bit::kDuplicateColumns, ReductionKind::duplicate_column, 0, 1,
+       make_lp({{1, -1, 0}, {1, -1, 1}}, {-1, 1, -2}, {-kInf, -kInf}, {8, 9}, {0, -4, 0}, {2, 0, 3})},
+      // Column 1 = column 0 but cheaper, and x0 has no lower bound: x1 goes to its upper
+      // bound in every optimum.
+      {"dominated duplicate column", presolve_bit::kDuplicateColumns, ReductionKind::fixed_column, 0, 1,
+       make_lp({{1, 1, 0}, {1, 1, 1}}, {-1, -2, -3}, {-kInf, -kInf}, {5, 6}, {-kInf, 0, 0}, {5, 4, 3})},
   };
   for (const Case& c : cases) {
     const Roundtrip r = roundtrip(c.lp, c.select, c.name);
@@ -229,7 +257,7 @@ TEST(Presolve, IntegerColumnsKeepTheirIntegerPoints) {
   EXPECT_DOUBLE_EQ(p.lp.lower[static_cast<std::size_t>(p.lp.rows)], 2.0);
 }
 
-WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed) {
+WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool copies = false) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   std::vector<std::vector<double>> a(static_cast<std::size_t>(rows), std::vector<double>(columns, 0.0));
@@ -259,6 +287,40 @@ WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed) {
     if (c[jj] > 0.0 && l[jj] <= -kInf) l[jj] = x0[jj] - 20.0;
     if (c[jj] < 0.0 && u[jj] >= kInf) u[jj] = x0[jj] + 20.0;
   }
+  if (copies) {
+    // Scaled copies of some rows (limits a little looser or tighter, still met at x0)
+    // and of some columns (bounds around 0, so x0 stays feasible; the cost proportional
+    // or not).
+    const double factors[] = {2.0, -0.5, 3.0, -1.0};
+    for (std::int32_t i = 0; i < rows; i += 3) {
+      const double f = factors[static_cast<std::size_t>(i / 3) % 4];
+      std::vector<double> row = a[static_cast<std::size_t>(i)];
+      for (double& v : row) v *= f;
+      a.push_back(row);
+      double lo = row_lower[static_cast<std::size_t>(i)];
+      double hi = row_upper[static_cast<std::size_t>(i)];
+      const double shift = unit(random) - 0.5;
+      lo = lo > -kInf ? lo + shift : lo;
+      hi = hi < kInf ? hi + shift : hi;
+      if (lo > -kInf && hi < kInf && lo > hi) std::swap(lo, hi);
+      double activity = 0.0;
+      for (std::int32_t j = 0; j < columns; ++j) activity += a[static_cast<std::size_t>(i)][j] * x0[static_cast<std::size_t>(j)];
+      lo = std::min(lo, activity);
+      hi = std::max(hi, activity);
+      row_lower.push_back(f > 0.0 ? (lo > -kInf ? f * lo : -kInf) : (hi < kInf ? f * hi : -kInf));
+      row_upper.push_back(f > 0.0 ? (hi < kInf ? f * hi : kInf) : (lo > -kInf ? f * lo : kInf));
+    }
+    for (std::int32_t j = 0; j < columns; j += 4) {
+      const double f = factors[static_cast<std::size_t>(j / 4) % 4];
+      for (auto& row : a) row.push_back(f * row[static_cast<std::size_t>(j)]);
+      const double kind = unit(random);
+      c.push_back(kind < 0.6 ? f * c[static_cast<std::size_t>(j)] : std::round((unit(random) * 2.0 - 1.0) * 4.0));
+      l.push_back(kind < 0.8 ? -5.0 * unit(random) : -kInf);
+      u.push_back(kind < 0.9 ? 5.0 * unit(random) : kInf);
+      if (c.back() > 0.0 && l.back() <= -kInf) l.back() = -20.0;
+      if (c.back() < 0.0 && u.back() >= kInf) u.back() = 20.0;
+    }
+  }
   return make_lp(a, c, row_lower, row_upper, l, u);
 }
 
@@ -273,6 +335,21 @@ TEST(Presolve, RandomLpsRoundtripWithoutCleanupIterations) {
     reductions += static_cast<std::int32_t>(r.presolved.stack.size());
   }
   EXPECT_GT(reductions, 100);
+}
+
+// Parallel rows and columns among the others: merged, and undone exactly.
+TEST(Presolve, RandomLpsWithCopiesRoundtrip) {
+  std::int32_t duplicates = 0;
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    const WorkingLp lp = random_lp(20 + static_cast<std::int32_t>(seed % 7), 30, seed, true);
+    const std::string label = "seed " + std::to_string(seed) + " with copies";
+    if (solve(lp).result.outcome != LpOutcome::optimal) continue;
+    const Roundtrip r = roundtrip(lp, 511, label.c_str());
+    for (const Reduction& red : r.presolved.stack) {
+      duplicates += red.kind == ReductionKind::duplicate_row || red.kind == ReductionKind::duplicate_column;
+    }
+  }
+  EXPECT_GT(duplicates, 200);
 }
 
 }  // namespace
