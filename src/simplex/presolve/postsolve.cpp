@@ -277,7 +277,6 @@ class Undo {
     restore_row(i, price);
   }
 
-
   // As a column singleton, y comes back basic with the row priced at c_y / b. When x
   // then sits nonbasic on a bound that came from y's bounds, y is the one at its bound:
   // x turns basic and y nonbasic, the row's price moving by d_x / a so that d_x = 0,
@@ -305,8 +304,8 @@ class Undo {
     }
     if (a == 0.0) return;
     const double yv = out_.x[vy];
-    const bool y_low = finite(r.other_lower) && (!finite(r.other_upper) ||
-                                                 std::fabs(yv - r.other_lower) <= std::fabs(yv - r.other_upper));
+    const bool y_low = finite(r.other_lower) &&
+                       (!finite(r.other_upper) || std::fabs(yv - r.other_lower) <= std::fabs(yv - r.other_upper));
     const double delta = dx / a;
     for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
       const std::int32_t k = row_column_[ui(p)];
@@ -406,7 +405,8 @@ class Undo {
         if (c < 2 && !finite(k_values[c])) continue;
         if (c == 2 && (finite(lk) || finite(uk))) continue;
         const double candidate = merged - lambda * k_values[c];
-        if (candidate >= lj - tol * std::max(1.0, std::fabs(lj)) && candidate <= uj + tol * std::max(1.0, std::fabs(uj))) {
+        if (candidate >= lj - tol * std::max(1.0, std::fabs(lj)) &&
+            candidate <= uj + tol * std::max(1.0, std::fabs(uj))) {
           xk = k_values[c];
           sk = k_status[c];
           xj = candidate;
@@ -419,7 +419,8 @@ class Undo {
         if (c < 2 && !finite(j_values[c])) continue;
         if (c == 2 && (finite(lj) || finite(uj))) continue;
         const double candidate = (merged - j_values[c]) / lambda;
-        if (candidate >= lk - tol * std::max(1.0, std::fabs(lk)) && candidate <= uk + tol * std::max(1.0, std::fabs(uk))) {
+        if (candidate >= lk - tol * std::max(1.0, std::fabs(lk)) &&
+            candidate <= uk + tol * std::max(1.0, std::fabs(uk))) {
           xj = j_values[c];
           sj = k_status[c];
           xk = candidate;

@@ -501,7 +501,6 @@ class Reducer {
     }
   }
 
-
   // An equation a x + b y = c − s whose y is in no other row: y = (c − s − a x) / b, so
   // y's bounds become bounds on x, and y goes with the row, its cost moving onto x.
   void doubletons() {
@@ -605,12 +604,10 @@ class Reducer {
   // the one kept is the first loaded. Lines with fewer than `least` alive entries are
   // left alone.
   template <class Alive>
-  std::vector<std::pair<std::uint64_t, std::int32_t>> line_hashes(std::int32_t lines, const std::vector<std::int32_t>& start,
-                                                                   const std::vector<std::int32_t>& index,
-                                                                   const std::vector<double>& value,
-                                                                   const std::vector<std::uint8_t>& line_alive,
-                                                                   const std::vector<std::int32_t>& count,
-                                                                   std::int32_t least, Alive alive) const {
+  std::vector<std::pair<std::uint64_t, std::int32_t>> line_hashes(
+      std::int32_t lines, const std::vector<std::int32_t>& start, const std::vector<std::int32_t>& index,
+      const std::vector<double>& value, const std::vector<std::uint8_t>& line_alive,
+      const std::vector<std::int32_t>& count, std::int32_t least, Alive alive) const {
     std::vector<std::pair<std::uint64_t, std::int32_t>> keys;
     for (std::int32_t l = 0; l < lines; ++l) {
       if (!line_alive[ui(l)] || count[ui(l)] < least) continue;

@@ -2,7 +2,9 @@
 // integer column is substituted out or left with fractional bounds, no integer column is
 // fixed at a fractional value, and the LP relaxation of the presolved problem, mapped
 // back, is not above the integer optimum (so no integer-feasible optimum was cut off)
-// and is printed beside the catalogue's LP relaxation and the one of the problem as loaded.
+// nor below the relaxation of the problem as loaded. It may be above the catalogue's LP
+// relaxation: integer bounds rounded inward cut off fractional points (egout's binaries
+// pushed to 1 by singleton rows). One line per problem gives the figures.
 #include <unistd.h>
 
 #include <cmath>
@@ -87,7 +89,8 @@ Relaxation solve(const WorkingLp& lp, const PrimalSettings& settings) {
 
 double objective(const WorkingLp& lp, const std::vector<double>& x) {
   double z = 0.0;
-  for (std::int32_t v = 0; v < lp.variables(); ++v) z += lp.cost[static_cast<std::size_t>(v)] * x[static_cast<std::size_t>(v)];
+  for (std::int32_t v = 0; v < lp.variables(); ++v)
+    z += lp.cost[static_cast<std::size_t>(v)] * x[static_cast<std::size_t>(v)];
   return z;
 }
 
@@ -151,10 +154,10 @@ TEST_P(MiplibPresolve, KeepsIntegerPoints) {
   const double tol = 1.0e-6 * std::max(1.0, std::fabs(r.optimum));
   EXPECT_LE(presolved_value, r.optimum + tol) << r.name;
   EXPECT_GE(presolved_value, loaded_value - tol) << r.name;
-  std::printf("miplib presolve %-9s removed %6d rows %6d columns  relaxation %-16.9g loaded %-16.9g catalogue %-16.9g"
-              "  optimum %-16.9g\n",
-              r.name.c_str(), p.rows_removed, p.columns_removed, presolved_value, loaded_value, r.relaxation,
-              r.optimum);
+  std::printf(
+      "miplib presolve %-9s removed %6d rows %6d columns  relaxation %-16.9g loaded %-16.9g catalogue %-16.9g"
+      "  optimum %-16.9g\n",
+      r.name.c_str(), p.rows_removed, p.columns_removed, presolved_value, loaded_value, r.relaxation, r.optimum);
 
   std::filesystem::current_path(previous);
   std::filesystem::remove_all(scratch);

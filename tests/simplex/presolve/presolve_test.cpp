@@ -304,7 +304,8 @@ WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool
       hi = hi < kInf ? hi + shift : hi;
       if (lo > -kInf && hi < kInf && lo > hi) std::swap(lo, hi);
       double activity = 0.0;
-      for (std::int32_t j = 0; j < columns; ++j) activity += a[static_cast<std::size_t>(i)][j] * x0[static_cast<std::size_t>(j)];
+      for (std::int32_t j = 0; j < columns; ++j)
+        activity += a[static_cast<std::size_t>(i)][j] * x0[static_cast<std::size_t>(j)];
       lo = std::min(lo, activity);
       hi = std::max(hi, activity);
       row_lower.push_back(f > 0.0 ? (lo > -kInf ? f * lo : -kInf) : (hi < kInf ? f * hi : -kInf));
