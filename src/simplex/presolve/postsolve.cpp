@@ -369,10 +369,19 @@ class Undo {
     const std::int32_t k = r.column;
     const std::int32_t j = r.other;
     const double lambda = r.element;
-    const auto vj = ui(m_ + j);
+    const auto vj = r.at_upper ? ui(j) : ui(m_ + j);  // at_upper: the kept one is row j's logical
     const auto vk = ui(m_ + k);
-    const double merged = out_.x[vj];
+    double merged = out_.x[vj];
     const VariableStatus status = out_.status[vj];
+    if (r.at_upper && status == VariableStatus::basic) {
+      // A basic logical's value is only set at the end: here it is what the row's
+      // right-hand side then leaves after the columns alive with it.
+      merged = r.rhs;
+      for (std::int32_t p = row_start_[ui(j)]; p < row_start_[ui(j) + 1]; ++p) {
+        const std::int32_t c = row_column_[ui(p)];
+        if (col_alive_[ui(c)]) merged -= row_value_[ui(p)] * out_.x[ui(m_ + c)];
+      }
+    }
     const double lj = r.lower;
     const double uj = r.upper;
     const double lk = r.other_lower;

@@ -739,6 +739,67 @@ class Reducer {
       }
       g = end;
     }
+    slack_columns();
+  }
+
+  // A column alone in its row is parallel to the row's logical (cost 0): with no cost
+  // of its own it is one more slack of the row, merged into the logical, whose bounds
+  // widen by the column's; with a cost, it sits at a bound when the logical can move
+  // without end the way that would cancel it.
+  void slack_columns() {
+    for (std::int32_t y = 0; y < n_ && !failed(); ++y) {
+      if (!col_alive_[ui(y)] || col_count_[ui(y)] != 1 || kinds_[ui(y)] == ColumnKind::frozen) continue;
+      std::int32_t i = -1;
+      double b = 0.0;
+      for (std::int32_t p = col_start_[ui(y)]; p < col_start_[ui(y) + 1]; ++p) {
+        if (row_alive_[ui(col_row_[ui(p)])]) {
+          i = col_row_[ui(p)];
+          b = col_value_[ui(p)];
+        }
+      }
+      if (i < 0) continue;
+      const double sl = sl_[ui(i)];
+      const double su = su_[ui(i)];
+      if (!finite(sl) && !finite(su)) continue;  // a free row goes on its own
+      const double c = cost_[ui(y)];
+      if (c == 0.0) {
+        if (kinds_[ui(y)] != ColumnKind::continuous) continue;
+        const double add_lo = b > 0.0 ? cl_[ui(y)] : cu_[ui(y)];
+        const double add_hi = b > 0.0 ? cu_[ui(y)] : cl_[ui(y)];
+        const double merged_lo = finite(sl) && finite(add_lo) ? sl + b * add_lo : -kInfinity;
+        const double merged_hi = finite(su) && finite(add_hi) ? su + b * add_hi : kInfinity;
+        if (!finite(merged_lo) && !finite(merged_hi)) continue;
+        Reduction r;
+        r.kind = ReductionKind::duplicate_column;
+        r.column = y;
+        r.other = i;
+        r.at_upper = true;  // the kept one is row i's logical
+        r.element = b;
+        r.lower = sl;
+        r.upper = su;
+        r.other_lower = cl_[ui(y)];
+        r.other_upper = cu_[ui(y)];
+        r.cost = 0.0;
+        r.rhs = rhs_[ui(i)];
+        out_.stack.push_back(r);
+        sl_[ui(i)] = merged_lo;
+        su_[ui(i)] = merged_hi;
+        --row_count_[ui(i)];
+        col_alive_[ui(y)] = 0;
+        continue;
+      }
+      // d_y = b · d_s + c with d_s = −price: of a sign fixed when s has no bound on one side.
+      const bool ds_nonnegative = !finite(su);
+      const bool ds_nonpositive = !finite(sl);
+      const bool holds =
+          c > 0.0 ? (b > 0.0 ? ds_nonnegative : ds_nonpositive) : (b > 0.0 ? ds_nonpositive : ds_nonnegative);
+      if (!holds) continue;
+      if (c > 0.0 && finite(cl_[ui(y)])) {
+        fix_column(y, cl_[ui(y)], false);
+      } else if (c < 0.0 && finite(cu_[ui(y)])) {
+        fix_column(y, cu_[ui(y)], true);
+      }
+    }
   }
 
   void pair_columns(std::int32_t j, std::int32_t k, double lambda) {

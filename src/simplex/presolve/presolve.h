@@ -28,7 +28,8 @@
 //          row go, y's bounds move onto x (rounded inward for an integer x)
 //   0x080  duplicate columns: a column parallel to another with the proportional
 //          cost merged into it (their bounds add up), or fixed at a bound when the
-//          other dominates it
+//          other dominates it; a column alone in its row is parallel to the row's
+//          logical, and merged into it when it has no cost
 //   0x100  the elimination pass (with NEXTRA > 0)               - not yet built
 //   0x200  no global entities: reductions not valid for integers are allowed
 #pragma once
@@ -81,7 +82,9 @@ enum class ReductionKind : std::uint8_t {
   forcing_row,       // row at its activity limit; its columns listed from `first`
   column_singleton,  // free column substituted out with its row
   duplicate_row,     // `row` (a_row = element · a_other) merged into row `other`
-  duplicate_column,  // column `column` (a_column = element · a_other) merged into `other`
+  duplicate_column,  // column `column` (a_column = element · a_other) merged into `other`;
+                     // with `at_upper` set, `other` is a row whose logical took it in
+                     // and `rhs` that row's right-hand side then
   doubleton,         // as column_singleton, with the row's other column `other` taking the
                      // bounds of `column` (`other_lower`/`other_upper`); `lower`/`upper`
                      // are the bounds of `other` before

@@ -192,6 +192,12 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // The same with the merged column at its upper bound 6: both at their bounds.
       {"duplicate columns merged, at a bound", presolve_bit::kDuplicateColumns, ReductionKind::duplicate_column, 0, 1,
        make_lp({{1, -1, 0}, {1, -1, 1}}, {-1, 1, -2}, {-kInf, -kInf}, {8, 9}, {0, -4, 0}, {2, 0, 3})},
+      // x2 in [0, 1], without cost, alone in the equation x0 + x1 + 2 x2 = 6: one more
+      // slack of the row, whose logical takes it in (x0 + x1 in [4, 6]).
+      {"slack column merged into the logical", presolve_bit::kDuplicateColumns, ReductionKind::duplicate_column, 0, 1,
+       make_lp({{1, 1, 2}, {1, -1, 0}}, {-1, -2, 0}, {6, -kInf}, {6, 1}, {0, 0, 0}, {10, 10, 1})},
+      {"slack column merged, at its other bound", presolve_bit::kDuplicateColumns, ReductionKind::duplicate_column, 0,
+       1, make_lp({{1, 1, 2}, {1, -1, 0}}, {1, 2, 0}, {6, -kInf}, {6, 1}, {0, 0, 0}, {10, 10, 1})},
       // Column 1 = column 0 but cheaper, and x0 has no lower bound: x1 goes to its upper
       // bound in every optimum.
       {"dominated duplicate column", presolve_bit::kDuplicateColumns, ReductionKind::fixed_column, 0, 1,
