@@ -29,7 +29,7 @@ constexpr double kCostPerturbation = 5.0e-7;
 // distinct values, every cost also moves by up to kTiedPerturbation of the largest.
 constexpr std::size_t kTiedCostCount = 100;
 constexpr double kTiedCostShare = 0.01;
-constexpr double kTiedPerturbation = 1.0e-4;
+constexpr double kTiedPerturbation = 3.0e-4;
 // The pivot row is formed row by row over the nonzeros of rho while their rows hold
 // less than this share of the matrix's entries.
 constexpr double kRowWiseShare = 0.4;
