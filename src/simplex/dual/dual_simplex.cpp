@@ -22,6 +22,14 @@ constexpr double kInfiniteBound = 1.0e29;
 constexpr double kDualPivotTolerance = 1.0e-7;
 constexpr double kMinimumWeight = 1.0e-4;
 constexpr double kCostPerturbation = 5.0e-7;
+// Costs drawn from few distinct values (assignment-like structure: qap) tie whole
+// families of reduced costs, and a perturbation relative to each cost leaves those ties
+// almost intact: the dual then crawls through degenerate vertices (qap12 took 712,639
+// iterations). When at least kTiedCostCount nonzero costs take at most kTiedCostShare
+// distinct values, every cost also moves by up to kTiedPerturbation of the largest.
+constexpr std::size_t kTiedCostCount = 100;
+constexpr double kTiedCostShare = 0.01;
+constexpr double kTiedPerturbation = 3.0e-4;
 // The pivot row is formed row by row over the nonzeros of rho while their rows hold
 // less than this share of the matrix's entries.
 constexpr double kRowWiseShare = 0.4;
@@ -84,10 +92,13 @@ class DualRun {
         row_value_(static_cast<std::size_t>(lp.variables()), 0.0),
         row_listed_(static_cast<std::size_t>(lp.variables()), 0),
         row_rejected_(static_cast<std::size_t>(lp.rows), 0),
+        infeasibility_(static_cast<std::size_t>(lp.rows), 0.0),
+        infeasible_slot_(static_cast<std::size_t>(lp.rows), -1),
         dual_tol_(settings.common.optimality_tolerance),
         primal_tol_(kLeavingTolerance * settings.common.feasibility_tolerance),
         clock_(settings.common.time_steps) {
-    row_list_.reserve(static_cast<std::size_t>(lp.variables()));
+    row_list_.resize(static_cast<std::size_t>(lp.variables()));
+    infeasible_list_.reserve(static_cast<std::size_t>(lp.rows));
     ratio_work_.reserve(lp.variables());
     ratio_.flips.reserve(static_cast<std::size_t>(lp.variables()));
     flip_index_.reserve(static_cast<std::size_t>(lp.rows));
@@ -116,6 +127,8 @@ class DualRun {
   void update_weights(std::int32_t p, double alpha_p);
   bool progress_test();
   void count_primal_infeasibilities();
+  void refresh_infeasibility(std::int32_t p);
+  void rebuild_infeasibilities();
   void log(bool final_line, std::int32_t entering, std::int32_t leaving);
   DualResult finish(DualEnd end);
 
@@ -145,8 +158,15 @@ class DualRun {
   NonbasicRows nonbasic_rows_;
   std::vector<double> row_value_;  // alpha_pj for the listed nonbasic j
   std::vector<char> row_listed_;
-  std::vector<std::int32_t> row_list_;
+  std::vector<std::int32_t> row_list_;  // the first row_count_ hold the listed j
+  std::int32_t row_count_ = 0;
   std::vector<char> row_rejected_;  // positions whose pivot could not be trusted
+  // Signed infeasibility of each position's basic variable beyond the leaving
+  // tolerance (0 inside it), and the list of the infeasible positions, kept up to date
+  // wherever a basic value moves so that the row choice scans only those.
+  std::vector<double> infeasibility_;
+  std::vector<std::int32_t> infeasible_list_;
+  std::vector<std::int32_t> infeasible_slot_;  // place in the list, -1 when not listed
   std::vector<std::int32_t> rejected_rows_;
   std::vector<std::int32_t> flip_index_;
   std::vector<double> flip_value_;
@@ -259,6 +279,38 @@ void DualRun::compute_basic_values() {
   for (std::int32_t p = 0; p < m_; ++p)
     basis_.x[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)])] = xb[p];
   work_.clear();
+  rebuild_infeasibilities();
+}
+
+void DualRun::refresh_infeasibility(std::int32_t p) {
+  const auto pp = static_cast<std::size_t>(p);
+  const auto v = static_cast<std::size_t>(basis_.header[pp]);
+  const double x = basis_.x[v];
+  double infeas = 0.0;
+  if (x < lower_[v] - primal_tol_)
+    infeas = x - lower_[v];
+  else if (x > upper_[v] + primal_tol_)
+    infeas = x - upper_[v];
+  infeasibility_[pp] = infeas;
+  const std::int32_t slot = infeasible_slot_[pp];
+  if (infeas != 0.0) {
+    if (slot < 0) {
+      infeasible_slot_[pp] = static_cast<std::int32_t>(infeasible_list_.size());
+      infeasible_list_.push_back(p);
+    }
+  } else if (slot >= 0) {
+    const std::int32_t last = infeasible_list_.back();
+    infeasible_list_[static_cast<std::size_t>(slot)] = last;
+    infeasible_slot_[static_cast<std::size_t>(last)] = slot;
+    infeasible_list_.pop_back();
+    infeasible_slot_[pp] = -1;
+  }
+}
+
+void DualRun::rebuild_infeasibilities() {
+  for (const std::int32_t p : infeasible_list_) infeasible_slot_[static_cast<std::size_t>(p)] = -1;
+  infeasible_list_.clear();
+  for (std::int32_t p = 0; p < m_; ++p) refresh_infeasibility(p);
 }
 
 // pi = c_B B^-1, d_j = c_j - a_j^T pi for the working costs.
@@ -371,10 +423,23 @@ void DualRun::perturb_costs() {
   for (std::int32_t j = m_; j < total_; ++j)
     largest = std::max(largest, std::fabs(lp_.cost[static_cast<std::size_t>(j)]));
   const double base = kCostPerturbation * std::min(1.0, std::max(largest, 1.0e-3));
+  double tied = 0.0;
+  {
+    std::vector<double> values;  // once per run
+    for (std::int32_t j = m_; j < total_; ++j) {
+      const double c = std::fabs(lp_.cost[static_cast<std::size_t>(j)]);
+      if (c != 0.0) values.push_back(c);
+    }
+    if (values.size() >= kTiedCostCount) {
+      std::sort(values.begin(), values.end());
+      const auto distinct = static_cast<double>(std::unique(values.begin(), values.end()) - values.begin());
+      if (distinct <= kTiedCostShare * static_cast<double>(values.size())) tied = kTiedPerturbation * largest;
+    }
+  }
   for (std::int32_t j = m_; j < total_; ++j) {
     const auto jj = static_cast<std::size_t>(j);
     if (lower_[jj] == upper_[jj]) continue;
-    const double size = base * (1.0 + std::fabs(cost_[jj])) * (1.0 + spread(random_));
+    const double size = (base * (1.0 + std::fabs(cost_[jj])) + tied) * (1.0 + spread(random_));
     const VariableStatus s = basis_.status[jj];
     double sign = 0.0;
     if (s == VariableStatus::at_lower)
@@ -409,35 +474,36 @@ void DualRun::count_primal_infeasibilities() {
 std::int32_t DualRun::choose_row(double& infeasibility) {
   std::int32_t best = -1;
   double best_merit = 0.0;
-  const double* x = basis_.x.data();
-  for (std::int32_t p = 0; p < m_; ++p) {
-    const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
-    double infeas = 0.0;
-    if (x[v] < lower_[v] - primal_tol_)
-      infeas = x[v] - lower_[v];
-    else if (x[v] > upper_[v] + primal_tol_)
-      infeas = x[v] - upper_[v];
-    else
-      continue;
-    if (row_rejected_[static_cast<std::size_t>(p)]) continue;
-    const double merit = infeas * infeas / weight_[static_cast<std::size_t>(p)];
-    if (merit > best_merit) {
+  const double* infeas = infeasibility_.data();
+  const double* weight = weight_.data();
+  for (const std::int32_t p : infeasible_list_) {
+    const auto pp = static_cast<std::size_t>(p);
+    if (row_rejected_[pp]) continue;
+    const double merit = infeas[pp] * infeas[pp] / weight[pp];
+    // Ties go to the lower position, whatever the order of the list.
+    if (merit > best_merit || (merit == best_merit && best >= 0 && p < best)) {
       best_merit = merit;
       best = p;
-      infeasibility = infeas;
     }
   }
+  if (best >= 0) infeasibility = infeas[static_cast<std::size_t>(best)];
   return best;
 }
 
 // alpha_pj = rho^T a_j over the nonbasic variables: by rows over the nonzeros of rho
 // when it is sparse, else by columns.
 void DualRun::form_pivot_row() {
-  for (std::int32_t j : row_list_) {
-    row_value_[static_cast<std::size_t>(j)] = 0.0;
-    row_listed_[static_cast<std::size_t>(j)] = 0;
+  // Raw pointers: the compiler cannot keep vector members in registers across the
+  // stores of the inner loops.
+  double* row_value = row_value_.data();
+  char* listed = row_listed_.data();
+  std::int32_t* list = row_list_.data();
+  const VariableStatus* status = basis_.status.data();
+  for (std::int32_t k = 0; k < row_count_; ++k) {
+    row_value[list[k]] = 0.0;
+    listed[list[k]] = 0;
   }
-  row_list_.clear();
+  std::int32_t count = 0;
   const Entries rho = entries_of(rho_);
   // By rows when the nonbasic entries of rho's rows are clearly fewer than those of
   // the matrix (a scattered update costs about twice a column's dot product per entry).
@@ -450,47 +516,50 @@ void DualRun::form_pivot_row() {
   if (row_wise) {
     const std::int32_t* column = nonbasic_rows_.column();
     const double* value = nonbasic_rows_.value();
+    const std::int32_t m = m_;
     for (std::int32_t k = 0; k < rho.count; ++k) {
       const std::int32_t i = rho[k];
       const double r = rho.value[i];
       if (r == 0.0) continue;
-      if (basis_.status[static_cast<std::size_t>(i)] != VariableStatus::basic) {
-        row_value_[static_cast<std::size_t>(i)] = r;
-        row_listed_[static_cast<std::size_t>(i)] = 1;
-        row_list_.push_back(i);
+      if (status[i] != VariableStatus::basic) {
+        row_value[i] = r;
+        listed[i] = 1;
+        list[count++] = i;
       }
       const std::int32_t end = nonbasic_rows_.end(i);
       for (std::int32_t e = nonbasic_rows_.begin(i); e < end; ++e) {
-        const auto v = static_cast<std::size_t>(m_ + column[e]);
-        if (!row_listed_[v]) {
-          row_listed_[v] = 1;
-          row_list_.push_back(static_cast<std::int32_t>(v));
+        const std::int32_t v = m + column[e];
+        if (!listed[v]) {
+          listed[v] = 1;
+          list[count++] = v;
         }
-        row_value_[v] += r * value[e];
+        row_value[v] += r * value[e];
       }
     }
+    row_count_ = count;
     return;
   }
   const double* r = rho.value;
   for (std::int32_t i = 0; i < m_; ++i) {
-    if (r[i] == 0.0 || basis_.status[static_cast<std::size_t>(i)] == VariableStatus::basic) continue;
-    row_value_[static_cast<std::size_t>(i)] = r[i];
-    row_listed_[static_cast<std::size_t>(i)] = 1;
-    row_list_.push_back(i);
+    if (r[i] == 0.0 || status[i] == VariableStatus::basic) continue;
+    row_value[i] = r[i];
+    listed[i] = 1;
+    list[count++] = i;
   }
+  const std::int32_t* start = lp_.column_start.data();
+  const std::int32_t* row_index = lp_.row_index.data();
+  const double* matrix_value = lp_.value.data();
   for (std::int32_t c = 0; c < lp_.columns; ++c) {
-    const auto v = static_cast<std::size_t>(m_ + c);
-    if (basis_.status[v] == VariableStatus::basic) continue;
+    const std::int32_t v = m_ + c;
+    if (status[v] == VariableStatus::basic) continue;
     double sum = 0.0;
-    for (auto k = static_cast<std::size_t>(lp_.column_start[static_cast<std::size_t>(c)]);
-         k < static_cast<std::size_t>(lp_.column_start[static_cast<std::size_t>(c) + 1]); ++k) {
-      sum += r[lp_.row_index[k]] * lp_.value[k];
-    }
+    for (std::int32_t k = start[c]; k < start[c + 1]; ++k) sum += r[row_index[k]] * matrix_value[k];
     if (sum == 0.0) continue;
-    row_value_[v] = sum;
-    row_listed_[v] = 1;
-    row_list_.push_back(static_cast<std::int32_t>(v));
+    row_value[v] = sum;
+    listed[v] = 1;
+    list[count++] = v;
   }
+  row_count_ = count;
 }
 
 // The boxed variables passed by the ratio test go to their other bound; the basic
@@ -537,6 +606,7 @@ void DualRun::apply_flips() {
     const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
     basis_.x[v] -= value;
     objective_change -= cost_[v] * value;
+    refresh_infeasibility(p);
   }
   objective_ += objective_change;
 }
@@ -599,8 +669,9 @@ PhaseEnd DualRun::iterate_once() {
   }
   form_pivot_row();
   clock_.charge(PrimalStepKind::pivot_row);
-  dual_ratio_test(row_list_, row_value_, d_, basis_.status, lower_, upper_, direction, std::fabs(infeasibility),
-                  ratio_settings_, ratio_work_, ratio_);
+  dual_ratio_test(std::span<const std::int32_t>(row_list_.data(), static_cast<std::size_t>(row_count_)), row_value_, d_,
+                  basis_.status, lower_, upper_, direction, std::fabs(infeasibility), ratio_settings_, ratio_work_,
+                  ratio_);
   clock_.charge(PrimalStepKind::ratio_test);
   if (ratio_.entering < 0) {
     if (!fresh_) return invert() ? PhaseEnd::refresh : PhaseEnd::failed;
@@ -658,8 +729,10 @@ PhaseEnd DualRun::iterate_once() {
   }
   if (theta_d != 0.0) {
     const double step = theta_d * direction;
-    for (const std::int32_t j : row_list_)
-      d_[static_cast<std::size_t>(j)] -= step * row_value_[static_cast<std::size_t>(j)];
+    const std::int32_t* list = row_list_.data();
+    const double* row_value = row_value_.data();
+    double* d = d_.data();
+    for (std::int32_t k = 0; k < row_count_; ++k) d[list[k]] -= step * row_value[list[k]];
   }
   d_[static_cast<std::size_t>(leaving)] = -theta_d * direction;
   d_[qq] = 0.0;
@@ -692,6 +765,13 @@ PhaseEnd DualRun::iterate_once() {
   step.position = p;
   step.leaves_at_upper = direction > 0;
   const bool kept = exchange_basis(basis_, factor_, column_, q, step, lower_, upper_, settings_.common.factor);
+  if (theta_p != 0.0) {
+    const Entries col = entries_of(column_);
+    for (std::int32_t k = 0; k < col.count; ++k) {
+      if (col.value[col[k]] != 0.0) refresh_infeasibility(col[k]);
+    }
+  }
+  refresh_infeasibility(p);
   if (q >= m_) nonbasic_rows_.column_enters_basis(q - m_);
   if (leaving >= m_) nonbasic_rows_.column_leaves_basis(leaving - m_);
   if (basis_.status[lv] == VariableStatus::at_lower && direction > 0) basis_.x[lv] = lower_[lv];  // fixed
