@@ -4,51 +4,21 @@
 #include <algorithm>
 #include <cmath>
 
+#include "barrier/cholesky/update_kernel.h"
+
 namespace kqopt::barrier {
 namespace {
 
 inline std::size_t u(std::int64_t i) { return static_cast<std::size_t>(i); }
 
-// Columns of the update buffer handled at once: bounds the buffer to 64 x the tallest
-// supernode.
-constexpr std::int32_t kChunk = 64;
 constexpr double kEpsilon = 2.2e-16;
+// Columns of a supernode whose update of the columns after them is applied at once. The
+// cache partition's panels can be a few columns wide in a tall block, and a rank-few
+// update streams the whole trailing block through memory once per panel; the panels
+// of one such group update only the group's own columns.
+constexpr std::int32_t kUpdateGroup = 96;
 
 }  // namespace
-
-void ldl_update_kernel(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda,
-                       const double* dd, double* c, std::int64_t ldc) {
-  std::int32_t j = 0;
-  for (; j + 4 <= nc; j += 4) {
-    double* c0 = c + j * ldc;
-    double* c1 = c0 + ldc;
-    double* c2 = c1 + ldc;
-    double* c3 = c2 + ldc;
-    for (std::int32_t i = j; i < nr; ++i) c0[i] = c1[i] = c2[i] = c3[i] = 0.0;
-    for (std::int32_t p = 0; p < k; ++p) {
-      const double* ap = a + p * lda;
-      const double t0 = ap[j] * dd[p], t1 = ap[j + 1] * dd[p], t2 = ap[j + 2] * dd[p], t3 = ap[j + 3] * dd[p];
-      if (t0 == 0.0 && t1 == 0.0 && t2 == 0.0 && t3 == 0.0) continue;
-      for (std::int32_t i = j; i < nr; ++i) {
-        const double v = ap[i];
-        c0[i] += v * t0;
-        c1[i] += v * t1;
-        c2[i] += v * t2;
-        c3[i] += v * t3;
-      }
-    }
-  }
-  for (; j < nc; ++j) {
-    double* c0 = c + j * ldc;
-    for (std::int32_t i = j; i < nr; ++i) c0[i] = 0.0;
-    for (std::int32_t p = 0; p < k; ++p) {
-      const double* ap = a + p * lda;
-      const double t0 = ap[j] * dd[p];
-      if (t0 == 0.0) continue;
-      for (std::int32_t i = j; i < nr; ++i) c0[i] += ap[i] * t0;
-    }
-  }
-}
 
 SparseCholesky::SparseCholesky(SymbolicFactor symbolic, const CholeskySettings& settings)
     : s_(std::move(symbolic)), settings_(settings) {
@@ -68,13 +38,15 @@ SparseCholesky::SparseCholesky(SymbolicFactor symbolic, const CholeskySettings& 
     tallest = std::max(tallest, block_height(sn));
     widest = std::max(widest, s_.super_start[u(sn) + 1] - s_.super_start[u(sn)]);
   }
-  update_.assign(u(tallest * kChunk), 0.0);
+  target_row_.assign(u(tallest), 0);
+  target_column_.assign(u(tallest), 0);
   scaled_.assign(u(widest), 0.0);
 }
 
 std::int64_t SparseCholesky::stored_bytes() const {
   return static_cast<std::int64_t>(values_.size() * sizeof(double) + (diag_.size() + formed_.size()) * sizeof(double) +
-                                   s_.rows.size() * sizeof(std::int32_t) + update_.size() * sizeof(double));
+                                   (s_.rows.size() + target_row_.size() + target_column_.size()) *
+                                       sizeof(std::int32_t));
 }
 
 void SparseCholesky::zero() { std::fill(values_.begin(), values_.end(), 0.0); }
@@ -117,37 +89,40 @@ void SparseCholesky::factor_block(std::int32_t sn) {
   double* v = block(sn);
   const double usable = 0.95 * settings_.cache_kilobytes * 1000.0 / 8.0;
   const std::int32_t b = std::max(1, std::min(w, panel_width(h, usable)));
-  for (std::int32_t k0 = 0; k0 < w; k0 += b) {
-    const std::int32_t k1 = std::min(w, k0 + b);
-    for (std::int32_t k = k0; k < k1; ++k) {
-      double* col = v + k * h;
-      const std::int32_t before = dropped_;
-      const double p = pivot(f + k, col[k]);
-      diag_[u(f + k)] = p;
-      col[k] = p;
-      if (dropped_ != before) {
-        for (std::int64_t i = k + 1; i < h; ++i) col[i] = 0.0;
-        continue;
+  const std::int32_t group = std::max(b, kUpdateGroup - kUpdateGroup % b);
+  for (std::int32_t g0 = 0; g0 < w; g0 += group) {
+    const std::int32_t g1 = std::min(w, g0 + group);
+    for (std::int32_t k0 = g0; k0 < g1; k0 += b) {
+      const std::int32_t k1 = std::min(g1, k0 + b);
+      for (std::int32_t k = k0; k < k1; ++k) {
+        double* col = v + k * h;
+        const std::int32_t before = dropped_;
+        const double p = pivot(f + k, col[k]);
+        diag_[u(f + k)] = p;
+        col[k] = p;
+        if (dropped_ != before) {
+          for (std::int64_t i = k + 1; i < h; ++i) col[i] = 0.0;
+          continue;
+        }
+        const double inv = 1.0 / p;
+        for (std::int64_t i = k + 1; i < h; ++i) col[i] *= inv;
+        for (std::int32_t j = k + 1; j < k1; ++j) {
+          const double t = col[j] * p;
+          if (t == 0.0) continue;
+          double* cj = v + j * h;
+          for (std::int64_t i = j; i < h; ++i) cj[i] -= col[i] * t;
+        }
       }
-      const double inv = 1.0 / p;
-      for (std::int64_t i = k + 1; i < h; ++i) col[i] *= inv;
-      for (std::int32_t j = k + 1; j < k1; ++j) {
-        const double t = col[j] * p;
-        if (t == 0.0) continue;
-        double* cj = v + j * h;
-        for (std::int64_t i = j; i < h; ++i) cj[i] -= col[i] * t;
+      // The panel's update of the rest of its group.
+      if (k1 < g1) {
+        ldl_update_subtract(static_cast<std::int32_t>(h - k1), g1 - k1, k1 - k0, v + k1 + k0 * h, h,
+                            diag_.data() + f + k0, v + k1 * h + k1, h);
       }
     }
-    // The panel's update of the columns after it, a chunk of columns at a time.
-    for (std::int32_t j0 = k1; j0 < w; j0 += kChunk) {
-      const std::int32_t nc = std::min(kChunk, w - j0);
-      const auto nr = static_cast<std::int32_t>(h - j0);
-      ldl_update_kernel(nr, nc, k1 - k0, v + j0 + k0 * h, h, diag_.data() + f + k0, update_.data(), nr);
-      for (std::int32_t j = 0; j < nc; ++j) {
-        double* target = v + (j0 + j) * h + j0;
-        const double* c = update_.data() + static_cast<std::int64_t>(j) * nr;
-        for (std::int32_t i = j; i < nr; ++i) target[i] -= c[i];
-      }
+    // The group's update of the columns after it.
+    if (g1 < w) {
+      ldl_update_subtract(static_cast<std::int32_t>(h - g1), w - g1, g1 - g0, v + g1 + g0 * h, h, diag_.data() + f + g0,
+                          v + g1 * h + g1, h);
     }
   }
 }
@@ -186,16 +161,17 @@ void SparseCholesky::factorize() {
       const std::int64_t p0 = next_row_[u(d)];
       std::int64_t p1 = p0;
       while (p1 < hd && drows[p1] < l) ++p1;
-      for (std::int64_t q0 = p0; q0 < p1; q0 += kChunk) {
-        const auto nc = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, p1 - q0));
-        const auto nr = static_cast<std::int32_t>(hd - q0);
-        ldl_update_kernel(nr, nc, wd, vd + q0, hd, diag_.data() + fd, update_.data(), nr);
-        for (std::int32_t j = 0; j < nc; ++j) {
-          double* target = v + static_cast<std::int64_t>(drows[q0 + j] - f) * h;
-          const double* c = update_.data() + static_cast<std::int64_t>(j) * nr;
-          const std::int32_t* r = drows + q0;
-          for (std::int32_t i = j; i < nr; ++i) target[map_[u(r[i])]] -= c[i];
-        }
+      // Rows of d from p0 on that are consecutive positions, and consecutive rows of this
+      // supernode too, take the update in place; others are scattered through the map.
+      const std::int32_t first = drows[p0], last = drows[hd - 1];
+      if (p0 < p1 && last - first == hd - 1 - p0 && map_[u(last)] - map_[u(first)] == last - first) {
+        ldl_update_subtract(static_cast<std::int32_t>(hd - p0), static_cast<std::int32_t>(p1 - p0), wd, vd + p0, hd,
+                            diag_.data() + fd, v + static_cast<std::int64_t>(first - f) * h + map_[u(first)], h);
+      } else if (p0 < p1) {
+        for (std::int64_t i = p0; i < hd; ++i) target_row_[u(i - p0)] = map_[u(drows[i])];
+        for (std::int64_t i = p0; i < p1; ++i) target_column_[u(i - p0)] = drows[i] - f;
+        ldl_update_scatter(static_cast<std::int32_t>(hd - p0), static_cast<std::int32_t>(p1 - p0), wd, vd + p0, hd,
+                           diag_.data() + fd, target_row_.data(), target_column_.data(), v, h);
       }
       next_row_[u(d)] = p1;
       if (p1 < hd) {

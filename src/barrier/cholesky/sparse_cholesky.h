@@ -71,15 +71,10 @@ class SparseCholesky {
   // Work arrays of the factorisation, sized once.
   std::vector<std::int32_t> map_, link_head_, link_next_;
   std::vector<std::int64_t> next_row_;
-  std::vector<double> update_;
+  std::vector<std::int32_t> target_row_, target_column_;
   std::vector<double> scaled_;
   std::int32_t dropped_ = 0;
   double max_diagonal_ = 1.0;
 };
-
-// C(nr x nc) = A(nr x k) diag(dd) A(0..nc-1, :)' for the lower part (rows i >= column j):
-// the update of one supernode by another, and of a panel's trailing columns.
-void ldl_update_kernel(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda,
-                       const double* dd, double* c, std::int64_t ldc);
 
 }  // namespace kqopt::barrier

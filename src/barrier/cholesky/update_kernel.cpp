@@ -1,0 +1,189 @@
+// The rank-k update kernel (see update_kernel.h). Four target columns at a time: their
+// scaled rows of A are packed once per depth chunk, then every tile of eight rows keeps
+// its 8 x 4 sums in registers over the chunk. On x86-64 a second build of the kernel
+// for processors with AVX2 and FMA is chosen at load time.
+#include "barrier/cholesky/update_kernel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+namespace kqopt::barrier {
+namespace {
+
+// Depth handled per packing: the packed 4 x kDepth scaled rows stay in the first-level cache.
+constexpr std::int32_t kDepth = 256;
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"  // the helpers are inlined into each build of the kernel
+
+typedef double Vec4 __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline Vec4 load4(const double* p) {
+  Vec4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+[[gnu::always_inline]] inline void store4(double* p, Vec4 v) { std::memcpy(p, &v, sizeof v); }
+
+// Where C(i, j) lives: in place (column-major with ldc), or at rows[i] of column cols[j].
+struct Direct {
+  double* c;
+  std::int64_t ldc;
+  double* column(std::int32_t j) const { return c + j * ldc; }
+  std::int64_t row(std::int32_t i) const { return i; }
+};
+struct Mapped {
+  double* c;
+  std::int64_t ldc;
+  const std::int32_t* rows;
+  const std::int32_t* cols;
+  double* column(std::int32_t j) const { return c + static_cast<std::int64_t>(cols[j]) * ldc; }
+  std::int64_t row(std::int32_t i) const { return rows[i]; }
+};
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define KQOPT_UPDATE_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define KQOPT_UPDATE_CLONES
+#endif
+
+template <class Target>
+[[gnu::always_inline]] inline void quad_body(std::int32_t nr, std::int32_t j, std::int32_t k, const double* a,
+                                             std::int64_t lda, const double* dd, const Target& c) {
+  double t[4 * kDepth];
+  for (std::int32_t p0 = 0; p0 < k; p0 += kDepth) {
+    const std::int32_t pk = std::min(kDepth, k - p0);
+    for (std::int32_t p = 0; p < pk; ++p) {
+      const double* ap = a + (p0 + p) * lda + j;
+      const double s = dd[p0 + p];
+      t[4 * p] = ap[0] * s;
+      t[4 * p + 1] = ap[1] * s;
+      t[4 * p + 2] = ap[2] * s;
+      t[4 * p + 3] = ap[3] * s;
+    }
+    const double* a0 = a + p0 * lda;
+    // The 4 x 4 diagonal tile: only its lower triangle belongs to the target.
+    {
+      double acc[4][4] = {};
+      for (std::int32_t p = 0; p < pk; ++p) {
+        const double* ap = a0 + p * lda + j;
+        for (int jj = 0; jj < 4; ++jj) {
+          for (int ii = jj; ii < 4; ++ii) acc[jj][ii] += ap[ii] * t[4 * p + jj];
+        }
+      }
+      for (int jj = 0; jj < 4; ++jj) {
+        double* cj = c.column(j + jj);
+        for (int ii = jj; ii < 4; ++ii) cj[c.row(j + ii)] -= acc[jj][ii];
+      }
+    }
+    std::int32_t i = j + 4;
+    for (; i + 8 <= nr; i += 8) {
+      Vec4 c00 = {}, c01 = {}, c10 = {}, c11 = {}, c20 = {}, c21 = {}, c30 = {}, c31 = {};
+      const double* ap = a0 + i;
+      const double* tp = t;
+      for (std::int32_t p = 0; p < pk; ++p, ap += lda, tp += 4) {
+        const Vec4 x0 = load4(ap), x1 = load4(ap + 4);
+        const double s0 = tp[0], s1 = tp[1], s2 = tp[2], s3 = tp[3];
+        c00 += x0 * s0;
+        c01 += x1 * s0;
+        c10 += x0 * s1;
+        c11 += x1 * s1;
+        c20 += x0 * s2;
+        c21 += x1 * s2;
+        c30 += x0 * s3;
+        c31 += x1 * s3;
+      }
+      if constexpr (std::is_same_v<Target, Direct>) {
+        double* cj = c.column(j) + i;
+        store4(cj, load4(cj) - c00);
+        store4(cj + 4, load4(cj + 4) - c01);
+        cj += c.ldc;
+        store4(cj, load4(cj) - c10);
+        store4(cj + 4, load4(cj + 4) - c11);
+        cj += c.ldc;
+        store4(cj, load4(cj) - c20);
+        store4(cj + 4, load4(cj + 4) - c21);
+        cj += c.ldc;
+        store4(cj, load4(cj) - c30);
+        store4(cj + 4, load4(cj + 4) - c31);
+      } else {
+        const Vec4 sums[4][2] = {{c00, c01}, {c10, c11}, {c20, c21}, {c30, c31}};
+        std::int64_t r[8];
+        for (int ii = 0; ii < 8; ++ii) r[ii] = c.row(i + ii);
+        for (int jj = 0; jj < 4; ++jj) {
+          double* cj = c.column(j + jj);
+          for (int ii = 0; ii < 4; ++ii) {
+            cj[r[ii]] -= sums[jj][0][ii];
+            cj[r[ii + 4]] -= sums[jj][1][ii];
+          }
+        }
+      }
+    }
+    for (; i < nr; ++i) {
+      double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+      const double* ap = a0 + i;
+      for (std::int32_t p = 0; p < pk; ++p, ap += lda) {
+        const double x = *ap;
+        s0 += x * t[4 * p];
+        s1 += x * t[4 * p + 1];
+        s2 += x * t[4 * p + 2];
+        s3 += x * t[4 * p + 3];
+      }
+      const std::int64_t r = c.row(i);
+      c.column(j)[r] -= s0;
+      c.column(j + 1)[r] -= s1;
+      c.column(j + 2)[r] -= s2;
+      c.column(j + 3)[r] -= s3;
+    }
+  }
+}
+
+KQOPT_UPDATE_CLONES
+void update_quad(std::int32_t nr, std::int32_t j, std::int32_t k, const double* a, std::int64_t lda, const double* dd,
+                 const Direct& c) {
+  quad_body(nr, j, k, a, lda, dd, c);
+}
+
+KQOPT_UPDATE_CLONES
+void update_quad(std::int32_t nr, std::int32_t j, std::int32_t k, const double* a, std::int64_t lda, const double* dd,
+                 const Mapped& c) {
+  quad_body(nr, j, k, a, lda, dd, c);
+}
+
+#pragma GCC diagnostic pop
+
+template <class Target>
+void update_single(std::int32_t nr, std::int32_t j, std::int32_t k, const double* a, std::int64_t lda, const double* dd,
+                   const Target& c) {
+  double* cj = c.column(j);
+  for (std::int32_t p = 0; p < k; ++p) {
+    const double* ap = a + p * lda;
+    const double t = ap[j] * dd[p];
+    if (t == 0.0) continue;
+    for (std::int32_t i = j; i < nr; ++i) cj[c.row(i)] -= ap[i] * t;
+  }
+}
+
+template <class Target>
+void update(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda, const double* dd,
+            const Target& c) {
+  std::int32_t j = 0;
+  for (; j + 4 <= nc; j += 4) update_quad(nr, j, k, a, lda, dd, c);
+  for (; j < nc; ++j) update_single(nr, j, k, a, lda, dd, c);
+}
+
+}  // namespace
+
+void ldl_update_subtract(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda,
+                         const double* dd, double* c, std::int64_t ldc) {
+  update(nr, nc, k, a, lda, dd, Direct{c, ldc});
+}
+
+void ldl_update_scatter(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda,
+                        const double* dd, const std::int32_t* rows, const std::int32_t* cols, double* c,
+                        std::int64_t ldc) {
+  update(nr, nc, k, a, lda, dd, Mapped{c, ldc, rows, cols});
+}
+
+}  // namespace kqopt::barrier
