@@ -479,6 +479,20 @@ KQAPI int32_t KQGETCUTS(const int32_t* mindex, int32_t ncuts, int32_t size, char
                         int32_t* mstart, int32_t* mcols, double* dmatval);
 KQAPI int32_t KQBRANCHCUT(int32_t n, const int32_t* mindex);
 
+/* ---- Directives file --------------------------------------------------------------
+ * KQDIRECTIVES: reads branching directives for the global entities from the file name
+ * (the problem name when null or empty; ".dir" appended when it has no extension).
+ * Every entity first returns to priority 500, no direction and pseudo-costs RTOLPS, so
+ * the file replaces earlier directives. One directive a line, '*' lines are comments:
+ * PR priority (0..1000, rounded), UP / DN the branch taken first, PU / PD the up and down
+ * pseudo-costs. Fixed layout (FREFMT 0): the type in columns 1-4 (" PR "), the name from
+ * column 5, the value from column 25 (with NAMLEN 8); free layout: type, name, value.
+ * Names are column names or set names; '?' matches one character, '*' the rest.
+ * Errors (32): 91 no problem or no entities, 287 during a search or presolved, 38 the
+ * file does not open. Warnings, the line ignored: 142 unknown type, 143 unknown name,
+ * 76 priority out of range; 314 an invalid number stops the reading. */
+KQAPI int32_t KQDIRECTIVES(const char* name);
+
 #ifdef __cplusplus
 }
 #endif
