@@ -207,6 +207,11 @@ TEST_F(CutPoolApi, CutsInTheLpStayInThePoolUntilDeletedFromIt) {
   ASSERT_EQ(KQMAXIM(""), 0);
   double with_cuts = 0;
   ASSERT_EQ(KQGETDPV(2001, &with_cuts), 0);
+  // Slacks and prices come for the problem's rows only: the cut rows stay out.
+  double slack[3] = {0, 0, -12345}, dual[3] = {0, 0, -12345};
+  ASSERT_EQ(KQSOLUTION(nullptr, slack, dual, nullptr), 0);
+  EXPECT_EQ(slack[2], -12345);
+  EXPECT_EQ(dual[2], -12345);
   EXPECT_LT(with_cuts, relaxation - 1e-6);
   // Dropping the whole pool keeps what the LP holds.
   ASSERT_EQ(KQDROPCUTS(0, -1, -1, nullptr), 0);

@@ -210,4 +210,9 @@ CutPool* cut_pool(Library& lib) {
   return lib.cut_pool.get();
 }
 
+std::int32_t cut_rows_in_lp(const Library& lib) {
+  if (!lib.cut_pool || !lib.problem || lib.cut_pool->problem_serial != lib.problem->serial) return 0;
+  return static_cast<std::int32_t>(lib.cut_pool->lp_cuts.size());
+}
+
 }  // namespace kqopt

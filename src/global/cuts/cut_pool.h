@@ -116,5 +116,7 @@ std::vector<std::int32_t> decode_entries(const std::vector<std::int32_t>& encode
 
 // The pool of the current problem, or null.
 CutPool* cut_pool(Library& lib);
+// The cut rows at the end of the current problem's rows (integer attribute 1012).
+std::int32_t cut_rows_in_lp(const Library& lib);
 
 }  // namespace kqopt
