@@ -433,6 +433,66 @@ KQAPI int32_t KQGETEST(int32_t j, double* up, double* down);
  * Error (32): 432 no such node or no search. */
 KQAPI int32_t KQDELNODE(int32_t node, int32_t mode);
 
+/* ---- Cuts and the cut pool ------------------------------------------------------
+ * The pool exists when IFCUTP is nonzero as the problem is read or loaded; MXCPOL
+ * coefficient records, MXCPEL elements and 1.5 x MXCPOL entries (cuts and bounds). Pool
+ * entries are numbered from IFDBG (1 for these C entry points: the first entry is 1);
+ * columns are 0-based as everywhere. Row types 'L', 'G', 'E'; start offsets have one
+ * entry more than the cuts. Cut rows go at the end of the rows, in the spare rows and
+ * elements reserved at load (NRXTRA, NMXTRA); integer attribute 1012 counts them.
+ * Filters (itype, interp): interp 1 cut type equal to itype, 2 any bit of itype, 3 all
+ * bits, anything else every cut. The cut managers (KQDEFINETCMENTRY after the LP
+ * relaxation, KQDEFINECMENTRY at every optimal node of the search) may call all of
+ * these; a nonzero answer asks for another round after the LP is re-solved.
+ * KQADDCUTS: cuts straight into the LP (a type each); moved into the pool after the
+ *   round. 413 no spare row, 415 no spare elements, 401 row type, 405 column, 423 a
+ *   column repeated.
+ * KQSTORECUTS: stores cuts, mindex receives their entries; a cut stored before (also
+ *   scaled) returns its entry. mode 1 also returns a stored cut that dominates, mode 2
+ *   matches only cuts of the same type. 419 pool full, 424 element space full.
+ * KQSTOREBNDS: bound entries ('L' lower, 'U' upper; |value| >= 1e29 infinite). 416.
+ * KQLOADCUTS: pool cuts into the LP (ncuts -1: every cut passing the filter). 418.
+ * KQDELCUTS: removes LP cuts (indices 0-based among the cut rows; -1 all) passing the
+ *   filter whose slack (sign of the row type) is at least delta; nonbasic ones only
+ *   with ibasis 0 and delta <= 0. 402 index, 422 the LP changed since it was solved.
+ * KQDROPCUTS: frees pool entries (-1: all) that no LP and no stored node holds. 418.
+ * KQGETCNLIST: entries of the LP's cuts (0 for cuts added directly), count may exceed
+ *   size. KQGETCPLIST: pool cuts violated by the current solution by more than delta
+ *   (+ ZTOLDA), with the violation over the first coefficient.
+ * KQGETCUTS: the stored cuts (a bound entry reads as a one-element cut). 417 size.
+ * KQBRANCHCUT: entries the children of the current node inherit (bounds as bound
+ *   changes, cuts as rows). */
+KQAPI int32_t KQADDCUTS(int32_t ncuts, const int32_t* mtype, const char* qrtype, const double* drhs,
+                        const int32_t* mstart, const int32_t* mcols, const double* dmatval);
+KQAPI int32_t KQSTORECUTS(int32_t mode, int32_t ncuts, const int32_t* mtype, const char* qrtype, const double* drhs,
+                          const int32_t* mstart, int32_t* mindex, const int32_t* mcols, const double* dmatval);
+KQAPI int32_t KQSTOREBNDS(int32_t nbnds, const char* qbtype, const int32_t* mcols, const double* dbds,
+                          int32_t* mindex);
+KQAPI int32_t KQLOADCUTS(int32_t itype, int32_t interp, int32_t ncuts, const int32_t* mindex);
+KQAPI int32_t KQDELCUTS(int32_t ibasis, int32_t itype, int32_t interp, double delta, int32_t ncuts,
+                        const int32_t* mindex);
+KQAPI int32_t KQDROPCUTS(int32_t itype, int32_t interp, int32_t ncuts, const int32_t* mindex);
+KQAPI int32_t KQGETCNLIST(int32_t itype, int32_t interp, int32_t* ncuts, int32_t size, int32_t* mindex);
+KQAPI int32_t KQGETCPLIST(int32_t itype, int32_t interp, double delta, int32_t size, int32_t* ncuts, int32_t* mindex,
+                          double* dviol);
+KQAPI int32_t KQGETCUTS(const int32_t* mindex, int32_t ncuts, int32_t size, char* qrtype, double* drhs,
+                        int32_t* mstart, int32_t* mcols, double* dmatval);
+KQAPI int32_t KQBRANCHCUT(int32_t n, const int32_t* mindex);
+
+/* ---- Directives file --------------------------------------------------------------
+ * KQDIRECTIVES: reads branching directives for the global entities from the file name
+ * (the problem name when null or empty; ".dir" appended when it has no extension).
+ * Every entity first returns to priority 500, no direction and pseudo-costs RTOLPS, so
+ * the file replaces earlier directives. One directive a line, '*' lines are comments:
+ * PR priority (0..1000, rounded), UP / DN the branch taken first, PU / PD the up and down
+ * pseudo-costs. Fixed layout (FREFMT 0): the type in columns 1-4 (" PR "), the name from
+ * column 5, the value from column 25 (with NAMLEN 8); free layout: type, name, value.
+ * Names are column names or set names; '?' matches one character, '*' the rest.
+ * Errors (32): 91 no problem or no entities, 287 during a search or presolved, 38 the
+ * file does not open. Warnings, the line ignored: 142 unknown type, 143 unknown name,
+ * 76 priority out of range; 314 an invalid number stops the reading. */
+KQAPI int32_t KQDIRECTIVES(const char* name);
+
 #ifdef __cplusplus
 }
 #endif

@@ -8,7 +8,7 @@
 namespace kqopt {
 
 EntryScope::EntryScope(Library& lib, Entry entry) : lib_(lib) {
-  if (lib.entry_depth > 0 && entry.access != Access::kReads) {
+  if (lib.entry_depth > 0 && entry.access != Access::kReads && entry.access != Access::kCuts) {
     // The library is not reentrant: a running operation keeps references into the
     // problem and the engine that such a call would pull away under it.
     refused_ = true;

@@ -22,6 +22,8 @@ enum class Access {
              // while it runs); an exception drops the engine
   kChanges,  // changes the problem, the basis or the library: refused from callbacks
   kSolves,   // an optimisation: refused from callbacks; an exception drops the engine
+  kCuts,     // changes the LP's cut rows: allowed from callbacks (the cut operations
+             // refuse outside the cut managers); an exception drops the engine
 };
 
 struct Entry {
@@ -35,6 +37,7 @@ inline constexpr Entry kChanges{Access::kChanges, kRcInvalidCall};
 inline constexpr Entry kStarts{Access::kChanges, kRcResource};
 inline constexpr Entry kLoads{Access::kChanges, kRcNoFit};
 inline constexpr Entry kSolves{Access::kSolves, kRcResource};
+inline constexpr Entry kCutRows{Access::kCuts, kRcInvalidCall};
 
 // Book-keeping of one guarded call: the nesting depth and what to restore after an
 // exception.

@@ -4,6 +4,7 @@
 
 #include "frame/message_numbers.h"
 #include "global/search/search.h"
+#include "input/directives_file.h"
 #include "input/input_problem.h"
 #include "library/interpreter.h"
 #include "library/library.h"
@@ -63,6 +64,14 @@ CommandOutcome input_file(Library& lib) {
   std::string name = command_argument(lib);
   if (name.empty()) name = lib.problem_name;
   input::input_problem(lib, name.c_str());
+  return CommandOutcome::kContinue;
+}
+
+// DIRECTIVES [name]: reads a directives file; without a name, the problem's.
+CommandOutcome directives(Library& lib) {
+  std::string name = command_argument(lib);
+  if (name.empty()) name = lib.problem_name;
+  read_directives_file(lib, name.c_str());
   return CommandOutcome::kContinue;
 }
 
@@ -152,7 +161,7 @@ const Command kCommands[kCommandCount] = {
     {"INVERT", not_available},
     {"OBJECTIVE", no_effect},
     {"GLOBAL", global_search},
-    {"DIRECTIVES", not_available},
+    {"DIRECTIVES", directives},
     {"ALTER", not_available},
     {"RANGE", range},
     {"MOLTIN", not_available},

@@ -1,6 +1,7 @@
 // Construction and destruction of the library state.
 #include "library/library.h"
 
+#include "global/cuts/cut_pool.h"
 #include "global/search/search.h"
 #include "library/matrix_slots.h"
 #include "problem/problem.h"

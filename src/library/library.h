@@ -21,6 +21,7 @@ struct Problem;
 struct SavedMatrix;
 struct EngineState;
 struct GlobalSearch;
+struct CutPool;
 
 inline constexpr int kMatrixSlots = 64;
 inline constexpr int kMaxProblemNameLength = 63;
@@ -95,6 +96,9 @@ struct Library {
   // The state of the global search (null before the first; it belongs to the problem
   // whose serial it holds).
   std::unique_ptr<GlobalSearch> global;
+  // The cut pool (null unless IFCUTP was set when the problem was read; it belongs to
+  // the problem whose serial it holds).
+  std::unique_ptr<CutPool> cut_pool;
   // Serial numbers handed to problems as they are made (Problem::serial).
   std::uint64_t problems_made = 0;
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "frame/message_numbers.h"
+#include "global/cuts/cut_rounds.h"
 #include "library/library.h"
 #include "library/matrix_slots.h"
 #include "problem/charges.h"
@@ -78,6 +79,7 @@ std::int32_t finish_load(Library& lib, std::unique_ptr<Problem> p, std::int64_t 
   lib.problem->loaded = true;
   lib.controls.i(icv::IFMEM) = kLoadedFlag;
   lib.controls.i(icv::IFNBAS) = 0;
+  prepare_cut_pool(lib);
   return over ? kRcInvalidCall : kOk;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "frame/message_numbers.h"
+#include "global/cuts/cut_rounds.h"
 #include "library/callbacks.h"
 #include "library/library.h"
 #include "library/platform.h"
@@ -356,7 +357,6 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
   if (lp == kLpUnfinished) return Outcome::kUnfinished;
   ++st_.nodes;
   if (lp == kLpUnbounded) return Outcome::kUnbounded;
-  const double z = double_attr(lib_, attr::kObjectiveValue);
   bool rejected = false;
   if (lp == kLpOptimal && lib_.callbacks.optimal_node != nullptr) {
     std::int32_t flag = 0;
@@ -366,7 +366,17 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
     }
     rejected = flag != 0;
   }
+  if (lp == kLpOptimal && !rejected) {
+    if (!node_cuts(lib_)) return Outcome::kFailed;
+    lp = int_attr(lib_, attr::kLpStatus);
+    if (lp == kLpUnfinished) {
+      --st_.nodes;
+      return Outcome::kUnfinished;
+    }
+    if (lp == kLpUnbounded) return Outcome::kUnbounded;
+  }
   if (st_.abandon_current) rejected = true;
+  const double z = double_attr(lib_, attr::kObjectiveValue);
   if (lp == kLpInfeasible || lp == kLpNotBetter || lp == kLpCutoff || rejected) {
     if (lib_.callbacks.infeasible_node != nullptr) {
       CallbackScope scope(lib_);
@@ -481,6 +491,7 @@ Stop Search::dive(NodeRecord node) {
       return Stop::kTimeLimit;
     }
     apply(node.changes);
+    restore_node_cuts(lib_, node);
     if (!basis_in_place) unpack_basis(node.basis, p_.status);
     BranchChoice choice;
     const Outcome outcome = process(node, choice);
@@ -537,6 +548,7 @@ Stop Search::dive(NodeRecord node) {
       NodeRecord& sec = child[second];
       const bool f_ok = !choice.child_infeasible[first];
       const bool s_ok = !choice.child_infeasible[second];
+      branch_node_cuts(lib_, child[0], !choice.child_infeasible[0], child[1], !choice.child_infeasible[1]);
       const std::int32_t ndsel1 = c_.i(icv::NDSEL1);
       bool may_dive = ndsel1 != 2 && !(ndsel1 == 4 && st_.nodes <= c_.i(icv::MAXNBF));
       if (c_.i(icv::IFCUTOFF) > 0 && st_.local_cutoff_set && s * z > s * st_.local_cutoff) may_dive = false;
@@ -645,6 +657,7 @@ std::int32_t Search::select() {
         log_infeasible(shown, true, false, 0.0);
         const std::int32_t number = slot.node;
         st_.store.drop(k);
+        discard_node_cuts(lib_, number);
         if (lib_.callbacks.cutoff_node != nullptr) {
           CallbackScope scope(lib_);
           lib_.callbacks.cutoff_node(number);
@@ -852,6 +865,7 @@ std::int32_t Search::run(bool fresh) {
     }
   }
   const ErrorState err = lib_.err;
+  end_search_cuts(lib_);
   restore_incumbent();
   lib_.err = err;
   publish();
@@ -945,6 +959,7 @@ std::int32_t delete_node(Library& lib, std::int32_t node, std::int32_t mode) {
   // it as cut off.
   if (mode != 1) ++st->nodes;
   st->store.drop(k);
+  discard_node_cuts(lib, node);
   return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frame/message_numbers.h"
+#include "global/cuts/cut_rounds.h"
 #include "global/search/search.h"
 #include "library/callbacks.h"
 #include "library/library.h"
@@ -532,6 +533,7 @@ std::int32_t optimise(Library& lib, DriverMode mode) {
   // entities.
   const bool global = lib.option('g') && !lib.option('l');
   run_lp_driver(lib, mode);
+  if (!lib.option('l') && lib.err.return_code == 0) top_node_cuts(lib);
   if (global && lib.err.return_code == 0 && int_attribute(lib, attr::kLpStatus) == kLpOptimal) {
     run_global_search(lib);
   }

@@ -3,6 +3,7 @@
 #include "simplex/driver/solution_access.h"
 
 #include "frame/message_numbers.h"
+#include "global/cuts/cut_pool.h"
 #include "library/library.h"
 #include "output/solution_file.h"
 #include "problem/problem.h"
@@ -41,7 +42,8 @@ std::int32_t basis_code(std::uint32_t word) {
 std::int32_t get_solution(Library& lib, double* x, double* slack, double* dual, double* dj) {
   if (!check_access(lib)) return lib.err.return_code;
   const Problem& problem = *lib.problem;
-  const std::int32_t m = problem.rows;
+  // The cut rows the pool placed after the problem's rows are not the caller's.
+  const std::int32_t m = problem.rows - cut_rows_in_lp(lib);
   const std::int32_t slots = problem.row_slots();
   const std::int32_t n = problem.columns;
   const double sense = *lib.attributes.double_attribute(attr::kSenseMultiplier);
