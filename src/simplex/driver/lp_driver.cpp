@@ -446,11 +446,13 @@ std::int32_t run_lp_driver(Library& lib, DriverMode mode) {
       postsolved_only = true;
     } else {
       const std::int64_t reduced_iterations = result.iterations;
+      const PrimalStepSeconds reduced_steps = result.step_seconds;
       result = primal_simplex(engine.lp, engine.basis, engine.factor, settings, observer,
                               int_attribute(lib, attr::kIterations));
       int_attribute(lib, attr::kIterations) += static_cast<std::int32_t>(result.iterations);
       engine.cleanup_iterations = result.iterations;
       result.iterations += reduced_iterations;
+      for (std::size_t k = 0; k < reduced_steps.size(); ++k) result.step_seconds[k] += reduced_steps[k];
     }
   }
   engine.running = false;
