@@ -24,6 +24,8 @@ namespace {
 
 // As in the sparse search: a column is given up only when every entry left is negligible.
 constexpr double kNegligibleColumnEntry = 1.0e-11;
+// As in the sparse search: pivots below this are taken only when no other column is left.
+constexpr double kAbsolutePivotFloor = 1.0e-6;
 // The switch: the active submatrix at least this dense, at least this many rows, and a
 // block that fits the free factor file (its entries end up there) and a fixed cap.
 constexpr double kDenseTailDensity = 0.3;
@@ -109,6 +111,7 @@ bool Factor::factorise_dense_tail(InvertReport& report) {
 
   std::int32_t live_columns = nc;
   std::int32_t k = 0;
+  std::int32_t deferred = 0;
   while (k < nr && k < live_columns) {
     // Partial pivoting on column k.
     std::int32_t best = -1;
@@ -136,6 +139,18 @@ bool Factor::factorise_dense_tail(InvertReport& report) {
       --live_columns;
       continue;
     }
+    if (best_abs < kAbsolutePivotFloor && deferred < live_columns - k - 1) {
+      // Only small pivots here: try the other columns first.
+      const std::int32_t last = live_columns - 1;
+      for (std::int32_t r = 0; r < nr; ++r) {
+        double* row = w.dense.data() + static_cast<std::size_t>(r) * stride;
+        std::swap(row[k], row[last]);
+      }
+      std::swap(w.dense_cols[static_cast<std::size_t>(k)], w.dense_cols[static_cast<std::size_t>(last)]);
+      ++deferred;
+      continue;
+    }
+    deferred = 0;
     std::swap(w.dense_row_of[static_cast<std::size_t>(k)], w.dense_row_of[static_cast<std::size_t>(best)]);
     const std::int32_t pr = w.dense_row_of[static_cast<std::size_t>(k)];
     const double* prow = w.dense.data() + static_cast<std::size_t>(pr) * stride;
