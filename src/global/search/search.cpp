@@ -10,6 +10,7 @@
 #include <string>
 
 #include "frame/message_numbers.h"
+#include "global/search/node_tightening.h"
 #include "library/callbacks.h"
 #include "library/library.h"
 #include "library/platform.h"
@@ -159,12 +160,16 @@ class Search {
   void log_tree(bool solution);
   void put_time() { put_integer(lib_, seconds(), 6); }
 
+  void learn(const NodeRecord& node, std::int32_t lp, double z);
+  void tighten_by_reduced_costs(double z);
+
   Library& lib_;
   GlobalSearch& st_;
   Problem& p_;
   Controls& c_;
   std::int64_t start_;
   ParentHeader parent_;
+  std::vector<BoundChange> fixings_;  // tightened bounds of the node just branched, for its subtree
 };
 
 BranchSettings Search::branch_settings() const {
@@ -178,6 +183,7 @@ BranchSettings Search::branch_settings() const {
   s.set_tolerance = c_.d(dcv::ZTOLST);
   s.criterion = c_.i(icv::KCRITM);
   s.semi_continuous_weight = c_.i(icv::SSV010);
+  s.learnt = &st_.learnt;
   return s;
 }
 
@@ -242,6 +248,9 @@ void Search::set_up() {
   st_.global_status = kSearchRunningNoSolution;
   st_.log_lines = 0;
   st_.peak_record_bytes = 0;
+  st_.learnt.reset(p_.entities.size());
+  st_.origins.clear();
+  st_.reduced_cost_fixings = 0;
   std::int32_t slots = c_.i(icv::MXANOD);
   if (slots <= 0) slots = kDefaultListSlots;
   st_.store.reset(slots);
@@ -357,6 +366,7 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
   ++st_.nodes;
   if (lp == kLpUnbounded) return Outcome::kUnbounded;
   const double z = double_attr(lib_, attr::kObjectiveValue);
+  learn(node, lp, z);
   bool rejected = false;
   if (lp == kLpOptimal && lib_.callbacks.optimal_node != nullptr) {
     std::int32_t flag = 0;
@@ -381,6 +391,7 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
   const BranchSettings settings = branch_settings();
   choose_branch(p_, view, settings, choice);
   if (choice.unsatisfied == 0) return Outcome::kInteger;
+  tighten_by_reduced_costs(z);
   if (lib_.callbacks.choose_branch != nullptr) {
     const GlobalEntity& e = p_.entities[static_cast<std::size_t>(choice.entity)];
     std::int32_t column = e.reference + 1;
@@ -403,6 +414,35 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
     }
   }
   return Outcome::kBranched;
+}
+
+// A child's objective rise over its parent, per unit of the branching move, teaches the
+// pseudo-costs of the entity branched on. A cut-off LP stopped early gives a rise no
+// larger than the true one, which still ranks the entity as costly.
+void Search::learn(const NodeRecord& node, std::int32_t lp, double z) {
+  const auto it = st_.origins.find(node.node);
+  if (it == st_.origins.end()) return;
+  const BranchOrigin origin = it->second;
+  st_.origins.erase(it);
+  if (lp != kLpOptimal && lp != kLpNotBetter && lp != kLpCutoff) return;
+  st_.learnt.record(origin.entity, origin.direction, origin.distance, st_.sense * (z - origin.parent_objective));
+}
+
+// Reduced-cost fixing (IFINTP bit 1): with a finite cutoff, integer columns nonbasic at a
+// bound cannot move further than the gap pays for. The node's own LP solution does not
+// change (every such column stays at its bound), so it is not solved again; the bounds
+// go to the node's children.
+void Search::tighten_by_reduced_costs(double z) {
+  fixings_.clear();
+  if ((c_.i(icv::IFINTP) & 1) == 0) return;
+  const double cut = cutoff();
+  if (!(std::fabs(cut) < kInfinityThreshold)) return;
+  const EngineState& engine = *lib_.engine;
+  if (engine.reduced_cost.size() != engine.basis.x.size()) return;
+  const double gap = st_.sense * (cut - z);
+  const double slack = 1.0e-6 * std::max(1.0, std::fabs(cut));
+  OptimalNode view{engine.basis.x, engine.reduced_cost, engine.lp.lower, engine.lp.upper};
+  st_.reduced_cost_fixings += reduced_cost_tightening(p_, view, gap, slack, 1.0e-7, fixings_);
 }
 
 // The node gave an integer solution of value z (user units).
@@ -528,7 +568,13 @@ Stop Search::dive(NodeRecord node) {
         child[dir].depth = node.depth + 1;
         child[dir].estimate = estimate;
         child[dir].bound = z;
-        child[dir].changes = merged(node.changes, choice.child[dir]);
+        child[dir].changes =
+            merged(fixings_.empty() ? node.changes : merged(node.changes, fixings_), choice.child[dir]);
+        const GlobalEntity& e = p_.entities[static_cast<std::size_t>(choice.entity)];
+        if (!e.is_set() && e.kind() != EntityKind::kSemiContinuous) {
+          const double below = choice.value - std::floor(choice.value);
+          st_.origins[child[dir].node] = BranchOrigin{choice.entity, dir, dir == kDown ? below : 1.0 - below, z};
+        }
       }
       const int first = choice.first;
       const int second = 1 - first;
@@ -645,6 +691,7 @@ std::int32_t Search::select() {
         log_infeasible(shown, true, false, 0.0);
         const std::int32_t number = slot.node;
         st_.store.drop(k);
+        st_.origins.erase(number);
         if (lib_.callbacks.cutoff_node != nullptr) {
           CallbackScope scope(lib_);
           lib_.callbacks.cutoff_node(number);

@@ -97,10 +97,11 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   const GlobalSearch* st = current_search(t.lib());
   std::printf(
       "global %-9s status %d  best %-16.9g bound %-16.9g optimum %-14.9g nodes %9d  iterations %10d  %7.1f s"
-      "  node records peak %lld KiB\n",
+      "  node records peak %lld KiB  reduced-cost fixings %lld\n",
       r.name.c_str(), status, solutions > 0 ? incumbent : NAN, bound, r.optimum,
       *t->attributes.int_attribute(attr::kNodes), *t->attributes.int_attribute(attr::kIterations), seconds,
-      st != nullptr ? static_cast<long long>(st->peak_record_bytes / 1024) : 0LL);
+      st != nullptr ? static_cast<long long>(st->peak_record_bytes / 1024) : 0LL,
+      st != nullptr ? static_cast<long long>(st->reduced_cost_fixings) : 0LL);
   if (status == kSearchFinishedWithSolution) {
     EXPECT_LE(std::fabs(incumbent - r.optimum), tol) << r.name;
   } else {

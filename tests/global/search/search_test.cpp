@@ -360,6 +360,7 @@ const std::vector<Rule>& rules() {
          }
        }},
       {"node list of 2 slots", [](Library& lib) { set_int_control(lib, icv::MXANOD, 2); }},
+      {"no reduced-cost fixing (IFINTP 0)", [](Library& lib) { set_int_control(lib, icv::IFINTP, 0); }},
   };
   return kRules;
 }
