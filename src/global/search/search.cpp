@@ -106,6 +106,10 @@ class CallbackScope {
   char status_character_ = 'Z';
 };
 
+bool later_in_bound_order(const GlobalSearch::BoundEntry& a, const GlobalSearch::BoundEntry& b) {
+  return a.key > b.key || (a.key == b.key && a.slot > b.slot);
+}
+
 std::vector<BoundChange> merged(const std::vector<BoundChange>& base, const std::vector<BoundChange>& more) {
   std::vector<BoundChange> out = base;
   for (const BoundChange& c : more) {
@@ -147,6 +151,7 @@ class Search {
   bool bounds_cross(const std::vector<BoundChange>& changes) const;
   std::int32_t select();
   void refresh_local_cutoff(double b);
+  std::int32_t select_by_bound_heap();
   void store(NodeRecord&& record, float estimate, float degradation);
   void publish();
   void finish_tree();
@@ -249,6 +254,8 @@ void Search::set_up() {
   st_.log_lines = 0;
   st_.peak_record_bytes = 0;
   st_.learnt.reset(p_.entities.size());
+  st_.bound_heap.clear();
+  st_.scanned = false;
   st_.origins.clear();
   st_.reduced_cost_fixings = 0;
   std::int32_t slots = c_.i(icv::MXANOD);
@@ -275,7 +282,11 @@ void Search::set_up() {
 
 void Search::store(NodeRecord&& record, float estimate, float degradation) {
   bool grew = false;
-  st_.store.put(record, estimate, degradation, grew);
+  const std::int32_t node = record.node;
+  const double key = st_.sense * record.bound;
+  const std::int32_t slot = st_.store.put(record, estimate, degradation, grew);
+  st_.bound_heap.push_back({key, slot, node});
+  std::push_heap(st_.bound_heap.begin(), st_.bound_heap.end(), later_in_bound_order);
   if (grew) {
     const std::int32_t gprint = c_.i(icv::GPRINT);
     if (gprint < 0 || gprint == 3) {
@@ -655,8 +666,47 @@ void Search::refresh_local_cutoff(double b) {
   st_.local_cutoff_set = true;
 }
 
+// Under the default rule the node of smallest bound (the first slot on ties), read from
+// the heap. Only while the cutoff is the one of the last full scan: no stored node can
+// have been put past it since (a child's bound is its parent's objective, better than
+// the cutoff), so the scan would discard nothing. -1 when the scan must run.
+std::int32_t Search::select_by_bound_heap() {
+  const std::int32_t ndsel1 = c_.i(icv::NDSEL1);
+  if (c_.i(icv::NDSEL2) != 3 || ndsel1 == 3 || ndsel1 == 4 || c_.i(icv::IFCUTOFF) > 0) return -1;
+  if (!st_.scanned || st_.scanned_cutoff != cutoff()) return -1;
+  auto& heap = st_.bound_heap;
+  while (!heap.empty()) {
+    const GlobalSearch::BoundEntry top = heap.front();
+    if (top.slot < st_.store.length() && st_.store.slot(top.slot).node == top.node) {
+      const double bound = st_.store.slot(top.slot).bound;
+      if (st_.sense * bound >= st_.sense * cutoff()) return -1;  // the scan discards it
+      st_.best_bound = st_.solutions > 0 && better(st_.incumbent, bound) ? st_.incumbent : bound;
+      ++st_.selections;
+      return top.slot;
+    }
+    std::pop_heap(heap.begin(), heap.end(), later_in_bound_order);
+    heap.pop_back();
+  }
+  return -1;
+}
+
 // Node selection; returns the chosen slot, -1 when the list is empty.
 std::int32_t Search::select() {
+  std::int32_t quick = select_by_bound_heap();
+  if (quick >= 0) {
+    if (lib_.callbacks.select_node == nullptr) return quick;
+    std::int32_t number = st_.store.slot(quick).node;
+    {
+      CallbackScope scope(lib_);
+      lib_.callbacks.select_node(&number);
+    }
+    const std::int32_t other = st_.store.find(number);
+    if (other >= 0) return other;
+    if (st_.store.slot(quick).node != 0) return quick;
+    --st_.selections;  // the callback deleted the node: choose again by the scan
+  }
+  st_.scanned = true;
+  st_.scanned_cutoff = cutoff();
   const double s = st_.sense;
   const double cut = cutoff();
   const std::int32_t ndsel1 = c_.i(icv::NDSEL1);

@@ -66,6 +66,19 @@ struct GlobalSearch {
   bool abandon_current = false;
   std::int64_t peak_record_bytes = 0;
 
+  // Every stored node keyed by s·bound then slot, smallest first; entries of nodes taken
+  // or dropped since are stale (their slot holds another node number or none) and are
+  // skipped. It replaces the scan of the list under the default rule (select by bound)
+  // between changes of the cutoff, choosing the same node the scan would.
+  struct BoundEntry {
+    double key = 0.0;
+    std::int32_t slot = 0;
+    std::int32_t node = 0;
+  };
+  std::vector<BoundEntry> bound_heap;
+  double scanned_cutoff = 0.0;  // the cutoff of the last full scan
+  bool scanned = false;
+
   LearntPseudoCosts learnt;
   std::unordered_map<std::int32_t, BranchOrigin> origins;  // by node number
   std::int64_t reduced_cost_fixings = 0;                   // bounds tightened, for the figures
