@@ -456,6 +456,27 @@ TEST_F(GlobalSearchTest, StoppedByTheNodeLimitAndResumedReachesTheSameOptimum) {
   EXPECT_NEAR(z, whole.objective, 1.0e-9);
 }
 
+// The default rule reads the best-bound node from a heap; a local cutoff too loose ever
+// to pass a node over makes the selection scan the list by the same rule. Both must walk
+// the same tree.
+TEST_F(GlobalSearchTest, BoundHeapChoosesTheNodesTheScanChooses) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    SCOPED_TRACE(seed);
+    Model m = larger_model();
+    if (seed > 1) m = make_model("integer", seed);
+    const Result heap = solve(m, nullptr);
+    const Result scan = solve(m, [](Library& lib) {
+      set_int_control(lib, icv::IFCUTOFF, 1);
+      set_int_control(lib, icv::PRCUTOFF, 100000000);
+    });
+    EXPECT_EQ(heap.status, scan.status);
+    if (seed == 1) EXPECT_GT(heap.nodes, 20);
+    EXPECT_EQ(heap.nodes, scan.nodes);
+    EXPECT_EQ(heap.solutions, scan.solutions);
+    EXPECT_DOUBLE_EQ(heap.objective, scan.objective);
+  }
+}
+
 // A console break during the search (raised here from a node callback) stops it after
 // the node in hand; the next call goes on to the same optimum.
 Library* g_break_lib = nullptr;
