@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "global/search/pseudo_costs.h"
 #include "problem/infinity.h"
 #include "problem/problem.h"
 
@@ -350,7 +351,18 @@ void choose_branch(const Problem& p, const NodeView& node, const BranchSettings&
     }
     ++choice.unsatisfied;
     choice.estimate_increment += score * s.pseudo;
-    const double branch_score = std::abs(s.criterion) == 1 ? std::min(up, down) : up + down;
+    double branch_score = std::abs(s.criterion) == 1 ? std::min(up, down) : up + down;
+    if (s.learnt != nullptr && e.kind() != EntityKind::kSemiContinuous) {
+      // Learnt costs rank better than the one-pivot estimates: the geometric mean of the
+      // two expected rises, which favours entities that move the bound both ways and
+      // stays in objective units beside the estimates of the other entities.
+      double unit_down = 0.0;
+      double unit_up = 0.0;
+      if (s.learnt->per_unit(k, kDown, unit_down) && s.learnt->per_unit(k, kUp, unit_up)) {
+        const double floor = 1.0e-6;
+        branch_score = std::sqrt(std::max(fraction * unit_down, floor) * std::max((1.0 - fraction) * unit_up, floor));
+      }
+    }
     if (e.priority() < best_priority || (e.priority() == best_priority && branch_score > best_score)) {
       best_priority = e.priority();
       best_score = branch_score;

@@ -12,6 +12,7 @@
 namespace kqopt {
 
 struct Problem;
+class LearntPseudoCosts;
 
 // A bound change of one variable (index in the problem's 0-based variable numbering).
 struct BoundChange {
@@ -39,6 +40,9 @@ struct BranchSettings {
   double set_tolerance = 0.001;              // ZTOLST
   std::int32_t criterion = 1;                // KCRITM
   std::int32_t semi_continuous_weight = 10;  // SSV010
+  // Pseudo-costs the search has learnt (null: none); they rank integer entities of equal
+  // priority once both directions have been observed.
+  const LearntPseudoCosts* learnt = nullptr;
 };
 
 // Direction codes of a branch: the down branch lowers an upper bound (for a set: keeps

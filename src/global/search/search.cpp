@@ -11,6 +11,7 @@
 
 #include "frame/message_numbers.h"
 #include "global/cuts/cut_rounds.h"
+#include "global/search/node_tightening.h"
 #include "library/callbacks.h"
 #include "library/library.h"
 #include "library/platform.h"
@@ -106,6 +107,10 @@ class CallbackScope {
   char status_character_ = 'Z';
 };
 
+bool later_in_bound_order(const GlobalSearch::BoundEntry& a, const GlobalSearch::BoundEntry& b) {
+  return a.key > b.key || (a.key == b.key && a.slot > b.slot);
+}
+
 std::vector<BoundChange> merged(const std::vector<BoundChange>& base, const std::vector<BoundChange>& more) {
   std::vector<BoundChange> out = base;
   for (const BoundChange& c : more) {
@@ -147,6 +152,7 @@ class Search {
   bool bounds_cross(const std::vector<BoundChange>& changes) const;
   std::int32_t select();
   void refresh_local_cutoff(double b);
+  std::int32_t select_by_bound_heap();
   void store(NodeRecord&& record, float estimate, float degradation);
   void publish();
   void finish_tree();
@@ -160,12 +166,16 @@ class Search {
   void log_tree(bool solution);
   void put_time() { put_integer(lib_, seconds(), 6); }
 
+  void learn(const NodeRecord& node, std::int32_t lp, double z);
+  void tighten_by_reduced_costs(double z);
+
   Library& lib_;
   GlobalSearch& st_;
   Problem& p_;
   Controls& c_;
   std::int64_t start_;
   ParentHeader parent_;
+  std::vector<BoundChange> fixings_;  // tightened bounds of the node just branched, for its subtree
 };
 
 BranchSettings Search::branch_settings() const {
@@ -179,6 +189,7 @@ BranchSettings Search::branch_settings() const {
   s.set_tolerance = c_.d(dcv::ZTOLST);
   s.criterion = c_.i(icv::KCRITM);
   s.semi_continuous_weight = c_.i(icv::SSV010);
+  s.learnt = &st_.learnt;
   return s;
 }
 
@@ -243,6 +254,11 @@ void Search::set_up() {
   st_.global_status = kSearchRunningNoSolution;
   st_.log_lines = 0;
   st_.peak_record_bytes = 0;
+  st_.learnt.reset(p_.entities.size());
+  st_.bound_heap.clear();
+  st_.scanned = false;
+  st_.origins.clear();
+  st_.reduced_cost_fixings = 0;
   std::int32_t slots = c_.i(icv::MXANOD);
   if (slots <= 0) slots = kDefaultListSlots;
   st_.store.reset(slots);
@@ -267,7 +283,11 @@ void Search::set_up() {
 
 void Search::store(NodeRecord&& record, float estimate, float degradation) {
   bool grew = false;
-  st_.store.put(record, estimate, degradation, grew);
+  const std::int32_t node = record.node;
+  const double key = st_.sense * record.bound;
+  const std::int32_t slot = st_.store.put(record, estimate, degradation, grew);
+  st_.bound_heap.push_back({key, slot, node});
+  std::push_heap(st_.bound_heap.begin(), st_.bound_heap.end(), later_in_bound_order);
   if (grew) {
     const std::int32_t gprint = c_.i(icv::GPRINT);
     if (gprint < 0 || gprint == 3) {
@@ -357,6 +377,8 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
   if (lp == kLpUnfinished) return Outcome::kUnfinished;
   ++st_.nodes;
   if (lp == kLpUnbounded) return Outcome::kUnbounded;
+  const double z = double_attr(lib_, attr::kObjectiveValue);
+  learn(node, lp, z);
   bool rejected = false;
   if (lp == kLpOptimal && lib_.callbacks.optimal_node != nullptr) {
     std::int32_t flag = 0;
@@ -391,6 +413,7 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
   const BranchSettings settings = branch_settings();
   choose_branch(p_, view, settings, choice);
   if (choice.unsatisfied == 0) return Outcome::kInteger;
+  tighten_by_reduced_costs(z);
   if (lib_.callbacks.choose_branch != nullptr) {
     const GlobalEntity& e = p_.entities[static_cast<std::size_t>(choice.entity)];
     std::int32_t column = e.reference + 1;
@@ -413,6 +436,35 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
     }
   }
   return Outcome::kBranched;
+}
+
+// A child's objective rise over its parent, per unit of the branching move, teaches the
+// pseudo-costs of the entity branched on. A cut-off LP stopped early gives a rise no
+// larger than the true one, which still ranks the entity as costly.
+void Search::learn(const NodeRecord& node, std::int32_t lp, double z) {
+  const auto it = st_.origins.find(node.node);
+  if (it == st_.origins.end()) return;
+  const BranchOrigin origin = it->second;
+  st_.origins.erase(it);
+  if (lp != kLpOptimal && lp != kLpNotBetter && lp != kLpCutoff) return;
+  st_.learnt.record(origin.entity, origin.direction, origin.distance, st_.sense * (z - origin.parent_objective));
+}
+
+// Reduced-cost fixing (IFINTP bit 1): with a finite cutoff, integer columns nonbasic at a
+// bound cannot move further than the gap pays for. The node's own LP solution does not
+// change (every such column stays at its bound), so it is not solved again; the bounds
+// go to the node's children.
+void Search::tighten_by_reduced_costs(double z) {
+  fixings_.clear();
+  if ((c_.i(icv::IFINTP) & 1) == 0) return;
+  const double cut = cutoff();
+  if (!(std::fabs(cut) < kInfinityThreshold)) return;
+  const EngineState& engine = *lib_.engine;
+  if (engine.reduced_cost.size() != engine.basis.x.size()) return;
+  const double gap = st_.sense * (cut - z);
+  const double slack = 1.0e-6 * std::max(1.0, std::fabs(cut));
+  OptimalNode view{engine.basis.x, engine.reduced_cost, engine.lp.lower, engine.lp.upper};
+  st_.reduced_cost_fixings += reduced_cost_tightening(p_, view, gap, slack, 1.0e-7, fixings_);
 }
 
 // The node gave an integer solution of value z (user units).
@@ -539,7 +591,13 @@ Stop Search::dive(NodeRecord node) {
         child[dir].depth = node.depth + 1;
         child[dir].estimate = estimate;
         child[dir].bound = z;
-        child[dir].changes = merged(node.changes, choice.child[dir]);
+        child[dir].changes =
+            merged(fixings_.empty() ? node.changes : merged(node.changes, fixings_), choice.child[dir]);
+        const GlobalEntity& e = p_.entities[static_cast<std::size_t>(choice.entity)];
+        if (!e.is_set() && e.kind() != EntityKind::kSemiContinuous) {
+          const double below = choice.value - std::floor(choice.value);
+          st_.origins[child[dir].node] = BranchOrigin{choice.entity, dir, dir == kDown ? below : 1.0 - below, z};
+        }
       }
       const int first = choice.first;
       const int second = 1 - first;
@@ -621,8 +679,47 @@ void Search::refresh_local_cutoff(double b) {
   st_.local_cutoff_set = true;
 }
 
+// Under the default rule the node of smallest bound (the first slot on ties), read from
+// the heap. Only while the cutoff is the one of the last full scan: no stored node can
+// have been put past it since (a child's bound is its parent's objective, better than
+// the cutoff), so the scan would discard nothing. -1 when the scan must run.
+std::int32_t Search::select_by_bound_heap() {
+  const std::int32_t ndsel1 = c_.i(icv::NDSEL1);
+  if (c_.i(icv::NDSEL2) != 3 || ndsel1 == 3 || ndsel1 == 4 || c_.i(icv::IFCUTOFF) > 0) return -1;
+  if (!st_.scanned || st_.scanned_cutoff != cutoff()) return -1;
+  auto& heap = st_.bound_heap;
+  while (!heap.empty()) {
+    const GlobalSearch::BoundEntry top = heap.front();
+    if (top.slot < st_.store.length() && st_.store.slot(top.slot).node == top.node) {
+      const double bound = st_.store.slot(top.slot).bound;
+      if (st_.sense * bound >= st_.sense * cutoff()) return -1;  // the scan discards it
+      st_.best_bound = st_.solutions > 0 && better(st_.incumbent, bound) ? st_.incumbent : bound;
+      ++st_.selections;
+      return top.slot;
+    }
+    std::pop_heap(heap.begin(), heap.end(), later_in_bound_order);
+    heap.pop_back();
+  }
+  return -1;
+}
+
 // Node selection; returns the chosen slot, -1 when the list is empty.
 std::int32_t Search::select() {
+  std::int32_t quick = select_by_bound_heap();
+  if (quick >= 0) {
+    if (lib_.callbacks.select_node == nullptr) return quick;
+    std::int32_t number = st_.store.slot(quick).node;
+    {
+      CallbackScope scope(lib_);
+      lib_.callbacks.select_node(&number);
+    }
+    const std::int32_t other = st_.store.find(number);
+    if (other >= 0) return other;
+    if (st_.store.slot(quick).node != 0) return quick;
+    --st_.selections;  // the callback deleted the node: choose again by the scan
+  }
+  st_.scanned = true;
+  st_.scanned_cutoff = cutoff();
   const double s = st_.sense;
   const double cut = cutoff();
   const std::int32_t ndsel1 = c_.i(icv::NDSEL1);
@@ -658,6 +755,7 @@ std::int32_t Search::select() {
         const std::int32_t number = slot.node;
         st_.store.drop(k);
         discard_node_cuts(lib_, number);
+        st_.origins.erase(number);
         if (lib_.callbacks.cutoff_node != nullptr) {
           CallbackScope scope(lib_);
           lib_.callbacks.cutoff_node(number);
@@ -959,6 +1057,7 @@ std::int32_t delete_node(Library& lib, std::int32_t node, std::int32_t mode) {
   // it as cut off.
   if (mode != 1) ++st->nodes;
   st->store.drop(k);
+  st->origins.erase(node);
   discard_node_cuts(lib, node);
   return 0;
 }

@@ -9,10 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "global/search/branching.h"
 #include "global/search/node_store.h"
+#include "global/search/pseudo_costs.h"
 
 namespace kqopt {
 
@@ -23,6 +25,14 @@ inline constexpr std::int32_t kSearchRunningNoSolution = 3;
 inline constexpr std::int32_t kSearchRunningWithSolution = 4;
 inline constexpr std::int32_t kSearchFinishedNoSolution = 5;
 inline constexpr std::int32_t kSearchFinishedWithSolution = 6;
+
+// How a node not yet solved was made from its parent, for learning pseudo-costs.
+struct BranchOrigin {
+  std::int32_t entity = -1;
+  int direction = 0;
+  double distance = 0.0;          // units the branch moved the entity's value
+  double parent_objective = 0.0;  // user units
+};
 
 struct GlobalSearch {
   std::uint64_t problem_serial = 0;  // the problem the state belongs to
@@ -55,6 +65,23 @@ struct GlobalSearch {
   std::int32_t current_node = 0;
   bool abandon_current = false;
   std::int64_t peak_record_bytes = 0;
+
+  // Every stored node keyed by s·bound then slot, smallest first; entries of nodes taken
+  // or dropped since are stale (their slot holds another node number or none) and are
+  // skipped. It replaces the scan of the list under the default rule (select by bound)
+  // between changes of the cutoff, choosing the same node the scan would.
+  struct BoundEntry {
+    double key = 0.0;
+    std::int32_t slot = 0;
+    std::int32_t node = 0;
+  };
+  std::vector<BoundEntry> bound_heap;
+  double scanned_cutoff = 0.0;  // the cutoff of the last full scan
+  bool scanned = false;
+
+  LearntPseudoCosts learnt;
+  std::unordered_map<std::int32_t, BranchOrigin> origins;  // by node number
+  std::int64_t reduced_cost_fixings = 0;                   // bounds tightened, for the figures
 };
 
 // KQGLOBAL. Returns the return code.

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -84,11 +85,13 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   ASSERT_EQ(input::input_problem(t.lib(), path.c_str()), 0) << r.name;
   set_problem_name(t.lib(), r.name.c_str());
   const auto start = std::chrono::steady_clock::now();
+  const std::clock_t cpu_start = std::clock();
   t->controls.i(icv::MAXTIM) = -seconds_per_problem();
   EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0) << r.name;
   ASSERT_EQ(*t->attributes.int_attribute(attr::kLpStatus), 1) << r.name;
   EXPECT_EQ(run_global_search(t.lib()), 0) << r.name;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
   const std::int32_t status = *t->attributes.int_attribute(attr::kGlobalStatus);
   const std::int32_t solutions = *t->attributes.int_attribute(attr::kIntegerSolutions);
   const double incumbent = *t->attributes.double_attribute(attr::kIncumbentObjective);
@@ -97,10 +100,12 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   const GlobalSearch* st = current_search(t.lib());
   std::printf(
       "global %-9s status %d  best %-16.9g bound %-16.9g optimum %-14.9g nodes %9d  iterations %10d  %7.1f s"
-      "  node records peak %lld KiB\n",
+      "  %7.1f CPU-s"
+      "  node records peak %lld KiB  reduced-cost fixings %lld\n",
       r.name.c_str(), status, solutions > 0 ? incumbent : NAN, bound, r.optimum,
-      *t->attributes.int_attribute(attr::kNodes), *t->attributes.int_attribute(attr::kIterations), seconds,
-      st != nullptr ? static_cast<long long>(st->peak_record_bytes / 1024) : 0LL);
+      *t->attributes.int_attribute(attr::kNodes), *t->attributes.int_attribute(attr::kIterations), seconds, cpu_seconds,
+      st != nullptr ? static_cast<long long>(st->peak_record_bytes / 1024) : 0LL,
+      st != nullptr ? static_cast<long long>(st->reduced_cost_fixings) : 0LL);
   if (status == kSearchFinishedWithSolution) {
     EXPECT_LE(std::fabs(incumbent - r.optimum), tol) << r.name;
   } else {

@@ -360,6 +360,7 @@ const std::vector<Rule>& rules() {
          }
        }},
       {"node list of 2 slots", [](Library& lib) { set_int_control(lib, icv::MXANOD, 2); }},
+      {"no reduced-cost fixing (IFINTP 0)", [](Library& lib) { set_int_control(lib, icv::IFINTP, 0); }},
   };
   return kRules;
 }
@@ -453,6 +454,27 @@ TEST_F(GlobalSearchTest, StoppedByTheNodeLimitAndResumedReachesTheSameOptimum) {
   double z = 0.0;
   get_double_attribute(t.lib(), attr::kObjectiveValue, &z);
   EXPECT_NEAR(z, whole.objective, 1.0e-9);
+}
+
+// The default rule reads the best-bound node from a heap; a local cutoff too loose ever
+// to pass a node over makes the selection scan the list by the same rule. Both must walk
+// the same tree.
+TEST_F(GlobalSearchTest, BoundHeapChoosesTheNodesTheScanChooses) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    SCOPED_TRACE(seed);
+    Model m = larger_model();
+    if (seed > 1) m = make_model("integer", seed);
+    const Result heap = solve(m, nullptr);
+    const Result scan = solve(m, [](Library& lib) {
+      set_int_control(lib, icv::IFCUTOFF, 1);
+      set_int_control(lib, icv::PRCUTOFF, 100000000);
+    });
+    EXPECT_EQ(heap.status, scan.status);
+    if (seed == 1) EXPECT_GT(heap.nodes, 20);
+    EXPECT_EQ(heap.nodes, scan.nodes);
+    EXPECT_EQ(heap.solutions, scan.solutions);
+    EXPECT_DOUBLE_EQ(heap.objective, scan.objective);
+  }
 }
 
 // A console break during the search (raised here from a node callback) stops it after
