@@ -377,8 +377,7 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
   if (lp == kLpUnfinished) return Outcome::kUnfinished;
   ++st_.nodes;
   if (lp == kLpUnbounded) return Outcome::kUnbounded;
-  const double z = double_attr(lib_, attr::kObjectiveValue);
-  learn(node, lp, z);
+  learn(node, lp, double_attr(lib_, attr::kObjectiveValue));
   bool rejected = false;
   if (lp == kLpOptimal && lib_.callbacks.optimal_node != nullptr) {
     std::int32_t flag = 0;
