@@ -493,6 +493,19 @@ KQAPI int32_t KQBRANCHCUT(int32_t n, const int32_t* mindex);
  * 76 priority out of range; 314 an invalid number stops the reading. */
 KQAPI int32_t KQDIRECTIVES(const char* name);
 
+/* ---- Range files in text ------------------------------------------------------------
+ * KQRTOASC: from the range file <name>.rng (name: file, or the problem name when null or
+ * empty) writes <name>.hdr as KQTOASC does and <name>.rsc: per row and column whose name
+ * matches ASCMSK (only '?' a wildcard), the fields chosen by the letters s n t b a c
+ * (none: all six), then the lower activity limit, lower unit cost, upper cost limit,
+ * limiting variable and its status (LL/UL), upper activity limit, upper unit cost, lower
+ * cost limit, limiting variable and its status. 91: no range file; 122: an unreadable
+ * one; 83: a file could not be written (the previous one kept); return code 32.
+ * KQFRPRINT: prints the ranges into <problem>.rrt, two lines per variable (80: the file
+ * cannot be created; 83: it could not be written; 122: no range file for the problem). */
+KQAPI int32_t KQRTOASC(const char* file, const char* options);
+KQAPI int32_t KQFRPRINT(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,8 +1,13 @@
 // Exported entry points: basis files and range analysis.
+#include <string>
+
 #include "api/entry_guard.h"
 #include "kqopt.h"
+#include "library/library.h"
 #include "output/basis_file.h"
+#include "output/ranging/range_ascii.h"
 #include "output/ranging/range_file.h"
+#include "output/ranging/range_print.h"
 
 using kqopt::guarded;
 using kqopt::Library;
@@ -29,6 +34,25 @@ KQAPI int32_t KQCOLRANGE(double* a1, double* a2, double* a3, double* a4, double*
 }
 KQAPI int32_t KQROWRANGE(double* a1, double* a2, double* a3, double* a4) {
   return guarded(kqopt::kReads, [&](Library& lib) { return kqopt::row_ranges(lib, {a1, a2, a3, a4}); });
+}
+
+KQAPI int32_t KQRTOASC(const char* file, const char* options) {
+  return guarded(kqopt::kReads, [&](Library& lib) {
+    // The letters hold for this call only, however it ends.
+    struct ClearOptions {
+      Library& lib;
+      ~ClearOptions() { lib.options.fill(false); }
+    } clear{lib};
+    lib.options.fill(false);
+    for (const char* c = options; c != nullptr && *c != '\0'; ++c) {
+      if (*c >= 'a' && *c <= 'z') lib.options[static_cast<std::size_t>(*c - 'a')] = true;
+    }
+    return kqopt::write_ascii_ranges(lib, file != nullptr ? file : "");
+  });
+}
+KQAPI int32_t KQFRPRINT(void) {
+  return guarded(kqopt::kReads,
+                 [&](Library& lib) { return kqopt::print_ranges(lib, kqopt::PrintDestination::kPrintFile); });
 }
 
 }  // extern "C"

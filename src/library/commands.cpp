@@ -11,7 +11,9 @@
 #include "output/ascii_solution.h"
 #include "output/basis_file.h"
 #include "output/mps_writer.h"
+#include "output/ranging/range_ascii.h"
 #include "output/ranging/range_file.h"
+#include "output/ranging/range_print.h"
 #include "output/solution_print.h"
 #include "simplex/driver/crash_step.h"
 #include "simplex/driver/lp_driver.h"
@@ -127,6 +129,22 @@ CommandOutcome to_ascii(Library& lib) {
   return CommandOutcome::kContinue;
 }
 
+// RPRINT / FRPRINT: the ranges on the screen / into the print file.
+CommandOutcome ranges_to_screen(Library& lib) {
+  print_ranges(lib, PrintDestination::kScreen);
+  return CommandOutcome::kContinue;
+}
+CommandOutcome ranges_to_file(Library& lib) {
+  print_ranges(lib, PrintDestination::kPrintFile);
+  return CommandOutcome::kContinue;
+}
+
+// RTOASC [name] [-letters]: the ASCII range files.
+CommandOutcome ranges_to_ascii(Library& lib) {
+  write_ascii_ranges(lib, command_argument(lib));
+  return CommandOutcome::kContinue;
+}
+
 CommandOutcome quit(Library&) { return CommandOutcome::kQuit; }
 CommandOutcome stop(Library&) { return CommandOutcome::kStop; }
 
@@ -165,7 +183,7 @@ const Command kCommands[kCommandCount] = {
     {"ALTER", not_available},
     {"RANGE", range},
     {"MOLTIN", not_available},
-    {"RPRINT", not_available},
+    {"RPRINT", ranges_to_screen},
     {"OMNIOUT", not_available},
     {"PROBLEM", not_available},
     {"SAVE", not_available},
@@ -173,14 +191,14 @@ const Command kCommands[kCommandCount] = {
     {"MPSXSOL", not_available},
     {"MPSXRNG", not_available},
     {"STOP", stop},
-    {"RTOASC", not_available},
+    {"RTOASC", ranges_to_ascii},
     {"HELP", help},
     {"USER", no_effect},
     {"ANALYSE", not_available},
     {"OUTPUT", output_problem},
     {"RECURSE", not_available},
     {"PARAOBJ", not_available},
-    {"FRPRINT", not_available},
+    {"FRPRINT", ranges_to_file},
     {"MVUB", not_available},
     {"?AXNB", not_available},
     {"?INNB", not_available},

@@ -19,36 +19,6 @@ namespace {
 constexpr double kAsciiInfinity = 1.0e9;
 constexpr std::uint32_t kOutsideLimits = 0x40;
 
-void text_field(std::string& line, std::string_view text, std::size_t width) {
-  if (!line.empty()) line += ',';
-  line += '"';
-  const std::string_view cut = text.substr(0, std::min(text.size(), width));
-  line += cut;
-  line.append(width - cut.size(), ' ');
-  line += '"';
-}
-
-void integer_field(std::string& line, std::int64_t value, int width) {
-  if (!line.empty()) line += ',';
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%*lld", width, static_cast<long long>(value));
-  line += buffer;
-}
-
-void real_field(std::string& line, double value, double zero) {
-  if (!line.empty()) line += ',';
-  std::string text = std::fabs(value) <= zero ? "0.0" : mps_normal_number(value);
-  if (text.size() < kMpsNumberWidth) text.insert(0, kMpsNumberWidth - text.size(), ' ');
-  line += text;
-}
-
-char row_type_letter(std::int32_t code) {
-  if (code & row_type::kFree) return 'N';
-  if (code & row_type::kEqual) return 'E';
-  if (code & row_type::kGreater) return 'G';
-  return 'L';
-}
-
 std::string status_field(const SolutionRecord& r, std::size_t v, bool row) {
   if (r.status_character == '\0') return "??";
   const std::uint32_t word = r.status[v];
@@ -72,13 +42,6 @@ void report_write_failure(Library& lib, int error, const std::string& file) {
   flush_line(lib);
   lib.err.return_code = kRcInvalidCall;
   lib.err.error_number = kMessageFatalWriteError;
-}
-
-bool write_file(Library& lib, const std::string& file, const std::string& contents) {
-  ReplacingFile out;
-  const bool ok = out.open(file) && out.write(contents) && out.commit();
-  if (!ok) report_write_failure(lib, out.error(), file);
-  return ok;
 }
 
 bool read_record(const std::string& file, SolutionRecord& record) {
@@ -117,6 +80,43 @@ bool read_analysis(Library& lib, const std::string& file, std::size_t count, std
 
 }  // namespace
 
+void ascii_text_field(std::string& line, std::string_view text, std::size_t width) {
+  if (!line.empty()) line += ',';
+  line += '"';
+  const std::string_view cut = text.substr(0, std::min(text.size(), width));
+  line += cut;
+  line.append(width - cut.size(), ' ');
+  line += '"';
+}
+
+void ascii_integer_field(std::string& line, std::int64_t value, int width) {
+  if (!line.empty()) line += ',';
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%*lld", width, static_cast<long long>(value));
+  line += buffer;
+}
+
+void ascii_real_field(std::string& line, double value, double zero) {
+  if (!line.empty()) line += ',';
+  std::string text = std::fabs(value) <= zero ? "0.0" : mps_normal_number(value);
+  if (text.size() < kMpsNumberWidth) text.insert(0, kMpsNumberWidth - text.size(), ' ');
+  line += text;
+}
+
+char row_type_letter(std::int32_t code) {
+  if (code & row_type::kFree) return 'N';
+  if (code & row_type::kEqual) return 'E';
+  if (code & row_type::kGreater) return 'G';
+  return 'L';
+}
+
+bool write_text_file(Library& lib, const std::string& file, const std::string& contents) {
+  ReplacingFile out;
+  const bool ok = out.open(file) && out.write(contents) && out.commit();
+  if (!ok) report_write_failure(lib, out.error(), file);
+  return ok;
+}
+
 bool name_matches_mask(std::string_view name, std::string_view mask) {
   for (std::size_t i = 0; i < 8; ++i) {
     const char n = i < name.size() ? name[i] : ' ';
@@ -135,20 +135,20 @@ bool name_matches_mask(std::string_view name, std::string_view mask) {
 
 std::string ascii_header(const SolutionRecord& r, double zero) {
   std::string line;
-  text_field(line, r.problem_name, 8);
-  integer_field(line, r.rows, 4);
-  integer_field(line, r.columns, 6);
-  integer_field(line, r.objective_row, 4);
-  text_field(line, std::string_view(&r.status_character, r.status_character == '\0' ? 0 : 1), 1);
-  integer_field(line, r.maximise ? 2 : 1, 4);
-  integer_field(line, r.iterations, 6);
-  integer_field(line, r.primal_infeasibilities, 4);
-  real_field(line, r.objective, zero);
-  real_field(line, r.sum_infeasibilities, zero);
-  text_field(line, r.objective_name, 8);
-  text_field(line, r.rhs_set, 8);
-  integer_field(line, r.global ? 1 : 0, 4);
-  integer_field(line, 0, 4);
+  ascii_text_field(line, r.problem_name, 8);
+  ascii_integer_field(line, r.rows, 4);
+  ascii_integer_field(line, r.columns, 6);
+  ascii_integer_field(line, r.objective_row, 4);
+  ascii_text_field(line, std::string_view(&r.status_character, r.status_character == '\0' ? 0 : 1), 1);
+  ascii_integer_field(line, r.maximise ? 2 : 1, 4);
+  ascii_integer_field(line, r.iterations, 6);
+  ascii_integer_field(line, r.primal_infeasibilities, 4);
+  ascii_real_field(line, r.objective, zero);
+  ascii_real_field(line, r.sum_infeasibilities, zero);
+  ascii_text_field(line, r.objective_name, 8);
+  ascii_text_field(line, r.rhs_set, 8);
+  ascii_integer_field(line, r.global ? 1 : 0, 4);
+  ascii_integer_field(line, 0, 4);
   line += "\r\n";
   return line;
 }
@@ -169,23 +169,23 @@ std::string ascii_records(const SolutionRecord& r, const AsciiOptions& o) {
     const double activity = row ? r.rhs[v] - r.value[v] : r.value[v];
     if (skip_small && std::fabs(activity) <= o.zero) continue;
     line.clear();
-    if (wanted('s')) integer_field(line, static_cast<std::int64_t>(v) + 1, 6);
-    if (wanted('n')) text_field(line, r.name[v], 8);
+    if (wanted('s')) ascii_integer_field(line, static_cast<std::int64_t>(v) + 1, 6);
+    if (wanted('n')) ascii_text_field(line, r.name[v], 8);
     if (wanted('t')) {
       const char type = row ? row_type_letter(r.type_or_count[v]) : 'C';
-      text_field(line, std::string_view(&type, 1), 1);
+      ascii_text_field(line, std::string_view(&type, 1), 1);
     }
-    if (wanted('b')) text_field(line, status_field(r, v, row), 2);
-    if (wanted('a')) real_field(line, activity, o.zero);
-    if (wanted('c')) real_field(line, row ? r.value[v] : r.cost[v], o.zero);
-    if (wanted('l')) real_field(line, clamp_limit(r.lower[v]), o.zero);
-    if (wanted('u')) real_field(line, clamp_limit(r.upper[v]), o.zero);
-    if (wanted('d')) real_field(line, r.dual[v], o.zero);
-    if (wanted('r') && row) real_field(line, r.rhs[v], o.zero);
-    if (wanted('p')) real_field(line, v < o.analysis.size() ? o.analysis[v] : 0.0, o.zero);
+    if (wanted('b')) ascii_text_field(line, status_field(r, v, row), 2);
+    if (wanted('a')) ascii_real_field(line, activity, o.zero);
+    if (wanted('c')) ascii_real_field(line, row ? r.value[v] : r.cost[v], o.zero);
+    if (wanted('l')) ascii_real_field(line, clamp_limit(r.lower[v]), o.zero);
+    if (wanted('u')) ascii_real_field(line, clamp_limit(r.upper[v]), o.zero);
+    if (wanted('d')) ascii_real_field(line, r.dual[v], o.zero);
+    if (wanted('r') && row) ascii_real_field(line, r.rhs[v], o.zero);
+    if (wanted('p')) ascii_real_field(line, v < o.analysis.size() ? o.analysis[v] : 0.0, o.zero);
     if (wanted('f')) {
       const std::int32_t e = v < r.scale_exponent.size() ? r.scale_exponent[v] : 64;
-      real_field(line, std::ldexp(1.0, 64 - e), o.zero);
+      ascii_real_field(line, std::ldexp(1.0, 64 - e), o.zero);
     }
     out += line;
     out += "\r\n";
@@ -228,8 +228,8 @@ std::int32_t write_ascii_solution(Library& lib, const std::string& name) {
   if (options.letter('p') && !read_analysis(lib, file("ana"), variables, options.analysis)) {
     return lib.err.return_code;
   }
-  if (!write_file(lib, file("hdr"), ascii_header(record, options.zero)) ||
-      !write_file(lib, file("asc"), ascii_records(record, options))) {
+  if (!write_text_file(lib, file("hdr"), ascii_header(record, options.zero)) ||
+      !write_text_file(lib, file("asc"), ascii_records(record, options))) {
     return lib.err.return_code;
   }
   if (!options.letter('e')) return lib.err.return_code;
@@ -244,8 +244,8 @@ std::int32_t write_ascii_solution(Library& lib, const std::string& name) {
       report_error(lib, kRcInvalidCall, kMessageFileFailed);
       return lib.err.return_code;
     }
-    if (!write_file(lib, file("hd" + digit), ascii_header(kept, options.zero)) ||
-        !write_file(lib, file("as" + digit), ascii_records(kept, options))) {
+    if (!write_text_file(lib, file("hd" + digit), ascii_header(kept, options.zero)) ||
+        !write_text_file(lib, file("as" + digit), ascii_records(kept, options))) {
       return lib.err.return_code;
     }
   }

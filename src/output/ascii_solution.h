@@ -44,6 +44,18 @@ struct AsciiOptions {
 
 bool name_matches_mask(std::string_view name, std::string_view mask);
 
+// The fields of a line, each after a comma unless it is the first: text quoted and
+// blank-padded (cut) to width, an integer right-aligned in width, a real in the
+// 12-character normal form (0.0 when not above zero in size).
+void ascii_text_field(std::string& line, std::string_view text, std::size_t width);
+void ascii_integer_field(std::string& line, std::int64_t value, int width);
+void ascii_real_field(std::string& line, double value, double zero);
+// N, L, G or E from a row's type word.
+char row_type_letter(std::int32_t code);
+// Writes contents beside file and renames it into place; on failure message 83 with
+// the error and the name (return code 32), the previous file kept.
+bool write_text_file(Library& lib, const std::string& file, const std::string& contents);
+
 // The contents of the two files.
 std::string ascii_header(const SolutionRecord& record, double zero);
 std::string ascii_records(const SolutionRecord& record, const AsciiOptions& options);

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kqopt.h"
@@ -142,10 +144,12 @@ inline Lp restricted(const Lp& lp, const Set& set, int skip) {
 
 // LP status of lp minimised by a freshly initialised library (0 when the load or the
 // solve failed).
-inline int32_t fresh_status(const Lp& lp, const char* message_dir) {
+inline int32_t fresh_status(const Lp& lp, const char* message_dir,
+                            std::initializer_list<std::pair<int32_t, int32_t>> controls = {}) {
   KQFREEXO();
   if (KQINITLZ(message_dir, 0) != 0) return 0;
   KQSETICV(35, 0);  // IFPMSG: no messages
+  for (const auto& [number, value] : controls) KQSETICV(number, value);
   if (load(lp, "iischeck") != 0) return 0;
   if (KQMINIM("") != 0) return 0;
   int32_t status = 0;
@@ -162,8 +166,14 @@ inline std::string check_set(const Lp& lp, const Set& set, const char* message_d
   for (std::size_t k = 0; k < set.size(); ++k) {
     const int32_t without = fresh_status(restricted(lp, set, static_cast<int>(k)), message_dir);
     if (without != 1) {
+      // What the solve says without presolve (IFPRES 0) and without scaling (IFSCAL 0)
+      // tells a tolerance at the edge from a member that is not needed.
+      const Lp r = restricted(lp, set, static_cast<int>(k));
       return std::string("without ") + (set[k].row ? "row " : "column ") + std::to_string(set[k].index) +
-             " the LP status is " + std::to_string(without);
+             " the LP status is " + std::to_string(without) + " (no presolve " +
+             std::to_string(fresh_status(r, message_dir, {{11, 0}})) + ", no scaling " +
+             std::to_string(fresh_status(r, message_dir, {{10, 0}})) + ", neither " +
+             std::to_string(fresh_status(r, message_dir, {{10, 0}, {11, 0}})) + ")";
     }
   }
   return {};

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Basis files and ranging from the command line: BASISOUT in both layouts, BASISIN
-# into a fresh load, RANGE; a size limit makes BASISOUT fail and keep the old file.
+# into a fresh load, RANGE, RPRINT, FRPRINT and RTOASC; a size limit makes BASISOUT
+# fail and keep the old file.
 set -u
 host=$1
 source_dir=$2
@@ -28,6 +29,18 @@ out=$("$host" "INPUT afiro" BASISIN MINIM STOP 2>&1)
 out=$("$host" "INPUT afiro" "BASISIN compact -t" MINIM STOP 2>&1)
 [ $? = 64 ] || fail "compact read run: $out"
 [ $failures = 0 ] && echo "ok compact read"
+
+# The range prints and the ASCII range files from the command line.
+out=$("$host" "INPUT afiro" MINIM RANGE RPRINT FRPRINT "RTOASC -sn" QUIT 2>&1)
+[ $? = 0 ] || fail "range print run: $out"
+grep -q '^Ranging of columns' <<<"$out" || fail "RPRINT shows no column heading: $out"
+grep -q '^Ranging of columns' afiro.rrt || fail "afiro.rrt has no column heading"
+[ "$(grep -c 'Ranging of' afiro.rrt)" -ge 2 ] || fail "afiro.rrt headings"
+# One line per row (28, the objective with them) and per column (32).
+[ "$(wc -l < afiro.rsc)" = 60 ] || fail "afiro.rsc lines $(wc -l < afiro.rsc)"
+[ "$(head -n 1 afiro.rsc | tr -cd ',' | wc -c)" = 11 ] || fail "afiro.rsc fields: $(head -n 1 afiro.rsc)"
+grep -q $'\r$' afiro.rsc || fail "afiro.rsc lines do not end in CR LF"
+[ $failures = 0 ] && echo "ok range prints"
 
 cp afiro.bss kept.bss
 out=$(ulimit -f 0; "$host" "INPUT afiro" BASISOUT QUIT 2>&1)

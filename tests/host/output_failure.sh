@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Writers that fail keep the previous file: the problem file (OUTPUT), the ASCII solution
-# files (TOASC) and the print file (FPRINT), each written once, then again under a file
+# files (TOASC), the print file (FPRINT) and the range prints (FRPRINT, RTOASC), each written once, then again under a file
 # size limit too small for them and into a folder that cannot be written. The failure is
 # reported (message 83) and the previous file is left byte for byte.
 set -u
@@ -40,6 +40,21 @@ if [ "$count" != 3 ]; then
 fi
 same_as_before afiro.mat afiro.asc afiro.prt
 echo "ok size limit"
+
+# The range print file (FRPRINT) and the ASCII range file (RTOASC) likewise; the range
+# file itself (4096 bytes) fits.
+out=$("$host" "INPUT afiro" MINIM RANGE FRPRINT RTOASC QUIT 2>&1)
+for f in afiro.rrt afiro.rsc; do
+  if [ ! -s "$f" ]; then echo "FAIL: $f not written"; echo "$out"; exit 1; fi
+  cp "$f" "$f.before"
+done
+out=$(ulimit -f 4; "$host" "INPUT afiro" MINIM RANGE NLINES=10 FRPRINT "RTOASC -sn" QUIT 2>&1)
+count=$(grep -c 'Fatal error on write' <<<"$out")
+if [ "$count" != 2 ]; then
+  echo "FAIL: ranging size limit: $count write failures reported, 2 expected"; echo "$out"; failures=$((failures + 1))
+fi
+same_as_before afiro.rrt afiro.rsc
+echo "ok ranging size limit"
 
 # An unwritable folder: root is not bound by folder permissions.
 if [ "$(id -u)" = 0 ]; then

@@ -27,6 +27,7 @@
 #include "input/input_problem.h"
 #include "library/lifecycle.h"
 #include "output/basis_file.h"
+#include "output/ranging/range_ascii.h"
 #include "output/ranging/range_file.h"
 #include "problem/problem.h"
 #include "simplex/core/solution_units.h"
@@ -447,6 +448,76 @@ TEST(RangeInstances, AgreeWithGlpkWhereTheDefinitionsMeet) {
       "disagreements:%s\nleft out:%s\n",
       problems, same_basis, compared, other_status, agree, disagreements.c_str(), other_basis.c_str());
   EXPECT_GE(agree, compared * 9 / 10);
+}
+
+// The ASCII range file (KQRTOASC) of every problem read back field by field: its
+// limits, unit costs and cost limits are the arrays' values to the six significant
+// digits of the 12-character form.
+TEST(RangeInstances, AsciiRangeFileGivesTheArraysValues) {
+  KQOPT_REQUIRE_SHARED_DATA();
+  Scratch scratch("range-ascii");
+  int problems = 0;
+  long fields = 0, agree = 0;
+  std::string disagreements;
+  for (const std::string& name : problems_up_to(1000)) {
+    test::TestLibrary t;
+    if (!load(t, name) || optimise(t.lib(), DriverMode::kMinimise) != 0 || lp_status(t) != 1 ||
+        write_range_file(t.lib()) != 0) {
+      continue;
+    }
+    ASSERT_EQ(write_ascii_ranges(t.lib(), ""), 0) << name;
+    const auto m = static_cast<std::size_t>(t->problem->rows);
+    const auto n = static_cast<std::size_t>(t->problem->columns);
+    std::vector<std::vector<double>> col(6, std::vector<double>(n)), row(4, std::vector<double>(m));
+    ASSERT_EQ(column_ranges(t.lib(),
+                            {col[0].data(), col[1].data(), col[2].data(), col[3].data(), col[4].data(), col[5].data()}),
+              0);
+    ASSERT_EQ(row_ranges(t.lib(), {row[0].data(), row[1].data(), row[2].data(), row[3].data()}), 0);
+    std::ifstream in(name + ".rsc", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::size_t at = 0, k = 0;
+    ++problems;
+    while (at < text.size()) {
+      const std::size_t end = text.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos) << name;
+      // Fields split at commas outside quotes (recipe has commas in its names).
+      std::vector<std::string> f(1);
+      bool quoted = false;
+      for (std::size_t c = at; c < end; ++c) {
+        if (text[c] == '"') quoted = !quoted;
+        if (text[c] == ',' && !quoted) {
+          f.emplace_back();
+        } else {
+          f.back() += text[c];
+        }
+      }
+      at = end + 2;
+      ASSERT_EQ(f.size(), 16u) << name << " line " << k;
+      const bool is_row = k < m;
+      const std::size_t i = is_row ? k : k - m;
+      const double expected[6] = {is_row ? row[1][i] : col[1][i], is_row ? row[3][i] : col[3][i],
+                                  is_row ? 0.0 : col[4][i],       is_row ? row[0][i] : col[0][i],
+                                  is_row ? row[2][i] : col[2][i], is_row ? 0.0 : col[5][i]};
+      const std::size_t position[6] = {6, 7, 8, 11, 12, 13};
+      for (int q = 0; q < 6; ++q) {
+        if (is_row && (q == 2 || q == 5)) continue;  // no cost limits for rows in the arrays
+        const double printed = std::stod(f[position[q]]);
+        const double tol = std::max(1.0e-5, 1.0e-5 * std::fabs(expected[q]));
+        ++fields;
+        if (std::fabs(printed - expected[q]) <= tol) {
+          ++agree;
+        } else if (disagreements.size() < 400) {
+          disagreements += " " + name + ":" + std::to_string(k) + "/" + std::to_string(q);
+        }
+      }
+      ++k;
+    }
+    EXPECT_EQ(k, m + n) << name;
+  }
+  std::printf("ASCII range files: %d problems, %ld of %ld values agree with the arrays%s\n", problems, agree, fields,
+              disagreements.c_str());
+  EXPECT_EQ(agree, fields) << disagreements;
+  EXPECT_GE(problems, 60);
 }
 
 }  // namespace

@@ -171,8 +171,42 @@ ReportedRange reported_range(const RangeRecord& r, std::size_t v) {
 }
 
 bool read_range_file(const Library& lib, RangeRecord& record) {
+  return read_range_file(problem_file_name(lib, "rng"), record);
+}
+
+bool read_range_file(const std::string& file, RangeRecord& record) {
   std::vector<unsigned char> bytes;
-  return read_bytes(problem_file_name(lib, "rng"), bytes) && decode_ranges(bytes, record);
+  return read_bytes(file, bytes) && decode_ranges(bytes, record);
+}
+
+SolutionRecord range_header(const RangeRecord& record) {
+  // The header alone, with counts of zero, decodes as a solution file of no variables.
+  std::vector<unsigned char> bytes(record.header.begin(), record.header.end());
+  std::memset(&bytes[8], 0, 8);
+  SolutionRecord header;
+  decode_solution(bytes, header);
+  header.rows = record.rows;
+  header.columns = record.columns;
+  return header;
+}
+
+namespace {
+bool names_variable(const RangeRecord& r, std::int32_t reference) {
+  const std::int64_t k = reference < 0 ? -static_cast<std::int64_t>(reference) : reference;
+  return k >= 1 && k <= static_cast<std::int64_t>(r.name.size());
+}
+}  // namespace
+
+std::string limiting_name(const RangeRecord& r, std::int32_t reference) {
+  if (!names_variable(r, reference)) return std::string(8, ' ');
+  std::string name = r.name[static_cast<std::size_t>(reference < 0 ? -reference : reference) - 1];
+  name.resize(8, ' ');
+  return name;
+}
+
+std::string limiting_status(const RangeRecord& r, std::int32_t reference) {
+  if (!names_variable(r, reference)) return "  ";
+  return reference < 0 ? "UL" : "LL";
 }
 
 std::int32_t write_range_file(Library& lib) {

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "output/solution_codec.h"
+
 namespace kqopt {
 
 struct Library;
@@ -68,5 +70,14 @@ std::int32_t row_ranges(Library& lib, std::array<double*, 4> arrays);
 
 // Reads the problem's range file; false when it cannot be opened or read.
 bool read_range_file(const Library& lib, RangeRecord& record);
+// The same from a named file.
+bool read_range_file(const std::string& file, RangeRecord& record);
+
+// The solution header the range file copies, decoded (no per-variable items).
+SolutionRecord range_header(const RangeRecord& record);
+// The name and status ("LL", "UL") of the variable a limiting reference names; blanks
+// for 0 or a reference outside the record.
+std::string limiting_name(const RangeRecord& record, std::int32_t reference);
+std::string limiting_status(const RangeRecord& record, std::int32_t reference);
 
 }  // namespace kqopt

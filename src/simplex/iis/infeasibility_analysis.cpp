@@ -6,7 +6,9 @@
 // starts from the basis of the last infeasible state, so it usually needs a handful of
 // iterations. The members of a set found stay relaxed for the next search, which
 // therefore cannot find the same set; the search ends when the rest is feasible or the
-// requested number of sets is found.
+// requested number of sets is found. Before that, each set is checked on its own by
+// cold solves, feasibility judged in the caller's units as well as the engine's, and
+// members it does not need leave it.
 //
 // The members whose removal alone restores feasibility are found set by set on the
 // problem with the members of every other set relaxed: that problem is infeasible (it
@@ -16,6 +18,7 @@
 #include "simplex/iis/infeasibility_analysis.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -26,6 +29,7 @@
 #include "problem/load.h"
 #include "problem/problem.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/core/solution_units.h"
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/lp_driver.h"
 #include "simplex/iis/relaxation.h"
@@ -112,6 +116,10 @@ class Analysis {
   bool relax_zero_cost_columns();
   // The deletion filter over one candidate: false when the analysis must end.
   bool filter(std::int32_t v, std::vector<std::int32_t>& set);
+  // The last solve's values within their bounds by ZTOLZE in the caller's units.
+  bool feasible_in_caller_units();
+  // The set checked on its own; false when the analysis must end.
+  bool check_set_alone(std::vector<std::int32_t>& set);
   // One search; false when the analysis must end.
   bool search_one_set(bool& feasible_rest);
   bool mark_single_members();
@@ -296,6 +304,64 @@ bool Analysis::filter(std::int32_t v, std::vector<std::int32_t>& set) {
   return true;
 }
 
+// The engine judges feasibility in its own, scaled units; a row with a large scale
+// factor can then be feasible there and not in the caller's units, where an unscaled
+// solve finds it infeasible.
+bool Analysis::feasible_in_caller_units() {
+  EngineState& e = engine_of(lib_);
+  WorkingLp& lp = e.lp;
+  if (!e.factor_current || !e.basis.matches(lp)) return true;
+  recompute_basic_values(lp, e.basis, e.factor);
+  const double tol = lib_.controls.d(dcv::ZTOLZE);
+  for (std::int32_t v = 0; v < lp.variables(); ++v) {
+    const auto vv = static_cast<std::size_t>(v);
+    const double x = to_user_value(p_, v, e.basis.x[vv]);
+    if (x < to_user_value(p_, v, lp.lower[vv]) - tol || x > to_user_value(p_, v, lp.upper[vv]) + tol) return false;
+  }
+  return true;
+}
+
+// The filter decides a member against the problem as it stood then, with the later
+// candidates still in place: without the member that problem was feasible, so the set
+// alone should be too. At the edge of the tolerances it may not be: the rows and bounds
+// set aside later can leave a set that is still infeasible, by more than the tolerance,
+// without a member. So the set is checked on its own, every other row and bound set
+// aside, each member dropped in turn: a member without which the set stays infeasible
+// is not needed and leaves the set (it stays set aside, so the rest is still
+// infeasible). What is left is irreducible as this check sees it.
+bool Analysis::check_set_alone(std::vector<std::int32_t>& set) {
+  for (std::int32_t v = 0; v < p_.variables(); ++v) {
+    const bool row = v < p_.row_slots();
+    if (row && (v >= p_.rows || p_.row_type[static_cast<std::size_t>(v)] == row_type::kFree)) continue;
+    if (!row && relax_.originally_free(v)) continue;
+    if (!(p_.status[static_cast<std::size_t>(v)] & iis_flag::kMember)) relax_.relax(v);
+  }
+  std::vector<std::int32_t> needed;
+  needed.reserve(set.size());
+  // Each check starts afresh; the search's count goes on with their iterations.
+  std::int32_t& iterations = *lib_.attributes.int_attribute(attr::kIterations);
+  std::int64_t counted = iterations;
+  for (std::int32_t v : set) {
+    save_basis(p_, basis_b_);
+    relax_.relax(v);
+    Outcome o = solve(true);
+    counted += iterations;
+    iterations = static_cast<std::int32_t>(std::min<std::int64_t>(counted, INT32_MAX));
+    if (o == Outcome::unfinished || o == Outcome::failed) return false;
+    if (o == Outcome::feasible && !feasible_in_caller_units()) o = Outcome::infeasible;
+    if (o == Outcome::infeasible) {
+      // Its line of message 332 or 334 stands in the log; the report leaves it out.
+      p_.status[static_cast<std::size_t>(v)] &= ~iis_flag::kMember;
+      continue;
+    }
+    restore_basis(p_, basis_b_);
+    relax_.restore(v);
+    needed.push_back(v);
+  }
+  set.swap(needed);
+  return true;
+}
+
 bool Analysis::search_one_set(bool& feasible_rest) {
   feasible_rest = false;
   Outcome o = solve(true);
@@ -324,6 +390,7 @@ bool Analysis::search_one_set(bool& feasible_rest) {
       }
     }
   }
+  if (go_on && !set.empty()) go_on = check_set_alone(set);
   if (!go_on) return false;
   // Every relaxed variable but the members comes back; the members go, so that the next
   // search finds another set.

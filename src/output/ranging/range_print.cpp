@@ -1,0 +1,161 @@
+// Printing the range file, two lines per variable; the layout is in range_print.h.
+#include "output/ranging/range_print.h"
+
+#include <string>
+
+#include "frame/message_numbers.h"
+#include "frame/replacing_file.h"
+#include "library/library.h"
+#include "output/ranging/range_file.h"
+#include "output/solution_file.h"
+#include "problem/problem.h"
+
+namespace kqopt {
+
+namespace {
+
+constexpr std::uint32_t kOutsideBounds = 0x40;
+
+const char* status_text(std::uint32_t word, float lower, float upper) {
+  if (word & status::kBasic) return "BS";
+  if (lower == upper) return "EQ";
+  if (word & status::kAtUpper) return "UL";
+  if (word & status::kFree) return "FR";
+  return "LL";
+}
+
+class RangePrinter {
+ public:
+  RangePrinter(Library& lib, const RangeRecord& record) : lib_(lib), record_(record) {
+    const std::int32_t lines = lib.controls.i(icv::NLINES);
+    page_ = lines > 2 ? lines - 2 : 1;
+  }
+
+  void summary() {
+    const SolutionRecord header = range_header(record_);
+    print_message(lib_, kMessageSummary);
+    put_text(lib_, header.problem_name.c_str(), static_cast<int>(header.problem_name.size()));
+    put_text(lib_, &header.status_character, 1);
+    put_real(lib_, header.objective);
+    put_integer(lib_, header.iterations, 6);
+    flush_line(lib_);
+  }
+
+  void section(bool rows) {
+    lines_on_page_ = page_;
+    const std::int32_t first = rows ? 0 : record_.rows;
+    const std::int32_t last = rows ? record_.rows : record_.rows + record_.columns;
+    for (std::int32_t v = first; v < last; ++v) {
+      // Spare row slots carry no type and are not shown.
+      if (rows && record_.type_or_count[static_cast<std::size_t>(v)] == 0) continue;
+      // The two lines of a variable stay on one page.
+      if (lines_on_page_ + 2 > page_) heading(rows);
+      lines(v, rows);
+      lines_on_page_ += 2;
+    }
+  }
+
+ private:
+  void heading(bool rows) {
+    print_message(lib_, rows ? kMessageRangingRowsHeading : kMessageRangingColumnsHeading);
+    flush_line(lib_);
+    print_message(lib_, rows ? kMessageRangingRowsTitles : kMessageRangingColumnsTitles);
+    flush_line(lib_);
+    print_message(lib_, rows ? kMessageRangingRowsTitlesLower : kMessageRangingColumnsTitlesLower);
+    flush_line(lib_);
+    lines_on_page_ = 0;
+  }
+
+  void limiting(std::int32_t reference) {
+    const std::string text = limiting_name(record_, reference) + " " + limiting_status(record_, reference);
+    put_text(lib_, text.data(), static_cast<int>(text.size()));
+  }
+
+  void lines(std::int32_t v, bool rows) {
+    const auto vv = static_cast<std::size_t>(v);
+    const std::uint32_t word = record_.status[vv] & 0xFFFFu;
+    const ReportedRange q = reported_range(record_, vv);
+    print_message(lib_, kMessageLine);
+    put_text(lib_, (word & kOutsideBounds) ? "*" : " ", 1);
+    put_integer(lib_, rows ? v + 1 : v - record_.rows + 1, 6);
+    put_text(lib_, record_.name[vv].data(), static_cast<int>(record_.name[vv].size()));
+    put_text(lib_, status_text(word, record_.lower[vv], record_.upper[vv]), 2);
+    put_real(lib_, q.activity);
+    put_real(lib_, q.lower_activity);
+    put_real(lib_, q.lower_unit_cost);
+    put_real(lib_, q.upper_cost);
+    limiting(q.limiting1);
+    flush_line(lib_);
+
+    static const std::string blanks(12, ' ');
+    print_message(lib_, kMessageLine);
+    put_text(lib_, blanks.data(), 1);
+    put_text(lib_, blanks.data(), 6);
+    put_text(lib_, blanks.data(), 8);
+    put_text(lib_, blanks.data(), 2);
+    put_text(lib_, blanks.data(), 12);
+    put_real(lib_, q.upper_activity);
+    put_real(lib_, q.upper_unit_cost);
+    put_real(lib_, q.lower_cost);
+    limiting(q.limiting2);
+    flush_line(lib_);
+  }
+
+  Library& lib_;
+  const RangeRecord& record_;
+  std::int32_t page_ = 21;
+  std::int32_t lines_on_page_ = 0;
+};
+
+void report_write_failure(Library& lib, int error, const std::string& file) {
+  print_message(lib, kMessageFatalWriteError);
+  put_integer(lib, error, 6);
+  put_string(lib, (" " + file).c_str());
+  flush_line(lib);
+  lib.err.return_code = kRcInvalidCall;
+  lib.err.error_number = kMessageFatalWriteError;
+}
+
+}  // namespace
+
+std::int32_t print_ranges(Library& lib, PrintDestination destination) {
+  lib.begin_operation();
+  if (!lib.has_problem()) {
+    report_error(lib, kRcInvalidCall, kMessageNoProblem);
+    return lib.err.return_code;
+  }
+  RangeRecord record;
+  if (!read_range_file(lib, record) || record.rows != lib.problem->row_slots() ||
+      record.columns != lib.problem->columns) {
+    report_error(lib, kRcInvalidCall, kMessageFileFailed);
+    return lib.err.return_code;
+  }
+  // The print file replaces the previous one only once it is complete.
+  const std::string file = problem_file_name(lib, "rrt");
+  ReplacingFile print_file;
+  if (destination == PrintDestination::kPrintFile) {
+    if (!print_file.open(file)) {
+      report_error(lib, kRcInvalidCall, kMessagePrintFile);
+      return lib.err.return_code;
+    }
+    lib.out.print_file = print_file.stream();
+    set_destination(lib, 6);
+  }
+  // As for the solution print: a print file asked for is written whatever IFPMSG says.
+  const std::int32_t message_switch = lib.controls.i(icv::IFPMSG);
+  if (destination == PrintDestination::kPrintFile) lib.controls.i(icv::IFPMSG) = 1;
+  RangePrinter printer(lib, record);
+  printer.summary();
+  printer.section(true);
+  printer.section(false);
+  if (destination == PrintDestination::kPrintFile) {
+    lib.controls.i(icv::IFPMSG) = message_switch;
+    set_destination(lib, 0);
+    lib.out.print_file = nullptr;
+    if (!print_file.commit()) report_write_failure(lib, print_file.error(), file);
+  }
+  flush_notice(lib);
+  return lib.err.return_code;
+}
+
+}  // namespace kqopt
