@@ -63,9 +63,8 @@ KQAPI int32_t KQGETCPV(int32_t n, char* value); /* buffer of at least 9 bytes */
  * KQINITLZ unregisters them all. The output callback receives every output line with
  * its message class, and (NULL, 0, -1) when a run of output is complete (an open log
  * file is then closed, so it can be read whole). The simplex log callback is called
- * after each iteration-log line, after such a flush notice. The global-search,
- * barrier, node and cut-manager callbacks are registered now and called once those
- * methods are part of the library. */
+ * after each iteration-log line, after such a flush notice; the global-search and
+ * barrier log callbacks likewise after their log lines. */
 KQAPI int32_t KQDEFINEUOPENTRY(KQOutputCallback callback);
 KQAPI int32_t KQDEFINEILENTRY(KQLogCallback callback);
 KQAPI int32_t KQDEFINEGLENTRY(KQLogCallback callback);
@@ -90,8 +89,8 @@ KQAPI int32_t KQSETOPTLOG(const char* name);
 /* ---- Optimisation and the solution ---------------------------------------------------
  * KQMAXIM / KQMINIM optimise the loaded problem. Option letters (lower case, others
  * ignored): 'd' dual simplex, 'b' barrier, 'g' global search, 'l' ignore global
- * entities. This build solves every LP by the primal simplex and has no global search
- * ('g' reports message 499, return code 32, after the LP). Afterwards integer
+ * entities; with none of the first three the LP is solved by the primal simplex (the
+ * IALG and IFDUAL controls may choose otherwise). Afterwards integer
  * attribute 1010 holds the LP status (1 optimal, 2 infeasible, 4 unfinished,
  * 5 unbounded), 1009 the iterations and double attribute 2001 the objective. */
 KQAPI int32_t KQMAXIM(const char* options);

@@ -17,6 +17,13 @@ namespace {
 
 constexpr int kMaxShiftingRemovals = 5;
 
+// Feasibility lost again after it was reached, time after time: on a tolerance near the
+// rounding of the data, phase 1 and phase 2 can undo each other for ever. Past this many
+// relapses the bounds are perturbed (at most kMaxRelapsePerturbations times); past that
+// the run stops without an answer rather than loop.
+constexpr int kMaxRelapses = 50;
+constexpr int kMaxRelapsePerturbations = 2;
+
 // A reference weight this far above the one measured from the entering column means
 // the weights have drifted from their framework: a new framework starts.
 constexpr double kReferenceDrift = 3.0;
@@ -136,6 +143,9 @@ class PrimalRun {
   bool lenient_ = false;  // accept any pivot above the absolute tolerance
   int removals_ = 0;
   int perturbations_ = 0;
+  int relapses_ = 0;
+  int relapse_perturbations_ = 0;
+  bool was_feasible_ = false;
   std::int64_t short_steps_ = 0;
   std::int32_t unbounded_variable_ = -1;
   FactorStatus factor_status_ = FactorStatus::ok;
@@ -649,6 +659,17 @@ PrimalResult PrimalRun::run() {
   for (;;) {
     if (iteration_base_ + iterations_ >= settings_.iteration_limit) return finish(LpOutcome::iteration_limit);
     if (observer_.should_stop()) return finish(LpOutcome::stopped);
+    if (infeasible_count_ > 0 && was_feasible_ && ++relapses_ > kMaxRelapses) {
+      if (!settings_.perturb || perturbed_ || relapse_perturbations_ >= kMaxRelapsePerturbations) {
+        return finish(LpOutcome::stopped);
+      }
+      ++relapse_perturbations_;
+      relapses_ = 0;
+      perturb_bounds();
+      if (!invert()) return finish(LpOutcome::failed);
+      fresh = true;
+    }
+    was_feasible_ = infeasible_count_ == 0;
 
     // Priced afresh after INVERT and when the phase changes; carried otherwise.
     if (!reduced_costs_current_ || priced_phase_one_ != (infeasible_count_ > 0)) price_all();

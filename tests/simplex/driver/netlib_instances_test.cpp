@@ -83,5 +83,35 @@ INSTANTIATE_TEST_SUITE_P(UpTo300Rows, NetlibSmall, ::testing::ValuesIn(small_pro
                            return name;
                          });
 
+// A feasibility tolerance near the rounding of the data: on pilot.ja phase 1 and phase 2
+// once undid each other for over a million iterations. The run must end, and only
+// with an answer it can stand by.
+TEST(NetlibTightTolerances, PrimalEndsInsteadOfCycling) {
+  KQOPT_REQUIRE_SHARED_DATA();
+  const auto previous = std::filesystem::current_path();
+  const auto scratch = std::filesystem::temp_directory_path() / ("kqopt-tight-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(scratch);
+  std::filesystem::current_path(scratch);
+
+  test::TestLibrary t;
+  t->controls.i(icv::ITRLOG) = 0;
+  const std::string path = test::shared_data_dir() + "/netlib/pilot.ja.mps";
+  ASSERT_EQ(input::input_problem(t.lib(), path.c_str()), 0);
+  set_problem_name(t.lib(), "pilot_ja");
+  t->controls.d(dcv::ZTOLZE) = 1e-10;
+  t->controls.d(dcv::ZTCOST) = 1e-10;
+  t->controls.i(icv::ITRLIM) = 200000;  // far above what ending takes; a cycle reaches it
+  optimise(t.lib(), DriverMode::kMinimise);
+  EXPECT_LT(*t->attributes.int_attribute(attr::kIterations), 200000);
+  const std::int32_t status = *t->attributes.int_attribute(attr::kLpStatus);
+  if (status == 1) {
+    EXPECT_NEAR(*t->attributes.double_attribute(attr::kObjectiveValue), -6113.1364656, 1e-6 * 6113.1364656);
+  } else {
+    EXPECT_EQ(status, 4);
+  }
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(scratch);
+}
+
 }  // namespace
 }  // namespace kqopt
