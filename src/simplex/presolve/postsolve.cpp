@@ -119,6 +119,7 @@ class Undo {
         column_singleton(r);
         break;
       case ReductionKind::doubleton:
+      case ReductionKind::substitution:
         doubleton(p, r);
         break;
       case ReductionKind::duplicate_row:
@@ -330,7 +331,8 @@ class Undo {
     restore_row(i, price);
   }
 
-  // y = (t − a x) / b comes back basic, the row priced so that d_y = 0:
+  // y = (t − a x) / b (a substitution: t less the row's other columns) comes back
+  // basic, the row priced so that d_y = 0:
   // y_row = (c_y − Σ y_k a_ky) / b over the other rows alive. The entries of x the
   // substitution changed go back, and with them x's cost: d_x is the same before and
   // after, so no other reduced cost moves. When x then sits nonbasic on a bound that
@@ -346,11 +348,13 @@ class Undo {
     const std::int32_t x = r.other;
     const std::int32_t y = r.column;
     const double b = r.element;
-    const auto vx = ui(m_ + x);
     const auto vy = ui(m_ + y);
     double a = 0.0;
+    double rest = 0.0;
     for (std::int32_t q = row_start_[ui(i)]; q < row_start_[ui(i) + 1]; ++q) {
-      if (row_column_[ui(q)] == x) a = row_value_[ui(q)];
+      const std::int32_t k = row_column_[ui(q)];
+      if (k == x) a = row_value_[ui(q)];
+      if (k != y && col_alive_[ui(k)]) rest += row_value_[ui(q)] * out_.x[ui(m_ + k)];
     }
     double dy = r.cost;
     for (std::int32_t q = col_start_[ui(y)]; q < col_start_[ui(y) + 1]; ++q) {
@@ -360,11 +364,13 @@ class Undo {
     row_alive_[ui(i)] = 1;
     y_[ui(i)] = dy / b;
     col_alive_[ui(y)] = 1;
-    out_.x[vy] = (r.rhs - r.value - a * out_.x[vx]) / b;
+    out_.x[vy] = (r.rhs - r.value - rest) / b;
     out_.status[vy] = VariableStatus::basic;
     d_[vy] = 0.0;
     out_.x[ui(i)] = r.value;
     out_.status[ui(i)] = VariableStatus::at_lower;
+    if (r.kind == ReductionKind::substitution) return;  // y's bounds were implied: none moved
+    const auto vx = ui(m_ + x);
     if (out_.status[vx] == VariableStatus::basic || out_.status[vx] == VariableStatus::at_zero) return;
     const double xv = out_.x[vx];
     const double dx = d_[vx];

@@ -63,6 +63,8 @@ class Reducer {
       if (failed()) break;
       if ((select & presolve_bit::kColumnSingletons) && primal) column_singletons();
       if (failed()) break;
+      if ((select & presolve_bit::kColumnSingletons) && primal) implied_free_columns();
+      if (failed()) break;
       if ((select & presolve_bit::kDoubletons) && primal) doubletons();
       if (failed()) break;
       if ((select & presolve_bit::kDuplicateRows) && primal) duplicate_rows();
@@ -615,6 +617,109 @@ class Reducer {
     remove_row(i);
   }
 
+  // A column whose bounds the rows imply (or that has none), in an equation short
+  // enough to keep the fill small, is substituted out of its other rows by it: the
+  // equation and the column go, the column's cost moves onto the equation's other
+  // columns. Its bounds hold in every solution of what is left, as the rows (or the
+  // equation's other columns' bounds) that implied them stay.
+  void implied_free_columns() {
+    constexpr std::int32_t kLongestEquation = 6;
+    constexpr std::int32_t kMostRows = 6;
+    for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
+      if (!col_alive_[ui(j)] || kinds_[ui(j)] != ColumnKind::continuous) continue;
+      const std::int32_t count = col_count_[ui(j)];
+      if (count < 2 || count > kMostRows) continue;
+      // The shortest equation holding j with an element not small beside the row's others.
+      std::int32_t equation = -1;
+      double element = 0.0;
+      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+        const std::int32_t i = col_row_[ui(p)];
+        if (!row_alive_[ui(i)] || row_count_[ui(i)] < 2 || row_count_[ui(i)] > kLongestEquation) continue;
+        if (!finite(sl_[ui(i)]) || sl_[ui(i)] != su_[ui(i)]) continue;
+        if (equation >= 0 && row_count_[ui(i)] >= row_count_[ui(equation)]) continue;
+        double big = 0.0;
+        for (std::int32_t q = row_start_[ui(i)]; q < row_end_[ui(i)]; ++q) {
+          if (col_alive_[ui(row_column_[ui(q)])]) big = std::max(big, std::fabs(row_value_[ui(q)]));
+        }
+        if (std::fabs(col_value_[ui(p)]) < 0.1 * big) continue;
+        equation = i;
+        element = col_value_[ui(p)];
+      }
+      if (equation < 0) continue;
+      if (!room_for_fill((count - 1) * (row_count_[ui(equation)] - 1))) continue;
+      if (!bounds_implied(j)) continue;
+      substitute(equation, j, element);
+    }
+  }
+
+  // Whether each finite bound of column j follows from one of its rows and the other
+  // columns' bounds.
+  bool bounds_implied(std::int32_t j) const {
+    const double l = cl_[ui(j)];
+    const double u = cu_[ui(j)];
+    bool lower_done = !finite(l);
+    bool upper_done = !finite(u);
+    for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)] && !(lower_done && upper_done); ++p) {
+      const std::int32_t i = col_row_[ui(p)];
+      if (!row_alive_[ui(i)]) continue;
+      const double a = col_value_[ui(p)];
+      const Activity rest = activity(i, j);
+      // a x_j within [lower limit − rest max, upper limit − rest min].
+      const double lo_limit = row_lower_limit(i);
+      const double up_limit = row_upper_limit(i);
+      const double t_lo = finite(lo_limit) && rest.max_infinite == 0 ? lo_limit - rest.max : -kInfinity;
+      const double t_hi = finite(up_limit) && rest.min_infinite == 0 ? up_limit - rest.min : kInfinity;
+      const double x_lo = a > 0.0 ? (finite(t_lo) ? t_lo / a : -kInfinity) : (finite(t_hi) ? t_hi / a : -kInfinity);
+      const double x_hi = a > 0.0 ? (finite(t_hi) ? t_hi / a : kInfinity) : (finite(t_lo) ? t_lo / a : kInfinity);
+      if (!lower_done && finite(x_lo) && x_lo >= l) lower_done = true;
+      if (!upper_done && finite(x_hi) && x_hi <= u) upper_done = true;
+    }
+    return lower_done && upper_done;
+  }
+
+  // y = (t − Σ a_k x_k) / b from equation i substituted into y's other rows.
+  void substitute(std::int32_t i, std::int32_t y, double b) {
+    const double s = sl_[ui(i)];
+    const double t = rhs_[ui(i)] - s;
+    Reduction r;
+    r.kind = ReductionKind::substitution;
+    r.row = i;
+    r.column = y;
+    r.element = b;
+    r.value = s;
+    r.cost = cost_[ui(y)];
+    r.rhs = rhs_[ui(i)];
+    r.first = static_cast<std::int32_t>(out_.changed_entries.size());
+    equation_entries_.clear();
+    for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
+      const std::int32_t k = row_column_[ui(p)];
+      if (k != y && col_alive_[ui(k)]) equation_entries_.emplace_back(k, row_value_[ui(p)]);
+    }
+    for (const auto& [k, a] : equation_entries_) cost_[ui(k)] -= cost_[ui(y)] * a / b;
+    fill_rows_.clear();
+    for (std::int32_t p = col_start_[ui(y)]; p < col_end_[ui(y)]; ++p) {
+      const std::int32_t k = col_row_[ui(p)];
+      if (k != i && row_alive_[ui(k)]) fill_rows_.emplace_back(k, col_value_[ui(p)] / b);
+    }
+    for (const auto& [row, multiple] : fill_rows_) {
+      rhs_[ui(row)] -= multiple * t;
+      for (const auto& [k, a] : equation_entries_) {
+        const std::int32_t q = find_entry(row_start_, row_end_, row_column_, row, k);
+        const double before = q >= 0 ? row_value_[ui(q)] : 0.0;
+        const double change = multiple * a;
+        double after = before - change;
+        if (std::fabs(after) <= 1.0e-12 * std::max(std::fabs(before), std::fabs(change))) after = 0.0;
+        set_entry(row, k, after);
+        out_.changed_entries.push_back({row, k, before, after});
+      }
+      --row_count_[ui(row)];  // y leaves the row
+    }
+    r.count = static_cast<std::int32_t>(out_.changed_entries.size()) - r.first;
+    out_.stack.push_back(r);
+    col_alive_[ui(y)] = 0;
+    remove_row(i);
+  }
+
   // Whether fill entries more fit in the growth allowed to the matrix.
   bool room_for_fill(std::int32_t entries) const {
     const std::size_t limit = 3 * initial_entries_ + 1000;
@@ -982,6 +1087,7 @@ class Reducer {
   std::vector<std::int32_t> loaded_row_count_;
   std::size_t initial_entries_ = 0;
   std::vector<std::pair<std::int32_t, double>> fill_rows_;
+  std::vector<std::pair<std::int32_t, double>> equation_entries_;
   std::vector<std::int32_t> row_column_;
   std::vector<double> row_value_;
   std::vector<std::uint8_t> row_alive_;

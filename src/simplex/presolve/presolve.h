@@ -22,7 +22,9 @@
 //   0x004  primal: redundant and forcing rows, from the rows' activity bounds
 //   0x008  dual: columns fixed at a bound by the sign of their cost when no row
 //          stops them moving that way (dominated columns)
-//   0x010  free and implied-free column singletons substituted out with their row
+//   0x010  free and implied-free column singletons substituted out with their row;
+//          implied-free columns in a few rows substituted out of them by a short
+//          equation that holds them
 //   0x020  duplicate rows: a row parallel to another merged into it (its limits
 //          become the other's, scaled)
 //   0x040  doubleton equations a x + b y = c: y = (c − a x) / b substituted into the
@@ -92,6 +94,8 @@ enum class ReductionKind : std::uint8_t {
                      // `other_upper`); `lower`/`upper` are the bounds of `other` before; the
                      // entries changed in the other rows are changed_entries[first ..
                      // first + count)
+  substitution,      // as doubleton, for an implied-free `column` in the equation `row` of
+                     // any length; no bounds move
 };
 
 struct Reduction {

@@ -171,6 +171,11 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // bounds follow from the row.
       {"implied-free column singleton", presolve_bit::kColumnSingletons, ReductionKind::column_singleton, 1, 1,
        make_lp({{1, 1, 1}, {1, -1, 0}}, {-1, 2, 0.5}, {10, -1}, {10, 1}, {0, 0, 0}, {3, 3, 100})},
+      // x2 in [0, 10] within [0, 6] by the equation x0 + x1 + x2 = 6 (x0, x1 in [0, 3]):
+      // substituted out of row 1 (x2 - x3 <= 2 becomes -x0 - x1 - x3 <= -4).
+      {"implied-free column substituted out", presolve_bit::kColumnSingletons, ReductionKind::substitution, 1, 1,
+       make_lp({{1, 1, 1, 0}, {0, 0, 1, -1}, {1, -1, 0, 0}}, {-1, -2, 1, 0.5}, {6, -kInf, -kInf}, {6, 2, 1},
+               {0, 0, 0, 0}, {3, 3, 10, 5})},
       // x0 + x2 = 4 with x2 in [0, 3] in no other row: x2 goes, x0 >= 1 from it binds,
       // so postsolve makes x0 basic and x2 nonbasic at its upper bound.
       {"doubleton equation, the moved bound binds", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
@@ -181,12 +186,12 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // x0 + x2 = 4 with x2 also in row 1 (x1 + 2 x2 <= 7): x2 = 4 - x0 goes into row 1
       // as a new entry -2 of x0 (x1 - 2 x0 <= -1); x0 in rows 2 and 3 keeps its place.
       {"doubleton equation with fill", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
-       make_lp({{1, 0, 1}, {0, 1, 2}, {1, 1, 0}, {1, -1, 0}}, {-1, -1, 0.5}, {4, -kInf, -kInf, -kInf},
-               {4, 7, 10, 3}, {0, 0, 0}, {10, 5, 3})},
+       make_lp({{1, 0, 1}, {0, 1, 2}, {1, 1, 0}, {1, -1, 0}}, {-1, -1, 0.5}, {4, -kInf, -kInf, -kInf}, {4, 7, 10, 3},
+               {0, 0, 0}, {10, 5, 3})},
       // Row 1 holds x0 and x2 as row 0 does, times 2: the substitution cancels x0 there.
       {"doubleton equation cancelling an entry", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
-       make_lp({{1, 0, 1}, {2, 1, 2}, {1, 1, 0}, {1, -1, 0}}, {-1, -1, 0.5}, {4, -kInf, -kInf, -kInf},
-               {4, 12, 10, 3}, {0, 0, 0}, {10, 5, 3})},
+       make_lp({{1, 0, 1}, {2, 1, 2}, {1, 1, 0}, {1, -1, 0}}, {-1, -1, 0.5}, {4, -kInf, -kInf, -kInf}, {4, 12, 10, 3},
+               {0, 0, 0}, {10, 5, 3})},
       // x0 + 2 x1 <= 4 and its copy -2 x0 - 4 x1 >= -6 (x0 + 2 x1 <= 3): the copy's limit
       // binds, so postsolve moves the price onto the copy's row.
       {"duplicate row, the copy binds", presolve_bit::kDuplicateRows, ReductionKind::duplicate_row, 1, 0,
@@ -308,7 +313,8 @@ WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool
     // substituting one out changes (or creates, or cancels) entries of the other there.
     for (std::int32_t t = 0; t < rows / 2; ++t) {
       const auto j = static_cast<std::size_t>(unit(random) * columns);
-      const auto k = (j + 1 + static_cast<std::size_t>(unit(random) * (columns - 1))) % static_cast<std::size_t>(columns);
+      const auto k =
+          (j + 1 + static_cast<std::size_t>(unit(random) * (columns - 1))) % static_cast<std::size_t>(columns);
       std::vector<double> row(static_cast<std::size_t>(columns), 0.0);
       row[j] = std::round((unit(random) * 2.0 - 1.0) * 4.0) / 2.0;
       row[k] = std::round((unit(random) * 2.0 - 1.0) * 4.0) / 2.0;
@@ -389,18 +395,20 @@ TEST(Presolve, RandomLpsRoundtripWithoutCleanupIterations) {
 TEST(Presolve, RandomLpsWithDoubletonEquationsRoundtrip) {
   std::int32_t substitutions = 0;
   std::int32_t changed = 0;
-  for (unsigned seed = 1; seed <= 120; ++seed) {
+  for (unsigned seed = 1; seed <= 80; ++seed) {
     const WorkingLp lp = random_lp(20 + static_cast<std::int32_t>(seed % 7), 30, seed, seed % 2 == 0, true);
     const std::string label = "seed " + std::to_string(seed) + " with doubletons";
     if (solve(lp).result.outcome != LpOutcome::optimal) continue;
     for (const std::uint32_t select : {presolve_bit::kDoubletons | presolve_bit::kEmptyAndFixed, 511U}) {
       const Roundtrip r = roundtrip(lp, select, label.c_str());
-      for (const Reduction& red : r.presolved.stack) substitutions += red.kind == ReductionKind::doubleton;
+      for (const Reduction& red : r.presolved.stack) {
+        substitutions += red.kind == ReductionKind::doubleton || red.kind == ReductionKind::substitution;
+      }
       changed += static_cast<std::int32_t>(r.presolved.changed_entries.size());
     }
   }
-  EXPECT_GT(substitutions, 300);
-  EXPECT_GT(changed, 300);
+  EXPECT_GT(substitutions, 200);
+  EXPECT_GT(changed, 200);
 }
 
 // Parallel rows and columns among the others: merged, and undone exactly.
