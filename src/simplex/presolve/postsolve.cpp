@@ -7,6 +7,7 @@
 // restored row are chosen so that every reduced cost keeps its optimal sign.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "problem/infinity.h"
 #include "simplex/presolve/presolve.h"
@@ -39,25 +40,43 @@ class Undo {
       row_column_ = lp.column_index;
       row_value_ = lp.row_value;
     }
-    // Columns in increasing row order, transposed from the rows, so that the sums below
-    // do not depend on the order the elements were loaded in.
-    col_start_.assign(ui(n_) + 1, 0);
-    for (const std::int32_t j : row_column_) ++col_start_[ui(j) + 1];
-    for (std::int32_t j = 0; j < n_; ++j) col_start_[ui(j) + 1] += col_start_[ui(j)];
-    col_row_.assign(row_column_.size(), 0);
-    col_value_.assign(row_column_.size(), 0.0);
-    std::vector<std::int32_t> next(col_start_.begin(), col_start_.end() - 1);
-    for (std::int32_t i = 0; i < m_; ++i) {
-      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
-        const auto slot = ui(next[ui(row_column_[ui(p)])]++);
-        col_row_[slot] = i;
-        col_value_[slot] = row_value_[ui(p)];
-      }
+    transpose();
+  }
+
+  // The matrix of the presolved stage: the positions of every entry a substitution
+  // changed join the loaded ones (zero as loaded), and the changes are made in order.
+  void stage_matrix(const Presolved& p) {
+    if (p.changed_entries.empty()) return;
+    std::vector<std::vector<std::int32_t>> extra(ui(m_));
+    for (const EntryChange& c : p.changed_entries) {
+      if (find(row_start_[ui(c.row)], row_start_[ui(c.row) + 1], row_column_, c.column) >= 0) continue;
+      auto& e = extra[ui(c.row)];
+      if (std::find(e.begin(), e.end(), c.column) == e.end()) e.push_back(c.column);
     }
+    std::vector<std::int32_t> start(ui(m_) + 1, 0);
+    std::vector<std::int32_t> column;
+    std::vector<double> value;
+    for (std::int32_t i = 0; i < m_; ++i) {
+      for (std::int32_t q = row_start_[ui(i)]; q < row_start_[ui(i) + 1]; ++q) {
+        column.push_back(row_column_[ui(q)]);
+        value.push_back(row_value_[ui(q)]);
+      }
+      for (const std::int32_t j : extra[ui(i)]) {
+        column.push_back(j);
+        value.push_back(0.0);
+      }
+      start[ui(i) + 1] = static_cast<std::int32_t>(column.size());
+    }
+    row_start_ = std::move(start);
+    row_column_ = std::move(column);
+    row_value_ = std::move(value);
+    transpose();
+    for (const EntryChange& c : p.changed_entries) set_entry(c.row, c.column, c.after);
   }
 
   void start(const Presolved& p, const SimplexBasis& basis, std::span<const double> pi,
              std::span<const double> reduced_cost) {
+    stage_matrix(p);
     const auto total = ui(m_ + n_);
     out_.status.assign(total, VariableStatus::at_lower);
     out_.x.assign(total, 0.0);
@@ -100,7 +119,8 @@ class Undo {
         column_singleton(r);
         break;
       case ReductionKind::doubleton:
-        doubleton(r);
+      case ReductionKind::substitution:
+        doubleton(p, r);
         break;
       case ReductionKind::duplicate_row:
         duplicate_row(r);
@@ -136,6 +156,40 @@ class Undo {
   }
 
  private:
+  // Columns in increasing row order, transposed from the rows, so that the sums below
+  // do not depend on the order the elements were loaded in.
+  void transpose() {
+    col_start_.assign(ui(n_) + 1, 0);
+    for (const std::int32_t j : row_column_) ++col_start_[ui(j) + 1];
+    for (std::int32_t j = 0; j < n_; ++j) col_start_[ui(j) + 1] += col_start_[ui(j)];
+    col_row_.assign(row_column_.size(), 0);
+    col_value_.assign(row_column_.size(), 0.0);
+    std::vector<std::int32_t> next(col_start_.begin(), col_start_.end() - 1);
+    for (std::int32_t i = 0; i < m_; ++i) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+        const auto slot = ui(next[ui(row_column_[ui(p)])]++);
+        col_row_[slot] = i;
+        col_value_[slot] = row_value_[ui(p)];
+      }
+    }
+  }
+
+  static std::int32_t find(std::int32_t begin, std::int32_t end, const std::vector<std::int32_t>& index,
+                           std::int32_t at) {
+    for (std::int32_t p = begin; p < end; ++p) {
+      if (index[ui(p)] == at) return p;
+    }
+    return -1;
+  }
+
+  // a_ij = v in both copies; its position is in both (the stage matrix holds them all).
+  void set_entry(std::int32_t i, std::int32_t j, double v) {
+    const std::int32_t p = find(row_start_[ui(i)], row_start_[ui(i) + 1], row_column_, j);
+    const std::int32_t q = find(col_start_[ui(j)], col_start_[ui(j) + 1], col_row_, i);
+    if (p >= 0) row_value_[ui(p)] = v;
+    if (q >= 0) col_value_[ui(q)] = v;
+  }
+
   void restore_row(std::int32_t i, double price) {
     row_alive_[ui(i)] = 1;
     y_[ui(i)] = price;
@@ -277,17 +331,46 @@ class Undo {
     restore_row(i, price);
   }
 
-  // As a column singleton, y comes back basic with the row priced at c_y / b. When x
-  // then sits nonbasic on a bound that came from y's bounds, y is the one at its bound:
-  // x turns basic and y nonbasic, the row's price moving by d_x / a so that d_x = 0,
-  // which leaves d_y = −(b / a) d_x of the sign y's bound asks for.
-  void doubleton(const Reduction& r) {
-    column_singleton(r);
+  // y = (t − a x) / b (a substitution: t less the row's other columns) comes back
+  // basic, the row priced so that d_y = 0:
+  // y_row = (c_y − Σ y_k a_ky) / b over the other rows alive. The entries of x the
+  // substitution changed go back, and with them x's cost: d_x is the same before and
+  // after, so no other reduced cost moves. When x then sits nonbasic on a bound that
+  // came from y's bounds, y is the one at its bound: x turns basic and y nonbasic, the
+  // row's price moving by d_x / a so that d_x = 0, which leaves d_y = −(b / a) d_x of
+  // the sign y's bound asks for.
+  void doubleton(const Presolved& p, const Reduction& r) {
+    for (std::int32_t c = r.first + r.count - 1; c >= r.first; --c) {
+      const EntryChange& e = p.changed_entries[ui(c)];
+      set_entry(e.row, e.column, e.before);
+    }
     const std::int32_t i = r.row;
     const std::int32_t x = r.other;
     const std::int32_t y = r.column;
-    const auto vx = ui(m_ + x);
+    const double b = r.element;
     const auto vy = ui(m_ + y);
+    double a = 0.0;
+    double rest = 0.0;
+    for (std::int32_t q = row_start_[ui(i)]; q < row_start_[ui(i) + 1]; ++q) {
+      const std::int32_t k = row_column_[ui(q)];
+      if (k == x) a = row_value_[ui(q)];
+      if (k != y && col_alive_[ui(k)]) rest += row_value_[ui(q)] * out_.x[ui(m_ + k)];
+    }
+    double dy = r.cost;
+    for (std::int32_t q = col_start_[ui(y)]; q < col_start_[ui(y) + 1]; ++q) {
+      const std::int32_t k = col_row_[ui(q)];
+      if (row_alive_[ui(k)]) dy -= y_[ui(k)] * col_value_[ui(q)];
+    }
+    row_alive_[ui(i)] = 1;
+    y_[ui(i)] = dy / b;
+    col_alive_[ui(y)] = 1;
+    out_.x[vy] = (r.rhs - r.value - rest) / b;
+    out_.status[vy] = VariableStatus::basic;
+    d_[vy] = 0.0;
+    out_.x[ui(i)] = r.value;
+    out_.status[ui(i)] = VariableStatus::at_lower;
+    if (r.kind == ReductionKind::substitution) return;  // y's bounds were implied: none moved
+    const auto vx = ui(m_ + x);
     if (out_.status[vx] == VariableStatus::basic || out_.status[vx] == VariableStatus::at_zero) return;
     const double xv = out_.x[vx];
     const double dx = d_[vx];
@@ -298,18 +381,14 @@ class Undo {
       out_.x[vx] = lower_ok ? r.lower : r.upper;
       return;
     }
-    double a = 0.0;
-    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
-      if (row_column_[ui(p)] == x) a = row_value_[ui(p)];
-    }
     if (a == 0.0) return;
     const double yv = out_.x[vy];
     const bool y_low = finite(r.other_lower) &&
                        (!finite(r.other_upper) || std::fabs(yv - r.other_lower) <= std::fabs(yv - r.other_upper));
     const double delta = dx / a;
-    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
-      const std::int32_t k = row_column_[ui(p)];
-      if (col_alive_[ui(k)]) d_[ui(m_ + k)] -= delta * row_value_[ui(p)];
+    for (std::int32_t q = row_start_[ui(i)]; q < row_start_[ui(i) + 1]; ++q) {
+      const std::int32_t k = row_column_[ui(q)];
+      if (col_alive_[ui(k)]) d_[ui(m_ + k)] -= delta * row_value_[ui(q)];
     }
     y_[ui(i)] += delta;
     out_.status[vx] = VariableStatus::basic;

@@ -35,8 +35,8 @@ class Reducer {
     col_alive_.assign(static_cast<std::size_t>(n_), 1);
     row_count_.assign(static_cast<std::size_t>(m_), 0);
     col_count_.assign(static_cast<std::size_t>(n_), 0);
-    for (std::int32_t i = 0; i < m_; ++i) row_count_[ui(i)] = row_start_[ui(i) + 1] - row_start_[ui(i)];
-    for (std::int32_t j = 0; j < n_; ++j) col_count_[ui(j)] = col_start_[ui(j) + 1] - col_start_[ui(j)];
+    for (std::int32_t i = 0; i < m_; ++i) row_count_[ui(i)] = row_end_[ui(i)] - row_start_[ui(i)];
+    for (std::int32_t j = 0; j < n_; ++j) col_count_[ui(j)] = col_end_[ui(j)] - col_start_[ui(j)];
     rhs_ = lp.rhs;
     sl_.assign(lp.lower.begin(), lp.lower.begin() + m_);
     su_.assign(lp.upper.begin(), lp.upper.begin() + m_);
@@ -62,6 +62,8 @@ class Reducer {
       if ((select & presolve_bit::kDual) && s <= settings_.dual_sweeps) cost_sign_columns();
       if (failed()) break;
       if ((select & presolve_bit::kColumnSingletons) && primal) column_singletons();
+      if (failed()) break;
+      if ((select & presolve_bit::kColumnSingletons) && primal) implied_free_columns();
       if (failed()) break;
       if ((select & presolve_bit::kDoubletons) && primal) doubletons();
       if (failed()) break;
@@ -105,7 +107,7 @@ class Reducer {
     r.column_start.assign(ui(r.columns) + 1, 0);
     for (std::int32_t i = 0; i < m_; ++i) {
       if (!row_alive_[ui(i)]) continue;
-      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
         const std::int32_t k = new_column[ui(row_column_[ui(p)])];
         if (k >= 0) ++r.column_start[ui(k) + 1];
       }
@@ -116,7 +118,7 @@ class Reducer {
     std::vector<std::int32_t> next(r.column_start.begin(), r.column_start.end() - 1);
     for (std::int32_t i = 0; i < m_; ++i) {
       if (!row_alive_[ui(i)]) continue;
-      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
         const std::int32_t k = new_column[ui(row_column_[ui(p)])];
         if (k < 0) continue;
         const auto slot = ui(next[ui(k)]++);
@@ -139,7 +141,7 @@ class Reducer {
     for (std::int32_t i = 0; i < m_; ++i) {
       if (row_alive_[ui(i)] || finite(lp_.lower[ui(i)]) || finite(lp_.upper[ui(i)])) continue;
       ++out_.free_rows_removed;
-      out_.free_row_elements_removed += row_start_[ui(i) + 1] - row_start_[ui(i)];
+      out_.free_row_elements_removed += loaded_row_count_[ui(i)];
     }
   }
 
@@ -176,6 +178,13 @@ class Reducer {
         row_value_[slot] = col_value_[ui(p)];
       }
     }
+    initial_entries_ = ui(nnz);
+    row_end_.assign(row_start_.begin() + 1, row_start_.end());
+    row_cap_ = row_end_;
+    col_end_.assign(col_start_.begin() + 1, col_start_.end());
+    col_cap_ = col_end_;
+    loaded_row_count_.resize(ui(m_));
+    for (std::int32_t i = 0; i < m_; ++i) loaded_row_count_[ui(i)] = row_end_[ui(i)] - row_start_[ui(i)];
   }
 
   // Limits on a_i·x: [rhs − su, rhs − sl].
@@ -184,7 +193,7 @@ class Reducer {
 
   Activity activity(std::int32_t i, std::int32_t skip) const {
     Activity act;
-    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+    for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
       const std::int32_t j = row_column_[ui(p)];
       if (!col_alive_[ui(j)] || j == skip) continue;
       const double a = row_value_[ui(p)];
@@ -204,8 +213,29 @@ class Reducer {
     return act;
   }
 
+  // [l, u] ∩ [lo, hi] into [new_l, new_u]. Apart by more than the infeasibility
+  // tolerance proves the problem infeasible (false); crossed within it, the two meet
+  // at the bound held before, where there is one.
+  bool intersect(double l, double u, double lo, double hi, double& new_l, double& new_u) {
+    const double tol = settings_.infeasibility_tolerance;
+    new_l = std::max(l, lo);
+    new_u = std::min(u, hi);
+    if (new_l > new_u + tol * std::max(1.0, std::fabs(new_u))) {
+      outcome_ = PresolveOutcome::infeasible;
+      return false;
+    }
+    if (new_l > new_u) {
+      if (new_l == l) {
+        new_u = new_l;
+      } else {
+        new_l = new_u;
+      }
+    }
+    return true;
+  }
+
   void remove_row(std::int32_t i) {
-    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+    for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
       const std::int32_t j = row_column_[ui(p)];
       if (col_alive_[ui(j)]) --col_count_[ui(j)];
     }
@@ -214,7 +244,7 @@ class Reducer {
 
   // Takes column j out at value x: its entries move into the right-hand sides.
   void remove_column(std::int32_t j, double x) {
-    for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+    for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
       const std::int32_t i = col_row_[ui(p)];
       if (!row_alive_[ui(i)]) continue;
       rhs_[ui(i)] -= col_value_[ui(p)] * x;
@@ -290,12 +320,11 @@ class Reducer {
   }
 
   void singleton_rows() {
-    const double tol = settings_.infeasibility_tolerance;
     for (std::int32_t i = 0; i < m_ && !failed(); ++i) {
       if (!row_alive_[ui(i)] || row_count_[ui(i)] != 1) continue;
       std::int32_t j = -1;
       double a = 0.0;
-      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
         if (col_alive_[ui(row_column_[ui(p)])]) {
           j = row_column_[ui(p)];
           a = row_value_[ui(p)];
@@ -314,20 +343,9 @@ class Reducer {
       }
       const double l = cl_[ui(j)];
       const double u = cu_[ui(j)];
-      double new_l = std::max(l, lo);
-      double new_u = std::min(u, hi);
-      if (new_l > new_u + tol * std::max(1.0, std::fabs(new_u))) {
-        outcome_ = PresolveOutcome::infeasible;
-        return;
-      }
-      if (new_l > new_u) {
-        // Crossed within the tolerance: keep the loaded bound where there is one.
-        if (new_l == l) {
-          new_u = new_l;
-        } else {
-          new_l = new_u;
-        }
-      }
+      double new_l = 0.0;
+      double new_u = 0.0;
+      if (!intersect(l, u, lo, hi, new_l, new_u)) return;
       Reduction r;
       r.kind = ReductionKind::singleton_row;
       r.row = i;
@@ -379,7 +397,7 @@ class Reducer {
   }
 
   void force_row(std::int32_t i, bool at_max) {
-    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+    for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
       const std::int32_t j = row_column_[ui(p)];
       if (col_alive_[ui(j)] && kinds_[ui(j)] == ColumnKind::frozen) return;
     }
@@ -390,7 +408,7 @@ class Reducer {
     r.other_lower = sl_[ui(i)];
     r.other_upper = su_[ui(i)];
     r.first = static_cast<std::int32_t>(out_.forced_column.size());
-    for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+    for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
       const std::int32_t j = row_column_[ui(p)];
       if (!col_alive_[ui(j)]) continue;
       const bool up = (row_value_[ui(p)] > 0.0) == at_max;
@@ -413,7 +431,7 @@ class Reducer {
       if (!col_alive_[ui(j)] || kinds_[ui(j)] == ColumnKind::frozen) continue;
       std::int32_t down_locks = 0;
       std::int32_t up_locks = 0;
-      for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
         const std::int32_t i = col_row_[ui(p)];
         if (!row_alive_[ui(i)]) continue;
         const bool has_lower = finite(su_[ui(i)]);  // a finite lower limit on a_i·x
@@ -445,7 +463,7 @@ class Reducer {
       if (!col_alive_[ui(j)] || col_count_[ui(j)] != 1 || kinds_[ui(j)] != ColumnKind::continuous) continue;
       std::int32_t i = -1;
       double a = 0.0;
-      for (std::int32_t p = col_start_[ui(j)]; p < col_start_[ui(j) + 1]; ++p) {
+      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
         if (row_alive_[ui(col_row_[ui(p)])]) {
           i = col_row_[ui(p)];
           a = col_value_[ui(p)];
@@ -492,7 +510,7 @@ class Reducer {
       r.rhs = rhs_[ui(i)];
       r.at_upper = at_upper;
       out_.stack.push_back(r);
-      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1]; ++p) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
         const std::int32_t k = row_column_[ui(p)];
         if (k != j && col_alive_[ui(k)]) cost_[ui(k)] -= c * row_value_[ui(p)] / a;
       }
@@ -501,8 +519,11 @@ class Reducer {
     }
   }
 
-  // An equation a x + b y = c − s whose y is in no other row: y = (c − s − a x) / b, so
-  // y's bounds become bounds on x, and y goes with the row, its cost moving onto x.
+  // An equation a x + b y = t (its logical fixed) gives y = (t − a x) / b: y goes with
+  // the row, its bounds becoming bounds on x and its cost moving onto x, and each other
+  // row that holds y takes the equation's multiple that cancels y, which changes (or
+  // creates) its entry of x. The y eliminated is the one in fewer rows, to keep the fill
+  // small; an integer y never goes.
   void doubletons() {
     for (std::int32_t i = 0; i < m_ && !failed(); ++i) {
       if (!row_alive_[ui(i)] || row_count_[ui(i)] != 2) continue;
@@ -510,7 +531,7 @@ class Reducer {
       std::int32_t cols[2] = {-1, -1};
       double vals[2] = {0.0, 0.0};
       std::int32_t found = 0;
-      for (std::int32_t p = row_start_[ui(i)]; p < row_start_[ui(i) + 1] && found < 2; ++p) {
+      for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)] && found < 2; ++p) {
         if (!col_alive_[ui(row_column_[ui(p)])]) continue;
         cols[found] = row_column_[ui(p)];
         vals[found] = row_value_[ui(p)];
@@ -519,14 +540,16 @@ class Reducer {
       if (found != 2) continue;
       const double big = std::max(std::fabs(vals[0]), std::fabs(vals[1]));
       if (std::min(std::fabs(vals[0]), std::fabs(vals[1])) < 1.0e-3 * big) continue;
-      // y: a continuous column in no other row, the one with the larger element first.
       std::int32_t pick = -1;
       for (std::int32_t t = 0; t < 2; ++t) {
         const std::int32_t y = cols[t];
         const std::int32_t x = cols[1 - t];
-        if (col_count_[ui(y)] != 1 || kinds_[ui(y)] != ColumnKind::continuous) continue;
-        if (kinds_[ui(x)] == ColumnKind::frozen) continue;
-        if (pick < 0 || std::fabs(vals[t]) > std::fabs(vals[pick])) pick = t;
+        if (kinds_[ui(y)] != ColumnKind::continuous || kinds_[ui(x)] == ColumnKind::frozen) continue;
+        if (col_count_[ui(y)] > 1 && !room_for_fill(col_count_[ui(y)] - 1)) continue;
+        if (pick < 0 || col_count_[ui(y)] < col_count_[ui(cols[pick])] ||
+            (col_count_[ui(y)] == col_count_[ui(cols[pick])] && std::fabs(vals[t]) > std::fabs(vals[pick]))) {
+          pick = t;
+        }
       }
       if (pick < 0) continue;
       eliminate_doubleton(i, cols[pick], vals[pick], cols[1 - pick], vals[1 - pick]);
@@ -550,20 +573,9 @@ class Reducer {
     }
     const double l = cl_[ui(x)];
     const double u = cu_[ui(x)];
-    double new_l = std::max(l, lo);
-    double new_u = std::min(u, hi);
-    const double tol = settings_.infeasibility_tolerance;
-    if (new_l > new_u + tol * std::max(1.0, std::fabs(new_u))) {
-      outcome_ = PresolveOutcome::infeasible;
-      return;
-    }
-    if (new_l > new_u) {
-      if (new_l == l) {
-        new_u = new_l;
-      } else {
-        new_l = new_u;
-      }
-    }
+    double new_l = 0.0;
+    double new_u = 0.0;
+    if (!intersect(l, u, lo, hi, new_l, new_u)) return;
     Reduction r;
     r.kind = ReductionKind::doubleton;
     r.row = i;
@@ -577,13 +589,209 @@ class Reducer {
     r.upper = u;
     r.other_lower = ly;
     r.other_upper = uy;
-    out_.stack.push_back(r);
+    r.first = static_cast<std::int32_t>(out_.changed_entries.size());
     if (new_l != l || new_u != u) ++out_.bounds_changed;
     cl_[ui(x)] = new_l;
     cu_[ui(x)] = new_u;
     cost_[ui(x)] -= cost_[ui(y)] * a / b;
+    // Row k − (a_ky / b) · row i leaves y out of row k.
+    fill_rows_.clear();
+    for (std::int32_t p = col_start_[ui(y)]; p < col_end_[ui(y)]; ++p) {
+      const std::int32_t k = col_row_[ui(p)];
+      if (k != i && row_alive_[ui(k)]) fill_rows_.emplace_back(k, col_value_[ui(p)] / b);
+    }
+    for (const auto& [k, multiple] : fill_rows_) {
+      rhs_[ui(k)] -= multiple * t;
+      const std::int32_t q = find_entry(row_start_, row_end_, row_column_, k, x);
+      const double before = q >= 0 ? row_value_[ui(q)] : 0.0;
+      const double change = multiple * a;
+      double after = before - change;
+      if (std::fabs(after) <= 1.0e-12 * std::max(std::fabs(before), std::fabs(change))) after = 0.0;
+      set_entry(k, x, after);
+      out_.changed_entries.push_back({k, x, before, after});
+      --row_count_[ui(k)];  // y leaves row k
+    }
+    r.count = static_cast<std::int32_t>(out_.changed_entries.size()) - r.first;
+    out_.stack.push_back(r);
     col_alive_[ui(y)] = 0;
     remove_row(i);
+  }
+
+  // A column whose bounds the rows imply (or that has none), in an equation short
+  // enough to keep the fill small, is substituted out of its other rows by it: the
+  // equation and the column go, the column's cost moves onto the equation's other
+  // columns. Its bounds hold in every solution of what is left, as the rows (or the
+  // equation's other columns' bounds) that implied them stay.
+  void implied_free_columns() {
+    constexpr std::int32_t kLongestEquation = 6;
+    constexpr std::int32_t kMostRows = 6;
+    for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
+      if (!col_alive_[ui(j)] || kinds_[ui(j)] != ColumnKind::continuous) continue;
+      const std::int32_t count = col_count_[ui(j)];
+      if (count < 2 || count > kMostRows) continue;
+      // The shortest equation holding j with an element not small beside the row's others.
+      std::int32_t equation = -1;
+      double element = 0.0;
+      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+        const std::int32_t i = col_row_[ui(p)];
+        if (!row_alive_[ui(i)] || row_count_[ui(i)] < 2 || row_count_[ui(i)] > kLongestEquation) continue;
+        if (!finite(sl_[ui(i)]) || sl_[ui(i)] != su_[ui(i)]) continue;
+        if (equation >= 0 && row_count_[ui(i)] >= row_count_[ui(equation)]) continue;
+        double big = 0.0;
+        for (std::int32_t q = row_start_[ui(i)]; q < row_end_[ui(i)]; ++q) {
+          if (col_alive_[ui(row_column_[ui(q)])]) big = std::max(big, std::fabs(row_value_[ui(q)]));
+        }
+        if (std::fabs(col_value_[ui(p)]) < 0.1 * big) continue;
+        equation = i;
+        element = col_value_[ui(p)];
+      }
+      if (equation < 0) continue;
+      if (!room_for_fill((count - 1) * (row_count_[ui(equation)] - 1))) continue;
+      if (!bounds_implied(j)) continue;
+      substitute(equation, j, element);
+    }
+  }
+
+  // Whether each finite bound of column j follows from one of its rows and the other
+  // columns' bounds.
+  bool bounds_implied(std::int32_t j) const {
+    const double l = cl_[ui(j)];
+    const double u = cu_[ui(j)];
+    bool lower_done = !finite(l);
+    bool upper_done = !finite(u);
+    for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)] && !(lower_done && upper_done); ++p) {
+      const std::int32_t i = col_row_[ui(p)];
+      if (!row_alive_[ui(i)]) continue;
+      const double a = col_value_[ui(p)];
+      const Activity rest = activity(i, j);
+      // a x_j within [lower limit − rest max, upper limit − rest min].
+      const double lo_limit = row_lower_limit(i);
+      const double up_limit = row_upper_limit(i);
+      const double t_lo = finite(lo_limit) && rest.max_infinite == 0 ? lo_limit - rest.max : -kInfinity;
+      const double t_hi = finite(up_limit) && rest.min_infinite == 0 ? up_limit - rest.min : kInfinity;
+      const double x_lo = a > 0.0 ? (finite(t_lo) ? t_lo / a : -kInfinity) : (finite(t_hi) ? t_hi / a : -kInfinity);
+      const double x_hi = a > 0.0 ? (finite(t_hi) ? t_hi / a : kInfinity) : (finite(t_lo) ? t_lo / a : kInfinity);
+      if (!lower_done && finite(x_lo) && x_lo >= l) lower_done = true;
+      if (!upper_done && finite(x_hi) && x_hi <= u) upper_done = true;
+    }
+    return lower_done && upper_done;
+  }
+
+  // y = (t − Σ a_k x_k) / b from equation i substituted into y's other rows.
+  void substitute(std::int32_t i, std::int32_t y, double b) {
+    const double s = sl_[ui(i)];
+    const double t = rhs_[ui(i)] - s;
+    Reduction r;
+    r.kind = ReductionKind::substitution;
+    r.row = i;
+    r.column = y;
+    r.element = b;
+    r.value = s;
+    r.cost = cost_[ui(y)];
+    r.rhs = rhs_[ui(i)];
+    r.first = static_cast<std::int32_t>(out_.changed_entries.size());
+    equation_entries_.clear();
+    for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
+      const std::int32_t k = row_column_[ui(p)];
+      if (k != y && col_alive_[ui(k)]) equation_entries_.emplace_back(k, row_value_[ui(p)]);
+    }
+    for (const auto& [k, a] : equation_entries_) cost_[ui(k)] -= cost_[ui(y)] * a / b;
+    fill_rows_.clear();
+    for (std::int32_t p = col_start_[ui(y)]; p < col_end_[ui(y)]; ++p) {
+      const std::int32_t k = col_row_[ui(p)];
+      if (k != i && row_alive_[ui(k)]) fill_rows_.emplace_back(k, col_value_[ui(p)] / b);
+    }
+    for (const auto& [row, multiple] : fill_rows_) {
+      rhs_[ui(row)] -= multiple * t;
+      for (const auto& [k, a] : equation_entries_) {
+        const std::int32_t q = find_entry(row_start_, row_end_, row_column_, row, k);
+        const double before = q >= 0 ? row_value_[ui(q)] : 0.0;
+        const double change = multiple * a;
+        double after = before - change;
+        if (std::fabs(after) <= 1.0e-12 * std::max(std::fabs(before), std::fabs(change))) after = 0.0;
+        set_entry(row, k, after);
+        out_.changed_entries.push_back({row, k, before, after});
+      }
+      --row_count_[ui(row)];  // y leaves the row
+    }
+    r.count = static_cast<std::int32_t>(out_.changed_entries.size()) - r.first;
+    out_.stack.push_back(r);
+    col_alive_[ui(y)] = 0;
+    remove_row(i);
+  }
+
+  // Whether fill entries more fit in the growth allowed to the matrix.
+  bool room_for_fill(std::int32_t entries) const {
+    const std::size_t limit = 3 * initial_entries_ + 1000;
+    return row_column_.size() + 2 * ui(entries) + 8 < limit && col_row_.size() + 2 * ui(entries) + 8 < limit;
+  }
+
+  static std::int32_t find_entry(const std::vector<std::int32_t>& start, const std::vector<std::int32_t>& end,
+                                 const std::vector<std::int32_t>& index, std::int32_t line, std::int32_t at) {
+    for (std::int32_t p = start[ui(line)]; p < end[ui(line)]; ++p) {
+      if (index[ui(p)] == at) return p;
+    }
+    return -1;
+  }
+
+  // Entry `at` of a line set to v, the line kept in increasing index order: a zero
+  // takes the entry out, a new one is inserted (the line moves to the arrays' end when
+  // it has no room left).
+  static void set_in_line(std::vector<std::int32_t>& start, std::vector<std::int32_t>& end,
+                          std::vector<std::int32_t>& cap, std::vector<std::int32_t>& index, std::vector<double>& value,
+                          std::int32_t line, std::int32_t at, double v) {
+    const auto l = ui(line);
+    std::int32_t q = start[l];
+    while (q < end[l] && index[ui(q)] < at) ++q;
+    if (q < end[l] && index[ui(q)] == at) {
+      if (v != 0.0) {
+        value[ui(q)] = v;
+        return;
+      }
+      for (std::int32_t p = q; p + 1 < end[l]; ++p) {
+        index[ui(p)] = index[ui(p) + 1];
+        value[ui(p)] = value[ui(p) + 1];
+      }
+      --end[l];
+      return;
+    }
+    if (v == 0.0) return;
+    if (end[l] == cap[l]) {
+      const std::int32_t length = end[l] - start[l];
+      const auto moved = static_cast<std::int32_t>(index.size());
+      const std::int32_t room = 2 * length + 4;
+      index.resize(ui(moved + room));
+      value.resize(ui(moved + room));
+      for (std::int32_t p = 0; p < length; ++p) {
+        index[ui(moved + p)] = index[ui(start[l] + p)];
+        value[ui(moved + p)] = value[ui(start[l] + p)];
+      }
+      q += moved - start[l];
+      start[l] = moved;
+      end[l] = moved + length;
+      cap[l] = moved + room;
+    }
+    for (std::int32_t p = end[l]; p > q; --p) {
+      index[ui(p)] = index[ui(p) - 1];
+      value[ui(p)] = value[ui(p) - 1];
+    }
+    index[ui(q)] = at;
+    value[ui(q)] = v;
+    ++end[l];
+  }
+
+  // a_kx = v in both copies of the matrix, the counts following (row k and column x alive).
+  void set_entry(std::int32_t k, std::int32_t x, double v) {
+    const bool had = find_entry(row_start_, row_end_, row_column_, k, x) >= 0;
+    set_in_line(row_start_, row_end_, row_cap_, row_column_, row_value_, k, x, v);
+    set_in_line(col_start_, col_end_, col_cap_, col_row_, col_value_, x, k, v);
+    if (had && v == 0.0) {
+      --row_count_[ui(k)];
+      --col_count_[ui(x)];
+    } else if (!had && v != 0.0) {
+      ++row_count_[ui(k)];
+      ++col_count_[ui(x)];
+    }
   }
 
   // A hash of the pattern of alive entries of a row or column and of their values
@@ -605,15 +813,16 @@ class Reducer {
   // left alone.
   template <class Alive>
   std::vector<std::pair<std::uint64_t, std::int32_t>> line_hashes(
-      std::int32_t lines, const std::vector<std::int32_t>& start, const std::vector<std::int32_t>& index,
-      const std::vector<double>& value, const std::vector<std::uint8_t>& line_alive,
-      const std::vector<std::int32_t>& count, std::int32_t least, Alive alive) const {
+      std::int32_t lines, const std::vector<std::int32_t>& start, const std::vector<std::int32_t>& end,
+      const std::vector<std::int32_t>& index, const std::vector<double>& value,
+      const std::vector<std::uint8_t>& line_alive, const std::vector<std::int32_t>& count, std::int32_t least,
+      Alive alive) const {
     std::vector<std::pair<std::uint64_t, std::int32_t>> keys;
     for (std::int32_t l = 0; l < lines; ++l) {
       if (!line_alive[ui(l)] || count[ui(l)] < least) continue;
       std::uint64_t h = static_cast<std::uint64_t>(count[ui(l)]);
       double first = 0.0;
-      for (std::int32_t p = start[ui(l)]; p < start[ui(l) + 1]; ++p) {
+      for (std::int32_t p = start[ui(l)]; p < end[ui(l)]; ++p) {
         const std::int32_t k = index[ui(p)];
         if (!alive(k)) continue;
         if (first == 0.0) first = value[ui(p)];
@@ -629,12 +838,12 @@ class Reducer {
   // Whether line b is element · line a over the alive entries; element set on success.
   template <class Alive>
   bool parallel(std::int32_t a, std::int32_t b, const std::vector<std::int32_t>& start,
-                const std::vector<std::int32_t>& index, const std::vector<double>& value, Alive alive,
-                double& element) const {
+                const std::vector<std::int32_t>& end, const std::vector<std::int32_t>& index,
+                const std::vector<double>& value, Alive alive, double& element) const {
     std::int32_t p = start[ui(a)];
     std::int32_t q = start[ui(b)];
-    const std::int32_t p_end = start[ui(a) + 1];
-    const std::int32_t q_end = start[ui(b) + 1];
+    const std::int32_t p_end = end[ui(a)];
+    const std::int32_t q_end = end[ui(b)];
     element = 0.0;
     for (;;) {
       while (p < p_end && !alive(index[ui(p)])) ++p;
@@ -657,8 +866,7 @@ class Reducer {
   // intersected with row i's and row k goes.
   void duplicate_rows() {
     auto alive = [this](std::int32_t j) { return col_alive_[ui(j)] != 0; };
-    const auto keys = line_hashes(m_, row_start_, row_column_, row_value_, row_alive_, row_count_, 2, alive);
-    const double tol = settings_.infeasibility_tolerance;
+    const auto keys = line_hashes(m_, row_start_, row_end_, row_column_, row_value_, row_alive_, row_count_, 2, alive);
     for (std::size_t g = 0; g < keys.size() && !failed();) {
       std::size_t end = g + 1;
       while (end < keys.size() && keys[end].first == keys[g].first) ++end;
@@ -668,15 +876,16 @@ class Reducer {
         for (std::size_t b = a + 1; b < end && !failed(); ++b) {
           const std::int32_t k = keys[b].second;
           double lambda = 0.0;
-          if (!row_alive_[ui(k)] || !parallel(i, k, row_start_, row_column_, row_value_, alive, lambda)) continue;
-          merge_rows(i, k, lambda, tol);
+          if (!row_alive_[ui(k)] || !parallel(i, k, row_start_, row_end_, row_column_, row_value_, alive, lambda))
+            continue;
+          merge_rows(i, k, lambda);
         }
       }
       g = end;
     }
   }
 
-  void merge_rows(std::int32_t i, std::int32_t k, double lambda, double tol) {
+  void merge_rows(std::int32_t i, std::int32_t k, double lambda) {
     // Limits of a_i·x from row k: (rhs_k − s_k) / lambda over s_k's bounds.
     double lo = lambda > 0.0 ? row_lower_limit(k) : row_upper_limit(k);
     double hi = lambda > 0.0 ? row_upper_limit(k) : row_lower_limit(k);
@@ -688,19 +897,9 @@ class Reducer {
     const double from_k_upper = finite(lo) ? rhs - lo : kInfinity;
     const double sl = sl_[ui(i)];
     const double su = su_[ui(i)];
-    double new_l = std::max(sl, from_k_lower);
-    double new_u = std::min(su, from_k_upper);
-    if (new_l > new_u + tol * std::max(1.0, std::fabs(new_u))) {
-      outcome_ = PresolveOutcome::infeasible;
-      return;
-    }
-    if (new_l > new_u) {
-      if (new_l == sl) {
-        new_u = new_l;
-      } else {
-        new_l = new_u;
-      }
-    }
+    double new_l = 0.0;
+    double new_u = 0.0;
+    if (!intersect(sl, su, from_k_lower, from_k_upper, new_l, new_u)) return;
     Reduction r;
     r.kind = ReductionKind::duplicate_row;
     r.row = k;
@@ -724,7 +923,7 @@ class Reducer {
   // end that way, and the dominated column sits at its bound.
   void duplicate_columns() {
     auto alive = [this](std::int32_t i) { return row_alive_[ui(i)] != 0; };
-    const auto keys = line_hashes(n_, col_start_, col_row_, col_value_, col_alive_, col_count_, 1, alive);
+    const auto keys = line_hashes(n_, col_start_, col_end_, col_row_, col_value_, col_alive_, col_count_, 1, alive);
     for (std::size_t g = 0; g < keys.size() && !failed();) {
       std::size_t end = g + 1;
       while (end < keys.size() && keys[end].first == keys[g].first) ++end;
@@ -733,7 +932,8 @@ class Reducer {
         for (std::size_t b = a + 1; b < end && !failed() && col_alive_[ui(j)]; ++b) {
           const std::int32_t k = keys[b].second;
           double lambda = 0.0;
-          if (!col_alive_[ui(k)] || !parallel(j, k, col_start_, col_row_, col_value_, alive, lambda)) continue;
+          if (!col_alive_[ui(k)] || !parallel(j, k, col_start_, col_end_, col_row_, col_value_, alive, lambda))
+            continue;
           pair_columns(j, k, lambda);
         }
       }
@@ -751,7 +951,7 @@ class Reducer {
       if (!col_alive_[ui(y)] || col_count_[ui(y)] != 1 || kinds_[ui(y)] == ColumnKind::frozen) continue;
       std::int32_t i = -1;
       double b = 0.0;
-      for (std::int32_t p = col_start_[ui(y)]; p < col_start_[ui(y) + 1]; ++p) {
+      for (std::int32_t p = col_start_[ui(y)]; p < col_end_[ui(y)]; ++p) {
         if (row_alive_[ui(col_row_[ui(p)])]) {
           i = col_row_[ui(p)];
           b = col_value_[ui(p)];
@@ -846,7 +1046,7 @@ class Reducer {
       cu_[ui(j)] = merged_hi;
       out_.stack.push_back(r);
       // Column k's entries leave with it; the right-hand sides do not change.
-      for (std::int32_t p = col_start_[ui(k)]; p < col_start_[ui(k) + 1]; ++p) {
+      for (std::int32_t p = col_start_[ui(k)]; p < col_end_[ui(k)]; ++p) {
         if (row_alive_[ui(col_row_[ui(p)])]) --row_count_[ui(col_row_[ui(p)])];
       }
       col_alive_[ui(k)] = 0;
@@ -874,10 +1074,20 @@ class Reducer {
   std::int32_t n_;
   PresolveOutcome outcome_ = PresolveOutcome::reduced;
   std::vector<ColumnKind> kinds_;
+  // Each line's entries lie in [start, end) of its arrays, with room up to cap; a line
+  // that outgrows its room moves to the arrays' end.
   std::vector<std::int32_t> col_start_;
+  std::vector<std::int32_t> col_end_;
+  std::vector<std::int32_t> col_cap_;
   std::vector<std::int32_t> col_row_;
   std::vector<double> col_value_;
   std::vector<std::int32_t> row_start_;
+  std::vector<std::int32_t> row_end_;
+  std::vector<std::int32_t> row_cap_;
+  std::vector<std::int32_t> loaded_row_count_;
+  std::size_t initial_entries_ = 0;
+  std::vector<std::pair<std::int32_t, double>> fill_rows_;
+  std::vector<std::pair<std::int32_t, double>> equation_entries_;
   std::vector<std::int32_t> row_column_;
   std::vector<double> row_value_;
   std::vector<std::uint8_t> row_alive_;

@@ -10,10 +10,11 @@
 // smaller LP was solved to optimality the rebuilt basis is optimal too, so a primal
 // simplex started from it normally makes no iteration.
 //
-// Every reduction keeps the matrix entries of the surviving columns as they were
-// loaded; only right-hand sides, costs and bounds change. That keeps each undo local:
-// a column's reduced cost at any stage is its cost at that stage less the prices of
-// the rows alive at that stage.
+// Most reductions keep the matrix entries of the surviving columns as they were; only
+// right-hand sides, costs and bounds change. Doubleton substitutions change entries of
+// the rows they reach, and record each change so that postsolve can hold the matrix of
+// every stage. That keeps each undo local: a column's reduced cost at any stage is its
+// cost at that stage less the prices of the rows alive then, over that stage's entries.
 //
 // The reductions, each behind one bit of the selection mask:
 //   0x001  empty rows, free rows, empty columns and fixed columns
@@ -21,11 +22,14 @@
 //   0x004  primal: redundant and forcing rows, from the rows' activity bounds
 //   0x008  dual: columns fixed at a bound by the sign of their cost when no row
 //          stops them moving that way (dominated columns)
-//   0x010  free and implied-free column singletons substituted out with their row
+//   0x010  free and implied-free column singletons substituted out with their row;
+//          implied-free columns in a few rows substituted out of them by a short
+//          equation that holds them
 //   0x020  duplicate rows: a row parallel to another merged into it (its limits
 //          become the other's, scaled)
-//   0x040  doubleton equations a x + b y = c whose y is in no other row: y and the
-//          row go, y's bounds move onto x (rounded inward for an integer x)
+//   0x040  doubleton equations a x + b y = c: y = (c − a x) / b substituted into the
+//          other rows of y, y and the row go, y's bounds move onto x (rounded inward
+//          for an integer x)
 //   0x080  duplicate columns: a column parallel to another with the proportional
 //          cost merged into it (their bounds add up), or fixed at a bound when the
 //          other dominates it; a column alone in its row is parallel to the row's
@@ -85,9 +89,13 @@ enum class ReductionKind : std::uint8_t {
   duplicate_column,  // column `column` (a_column = element · a_other) merged into `other`;
                      // with `at_upper` set, `other` is a row whose logical took it in
                      // and `rhs` that row's right-hand side then
-  doubleton,         // as column_singleton, with the row's other column `other` taking the
-                     // bounds of `column` (`other_lower`/`other_upper`); `lower`/`upper`
-                     // are the bounds of `other` before
+  doubleton,         // `column` substituted out by its equation `row` with the row's other
+                     // column `other`, which took the bounds of `column` (`other_lower`/
+                     // `other_upper`); `lower`/`upper` are the bounds of `other` before; the
+                     // entries changed in the other rows are changed_entries[first ..
+                     // first + count)
+  substitution,      // as doubleton, for an implied-free `column` in the equation `row` of
+                     // any length; no bounds move
 };
 
 struct Reduction {
@@ -113,6 +121,15 @@ struct Reduction {
   double other_upper = 0.0;
 };
 
+// An entry of the matrix changed by a substitution: a(row, column) went from `before`
+// to `after` (0 where there was no entry, or is none now).
+struct EntryChange {
+  std::int32_t row = -1;
+  std::int32_t column = -1;
+  double before = 0.0;
+  double after = 0.0;
+};
+
 struct Presolved {
   PresolveOutcome outcome = PresolveOutcome::reduced;
   WorkingLp lp;                         // the smaller LP
@@ -122,6 +139,7 @@ struct Presolved {
   std::vector<std::int32_t> forced_column;
   std::vector<double> forced_value;
   std::vector<double> forced_cost;
+  std::vector<EntryChange> changed_entries;  // doubletons: theirs from `first`, `count` of them
   std::int32_t rows_removed = 0;
   std::int32_t columns_removed = 0;
   std::int64_t elements_removed = 0;

@@ -171,6 +171,11 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // bounds follow from the row.
       {"implied-free column singleton", presolve_bit::kColumnSingletons, ReductionKind::column_singleton, 1, 1,
        make_lp({{1, 1, 1}, {1, -1, 0}}, {-1, 2, 0.5}, {10, -1}, {10, 1}, {0, 0, 0}, {3, 3, 100})},
+      // x2 in [0, 10] within [0, 6] by the equation x0 + x1 + x2 = 6 (x0, x1 in [0, 3]):
+      // substituted out of row 1 (x2 - x3 <= 2 becomes -x0 - x1 - x3 <= -4).
+      {"implied-free column substituted out", presolve_bit::kColumnSingletons, ReductionKind::substitution, 1, 1,
+       make_lp({{1, 1, 1, 0}, {0, 0, 1, -1}, {1, -1, 0, 0}}, {-1, -2, 1, 0.5}, {6, -kInf, -kInf}, {6, 2, 1},
+               {0, 0, 0, 0}, {3, 3, 10, 5})},
       // x0 + x2 = 4 with x2 in [0, 3] in no other row: x2 goes, x0 >= 1 from it binds,
       // so postsolve makes x0 basic and x2 nonbasic at its upper bound.
       {"doubleton equation, the moved bound binds", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
@@ -178,6 +183,15 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // The same with x0's own lower bound 2 the binding one.
       {"doubleton equation, its own bound binds", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
        make_lp({{1, 0, 1}, {1, 1, 0}}, {1, -1, 0.5}, {4, -kInf}, {4, 10}, {2, 0, 0}, {10, 5, 3})},
+      // x0 + x2 = 4 with x2 also in row 1 (x1 + 2 x2 <= 7): x2 = 4 - x0 goes into row 1
+      // as a new entry -2 of x0 (x1 - 2 x0 <= -1); x0 in rows 2 and 3 keeps its place.
+      {"doubleton equation with fill", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
+       make_lp({{1, 0, 1}, {0, 1, 2}, {1, 1, 0}, {1, -1, 0}}, {-1, -1, 0.5}, {4, -kInf, -kInf, -kInf}, {4, 7, 10, 3},
+               {0, 0, 0}, {10, 5, 3})},
+      // Row 1 holds x0 and x2 as row 0 does, times 2: the substitution cancels x0 there.
+      {"doubleton equation cancelling an entry", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
+       make_lp({{1, 0, 1}, {2, 1, 2}, {1, 1, 0}, {1, -1, 0}}, {-1, -1, 0.5}, {4, -kInf, -kInf, -kInf}, {4, 12, 10, 3},
+               {0, 0, 0}, {10, 5, 3})},
       // x0 + 2 x1 <= 4 and its copy -2 x0 - 4 x1 >= -6 (x0 + 2 x1 <= 3): the copy's limit
       // binds, so postsolve moves the price onto the copy's row.
       {"duplicate row, the copy binds", presolve_bit::kDuplicateRows, ReductionKind::duplicate_row, 1, 0,
@@ -263,7 +277,8 @@ TEST(Presolve, IntegerColumnsKeepTheirIntegerPoints) {
   EXPECT_DOUBLE_EQ(p.lp.lower[static_cast<std::size_t>(p.lp.rows)], 2.0);
 }
 
-WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool copies = false) {
+WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool copies = false,
+                    bool doubletons = false) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   std::vector<std::vector<double>> a(static_cast<std::size_t>(rows), std::vector<double>(columns, 0.0));
@@ -292,6 +307,37 @@ WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool
     const auto jj = static_cast<std::size_t>(j);
     if (c[jj] > 0.0 && l[jj] <= -kInf) l[jj] = x0[jj] - 20.0;
     if (c[jj] < 0.0 && u[jj] >= kInf) u[jj] = x0[jj] + 20.0;
+  }
+  if (doubletons) {
+    // Equations between two columns met at x0; their columns are in other rows too, so
+    // substituting one out changes (or creates, or cancels) entries of the other there.
+    for (std::int32_t t = 0; t < rows / 2; ++t) {
+      const auto j = static_cast<std::size_t>(unit(random) * columns);
+      const auto k =
+          (j + 1 + static_cast<std::size_t>(unit(random) * (columns - 1))) % static_cast<std::size_t>(columns);
+      std::vector<double> row(static_cast<std::size_t>(columns), 0.0);
+      row[j] = std::round((unit(random) * 2.0 - 1.0) * 4.0) / 2.0;
+      row[k] = std::round((unit(random) * 2.0 - 1.0) * 4.0) / 2.0;
+      if (row[j] == 0.0) row[j] = 1.0;
+      if (row[k] == 0.0) row[k] = -1.5;
+      const double activity = row[j] * x0[j] + row[k] * x0[k];
+      a.push_back(row);
+      row_lower.push_back(activity);
+      row_upper.push_back(activity);
+      // A row holding both, in the ratio the substitution cancels.
+      if (t % 3 == 0) {
+        std::vector<double> both(static_cast<std::size_t>(columns), 0.0);
+        both[j] = 2.0 * row[j];
+        both[k] = 2.0 * row[k];
+        const auto other = (k + 1) % static_cast<std::size_t>(columns);
+        if (other != j) both[other] = 1.0;
+        double act = 0.0;
+        for (std::size_t q = 0; q < both.size(); ++q) act += both[q] * x0[q];
+        a.push_back(both);
+        row_lower.push_back(-kInf);
+        row_upper.push_back(act + unit(random));
+      }
+    }
   }
   if (copies) {
     // Scaled copies of some rows (limits a little looser or tighter, still met at x0)
@@ -342,6 +388,27 @@ TEST(Presolve, RandomLpsRoundtripWithoutCleanupIterations) {
     reductions += static_cast<std::int32_t>(r.presolved.stack.size());
   }
   EXPECT_GT(reductions, 100);
+}
+
+// Doubleton equations whose columns are in other rows: each substitution fills in,
+// changes or cancels entries, and the undo on the matrix of its stage stays exact.
+TEST(Presolve, RandomLpsWithDoubletonEquationsRoundtrip) {
+  std::int32_t substitutions = 0;
+  std::int32_t changed = 0;
+  for (unsigned seed = 1; seed <= 80; ++seed) {
+    const WorkingLp lp = random_lp(20 + static_cast<std::int32_t>(seed % 7), 30, seed, seed % 2 == 0, true);
+    const std::string label = "seed " + std::to_string(seed) + " with doubletons";
+    if (solve(lp).result.outcome != LpOutcome::optimal) continue;
+    for (const std::uint32_t select : {presolve_bit::kDoubletons | presolve_bit::kEmptyAndFixed, 511U}) {
+      const Roundtrip r = roundtrip(lp, select, label.c_str());
+      for (const Reduction& red : r.presolved.stack) {
+        substitutions += red.kind == ReductionKind::doubleton || red.kind == ReductionKind::substitution;
+      }
+      changed += static_cast<std::int32_t>(r.presolved.changed_entries.size());
+    }
+  }
+  EXPECT_GT(substitutions, 200);
+  EXPECT_GT(changed, 200);
 }
 
 // Parallel rows and columns among the others: merged, and undone exactly.
