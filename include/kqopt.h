@@ -442,7 +442,9 @@ KQAPI int32_t KQDELNODE(int32_t node, int32_t mode);
  * Filters (itype, interp): interp 1 cut type equal to itype, 2 any bit of itype, 3 all
  * bits, anything else every cut. The cut managers (KQDEFINETCMENTRY after the LP
  * relaxation, KQDEFINECMENTRY at every optimal node of the search) may call all of
- * these; a nonzero answer asks for another round after the LP is re-solved.
+ * these; a nonzero answer asks for another round after the LP is re-solved. Before
+ * each call integer attribute 1022 holds the number of global entities the LP solution
+ * leaves unsatisfied.
  * KQADDCUTS: cuts straight into the LP (a type each); moved into the pool after the
  *   round. 413 no spare row, 415 no spare elements, 401 row type, 405 column, 423 a
  *   column repeated.

@@ -14,7 +14,6 @@
 #include "library/library.h"
 #include "problem/names.h"
 #include "problem/problem.h"
-#include "simplex/core/engine_state.h"
 
 namespace kqopt {
 
@@ -204,8 +203,9 @@ std::int32_t read_directives_file(Library& lib, const char* name) {
     report_error(lib, kRcInvalidCall, kMessageNoProblem);
     return lib.err.return_code;
   }
-  const bool presolved = lib.engine && lib.engine->presolved && lib.engine->problem_serial == lib.problem->serial;
-  if (lib.global_search_active || presolved) {
+  // Presolve works on a copy, so the loaded problem is only held in another form while
+  // the search runs.
+  if (lib.global_search_active) {
     report_error(lib, kRcInvalidCall, kMessageDirectivesNotNow);
     return lib.err.return_code;
   }

@@ -17,10 +17,11 @@ namespace kqopt {
 struct Library;
 
 // KQDIRECTIVES: reads the file `name` ("dir" appended when it has no extension).
-// Errors (32): 91 no problem or no entities, 287 a search in progress or a presolved
-// problem, 38 the file does not open. Warnings (the line is ignored): 142 an unknown
-// type, 143 no entity of that name, 76 a priority outside 0..1000. Reading stops at an
-// invalid number (314) or a read error (9); what was read stays in force.
+// Errors (32): 91 no problem or no entities, 287 a search in progress (the entry guard
+// answers calls from its callbacks first, with 438), 38 the file does not open.
+// Warnings (the line is ignored): 142 an unknown type, 143 no entity of that name, 76 a
+// priority outside 0..1000. Reading stops at an invalid number (314) or a read error
+// (9); what was read stays in force.
 std::int32_t read_directives_file(Library& lib, const char* name);
 
 }  // namespace kqopt

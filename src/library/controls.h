@@ -74,6 +74,7 @@ inline constexpr int kColumns = 1018;
 inline constexpr int kSpareRows = 1019;
 inline constexpr int kSpareColumns = 1020;
 inline constexpr int kSpareElements = 1021;
+inline constexpr int kUnsatisfiedEntities = 1022;  // recounted before each cut-manager call
 inline constexpr int kErrorNumber = 1023;
 inline constexpr int kReturnCode = 1025;
 inline constexpr int kBarrierIteration = 3001;  // integer attributes of the last barrier run

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "frame/message_numbers.h"
+#include "global/cuts/cut_pool.h"
 #include "library/library.h"
 #include "library/matrix_slots.h"
 #include "library/platform.h"
@@ -160,6 +161,7 @@ void release(Library& lib) {
   lib.units.close_all();
   lib.problem.reset();
   lib.engine.reset();
+  lib.cut_pool.reset();  // its cuts belong to the problem just released
   lib.attributes = Attributes{};
   for (auto& slot : lib.slots) slot.reset();
   lib.current_slot = 1;

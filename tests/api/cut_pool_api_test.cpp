@@ -175,6 +175,89 @@ TEST_F(CutPoolApi, FullPoolAndFullElementSpace) {
   store(all, std::vector<double>(kColumns, 3.0), 'G', 1, 0, 1, &rc);
   EXPECT_EQ(rc, 32);
   EXPECT_EQ(last_error(), 424);
+
+  // 150 entries (1.5 per record), bound entries included: 50 bounds leave 100 cuts.
+  load();
+  std::vector<char> kinds(50, 'U');
+  std::vector<int32_t> columns(50), entries(50);
+  std::vector<double> values(50);
+  for (int k = 0; k < 50; ++k) {
+    columns[static_cast<std::size_t>(k)] = k % kColumns;
+    values[static_cast<std::size_t>(k)] = 0.5 + k;
+  }
+  ASSERT_EQ(KQSTOREBNDS(50, kinds.data(), columns.data(), values.data(), entries.data()), 0);
+  for (int k = 0; k < 100; ++k) {
+    store({0, 1}, {1.0, 1.0}, 'L', 1.0 + k, 0, 1, &rc);  // one record shared by every entry
+    ASSERT_EQ(rc, 0) << k;
+  }
+  store({0, 1}, {1.0, 1.0}, 'L', 500, 0, 1, &rc);
+  EXPECT_EQ(rc, 32);
+  EXPECT_EQ(last_error(), 419);
+  const char kind = 'L';
+  const int32_t column = 3;
+  const double value = 0;
+  int32_t entry = 0;
+  EXPECT_EQ(KQSTOREBNDS(1, &kind, &column, &value, &entry), 32);
+  EXPECT_EQ(last_error(), 419);
+  // Dropping one entry makes room for another.
+  ASSERT_EQ(KQDROPCUTS(0, -1, 1, &entries[0]), 0);
+  EXPECT_EQ(KQSTOREBNDS(1, &kind, &column, &value, &entry), 0);
+}
+
+TEST_F(CutPoolApi, CapacitiesAreReadOnly) {
+  int32_t value = 0;
+  ASSERT_EQ(KQGETICV(38, &value), 0);  // MXCPOL
+  EXPECT_EQ(value, 100);
+  ASSERT_EQ(KQGETICV(39, &value), 0);  // MXCPEL
+  EXPECT_EQ(value, 200);
+  EXPECT_EQ(KQSETICV(38, 5), 32);
+  EXPECT_EQ(last_error(), 180);
+  ASSERT_EQ(KQGETICV(38, &value), 0);
+  EXPECT_EQ(value, 100);
+}
+
+TEST_F(CutPoolApi, CutsAddedDirectlyNeedSpareRowsAndElements) {
+  ASSERT_EQ(KQSETICV(4, 3), 0);   // NRXTRA
+  ASSERT_EQ(KQSETICV(6, 20), 0);  // NMXTRA
+  load();
+  ASSERT_EQ(KQMAXIM(""), 0);
+  // Four valid cuts of seven elements each: half the columns sum to at most 7.
+  std::vector<int32_t> cols;
+  std::vector<double> vals;
+  for (int k = 0; k < 4; ++k) {
+    for (int j = 0; j < 7; ++j) {
+      cols.push_back(j + 7 * (k % 2));
+      vals.push_back(1.0);
+    }
+  }
+  const int32_t types[] = {1, 1, 1, 1};
+  const char rows[] = {'L', 'L', 'L', 'L'};
+  const double rhs[] = {7, 7, 7, 7};
+  const int32_t start[] = {0, 7, 14, 21, 28};
+  EXPECT_EQ(KQADDCUTS(4, types, rows, rhs, start, cols.data(), vals.data()), 32);
+  EXPECT_EQ(last_error(), 413);
+  EXPECT_EQ(KQADDCUTS(3, types, rows, rhs, start, cols.data(), vals.data()), 32);  // 21 elements
+  EXPECT_EQ(last_error(), 415);
+  EXPECT_EQ(int_attribute(1012), 0);
+  ASSERT_EQ(KQADDCUTS(2, types, rows, rhs, start, cols.data(), vals.data()), 0);
+  EXPECT_EQ(int_attribute(1012), 2);
+  EXPECT_EQ(int_attribute(1019), 1);
+  EXPECT_EQ(int_attribute(1021), 6);
+  EXPECT_EQ(KQADDCUTS(1, types, rows, rhs, start, cols.data(), vals.data()), 32);
+  EXPECT_EQ(last_error(), 415);
+  int32_t count = 0, listed[2] = {-1, -1};
+  ASSERT_EQ(KQGETCNLIST(0, -1, &count, 2, listed), 0);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(listed[0], 0);  // added directly, not from the pool
+  EXPECT_EQ(listed[1], 0);
+  // The new rows' slacks are basic: the LP re-solves from a valid basis to the same
+  // optimum, as the cuts do not bind.
+  double relaxation = 0;
+  ASSERT_EQ(KQGETDPV(2001, &relaxation), 0);
+  ASSERT_EQ(KQMAXIM("d"), 0);
+  double again = 0;
+  ASSERT_EQ(KQGETDPV(2001, &again), 0);
+  EXPECT_NEAR(again, relaxation, 1e-9);
 }
 
 TEST_F(CutPoolApi, CutsInTheLpStayInThePoolUntilDeletedFromIt) {
@@ -213,6 +296,13 @@ TEST_F(CutPoolApi, CutsInTheLpStayInThePoolUntilDeletedFromIt) {
   EXPECT_EQ(slack[2], -12345);
   EXPECT_EQ(dual[2], -12345);
   EXPECT_LT(with_cuts, relaxation - 1e-6);
+  // The basis covers every row of the LP, cut rows included: the tight cut binds, the
+  // loose one has slack.
+  std::vector<int32_t> rstatus(static_cast<std::size_t>(rows_before) + 3, -7);
+  ASSERT_EQ(KQGETBASIS(rstatus.data(), nullptr), 0);
+  EXPECT_NE(rstatus[static_cast<std::size_t>(rows_before)], 1);
+  EXPECT_EQ(rstatus[static_cast<std::size_t>(rows_before) + 1], 1);
+  EXPECT_EQ(rstatus[static_cast<std::size_t>(rows_before) + 2], -7);
   // Dropping the whole pool keeps what the LP holds.
   ASSERT_EQ(KQDROPCUTS(0, -1, -1, nullptr), 0);
   char type;
@@ -373,6 +463,97 @@ TEST_F(CutPoolApi, WithoutThePoolTheCutManagersAreNeverCalled) {
   EXPECT_GT(g_cut_manager_calls, 1);
   ASSERT_EQ(KQDEFINETCMENTRY(nullptr), 0);
   ASSERT_EQ(KQDEFINECMENTRY(nullptr), 0);
+}
+
+// KQBRANCHCUT at the root: every later node is in its subtree and must carry both the
+// bound entry (x0 <= 0) and the cut; the search then finds the optimum with x0 = 0.
+int32_t g_bound_entry = -1, g_branch_cut = -1;
+int g_nodes_after_root = 0, g_nodes_carrying = 0;
+int32_t branching_manager() {
+  if (g_bound_entry < 0) {
+    const char kind = 'U';
+    const int32_t column = 0;
+    const double value = 0;
+    EXPECT_EQ(KQSTOREBNDS(1, &kind, &column, &value, &g_bound_entry), 0);
+    const int32_t cols[] = {1, 2}, start[] = {0, 2}, type = 5;
+    const double vals[] = {1, 1}, rhs = 2;
+    const char row = 'L';
+    EXPECT_EQ(KQSTORECUTS(0, 1, &type, &row, &rhs, start, &g_branch_cut, cols, vals), 0);
+    const int32_t both[] = {g_bound_entry, g_branch_cut};
+    EXPECT_EQ(KQBRANCHCUT(2, both), 0);
+    return 0;
+  }
+  ++g_nodes_after_root;
+  double upper = -1;
+  EXPECT_EQ(KQGETBDU(&upper, 0, 0), 0);
+  int32_t count = 0, entries[4];
+  EXPECT_EQ(KQGETCNLIST(5, 1, &count, 4, entries), 0);
+  if (upper == 0.0 && count == 1 && entries[0] == g_branch_cut) ++g_nodes_carrying;
+  return 0;
+}
+
+TEST_F(CutPoolApi, EntriesAttachedToANodeReachItsWholeSubtree) {
+  // The optimum with x0 fixed at 0, for reference.
+  load();
+  const int32_t column = 0;
+  const char kind = 'U';
+  const double zero = 0;
+  ASSERT_EQ(KQCHGBDS(1, &column, &kind, &zero), 0);
+  ASSERT_EQ(KQMAXIM("g"), 0);
+  double expected = 0;
+  ASSERT_EQ(KQGETDPV(2004, &expected), 0);
+  EXPECT_LT(expected, 424.0 - 1e-6);  // x0 is in every optimum
+
+  load();
+  g_bound_entry = g_branch_cut = -1;
+  g_nodes_after_root = g_nodes_carrying = 0;
+  ASSERT_EQ(KQDEFINECMENTRY(branching_manager), 0);
+  ASSERT_EQ(KQMAXIM("g"), 0);
+  ASSERT_EQ(KQDEFINECMENTRY(nullptr), 0);
+  EXPECT_GT(g_nodes_after_root, 2);
+  EXPECT_EQ(g_nodes_carrying, g_nodes_after_root);
+  double best = 0;
+  ASSERT_EQ(KQGETDPV(2004, &best), 0);
+  EXPECT_NEAR(best, expected, 1e-9);
+}
+
+// The initialisation and termination managers, and the unsatisfied count each round sees.
+int g_init_calls = 0, g_end_calls = 0, g_top_calls = 0;
+int32_t g_top_unsatisfied = -1, g_top_fractional = -1;
+void on_init() { ++g_init_calls; }
+void on_end() { ++g_end_calls; }
+int32_t top_manager() {
+  ++g_top_calls;
+  std::vector<double> x(kColumns);
+  EXPECT_EQ(KQSOLUTION(x.data(), nullptr, nullptr, nullptr), 0);
+  g_top_fractional = 0;
+  for (double v : x) g_top_fractional += std::fabs(v - std::round(v)) > 0.0005 ? 1 : 0;
+  g_top_unsatisfied = int_attribute(1022);
+  return 0;
+}
+
+TEST_F(CutPoolApi, InitialisationAndTerminationManagers) {
+  g_init_calls = g_end_calls = g_top_calls = 0;
+  ASSERT_EQ(KQDEFINECMIENTRY(on_init), 0);
+  ASSERT_EQ(KQDEFINECMSENTRY(on_end), 0);
+  ASSERT_EQ(KQDEFINETCMENTRY(top_manager), 0);
+  load();
+  ASSERT_EQ(KQMAXIM("l"), 0);  // a pure LP: no cut work at all
+  EXPECT_EQ(g_init_calls + g_end_calls + g_top_calls, 0);
+  ASSERT_EQ(KQMAXIM("g"), 0);
+  EXPECT_EQ(g_init_calls, 1);
+  EXPECT_EQ(g_top_calls, 1);
+  EXPECT_EQ(g_end_calls, 1);
+  EXPECT_GT(g_top_fractional, 0);
+  EXPECT_EQ(g_top_unsatisfied, g_top_fractional);
+  ASSERT_EQ(KQMAXIM("g"), 0);
+  EXPECT_EQ(g_init_calls, 1);  // once per problem
+  EXPECT_EQ(g_end_calls, 2);
+  load();  // a new problem replaces one whose search used the pool
+  EXPECT_EQ(g_end_calls, 3);
+  ASSERT_EQ(KQDEFINECMIENTRY(nullptr), 0);
+  ASSERT_EQ(KQDEFINECMSENTRY(nullptr), 0);
+  ASSERT_EQ(KQDEFINETCMENTRY(nullptr), 0);
 }
 
 }  // namespace

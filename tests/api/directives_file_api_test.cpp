@@ -189,12 +189,31 @@ TEST_F(DirectivesFileApi, EveryMalformedLineIsAnsweredByItsMessage) {
   EXPECT_EQ(d[3].priority, 500);  // the earlier file's directives are gone
 }
 
+int32_t g_search_rc = -1, g_search_error = -1;
+void directives_in_search(int32_t*) {
+  if (g_search_rc >= 0) return;
+  g_search_rc = KQDIRECTIVES("after");
+  g_search_error = last_error();
+}
+
 TEST_F(DirectivesFileApi, RefusalsOfTheCall) {
   EXPECT_EQ(KQDIRECTIVES("none"), 32);
   EXPECT_EQ(last_error(), 91);
   load();
   EXPECT_EQ(KQDIRECTIVES("missing"), 32);
   EXPECT_EQ(last_error(), 38);
+  // An LP solved through presolve leaves the problem as loaded: directives may follow.
+  ASSERT_EQ(KQMAXIM(""), 0);
+  write("after.dir", {fixed("PR", "x3", "2")});
+  EXPECT_EQ(KQDIRECTIVES("after"), 0);
+  EXPECT_EQ(directives()[3].priority, 2);
+  // Not while the search holds the problem (from its callbacks: refused as a change).
+  g_search_rc = g_search_error = -1;
+  ASSERT_EQ(KQDEFINEUSNENTRY(directives_in_search), 0);
+  ASSERT_EQ(KQMAXIM("g"), 0);
+  ASSERT_EQ(KQDEFINEUSNENTRY(nullptr), 0);
+  EXPECT_EQ(g_search_rc, 32);
+  EXPECT_EQ(g_search_error, 438);
   // A problem without entities.
   const char types[] = {'L'};
   const double rhs[] = {1}, obj[] = {1}, values[] = {1}, lower[] = {0}, upper[] = {1};

@@ -8,6 +8,7 @@
 #include "frame/message_numbers.h"
 #include "global/cuts/cut_pool.h"
 #include "global/cuts/cut_rows.h"
+#include "global/search/branching.h"
 #include "global/search/node_store.h"
 #include "library/callbacks.h"
 #include "library/library.h"
@@ -77,12 +78,27 @@ bool move_added_cuts(Library& lib, CutPool& pool) {
   return true;
 }
 
+// The entities the LP solution leaves unsatisfied, for the cut manager to read.
+void publish_unsatisfied(Library& lib) {
+  std::int32_t count = 0;
+  if (lp_solved(lib)) {
+    const EngineState& engine = *lib.engine;
+    BranchSettings s;
+    s.integer_tolerance = lib.controls.d(dcv::ZTOLIS);
+    s.zero_tolerance = lib.controls.d(dcv::ZTOLZE);
+    count = count_unsatisfied(*lib.problem,
+                              NodeView{engine.basis.x, engine.pi, engine.lp.lower, engine.lp.upper, engine.lp.cost}, s);
+  }
+  *lib.attributes.int_attribute(attr::kUnsatisfiedEntities) = count;
+}
+
 // Rounds of one cut manager. False when an LP failed.
 bool run_rounds(Library& lib, LogCallback manager) {
   CutPool* pool = cut_pool(lib);
   if (pool == nullptr || manager == nullptr) return true;
   for (int round = 0; round < kMaxRounds; ++round) {
     std::int32_t again = 0;
+    publish_unsatisfied(lib);
     {
       CutCallbackScope scope(lib);
       pool->in_cut_manager = true;

@@ -117,62 +117,17 @@ void remove_cut_rows(Library& lib, Problem& p, CutPool& pool, const std::vector<
       moved[static_cast<std::size_t>(i)] = remove[static_cast<std::size_t>(i - first)] ? -1 : kept++;
     }
   }
-  ColumnMatrix& a = p.by_column;
-  std::int32_t out = 0;
-  for (std::int32_t j = 0; j < p.columns; ++j) {
-    const std::int32_t begin = a.start[static_cast<std::size_t>(j)], end = a.start[static_cast<std::size_t>(j) + 1];
-    a.start[static_cast<std::size_t>(j)] = out;
-    for (std::int32_t q = begin; q < end; ++q) {
-      const std::int32_t i = moved[static_cast<std::size_t>(a.row[static_cast<std::size_t>(q)])];
-      if (i < 0) continue;
-      a.row[static_cast<std::size_t>(out)] = i;
-      a.value[static_cast<std::size_t>(out)] = a.value[static_cast<std::size_t>(q)];
-      ++out;
-    }
-  }
-  const std::int32_t freed = a.start.back() - out;
-  a.start.back() = out;
-  a.row.resize(static_cast<std::size_t>(out));
-  a.value.resize(static_cast<std::size_t>(out));
-  column_matrix_changed(lib, p);
-  std::vector<char> name(static_cast<std::size_t>(p.names.width()));
   std::vector<LpCut> cuts;
   for (std::int32_t i = first; i < before; ++i) {
     const LpCut& c = pool.lp_cuts[static_cast<std::size_t>(i - first)];
-    const std::int32_t to = moved[static_cast<std::size_t>(i)];
-    if (to < 0) {
-      if (c.entry >= 0 && pool.valid(c.entry)) {
-        --pool.records[static_cast<std::size_t>(pool.entries[static_cast<std::size_t>(c.entry)].record)].in_lp;
-      }
-      continue;
-    }
-    cuts.push_back(c);
-    if (to == i) continue;
-    const auto s = static_cast<std::size_t>(i), d = static_cast<std::size_t>(to);
-    p.status[d] = p.status[s];
-    p.lower[d] = p.lower[s];
-    p.upper[d] = p.upper[s];
-    p.row_type[d] = p.row_type[s];
-    p.rhs[d] = p.rhs[s];
-    p.row_flags[d] = p.row_flags[s];
-    if (p.names.has_storage()) {
-      p.names.copy_name(i, name.data());
-      p.names.set(to, std::string_view(name.data(), name.size()));
+    if (moved[static_cast<std::size_t>(i)] >= 0) {
+      cuts.push_back(c);
+    } else if (c.entry >= 0 && pool.valid(c.entry)) {
+      --pool.records[static_cast<std::size_t>(pool.entries[static_cast<std::size_t>(c.entry)].record)].in_lp;
     }
   }
-  for (std::int32_t slot = kept; slot < before; ++slot) {
-    const auto v = static_cast<std::size_t>(slot);
-    p.status[v] = status::kFixed | kNeutral;
-    p.lower[v] = 0.0;
-    p.upper[v] = 0.0;
-    p.row_type[v] = row_type::kSpare;
-    p.rhs[v] = 0.0;
-    p.row_flags[v] = 0;
-  }
+  compact_rows(lib, p, moved, kept);
   pool.lp_cuts = std::move(cuts);
-  p.rows = kept;
-  p.spare_rows += before - kept;
-  p.spare_elements += freed;
   after_change(lib, p, Change::kStructure);
   publish_cut_rows(lib, pool);
 }

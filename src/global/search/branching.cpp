@@ -411,4 +411,17 @@ bool branch_on(const Problem& p, const NodeView& node, const BranchSettings& s, 
   return true;
 }
 
+std::int32_t count_unsatisfied(const Problem& p, const NodeView& node, const BranchSettings& s) {
+  std::int32_t count = 0;
+  for (const GlobalEntity& e : p.entities) {
+    if (e.is_set()) {
+      if (!set_satisfied(examine_set(p, node, s, e.reference), e.kind())) ++count;
+      continue;
+    }
+    double value = 0.0, fraction = 0.0;
+    if (column_unsatisfied(p, node, s, e, value, fraction)) ++count;
+  }
+  return count;
+}
+
 }  // namespace kqopt

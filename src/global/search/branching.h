@@ -81,4 +81,7 @@ void choose_branch(const Problem& p, const NodeView& node, const BranchSettings&
 bool branch_on(const Problem& p, const NodeView& node, const BranchSettings& s, std::int32_t entity, int first,
                BranchChoice& choice);
 
+// The number of entities the node's LP solution leaves unsatisfied (only node.x is read).
+std::int32_t count_unsatisfied(const Problem& p, const NodeView& node, const BranchSettings& s);
+
 }  // namespace kqopt

@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string_view>
 
 #include "frame/message_numbers.h"
 #include "library/library.h"
 #include "problem/infinity.h"
+#include "problem/matrix.h"
 #include "problem/scale_exponents.h"
 #include "problem/units.h"
 #include "simplex/core/engine_state.h"
@@ -15,6 +18,13 @@ namespace kqopt {
 
 namespace {
 constexpr std::int32_t kOptimisingBit = 2;  // integer control 42 while an optimisation runs
+constexpr std::uint32_t kNeutral = static_cast<std::uint32_t>(status::kNeutralExponent) << status::kExponentShift;
+
+void placeholder_name(Problem& p, std::int32_t slot) {
+  char text[16];
+  std::snprintf(text, sizeof text, "**%05d*", (slot + 1) % 100000);
+  p.names.set(slot, text);
+}
 }  // namespace
 
 Problem* begin_change(Library& lib, Refuse refuse) {
@@ -110,6 +120,60 @@ int new_line_exponent(double sum_log2, std::int32_t count) {
   const double e = status::kNeutralExponent + std::clamp(t, -200.0, 200.0);
   return static_cast<int>(
       std::clamp(e, static_cast<double>(kMinScaleExponent), static_cast<double>(kMaxScaleExponent)));
+}
+
+void compact_rows(Library& lib, Problem& p, const std::vector<std::int32_t>& moved, std::int32_t kept) {
+  const std::int32_t before = p.rows;
+  ColumnMatrix& a = p.by_column;
+  std::int32_t out = 0;
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    const std::int32_t begin = a.start[static_cast<std::size_t>(j)], end = a.start[static_cast<std::size_t>(j) + 1];
+    a.start[static_cast<std::size_t>(j)] = out;
+    for (std::int32_t q = begin; q < end; ++q) {
+      const std::int32_t i = moved[static_cast<std::size_t>(a.row[static_cast<std::size_t>(q)])];
+      if (i < 0) continue;
+      a.row[static_cast<std::size_t>(out)] = i;
+      a.value[static_cast<std::size_t>(out)] = a.value[static_cast<std::size_t>(q)];
+      ++out;
+    }
+  }
+  const std::int32_t freed = a.start.back() - out;
+  a.start.back() = out;
+  a.row.resize(static_cast<std::size_t>(out));
+  a.value.resize(static_cast<std::size_t>(out));
+  column_matrix_changed(lib, p);
+
+  // Generated names depend on the position, so only stored names move.
+  const bool stored_names = p.names.has_storage();
+  std::vector<char> name(static_cast<std::size_t>(p.names.width()));
+  for (std::int32_t i = 0; i < before; ++i) {
+    const std::int32_t to = moved[static_cast<std::size_t>(i)];
+    if (to < 0 || to == i) continue;
+    const auto s = static_cast<std::size_t>(i), d = static_cast<std::size_t>(to);
+    p.status[d] = p.status[s];
+    p.lower[d] = p.lower[s];
+    p.upper[d] = p.upper[s];
+    p.row_type[d] = p.row_type[s];
+    p.rhs[d] = p.rhs[s];
+    p.row_flags[d] = p.row_flags[s];
+    if (stored_names) {
+      p.names.copy_name(i, name.data());
+      p.names.set(to, std::string_view(name.data(), name.size()));
+    }
+  }
+  for (std::int32_t slot = kept; slot < before; ++slot) {
+    const auto v = static_cast<std::size_t>(slot);
+    p.status[v] = status::kFixed | kNeutral;
+    p.lower[v] = 0.0;
+    p.upper[v] = 0.0;
+    p.row_type[v] = row_type::kSpare;
+    p.rhs[v] = 0.0;
+    p.row_flags[v] = 0;
+    if (stored_names) placeholder_name(p, slot);
+  }
+  p.rows = kept;
+  p.spare_rows += before - kept;
+  p.spare_elements += freed;
 }
 
 }  // namespace kqopt

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "problem/index_base.h"
 #include "problem/problem.h"
@@ -60,5 +61,12 @@ double stored_bound(double value, int shift);
 // kept elements and the scale exponents e_k of the columns (rows) they lie in: the one
 // that brings the mean of log2 |a_k · 2^(64 − e_k)| nearest to 0.
 int new_line_exponent(double sum_log2, std::int32_t count);
+
+// Removes the rows whose entry in `moved` (one per row) is -1 and moves every other row i
+// down to moved[i] (<= i, the order kept; `kept` rows stay): the column-wise elements in
+// one pass, then the per-row data and stored names; the freed slots at the end become
+// empty spare rows. Updates the row count, the spare rows and the spare elements. The
+// column copy must be current; the caller follows with after_change.
+void compact_rows(Library& lib, Problem& p, const std::vector<std::int32_t>& moved, std::int32_t kept);
 
 }  // namespace kqopt

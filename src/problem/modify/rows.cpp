@@ -6,7 +6,6 @@
 // Deleting rows compacts the column-wise matrix in one pass.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "frame/message_numbers.h"
@@ -22,8 +21,6 @@
 namespace kqopt {
 
 namespace {
-
-constexpr std::uint32_t kNeutral = static_cast<std::uint32_t>(status::kNeutralExponent) << status::kExponentShift;
 
 // Logical bounds (internal units) of a row of type code `code`; `width` is the stored
 // range of an 'R' row.
@@ -168,12 +165,6 @@ bool prepare_row_copy(Library& lib, Problem& p, std::int64_t added) {
   return true;
 }
 
-void placeholder_name(Problem& p, std::int32_t slot) {
-  char text[16];
-  std::snprintf(text, sizeof text, "**%05d*", (slot + 1) % 100000);
-  p.names.set(slot, text);
-}
-
 // Reads and checks the row indices of a list; -1 entries never stay in `rows`.
 bool read_row_list(Library& lib, const Problem& p, const char* tag, std::int32_t count, const std::int32_t* mindex,
                    std::vector<std::int32_t>& rows) {
@@ -259,52 +250,9 @@ std::int32_t delete_rows(Library& lib, std::int32_t nrows, const std::int32_t* m
     if (moved[static_cast<std::size_t>(i)] == 0) moved[static_cast<std::size_t>(i)] = kept++;
   }
 
-  // Elements: one pass over the columns.
-  ColumnMatrix& a = p.by_column;
-  std::int32_t out = 0;
-  for (std::int32_t j = 0; j < p.columns; ++j) {
-    const std::int32_t begin = a.start[static_cast<std::size_t>(j)], end = a.start[static_cast<std::size_t>(j) + 1];
-    a.start[static_cast<std::size_t>(j)] = out;
-    for (std::int32_t q = begin; q < end; ++q) {
-      const std::int32_t i = moved[static_cast<std::size_t>(a.row[static_cast<std::size_t>(q)])];
-      if (i < 0) continue;
-      a.row[static_cast<std::size_t>(out)] = i;
-      a.value[static_cast<std::size_t>(out)] = a.value[static_cast<std::size_t>(q)];
-      ++out;
-    }
-  }
-  const std::int32_t freed = a.start.back() - out;
-  a.start.back() = out;
-  a.row.resize(static_cast<std::size_t>(out));
-  a.value.resize(static_cast<std::size_t>(out));
-  column_matrix_changed(lib, p);
-
-  // Per-row data move down; names first become explicit, as they depend on position.
+  // Names become explicit first, as generated ones depend on the position.
   p.names.materialise();
-  std::vector<char> name(static_cast<std::size_t>(p.names.width()));
-  for (std::int32_t i = 0; i < before; ++i) {
-    const std::int32_t to = moved[static_cast<std::size_t>(i)];
-    if (to < 0 || to == i) continue;
-    const auto s = static_cast<std::size_t>(i), d = static_cast<std::size_t>(to);
-    p.status[d] = p.status[s];
-    p.lower[d] = p.lower[s];
-    p.upper[d] = p.upper[s];
-    p.row_type[d] = p.row_type[s];
-    p.rhs[d] = p.rhs[s];
-    p.row_flags[d] = p.row_flags[s];
-    p.names.copy_name(i, name.data());
-    p.names.set(to, std::string_view(name.data(), name.size()));
-  }
-  for (std::int32_t slot = kept; slot < before; ++slot) {
-    const auto v = static_cast<std::size_t>(slot);
-    p.status[v] = status::kFixed | kNeutral;
-    p.lower[v] = 0.0;
-    p.upper[v] = 0.0;
-    p.row_type[v] = row_type::kSpare;
-    p.rhs[v] = 0.0;
-    p.row_flags[v] = 0;
-    placeholder_name(p, slot);
-  }
+  compact_rows(lib, p, moved, kept);
   // Records that name rows follow them.
   for (std::int32_t& row : p.sets.reference_row) {
     if (row >= 0 && row < before) row = moved[static_cast<std::size_t>(row)];
@@ -315,9 +263,6 @@ std::int32_t delete_rows(Library& lib, std::int32_t nrows, const std::int32_t* m
   if (p.objective_row >= 0 && p.objective_row < before) {
     p.objective_row = moved[static_cast<std::size_t>(p.objective_row)];
   }
-  p.rows = kept;
-  p.spare_rows += before - kept;
-  p.spare_elements += freed;
   after_change(lib, p, Change::kStructure);
   return 0;
 }
