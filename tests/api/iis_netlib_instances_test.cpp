@@ -44,8 +44,9 @@ const char* const kProblems[] = {"afiro",  "sc50a", "sc50b", "adlittle", "blend"
 const char* const kLongerProblems[] = {"stocfor1", "israel", "sc205",  "vtp.base", "e226",   "bandm",  "ship04s",
                                        "degen2",   "bnl1",   "pilot4", "ship08l",  "d2q06c", "czprob", "maros"};
 
-// Worst seconds of one analysis that the runs accept: a bound on the whole, so that
-// no analysis runs unbounded (MAXTIM is set to it as well).
+// Worst processor seconds of one analysis that the runs accept: a bound on the whole,
+// so that no analysis runs unbounded (MAXTIM is set to it as well, on its default
+// clock, processor time; elapsed time on a shared machine says little).
 constexpr int kLimitSeconds = 120;
 
 void init() {
@@ -190,7 +191,7 @@ void run(const char* problem, bool rhs) {
   }
   ASSERT_FALSE(sets.empty()) << change.text;
   EXPECT_TRUE(change_found) << change.text;
-  EXPECT_LT(seconds, kLimitSeconds);
+  EXPECT_LT(cpu_seconds, kLimitSeconds);
   const std::clock_t check_start = std::clock();
   std::size_t checked = 0;
   for (const Set& s : sets) {
