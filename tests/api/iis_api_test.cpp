@@ -188,6 +188,18 @@ TEST_F(IisApi, SearchMessagesAndReport) {
   EXPECT_FALSE(printed("Member whose removal alone"));
 }
 
+TEST_F(IisApi, ColumnMessages) {
+  // x + y >= 5 with x <= 1, y <= 2: the column filter finds both bounds.
+  const Lp lp = iis_check::dense({{1, 1}}, "G", {5}, {}, {0, 0}, {1, 2});
+  const std::vector<Set> sets = analyse(lp, -1);
+  EXPECT_EQ(count_printed("Row in infeasible set"), 1);
+  EXPECT_EQ(count_printed("Columns relaxed: "), 1);
+  EXPECT_EQ(count_printed("Column in infeasible set"), 2);
+  EXPECT_TRUE(printed("Problem feasible after removing infeasible sets:      1"));
+  ASSERT_EQ(sets.size(), 1u);
+  EXPECT_EQ(describe(sets[0], true), "c0* c1* r0*");
+}
+
 TEST_F(IisApi, ZeroPriceRowIsNeverAMember) {
   // Row 0 (x + y <= 10) holds at the first phase-1 solution and gets no price; rows 1
   // and 2 contradict each other.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command IIS on a problem with two disjoint infeasible pairs of rows: both sets
 # reported with their members marked, the option f copying the output into
-# "<problem>.iis", the option o showing the simplex log, and no problem left afterwards.
+# "<problem>.iis" (and ending the analysis when it cannot be opened), the option o
+# showing the simplex log, and no problem left afterwards.
 set -u
 host=$1
 work=$(mktemp -d)
@@ -52,4 +53,11 @@ rm -f two.iis
 out=$(timeout 20 "$host" "INPUT two" "NIIS=1" "IIS" QUIT 2>&1) || fail "exit code $?"
 [ "$(grep -c '^Infeasible set ' <<<"$out")" -eq 1 ] || fail "NIIS=1 gave other than one set"
 [ -f two.iis ] && fail "a print file without option f"
+# A print file that cannot be opened ends the analysis before it starts; the problem
+# goes all the same.
+mkdir two.iis
+out=$(timeout 20 "$host" "INPUT two" "IIS -f" MINIM QUIT 2>&1) || fail "exit code $?"
+grep -q "Print file cannot be opened" <<<"$out" || fail "no message 80"
+grep -q "Infeasible set\|Row in infeasible set" <<<"$out" && fail "the analysis ran without its print file"
+grep -q "No problem or solution available" <<<"$out" || fail "a problem is still loaded"
 echo "ok"

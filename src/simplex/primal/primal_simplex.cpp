@@ -737,6 +737,15 @@ PrimalResult PrimalRun::run() {
         }
         continue;
       }
+      // Infeasible to ZTCOST. A phase-1 reduced cost just inside it, on a variable with
+      // a wide range, can still remove an infeasibility far above ZTOLZE: a verdict of
+      // infeasibility, like an optimum, waits for the hundredfold tighter tolerance.
+      if (!closing_ && settings_.closing_tolerance < optimality_tolerance_) {
+        closing_ = true;
+        closing_start_ = iterations_;
+        optimality_tolerance_ = settings_.closing_tolerance;
+        continue;
+      }
       return finish(LpOutcome::infeasible);
     }
 

@@ -159,6 +159,16 @@ TEST(PrimalSimplex, ClosesOnTheTighterTolerance) {
   EXPECT_NEAR(s.result.objective, -1e4 - 5e-3, 1e-9);
 }
 
+// The same in phase 1: a phase-1 reduced cost inside ZTCOST on a variable with a wide
+// range removes an infeasibility far above ZTOLZE, so it is no proof of infeasibility.
+TEST(PrimalSimplex, PhaseOneClosesOnTheTighterToleranceBeforeInfeasible) {
+  // x + 1e-7 y >= 1 with 0 <= x <= 0.5, 0 <= y <= 1e7: feasible with y >= 5e6 only.
+  WorkingLp lp = make_lp({{1, 1e-7}}, {0, 0}, {1}, {kInf}, {0, 0}, {0.5, 1e7});
+  Solved s = solve(lp);
+  ASSERT_EQ(s.result.outcome, LpOutcome::optimal);
+  EXPECT_GE(s.x[0] + 1e-7 * s.x[1], 1.0 - 1e-6);
+}
+
 // A feasible, bounded LP with random sparse rows: every row holds a point x0 inside the
 // box, some rows as equalities, others ranged or one-sided around a.x0.
 WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed) {
