@@ -28,6 +28,8 @@
 //    values and reduced costs as doubles): adds the peer's objective recomputed as c.x plus
 //    the constant (taken from ours), full digits, and its largest primal and dual infeasibility (NaN when the
 //    file is missing or does not fit the problem). bench/clp_solutions.sh writes the files.
+// --save-solutions DIR writes our solution of each problem to DIR/<problem>.bin in the same
+//    layout (every row of ours, the objective rows included), for checks outside.
 //
 // The driver links the library's core statically (for --steps, which reads the engine's
 // step clock); the message file is found through TARKEN, set to the build's output
@@ -262,6 +264,30 @@ bool place_peer_rows(std::vector<double>& y) {
   return true;
 }
 
+// Our solution in the layout read by read_peer_solution.
+void save_solution(const std::string& path, double objective) {
+  int32_t rows = 0, columns = 0;
+  KQGETIPV(1001, &rows);
+  KQGETIPV(1018, &columns);
+  if (rows <= 0 || columns <= 0) return;
+  std::vector<double> x(static_cast<std::size_t>(columns)), dj(x.size());
+  std::vector<double> slack(static_cast<std::size_t>(rows)), y(slack.size()), rhs(slack.size());
+  KQSOLUTION(x.data(), slack.data(), y.data(), dj.data());
+  KQGETRHS(rhs.data(), 0, rows - 1);
+  for (std::size_t i = 0; i < slack.size(); ++i) slack[i] = rhs[i] - slack[i];  // the activity
+  std::ofstream out(path, std::ios::binary);
+  const auto put = [&](const void* data, std::size_t bytes) {
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
+  };
+  put(&rows, sizeof rows);
+  put(&columns, sizeof columns);
+  put(&objective, sizeof objective);
+  put(slack.data(), slack.size() * 8);
+  put(y.data(), y.size() * 8);
+  put(x.data(), x.size() * 8);
+  put(dj.data(), dj.size() * 8);
+}
+
 // c.x in the caller's units.
 double cost_of(const std::vector<double>& x) {
   std::vector<double> cost(x.size());
@@ -286,6 +312,7 @@ int main(int argc, char** argv) {
   bool presolve_figures = false;
   std::string peer_path;
   std::string peer_solutions;
+  std::string save_solutions;
   std::vector<std::string> files;
   std::vector<std::pair<int32_t, int32_t>> integer_controls;
   std::vector<std::pair<int32_t, double>> double_controls;
@@ -326,6 +353,8 @@ int main(int argc, char** argv) {
       steps = true;
     } else if (std::strcmp(argv[i], "--peer-solutions") == 0 && i + 1 < argc) {
       peer_solutions = argv[++i];
+    } else if (std::strcmp(argv[i], "--save-solutions") == 0 && i + 1 < argc) {
+      save_solutions = argv[++i];
     } else if (std::strcmp(argv[i], "--objective-line") == 0) {
       objective_line = true;
     } else {
@@ -456,6 +485,7 @@ int main(int argc, char** argv) {
       }
       std::printf(",%.15g,%.3g,%.3g", peer_objective, inf.primal, inf.dual);
     }
+    if (!save_solutions.empty() && rc == 0) save_solution(save_solutions + "/" + name + ".bin", objective);
     std::printf("\n");
     if (objective_line && status == 1) std::printf("objective %.15g\n", objective);
     std::fflush(stdout);
