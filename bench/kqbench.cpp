@@ -22,6 +22,14 @@
 //    row, FTRAN, ratio test, update, INVERT), in percent;
 // --objective-line adds a line "objective VALUE" per problem, the form that the peer
 // comparison script reads.
+// --peer-solutions DIR measures a peer's solution of each problem as --check measures ours,
+//    from DIR/<problem>.bin in the binary layout of `clp FILE -dualsimplex -saveSolution F`
+//    (rows and columns as two ints, the objective, then row activities, row duals, column
+//    values and reduced costs as doubles): adds the peer's objective recomputed as c.x plus
+//    the constant (taken from ours), full digits, and its largest primal and dual infeasibility (NaN when the
+//    file is missing or does not fit the problem). bench/clp_solutions.sh writes the files.
+// --save-solutions DIR writes our solution of each problem to DIR/<problem>.bin in the same
+//    layout (every row of ours, the objective rows included), for checks outside.
 //
 // The driver links the library's core statically (for --steps, which reads the engine's
 // step clock); the message file is found through TARKEN, set to the build's output
@@ -131,14 +139,20 @@ struct Infeasibility {
 // have a zero reduced cost; at its lower (upper) bound a nonnegative (nonpositive) one:
 // a minimisation. Row i's logical s = rhs - a.x lies in [0, inf) for 'L', (-inf, 0] for
 // 'G', [0, 0] for 'E', [0, range] for 'R', and has reduced cost -y_i.
-Infeasibility measure_solution() {
+// x and y are the column values and row prices, ours (KQSOLUTION) when empty.
+Infeasibility measure_solution(std::vector<double> x = {}, std::vector<double> y = {}) {
   Infeasibility worst;
   int32_t rows = 0, columns = 0, elements = 0;
   KQGETIPV(1001, &rows);
   KQGETIPV(1018, &columns);
   if (rows <= 0 || columns <= 0) return worst;
-  std::vector<double> x(static_cast<std::size_t>(columns)), y(static_cast<std::size_t>(rows));
-  KQSOLUTION(x.data(), nullptr, y.data(), nullptr);
+  if (x.empty()) {
+    x.resize(static_cast<std::size_t>(columns));
+    y.resize(static_cast<std::size_t>(rows));
+    KQSOLUTION(x.data(), nullptr, y.data(), nullptr);
+  }
+  if (x.size() != static_cast<std::size_t>(columns) || y.size() != static_cast<std::size_t>(rows))
+    return Infeasibility{NAN, NAN};
   std::vector<double> cost(static_cast<std::size_t>(columns)), lower(cost.size()), upper(cost.size());
   std::vector<double> rhs(static_cast<std::size_t>(rows)), range(rhs.size());
   std::vector<char> type(rhs.size() + 1);
@@ -203,6 +217,87 @@ Infeasibility measure_solution() {
   return worst;
 }
 
+// A peer's solution in the binary layout described at --peer-solutions: column values x
+// and row duals y; false when the file is missing or short.
+bool read_peer_solution(const std::string& path, std::vector<double>& x, std::vector<double>& y) {
+  std::ifstream in(path, std::ios::binary);
+  int32_t rows = 0, columns = 0;
+  double objective = 0.0;
+  if (!in.read(reinterpret_cast<char*>(&rows), sizeof rows) ||
+      !in.read(reinterpret_cast<char*>(&columns), sizeof columns) || rows < 0 || columns < 0 ||
+      !in.read(reinterpret_cast<char*>(&objective), sizeof objective)) {
+    return false;
+  }
+  std::vector<double> activity(static_cast<std::size_t>(rows));
+  y.resize(static_cast<std::size_t>(rows));
+  x.resize(static_cast<std::size_t>(columns));
+  const auto read = [&](std::vector<double>& v) {
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(v.data()), static_cast<std::streamsize>(v.size() * 8)));
+  };
+  return read(activity) && read(y) && read(x);
+}
+
+// The peer leaves out the objective row, and maybe every free row, that our problem keeps:
+// y spread over our rows, the ones left out priced 0. False when the counts do not fit.
+bool place_peer_rows(std::vector<double>& y) {
+  int32_t rows = 0;
+  KQGETIPV(1001, &rows);
+  if (rows <= 0) return false;
+  std::vector<char> type(static_cast<std::size_t>(rows) + 1);
+  KQGETROWTYPE(type.data(), 0, rows - 1);
+  std::int64_t free_rows = 0;
+  for (int32_t i = 0; i < rows; ++i) free_rows += type[static_cast<std::size_t>(i)] == 'N';
+  const auto peer_rows = static_cast<std::int64_t>(y.size());
+  const bool all_free_left_out = peer_rows == rows - free_rows;
+  if (!all_free_left_out && peer_rows != rows - std::min<std::int64_t>(free_rows, 1)) return false;
+  std::vector<double> placed(static_cast<std::size_t>(rows), 0.0);
+  std::size_t next = 0;
+  bool first_free = true;
+  for (int32_t i = 0; i < rows; ++i) {
+    if (type[static_cast<std::size_t>(i)] == 'N' && (all_free_left_out || first_free)) {
+      first_free = false;
+      continue;
+    }
+    placed[static_cast<std::size_t>(i)] = y[next++];
+  }
+  y = std::move(placed);
+  return true;
+}
+
+// Our solution in the layout read by read_peer_solution.
+void save_solution(const std::string& path, double objective) {
+  int32_t rows = 0, columns = 0;
+  KQGETIPV(1001, &rows);
+  KQGETIPV(1018, &columns);
+  if (rows <= 0 || columns <= 0) return;
+  std::vector<double> x(static_cast<std::size_t>(columns)), dj(x.size());
+  std::vector<double> slack(static_cast<std::size_t>(rows)), y(slack.size()), rhs(slack.size());
+  KQSOLUTION(x.data(), slack.data(), y.data(), dj.data());
+  KQGETRHS(rhs.data(), 0, rows - 1);
+  for (std::size_t i = 0; i < slack.size(); ++i) slack[i] = rhs[i] - slack[i];  // the activity
+  std::ofstream out(path, std::ios::binary);
+  const auto put = [&](const void* data, std::size_t bytes) {
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(bytes));
+  };
+  put(&rows, sizeof rows);
+  put(&columns, sizeof columns);
+  put(&objective, sizeof objective);
+  put(slack.data(), slack.size() * 8);
+  put(y.data(), y.size() * 8);
+  put(x.data(), x.size() * 8);
+  put(dj.data(), dj.size() * 8);
+}
+
+// c.x in the caller's units.
+double cost_of(const std::vector<double>& x) {
+  std::vector<double> cost(x.size());
+  if (x.empty()) return NAN;
+  KQGETOBJ(cost.data(), 0, static_cast<int32_t>(x.size()) - 1);
+  double sum = 0.0;
+  for (std::size_t j = 0; j < x.size(); ++j) sum += cost[j] * x[j];
+  return sum;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -216,6 +311,8 @@ int main(int argc, char** argv) {
   bool steps = false;
   bool presolve_figures = false;
   std::string peer_path;
+  std::string peer_solutions;
+  std::string save_solutions;
   std::vector<std::string> files;
   std::vector<std::pair<int32_t, int32_t>> integer_controls;
   std::vector<std::pair<int32_t, double>> double_controls;
@@ -254,6 +351,10 @@ int main(int argc, char** argv) {
       presolve_figures = true;
     } else if (std::strcmp(argv[i], "--steps") == 0) {
       steps = true;
+    } else if (std::strcmp(argv[i], "--peer-solutions") == 0 && i + 1 < argc) {
+      peer_solutions = argv[++i];
+    } else if (std::strcmp(argv[i], "--save-solutions") == 0 && i + 1 < argc) {
+      save_solutions = argv[++i];
     } else if (std::strcmp(argv[i], "--objective-line") == 0) {
       objective_line = true;
     } else {
@@ -275,13 +376,14 @@ int main(int argc, char** argv) {
   }
 
   const bool barrier = method.find('b') != std::string::npos;
-  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s%s\n",
+  std::printf("problem,status,objective,relative_error,iterations,seconds%s%s%s%s%s%s\n",
               barrier ? ",barrier_iterations,primal_pushes,dual_pushes" : "",
               peer_path.empty() ? "" : ",peer_difference", check ? ",primal_infeasibility,dual_infeasibility" : "",
               presolve_figures
                   ? ",rows_removed,columns_removed,elements_removed,cleanup_iterations,free_rows,free_row_elements"
                   : "",
-              steps ? ",pricing%,btran%,pivot_row%,ftran%,ratio_test%,update%,invert%" : "");
+              steps ? ",pricing%,btran%,pivot_row%,ftran%,ratio_test%,update%,invert%" : "",
+              peer_solutions.empty() ? "" : ",peer_objective,peer_primal_infeasibility,peer_dual_infeasibility");
   int solved = 0;
   int compared = 0, disagreeing = 0;
   int checked = 0, primal_above = 0, dual_above = 0;
@@ -369,6 +471,21 @@ int main(int argc, char** argv) {
         std::printf(",%.1f", sum > 0.0 ? 100.0 * t / sum : 0.0);
       }
     }
+    if (!peer_solutions.empty()) {
+      std::vector<double> x, y;
+      bool read = read_peer_solution(peer_solutions + "/" + name + ".bin", x, y);
+      if (read) read = place_peer_rows(y);
+      const Infeasibility inf = read ? measure_solution(x, y) : Infeasibility{NAN, NAN};
+      // The objective constant is what our objective holds beyond c.x of our solution.
+      double peer_objective = NAN;
+      if (read && !std::isnan(inf.primal) && rc == 0) {
+        std::vector<double> ours(x.size());
+        KQSOLUTION(ours.data(), nullptr, nullptr, nullptr);
+        peer_objective = cost_of(x) + (objective - cost_of(ours));
+      }
+      std::printf(",%.15g,%.3g,%.3g", peer_objective, inf.primal, inf.dual);
+    }
+    if (!save_solutions.empty() && rc == 0) save_solution(save_solutions + "/" + name + ".bin", objective);
     std::printf("\n");
     if (objective_line && status == 1) std::printf("objective %.15g\n", objective);
     std::fflush(stdout);

@@ -218,7 +218,8 @@ PrimalResult run_dual(Library& lib, EngineState& engine, const WorkingLp& lp, Si
       result.outcome = LpOutcome::cutoff;
       break;
     default:
-      result.outcome = LpOutcome::failed;
+      // The time limit or an interrupt met inside an INVERT stops the run; it is no failure.
+      result.outcome = d.factor_status == FactorStatus::stopped ? LpOutcome::stopped : LpOutcome::failed;
       break;
   }
   result.iterations = d.iterations;

@@ -2,7 +2,9 @@
 // scale exponents far from neutral (rows and columns scaled by up to 2^±20): the check
 // recomputes row activities and reduced costs from x and y itself, so a price or a value
 // the engine's own books do not show as wrong is caught; and a solve of the badly scaled
-// problem ends on a solution that passes it, with the unscaled optimum.
+// problem ends on a solution that passes it, with the unscaled optimum. A basis handed
+// to the check as optimal that is not goes back to the simplex and ends on the optimum;
+// tolerances no basis can meet end every method unfinished, never optimal.
 #include <unistd.h>
 
 #include <cmath>
@@ -15,6 +17,7 @@
 #include "library/lifecycle.h"
 #include "problem/units.h"
 #include "simplex/core/engine_state.h"
+#include "simplex/driver/engine_setup.h"
 #include "simplex/driver/lp_driver.h"
 #include "simplex/driver/optimum_check.h"
 #include "support/test_library.h"
@@ -134,6 +137,73 @@ TEST_F(BadlyScaledAfiro, RecomputesRowActivitiesFromTheValues) {
   ASSERT_GT(largest, 0.0);
   const CallerUnitsViolation m = measure();
   EXPECT_NEAR(m.residual, largest * wrong_by, 1e-6 * largest * wrong_by);
+}
+
+class QuietObserver : public SimplexObserver {
+ public:
+  bool should_stop() override { return false; }
+  bool wants_line(std::int64_t, bool) override { return false; }
+  void iteration(const Progress&) override {}
+  void inverted(const InvertReport&) override {}
+};
+
+class Afiro : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(scratch_directory());
+    const std::string path = std::string(KQOPT_TEST_FILES_DIR) + "/netlib/afiro.mps";
+    ASSERT_EQ(input::input_problem(t_.lib(), path.c_str()), 0);
+    set_problem_name(t_.lib(), (scratch_directory() / "afiro").string().c_str());
+  }
+  void TearDown() override { std::filesystem::remove_all(scratch_directory()); }
+  std::int32_t minimise(const char* letters) {
+    t_->options = {};
+    for (const char* c = letters; *c != '\0'; ++c) t_->options[static_cast<std::size_t>(*c - 'a')] = true;
+    const std::int32_t rc = optimise(t_.lib(), DriverMode::kMinimise);
+    t_->options = {};
+    return rc;
+  }
+  std::int32_t status() { return *t_->attributes.int_attribute(attr::kLpStatus); }
+
+  test::TestLibrary t_;
+};
+
+// The all-logical basis of afiro is feasible but 11 iterations from the optimum: handed to
+// the check as an optimum, it is sent back to the simplex, which ends on the optimum.
+TEST_F(Afiro, ABasisThatIsNotOptimalGoesBackToTheSimplex) {
+  ASSERT_EQ(minimise(""), 0);
+  ASSERT_EQ(status(), 1);
+  EngineState& e = *t_->engine;
+  e.basis.set_all_logical(e.lp);
+  std::int32_t& iterations = *t_->attributes.int_attribute(attr::kIterations);
+  const std::int32_t before = iterations;
+  PrimalResult result;
+  result.outcome = LpOutcome::optimal;
+  QuietObserver observer;
+  ASSERT_TRUE(confirm_optimum_in_caller_units(t_.lib(), *t_->problem, e, primal_settings(t_.lib()), observer, result));
+  EXPECT_EQ(result.outcome, LpOutcome::optimal);
+  EXPECT_GT(iterations, before);
+  const double sense = *t_->attributes.double_attribute(attr::kSenseMultiplier);
+  EXPECT_NEAR(result.objective / sense, kAfiroOptimum, 1e-9 * -kAfiroOptimum);
+  const CallerUnitsViolation v = measure_in_caller_units(*t_->problem, e.lp, e.basis, e.pi);
+  EXPECT_LE(v.primal, 1e-9);
+  EXPECT_LE(v.dual, 1e-9);
+}
+
+// Tolerances far below the rounding of any solution: the check and its clean-up runs
+// cannot pass a basis, and the solve ends unfinished (LP status 4, message 87) whichever
+// method found the optimum; the clean-up runs are bounded.
+TEST_F(Afiro, TolerancesNoBasisCanMeetAreNeverReportedOptimal) {
+  for (const char* method : {"", "d", "b"}) {
+    SCOPED_TRACE(method);
+    t_->controls.d(dcv::ZTOLZE) = 1e-20;
+    t_->controls.d(dcv::ZTCOST) = 1e-20;
+    t_->controls.i(icv::IFNBAS) = 0;
+    t_.clear_lines();
+    ASSERT_EQ(minimise(method), 0);
+    EXPECT_EQ(status(), 4);
+    EXPECT_TRUE(t_.printed("LP stopped"));
+  }
 }
 
 }  // namespace
