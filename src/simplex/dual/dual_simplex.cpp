@@ -777,6 +777,10 @@ PhaseEnd DualRun::iterate_once() {
       const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(i)]);
       basis_.x[v] -= theta_p * a;
       change -= cost_[v] * theta_p * a;
+      // The exchange below changes the header in position p only: the others' flags
+      // are settled here, while their values are at hand (a second pass over a dense
+      // column cost 8% of qap15's time).
+      if (i != p) refresh_infeasibility(i);
     }
     objective_ += change;
     basis_.x[qq] += theta_p;
@@ -791,12 +795,6 @@ PhaseEnd DualRun::iterate_once() {
   step.position = p;
   step.leaves_at_upper = direction > 0;
   const bool kept = exchange_basis(basis_, factor_, column_, q, step, lower_, upper_, settings_.common.factor);
-  if (theta_p != 0.0) {
-    const Entries col = entries_of(column_);
-    for (std::int32_t k = 0; k < col.count; ++k) {
-      if (col.value[col[k]] != 0.0) refresh_infeasibility(col[k]);
-    }
-  }
   refresh_infeasibility(p);
   if (q >= m_) nonbasic_rows_.column_enters_basis(q - m_);
   if (leaving >= m_) nonbasic_rows_.column_leaves_basis(leaving - m_);
