@@ -1,16 +1,18 @@
 // INVERT, dense tail: once the active submatrix of the nucleus has filled in, it is
-// finished as a dense block with partial pivoting instead of by sparse elimination.
+// finished as a dense block with rook pivoting instead of by sparse elimination.
 //
 // Why: on bases like the assignment problems' the last few hundred rows of the nucleus
 // fill completely; the sparse elimination then spends most of its time on list upkeep
 // (patterns, count lists, row maxima) rather than on arithmetic.
 //
 // Layout: the active rows are gathered row-major into build_->dense (one row per active
-// row, one column per active slot); rows are permuted through an index, columns found
-// negligible are swapped to the end and left unpivoted. Step k pivots on the largest
-// entry of column k among the remaining rows (so every multiplier is at most 1 in
-// magnitude), writes the column eta of L with the unscaled entries and the pivot row,
-// scaled to a unit diagonal, as a U row: the same records the sparse elimination leaves.
+// row, one column per active slot); rows are permuted through an index, columns by
+// swaps. Step k pivots on an entry that is the largest of its row and of its column
+// (rook pivoting), moved to position (k, k); rows whose entries are all negligible are
+// swapped to the end and left unpivoted. It writes the column eta of L with the unscaled
+// entries and the pivot row, scaled to a unit diagonal, as a U row: the same records
+// the sparse elimination leaves. Column partial pivoting alone bounds L but not the
+// scaled U rows, whose size the Forrest-Tomlin row etas inherit.
 // Rows and slots left unpivoted are handled by the singular repair as before.
 #include <algorithm>
 #include <cmath>
@@ -24,8 +26,8 @@ namespace {
 
 // As in the sparse search: a column is given up only when every entry left is negligible.
 constexpr double kNegligibleColumnEntry = 1.0e-11;
-// As in the sparse search: pivots below this are taken only when no other column is left.
-constexpr double kAbsolutePivotFloor = 1.0e-6;
+// Rook pivoting seldom needs more than a few moves; a cap keeps a step linear.
+constexpr std::int32_t kRookHops = 16;
 // The switch: the active submatrix at least this dense, at least this many rows, and a
 // block that fits the free factor file (its entries end up there) and a fixed cap.
 constexpr double kDenseTailDensity = 0.3;
@@ -109,62 +111,85 @@ bool Factor::factorise_dense_tail(InvertReport& report) {
     file_.release_line(m + s);
   }
 
+  // Rows [k, live_rows) and columns [k, live_columns) are the block still to factorise;
+  // rows found dependent go to the end of the row order and are left unpivoted, as are
+  // the columns left when the rows run out.
+  const auto at = [&](std::int32_t r, std::int32_t j) -> double& {
+    return w.dense[static_cast<std::size_t>(w.dense_row_of[static_cast<std::size_t>(r)]) * stride +
+                   static_cast<std::size_t>(j)];
+  };
   std::int32_t live_columns = nc;
+  std::int32_t live_rows = nr;
   std::int32_t k = 0;
-  std::int32_t deferred = 0;
-  while (k < nr && k < live_columns) {
-    // Partial pivoting on column k.
-    std::int32_t best = -1;
+  while (k < live_rows && k < live_columns) {
+    // Rook pivoting: from the largest entry of row k, move to the largest of its
+    // column, then of that row, until an entry is the largest of both its row and its
+    // column. The U row then holds entries of at most 1 (as the sparse threshold test
+    // bounds them by 1/u) and so do the multipliers of L.
+    std::int32_t r = k;
+    std::int32_t c = -1;
     double best_abs = 0.0;
-    for (std::int32_t r = k; r < nr; ++r) {
-      const double a =
-          std::fabs(w.dense[static_cast<std::size_t>(w.dense_row_of[static_cast<std::size_t>(r)]) * stride +
-                            static_cast<std::size_t>(k)]);
+    for (std::int32_t j = k; j < live_columns; ++j) {
+      const double a = std::fabs(at(r, j));
       if (a > best_abs) {
         best_abs = a;
-        best = r;
+        c = j;
       }
     }
-    if (best < 0 || best_abs < kNegligibleColumnEntry) {
-      // Dependent on the columns pivoted so far: out to the end, left unpivoted.
-      const std::int32_t last = live_columns - 1;
-      if (last != k) {
-        for (std::int32_t r = 0; r < nr; ++r) {
-          double* row = w.dense.data() + static_cast<std::size_t>(r) * stride;
-          std::swap(row[k], row[last]);
+    if (c < 0 || best_abs < kNegligibleColumnEntry) {
+      // Dependent on the rows pivoted so far: out to the end, left unpivoted.
+      std::swap(w.dense_row_of[static_cast<std::size_t>(k)], w.dense_row_of[static_cast<std::size_t>(live_rows - 1)]);
+      --live_rows;
+      continue;
+    }
+    for (std::int32_t hop = 0; hop < kRookHops; ++hop) {
+      std::int32_t r2 = r;
+      for (std::int32_t i = k; i < live_rows; ++i) {
+        const double a = std::fabs(at(i, c));
+        if (a > best_abs) {
+          best_abs = a;
+          r2 = i;
         }
-        std::swap(w.dense_cols[static_cast<std::size_t>(k)], w.dense_cols[static_cast<std::size_t>(last)]);
       }
-      w.slot_state[static_cast<std::size_t>(w.dense_cols[static_cast<std::size_t>(last)])] = kLineOut;
-      --live_columns;
-      continue;
-    }
-    if (best_abs < kAbsolutePivotFloor && deferred < live_columns - k - 1) {
-      // Only small pivots here: try the other columns first.
-      const std::int32_t last = live_columns - 1;
-      for (std::int32_t r = 0; r < nr; ++r) {
-        double* row = w.dense.data() + static_cast<std::size_t>(r) * stride;
-        std::swap(row[k], row[last]);
+      if (r2 == r) break;
+      r = r2;
+      std::int32_t c2 = c;
+      for (std::int32_t j = k; j < live_columns; ++j) {
+        const double a = std::fabs(at(r, j));
+        if (a > best_abs) {
+          best_abs = a;
+          c2 = j;
+        }
       }
-      std::swap(w.dense_cols[static_cast<std::size_t>(k)], w.dense_cols[static_cast<std::size_t>(last)]);
-      ++deferred;
-      continue;
+      if (c2 == c) break;
+      c = c2;
     }
-    deferred = 0;
-    std::swap(w.dense_row_of[static_cast<std::size_t>(k)], w.dense_row_of[static_cast<std::size_t>(best)]);
+    if (c != k) {
+      for (std::int32_t i = 0; i < nr; ++i) {
+        double* row = w.dense.data() + static_cast<std::size_t>(i) * stride;
+        std::swap(row[k], row[c]);
+      }
+      std::swap(w.dense_cols[static_cast<std::size_t>(k)], w.dense_cols[static_cast<std::size_t>(c)]);
+    }
+    std::swap(w.dense_row_of[static_cast<std::size_t>(k)], w.dense_row_of[static_cast<std::size_t>(r)]);
     const std::int32_t pr = w.dense_row_of[static_cast<std::size_t>(k)];
-    const double* prow = w.dense.data() + static_cast<std::size_t>(pr) * stride;
+    double* prow = w.dense.data() + static_cast<std::size_t>(pr) * stride;
     const std::int32_t p = w.active_rows[static_cast<std::size_t>(pr)];
     const std::int32_t s = w.dense_cols[static_cast<std::size_t>(k)];
     const double pivot = prow[k];
     const double inv = 1.0 / pivot;
 
-    // Column eta: the pivot, then the column's entries in the remaining rows.
+    // Column eta: the pivot, then the column's entries in the remaining rows. Entries
+    // the file does not keep are zeroed in the block too, so that the elimination below
+    // works with exactly the factors written (as the sparse elimination does).
     std::int32_t count = 0;
-    for (std::int32_t r = k + 1; r < nr; ++r) {
-      const double a = w.dense[static_cast<std::size_t>(w.dense_row_of[static_cast<std::size_t>(r)]) * stride +
-                               static_cast<std::size_t>(k)];
-      if (std::fabs(a) > drop_tol_) ++count;
+    for (std::int32_t r = k + 1; r < live_rows; ++r) {
+      double& a = at(r, k);
+      if (std::fabs(a) > drop_tol_) {
+        ++count;
+      } else {
+        a = 0.0;
+      }
     }
     if (!file_.reserve_back(1 + count)) return false;
     const FilePos head = file_.push_back_entry(p, inv);
@@ -172,25 +197,30 @@ bool Factor::factorise_dense_tail(InvertReport& report) {
     l_start_.push_back(head);
     l_count_.push_back(count);
     l_entries_ += count;
-    for (std::int32_t r = k + 1; r < nr; ++r) {
+    for (std::int32_t r = k + 1; r < live_rows; ++r) {
       const std::int32_t dr = w.dense_row_of[static_cast<std::size_t>(r)];
       const double a = w.dense[static_cast<std::size_t>(dr) * stride + static_cast<std::size_t>(k)];
-      if (std::fabs(a) > drop_tol_) {
+      if (a != 0.0) {
         file_.push_back_entry(w.active_rows[static_cast<std::size_t>(dr)], a);
         largest_created_ = std::max(largest_created_, std::fabs(a));
       }
     }
 
-    // U row: the rest of the pivot row over the columns still live, scaled.
+    // U row: the rest of the pivot row over the columns still live, scaled in place.
     count = 0;
     for (std::int32_t j = k + 1; j < live_columns; ++j) {
-      if (std::fabs(prow[j] * inv) > drop_tol_) ++count;
       largest_created_ = std::max(largest_created_, std::fabs(prow[j]));
+      const double v = prow[j] * inv;
+      if (std::fabs(v) > drop_tol_) {
+        prow[j] = v;
+        ++count;
+      } else {
+        prow[j] = 0.0;
+      }
     }
     if (!file_.reserve_line(p, count, false)) return false;
     for (std::int32_t j = k + 1; j < live_columns; ++j) {
-      const double v = prow[j] * inv;
-      if (std::fabs(v) > drop_tol_) file_.push(p, w.dense_cols[static_cast<std::size_t>(j)], v);
+      if (prow[j] != 0.0) file_.push(p, w.dense_cols[static_cast<std::size_t>(j)], prow[j]);
     }
     u_inv_diag_[static_cast<std::size_t>(p)] = 1.0;
     record_pivot(p, s);
@@ -199,12 +229,11 @@ bool Factor::factorise_dense_tail(InvertReport& report) {
     // Eliminate column k from the remaining rows.
     const auto from = static_cast<std::size_t>(k + 1);
     const auto to = static_cast<std::size_t>(live_columns);
-    for (std::int32_t r = k + 1; r < nr; ++r) {
+    for (std::int32_t r = k + 1; r < live_rows; ++r) {
       double* row = w.dense.data() + static_cast<std::size_t>(w.dense_row_of[static_cast<std::size_t>(r)]) * stride;
       const double a = row[k];
       if (a == 0.0) continue;
-      const double f = a * inv;
-      for (std::size_t j = from; j < to; ++j) row[j] -= f * prow[j];
+      for (std::size_t j = from; j < to; ++j) row[j] -= a * prow[j];
     }
     ++k;
     if (stop_ != nullptr && k % 256 == 0 && stop_->stop_requested()) {
