@@ -151,6 +151,9 @@ class Factor {
   bool choose_pivot(std::int32_t& row, std::int32_t& slot, InvertReport& report);
   bool eliminate(std::int32_t row, std::int32_t slot, InvertReport& report);
   void reject_column(std::int32_t slot);
+  // factor_dense.cpp
+  bool dense_tail_wanted(std::int32_t pivots_done);
+  bool factorise_dense_tail(InvertReport& report);
   void link_row(std::int32_t row);
   void unlink_row(std::int32_t row);
   void link_column(std::int32_t slot);

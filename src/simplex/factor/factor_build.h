@@ -52,6 +52,14 @@ struct FactorBuildWork {
   // Fill-in of one row.
   std::vector<std::int32_t> fill_index;
   std::vector<double> fill_value;
+  // The dense tail (factor_dense.cpp): the rows still active (compacted as read), the
+  // block row-major, its row order and its columns' slots.
+  std::vector<std::int32_t> active_rows;
+  std::int32_t active_row_count = 0;
+  std::int32_t dense_next_check = 0;
+  std::vector<double> dense;
+  std::vector<std::int32_t> dense_row_of;
+  std::vector<std::int32_t> dense_cols;
 
   void resize(std::int32_t m) {
     const auto n = static_cast<std::size_t>(m);
@@ -63,7 +71,7 @@ struct FactorBuildWork {
     row_head.resize(n + 1);
     col_head.resize(n + 1);
     for (auto* v : {&row_next, &row_prev, &row_in_list, &col_next, &col_prev, &col_in_list, &counts, &row_mark,
-                    &pivot_index, &pivot_place, &eta_row, &fill_index}) {
+                    &pivot_index, &pivot_place, &eta_row, &fill_index, &active_rows}) {
       v->resize(n);
     }
     pivot_value.resize(n);

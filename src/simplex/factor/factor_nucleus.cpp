@@ -106,9 +106,13 @@ bool Factor::factorise_nucleus(InvertReport& report) {
   std::fill(w.row_in_list.begin(), w.row_in_list.end(), -1);
   std::fill(w.col_in_list.begin(), w.col_in_list.end(), -1);
   w.max_count = 0;
+  w.active_row_count = 0;
   for (std::int32_t i = 0; i < m; ++i) {
-    if (w.row_state[static_cast<std::size_t>(i)] == kLineActive) link_row(i);
+    if (w.row_state[static_cast<std::size_t>(i)] != kLineActive) continue;
+    link_row(i);
+    w.active_rows[static_cast<std::size_t>(w.active_row_count++)] = i;
   }
+  w.dense_next_check = 0;
   for (std::int32_t s = 0; s < m; ++s) {
     if (w.slot_state[static_cast<std::size_t>(s)] == kLineActive) link_column(s);
   }
@@ -117,7 +121,9 @@ bool Factor::factorise_nucleus(InvertReport& report) {
   // A large nucleus with heavy fill is the one part of INVERT whose time is not
   // linear in the basis: it asks now and then whether to stop.
   constexpr std::int32_t kPollEvery = 256;
-  while (choose_pivot(row, slot, report)) {
+  for (;;) {
+    if (dense_tail_wanted(report.nucleus_pivots)) return factorise_dense_tail(report);
+    if (!choose_pivot(row, slot, report)) break;
     if (!eliminate(row, slot, report)) return false;
     ++report.nucleus_pivots;
     if (stop_ != nullptr && report.nucleus_pivots % kPollEvery == 0 && stop_->stop_requested()) {

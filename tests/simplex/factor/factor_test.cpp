@@ -117,6 +117,10 @@ TEST(Factor, SolvesRandomAndStructuredBasesAccurately) {
       {"large all structural", 1000, 3, 0.0},
       {"structured", 500, 0, 0.2},
       {"structured large", 3000, 0, 0.1},
+      // Nuclei that fill in and are finished as a dense block.
+      {"dense", 80, 80, 0.0},
+      {"half dense", 120, 40, 0.1},
+      {"filling", 400, 12, 0.0},
   };
   for (const AccuracyCase& c : cases) {
     for (const std::int32_t ifftup : {1, 0}) {
@@ -192,12 +196,14 @@ TEST(Factor, RankDeficientBasesAreRepaired) {
     std::int32_t m;
     std::int32_t dependent;  // columns made combinations of others
     std::int32_t ifftup;
+    std::int32_t per_column;
   };
-  const std::vector<Case> cases = {
-      {"one", 20, 1, 1}, {"several", 200, 7, 1}, {"several pf", 200, 7, 0}, {"many", 1000, 40, 1}};
+  const std::vector<Case> cases = {{"one", 20, 1, 1, 3},      {"several", 200, 7, 1, 3}, {"several pf", 200, 7, 0, 3},
+                                   {"many", 1000, 40, 1, 3},  {"dense", 90, 5, 1, 90},   {"dense pf", 90, 5, 0, 90},
+                                   {"filling", 300, 6, 1, 15}};
   for (const Case& c : cases) {
     std::mt19937_64 rng(77);
-    SampleBasis b = random_sample_basis(c.m, 3, 0.1, 78);
+    SampleBasis b = random_sample_basis(c.m, c.per_column, 0.1, 78);
     // Append combinations of two basic structural columns with small integer
     // weights, and swap them into the basis in place of other structurals.
     std::vector<std::int32_t> structural_positions;
