@@ -22,14 +22,14 @@ constexpr std::int64_t kVisitsPerRow = 4;
 
 }  // namespace
 
-RowPropagator::RowPropagator(const Problem& p, std::int32_t rows) {
+RowPropagator::RowPropagator(const Problem& p, std::int32_t rows, bool binaries_only) {
   rows_ = rows < 0 ? 0 : rows < p.rows ? rows : p.rows;
   first_column_ = p.row_slots();
   const auto n = static_cast<std::size_t>(p.columns);
   integer_.assign(n, 0);
   for (const GlobalEntity& e : p.entities) {
     if (e.is_set()) continue;
-    if (e.kind() == EntityKind::kInteger || e.kind() == EntityKind::kBinary) {
+    if (e.kind() == EntityKind::kBinary || (!binaries_only && e.kind() == EntityKind::kInteger)) {
       integer_[static_cast<std::size_t>(e.reference)] = 1;
     }
   }

@@ -18,8 +18,9 @@ struct Problem;
 class RowPropagator {
  public:
   // Takes the rows 0..rows − 1 of p as they are now (the problem's own rows, below the
-  // cut rows, which come and go) and which columns are integer or binary entities.
-  RowPropagator(const Problem& p, std::int32_t rows);
+  // cut rows, which come and go) and which columns are binary entities, and integer
+  // entities too unless binaries_only is set. Only those columns' bounds are tightened.
+  RowPropagator(const Problem& p, std::int32_t rows, bool binaries_only);
 
   // Propagates through the rows of the given variables (0-based variable indices; rows
   // and non-column variables are ignored), or through every row when all_rows is set,

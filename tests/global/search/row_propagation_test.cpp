@@ -67,7 +67,7 @@ TEST(RowPropagation, IntegerBoundsFollowFromTheRows) {
     }
     const std::vector<double> before_lower = lower;
     const std::vector<double> before_upper = upper;
-    RowPropagator prop(p, p.rows);
+    RowPropagator prop(p, p.rows, false);
     std::vector<BoundChange> out;
     EXPECT_EQ(prop.propagate(lower, upper, c.seeds, c.all_rows, out), c.feasible);
     if (!c.feasible) continue;
@@ -99,13 +99,28 @@ TEST(RowPropagation, IntegerBoundsFollowFromTheRows) {
 // A row taken from a cut (beyond the rows given to the propagator) is never read.
 TEST(RowPropagation, RowsBeyondTheGivenCountAreLeftOut) {
   const Problem p = two_rows();
-  RowPropagator prop(p, 1);  // row 1 left out
+  RowPropagator prop(p, 1, false);  // row 1 left out
   std::vector<double> lower = {0.0, -kInfinity, 1.0, 0.0, 0.0, 0.0};
   std::vector<double> upper = {kInfinity, 0.0, 1.0, 1.0, 10.0, kInfinity};
   std::vector<BoundChange> out;
   const std::vector<BoundChange> seeds = {{2, 1, 1}};
   EXPECT_TRUE(prop.propagate(lower, upper, seeds, false, out));  // row 1 would prove it infeasible
   EXPECT_DOUBLE_EQ(upper[4], 1.0);
+}
+
+// Binaries only: x2 (a general integer) keeps its bounds; the binaries still follow.
+TEST(RowPropagation, BinariesOnlyLeaveGeneralIntegersAlone) {
+  const Problem p = two_rows();
+  RowPropagator prop(p, p.rows, true);
+  std::vector<double> lower = {0.0, -kInfinity, 0.0, 0.0, 3.0, 0.0};
+  std::vector<double> upper = {kInfinity, 0.0, 1.0, 1.0, 10.0, kInfinity};
+  std::vector<BoundChange> out;
+  const std::vector<BoundChange> seeds = {{4, 3, 10}};
+  EXPECT_TRUE(prop.propagate(lower, upper, seeds, false, out));
+  EXPECT_DOUBLE_EQ(upper[2], 0.0);  // x0
+  EXPECT_DOUBLE_EQ(upper[3], 0.0);  // x1
+  EXPECT_DOUBLE_EQ(lower[4], 3.0);  // x2 untouched
+  EXPECT_DOUBLE_EQ(upper[4], 10.0);
 }
 
 }  // namespace
