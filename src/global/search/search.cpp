@@ -10,8 +10,11 @@
 #include <string>
 
 #include "frame/message_numbers.h"
+#include "global/cuts/cut_pool.h"
 #include "global/cuts/cut_rounds.h"
+#include "global/cuts/cut_rows.h"
 #include "global/search/node_tightening.h"
+#include "global/search/row_propagation.h"
 #include "library/callbacks.h"
 #include "library/library.h"
 #include "library/platform.h"
@@ -168,6 +171,7 @@ class Search {
 
   void learn(const NodeRecord& node, std::int32_t lp, double z);
   void tighten_by_reduced_costs(double z);
+  bool propagate(NodeRecord& node);
 
   Library& lib_;
   GlobalSearch& st_;
@@ -176,6 +180,9 @@ class Search {
   std::int64_t start_;
   ParentHeader parent_;
   std::vector<BoundChange> fixings_;  // tightened bounds of the node just branched, for its subtree
+  std::optional<RowPropagator> propagator_;
+  bool node_infeasible_ = false;  // propagation proved the node in hand infeasible
+  std::vector<BoundChange> implied_;
 };
 
 BranchSettings Search::branch_settings() const {
@@ -259,6 +266,8 @@ void Search::set_up() {
   st_.scanned = false;
   st_.origins.clear();
   st_.reduced_cost_fixings = 0;
+  st_.propagated_bounds = 0;
+  st_.propagated_infeasible = 0;
   std::int32_t slots = c_.i(icv::MXANOD);
   if (slots <= 0) slots = kDefaultListSlots;
   st_.store.reset(slots);
@@ -366,8 +375,13 @@ Outcome Search::process(const NodeRecord& node, BranchChoice& choice) {
   st_.current_node = node.node;
   st_.abandon_current = false;
   st_.depth = node.depth;
-  if (bounds_cross(node.changes)) {
+  if (node_infeasible_ || bounds_cross(node.changes)) {
     ++st_.nodes;
+    st_.origins.erase(node.node);
+    if (lib_.callbacks.infeasible_node != nullptr) {
+      CallbackScope scope(lib_);
+      lib_.callbacks.infeasible_node();
+    }
     log_infeasible(node, false, false, 0.0);
     return Outcome::kInfeasible;
   }
@@ -466,6 +480,28 @@ void Search::tighten_by_reduced_costs(double z) {
   st_.reduced_cost_fixings += reduced_cost_tightening(p_, view, gap, slack, 1.0e-7, fixings_);
 }
 
+// IFINTP bit 2: the node's bound changes (branching and reduced-cost fixings) are carried
+// through the rows to the binary columns before its LP. What they imply holds
+// below the node too, so the node's changes take it over and its children inherit it.
+// The root propagates every row once. False when the rows prove the node infeasible.
+bool Search::propagate(NodeRecord& node) {
+  if ((c_.i(icv::IFINTP) & 2) == 0) return true;
+  // Binary columns only: on general integers (bell5) the roundings reshape the dives and
+  // the search took longer (10 CPU-s unfinished against 6.5 s without; 8.6 s binaries only).
+  if (!propagator_) propagator_.emplace(p_, lib_.cut_pool ? first_cut_row(p_, *lib_.cut_pool) : p_.rows, true);
+  implied_.clear();
+  const bool root = node.changes.empty() && node.parent == 0;
+  if (node.changes.empty() && !root) return true;
+  const bool feasible = propagator_->propagate(p_.lower, p_.upper, node.changes, root, implied_);
+  st_.propagated_bounds += static_cast<std::int64_t>(implied_.size());
+  if (!feasible) ++st_.propagated_infeasible;
+  if (!implied_.empty()) {
+    node.changes = merged(node.changes, implied_);
+    st_.applied = node.changes;
+  }
+  return feasible;
+}
+
 // The node gave an integer solution of value z (user units).
 Stop Search::new_solution(const NodeRecord& node, double z) {
   const double s = st_.sense;
@@ -542,6 +578,7 @@ Stop Search::dive(NodeRecord node) {
       return Stop::kTimeLimit;
     }
     apply(node.changes);
+    node_infeasible_ = !propagate(node);
     restore_node_cuts(lib_, node);
     if (!basis_in_place) unpack_basis(node.basis, p_.status);
     BranchChoice choice;

@@ -82,6 +82,8 @@ struct GlobalSearch {
   LearntPseudoCosts learnt;
   std::unordered_map<std::int32_t, BranchOrigin> origins;  // by node number
   std::int64_t reduced_cost_fixings = 0;                   // bounds tightened, for the figures
+  std::int64_t propagated_bounds = 0;                      // bounds the rows implied at nodes
+  std::int64_t propagated_infeasible = 0;                  // nodes the rows proved infeasible
 };
 
 // KQGLOBAL. Returns the return code.

@@ -534,6 +534,8 @@ TEST_F(GlobalSearchTest, EarlierSolutionsAreKeptInNumberedFiles) {
   ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
   set_int_control(t.lib(), icv::IPKEEP, 3);
   set_int_control(t.lib(), icv::KCRITM, -1);  // the worse branch first: several solutions
+  // Without propagation through the rows, which would find the optimum too soon.
+  set_int_control(t.lib(), icv::IFINTP, 5);
   std::filesystem::remove("bbtest.sol");
   ASSERT_EQ(run_global_search(t.lib()), 0);
   const Result r = read_result(t.lib());
