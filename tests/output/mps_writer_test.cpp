@@ -27,6 +27,7 @@
 #include "simplex/driver/scaling_step.h"
 #include "support/problem_snapshot.h"
 #include "support/test_library.h"
+#include "support/unprivileged.h"
 
 namespace kqopt {
 namespace {
@@ -475,19 +476,24 @@ TEST_F(MpsWriterTest, NoProblemIsRefused) {
 }
 
 TEST_F(MpsWriterTest, UnwritableFolderKeepsTheOldFileAndReports) {
-  if (::geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind root";
   test::TestLibrary t;
   ASSERT_EQ(input::input_mps_text(t.lib(), kEveryKind), 0);
   write(t, "");
   const std::string before = write(t, "");
-  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-  write(t, "o", kRcInvalidCall);
+  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  t->options['o' - 'a'] = true;
+  const test::Unprivileged outcome = test::run_unprivileged(
+      [&] { return write_problem_file(t.lib()) == kRcInvalidCall && t->err.error_number == kMessageFatalWriteError; });
+  t->options.fill(false);
   fs::permissions(folder_, fs::perms::owner_all);
-  EXPECT_EQ(t->err.error_number, kMessageFatalWriteError);
+  if (outcome == test::Unprivileged::kUnavailable) GTEST_SKIP() << "cannot run as an unprivileged user";
+  EXPECT_EQ(outcome, test::Unprivileged::kPassed);
   std::ifstream in(file());
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
 }  // namespace
