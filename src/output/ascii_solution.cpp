@@ -9,6 +9,7 @@
 #include "frame/replacing_file.h"
 #include "library/library.h"
 #include "output/mps_number.h"
+#include "output/name_fields.h"
 #include "output/solution_file.h"
 #include "problem/problem.h"
 
@@ -232,6 +233,7 @@ std::int32_t write_ascii_solution(Library& lib, const std::string& name) {
       !write_text_file(lib, file("asc"), ascii_records(record, options))) {
     return lib.err.return_code;
   }
+  if (base == lib.problem_name) warn_if_names_cut(lib, file("asc"));
   if (!options.letter('e')) return lib.err.return_code;
   // Kept solutions: so0 into hd0 and as0, so1 into hd1 and as1, ... until one is missing.
   for (int k = 0; k <= 9; ++k) {

@@ -8,6 +8,7 @@
 #include "frame/message_numbers.h"
 #include "frame/replacing_file.h"
 #include "library/library.h"
+#include "output/name_fields.h"
 #include "output/solution_file.h"
 #include "problem/problem.h"
 
@@ -136,6 +137,8 @@ std::int32_t print_solution(Library& lib, PrintDestination destination) {
       flush_line(lib);
       lib.err.return_code = kRcInvalidCall;
       lib.err.error_number = kMessageFatalWriteError;
+    } else {
+      warn_if_names_cut(lib, file);
     }
   }
   flush_notice(lib);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Writers that fail keep the previous file: the problem file (OUTPUT), the ASCII solution
-# files (TOASC), the print file (FPRINT) and the range prints (FRPRINT, RTOASC), each written once, then again under a file
-# size limit too small for them and into a folder that cannot be written. The failure is
-# reported (message 83) and the previous file is left byte for byte.
+# files (TOASC), the print file (FPRINT) and the range prints (FRPRINT, RTOASC), each
+# written once, then again under a file size limit too small for them; then these, the
+# basis file (BASISOUT) and the solution file of a solve, into a folder that cannot be
+# written. The failure is reported (message 83, 80 for a print file, 122 for the binary
+# and basis files) and the previous file is left byte for byte.
 set -u
 host=$1
 source_dir=$2
@@ -56,23 +58,42 @@ fi
 same_as_before afiro.rrt afiro.rsc
 echo "ok ranging size limit"
 
-# An unwritable folder: root is not bound by folder permissions.
+# An unwritable folder. Folder permissions do not bind root, so root runs the host as
+# the unprivileged user nobody (through setpriv) in a work folder handed to that user.
+as_user=()
 if [ "$(id -u)" = 0 ]; then
-  echo "skipped unwritable folder: running as root"
+  if command -v setpriv >/dev/null 2>&1 && id nobody >/dev/null 2>&1; then
+    as_user=(setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups)
+    chown "$(id -u nobody):$(id -g nobody)" "$work"
+    chmod 755 "$work"
+  else
+    as_user=(skip)
+  fi
+fi
+if [ "${as_user[*]}" = skip ]; then
+  echo "skipped unwritable folder: running as root without setpriv"
 else
   mkdir locked
-  cp afiro.mps afiro.mat.before afiro.asc.before afiro.prt.before locked/
-  cp afiro.mat afiro.asc afiro.prt afiro.sol locked/
+  for f in afiro.mps afiro.mat afiro.asc afiro.hdr afiro.prt afiro.sol afiro.rng afiro.rrt afiro.rsc; do
+    cp "$f" locked/
+    cp "$f" "locked/$f.before"
+  done
+  "$host" "INPUT afiro" MINIM BASISOUT QUIT >/dev/null 2>&1
+  cp afiro.bss locked/afiro.bss
+  cp afiro.bss locked/afiro.bss.before
   chmod a-w locked
   cd locked
-  # No solve here: its solution file could not be written and would end the command
-  # loop; TOASC reads the solution file already there (the print file needs a solve
-  # and is covered by the size limit above).
-  out=$("$host" "INPUT afiro" "OUTPUT -x" "TOASC -sntbacludrf" QUIT 2>&1)
-  if [ "$(grep -c 'Fatal error on write' <<<"$out")" != 2 ]; then
-    echo "FAIL: unwritable folder not reported"; echo "$out"; failures=$((failures + 1))
-  fi
-  same_as_before afiro.mat afiro.asc afiro.prt
+  # Every writer that takes no solve: problem, ASCII solution, basis, ASCII ranges,
+  # range prints. TOASC and RTOASC stop at their first file (the header).
+  out=$("${as_user[@]}" "$host" "INPUT afiro" "OUTPUT -x" "TOASC -sntbacludrf" "BASISOUT -t" "RTOASC -sn" \
+    FRPRINT QUIT 2>&1)
+  [ "$(grep -c 'Fatal error on write' <<<"$out")" = 3 ] || { echo "FAIL: unwritable folder: $out"; failures=$((failures + 1)); }
+  grep -q 'cannot be read or written' <<<"$out" || { echo "FAIL: BASISOUT failure not reported: $out"; failures=$((failures + 1)); }
+  grep -q 'Print file cannot be opened' <<<"$out" || { echo "FAIL: FRPRINT failure not reported: $out"; failures=$((failures + 1)); }
+  # A solve whose solution file cannot be replaced reports it and ends the command loop.
+  out=$("${as_user[@]}" "$host" "INPUT afiro" MINIM QUIT 2>&1)
+  grep -q 'cannot be read or written' <<<"$out" || { echo "FAIL: solution file failure not reported: $out"; failures=$((failures + 1)); }
+  same_as_before afiro.mat afiro.asc afiro.hdr afiro.prt afiro.sol afiro.rng afiro.rrt afiro.rsc afiro.bss
   cd ..
   echo "ok unwritable folder"
 fi

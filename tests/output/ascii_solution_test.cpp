@@ -18,7 +18,11 @@
 #include "input/number_parser.h"
 #include "library/library.h"
 #include "output/mps_number.h"
+#include "output/ranging/range_ascii.h"
+#include "output/ranging/range_file.h"
+#include "output/ranging/range_print.h"
 #include "output/solution_file.h"
+#include "output/solution_print.h"
 #include "simplex/driver/lp_driver.h"
 #include "support/test_library.h"
 
@@ -269,6 +273,48 @@ TEST_F(AsciiSolutionTest, KeptSolutionsAndTheMissingSolutionFile) {
   fs::resize_file(path("sol"), 300);
   EXPECT_EQ(to_ascii(""), kRcInvalidCall);
   EXPECT_EQ(t_->err.error_number, kMessageFileFailed);
+}
+
+// Names wider than the eight-character fields are cut there, and every text file made
+// from the solution or range file says so; afiro's names fit and draw no warning.
+TEST_F(AsciiSolutionTest, NamesCutToTheirFieldAreReported) {
+  const std::string cut = "Names longer than 8 characters are cut to 8 in ";
+  auto all_writers = [](test::TestLibrary& t) {
+    EXPECT_EQ(write_ascii_solution(t.lib(), ""), 0);
+    EXPECT_EQ(print_solution(t.lib(), PrintDestination::kPrintFile), 0);
+    EXPECT_EQ(write_range_file(t.lib()), 0);
+    EXPECT_EQ(write_ascii_ranges(t.lib(), ""), 0);
+    EXPECT_EQ(print_ranges(t.lib(), PrintDestination::kPrintFile), 0);
+  };
+  t_.clear_lines();
+  all_writers(t_);
+  EXPECT_FALSE(t_.printed(cut));
+
+  test::TestLibrary t;
+  t->controls.i(icv::NAMLEN) = 16;
+  t->controls.i(icv::FREFMT) = 1;
+  const char* text =
+      "NAME\nROWS\n N  OBJ\n G  A_LONG_ROW_NAME\nCOLUMNS\n"
+      "    A_LONG_COLUMN_1 OBJ             1.5\n"
+      "    A_LONG_COLUMN_1 A_LONG_ROW_NAME 2.5\n"
+      "RHS\n    RHS       A_LONG_ROW_NAME 3.0\nENDATA\n";
+  ASSERT_EQ(input::input_mps_text(t.lib(), text), 0);
+  t->problem_name = (folder_ / "long").string();
+  ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
+  t.clear_lines();
+  all_writers(t);
+  const std::string base = (folder_ / "long").string();
+  for (const char* extension : {".asc", ".prt", ".rsc", ".rrt"}) {
+    EXPECT_TRUE(t.printed(cut + base + extension)) << extension;
+  }
+  int warnings = 0;
+  for (const std::string& line : t.texts()) warnings += line.find(cut) != std::string::npos ? 1 : 0;
+  EXPECT_EQ(warnings, 4);
+  EXPECT_EQ(t->err.return_code, 0);
+  const std::vector<std::string> lines = crlf_lines(base + ".asc");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(split_fields(lines[1])[1], "A_LONG_R");
+  EXPECT_EQ(split_fields(lines[2])[1], "A_LONG_C");
 }
 
 TEST(AsciiSolution, NoSolutionIsRefused) {

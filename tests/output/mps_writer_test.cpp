@@ -9,9 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/message_numbers.h"
@@ -21,8 +23,11 @@
 #include "output/mps_number.h"
 #include "problem/modify/modify.h"
 #include "problem/problem.h"
+#include "problem/units.h"
+#include "simplex/driver/scaling_step.h"
 #include "support/problem_snapshot.h"
 #include "support/test_library.h"
+#include "support/unprivileged.h"
 
 namespace kqopt {
 namespace {
@@ -409,6 +414,60 @@ TEST_F(MpsWriterTest, LongNamesUseTheWideLayoutOfTheSameNameLength) {
   EXPECT_EQ(test::expect_same_problem(before, after, test::normal_form_value, 1e-6), 0);
 }
 
+// Without 'n' the file holds the caller's values, with 'n' the values as stored after
+// scaling: each read back unscaled gives the original's matrix and costs,
+// or its stored ones.
+TEST_F(MpsWriterTest, OptionNWritesTheStoredScaledValues) {
+  using Elements = std::map<std::pair<std::int32_t, std::int32_t>, double>;
+  auto elements = [](const Problem& p) {
+    Elements out;
+    for (std::int32_t j = 0; j < p.columns; ++j) {
+      for (std::int32_t q = p.by_column.start[static_cast<std::size_t>(j)];
+           q < p.by_column.start[static_cast<std::size_t>(j) + 1]; ++q) {
+        const std::int32_t i = p.by_column.row[static_cast<std::size_t>(q)];
+        // The objective row's costs are compared through the objective.
+        if (i != p.named_objective_row()) out[{i, j}] = p.by_column.value[static_cast<std::size_t>(q)];
+      }
+    }
+    return out;
+  };
+  const std::string afiro = std::string(KQOPT_TEST_FILES_DIR) + "/netlib/afiro.mps";
+  test::TestLibrary t;
+  ASSERT_EQ(input::input_problem(t.lib(), afiro.c_str()), 0);
+  ASSERT_EQ(scale_problem(t.lib()), 0);
+  const Problem& p = *t->problem;
+  int scaled = 0;
+  for (std::int32_t j = 0; j < p.columns; ++j) {
+    scaled += objective_shift(p, j) != 0 ? 1 : 0;
+    if (j < p.rows) scaled += row_shift(p, j) != 0 ? 1 : 0;
+  }
+  ASSERT_GT(scaled, 0) << "afiro is not scaled";
+  test::TestLibrary plain;
+  plain->controls.i(icv::IFSCAL) = 0;
+  ASSERT_EQ(input::input_problem(plain.lib(), afiro.c_str()), 0);
+
+  int differ = 0;
+  for (const auto& [at, v] : elements(*plain->problem)) differ += elements(p).at(at) != v ? 1 : 0;
+  ASSERT_GT(differ, 0) << "no stored element differs from the caller's";
+
+  for (const char* options : {"", "n"}) {
+    SCOPED_TRACE(options);
+    write(t, options);
+    test::TestLibrary back;
+    back->controls.i(icv::IFSCAL) = 0;
+    ASSERT_EQ(input::input_problem(back.lib(), file().c_str()), 0);
+    const Problem& expected = *options == 'n' ? p : *plain->problem;
+    const Problem& got = *back->problem;
+    const Elements want = elements(expected), have = elements(got);
+    ASSERT_EQ(have.size(), want.size());
+    for (const auto& [at, v] : want) EXPECT_NEAR(have.at(at), v, 1e-9 * std::max(1.0, std::fabs(v)));
+    for (std::int32_t j = 0; j < p.columns; ++j) {
+      const double c = expected.objective[static_cast<std::size_t>(j)];
+      EXPECT_NEAR(got.objective[static_cast<std::size_t>(j)], c, 1e-9 * std::max(1.0, std::fabs(c))) << j;
+    }
+  }
+}
+
 TEST_F(MpsWriterTest, NoProblemIsRefused) {
   test::TestLibrary t;
   write(t, "", kRcInvalidCall);
@@ -417,19 +476,24 @@ TEST_F(MpsWriterTest, NoProblemIsRefused) {
 }
 
 TEST_F(MpsWriterTest, UnwritableFolderKeepsTheOldFileAndReports) {
-  if (::geteuid() == 0) GTEST_SKIP() << "folder permissions do not bind root";
   test::TestLibrary t;
   ASSERT_EQ(input::input_mps_text(t.lib(), kEveryKind), 0);
   write(t, "");
   const std::string before = write(t, "");
-  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-  write(t, "o", kRcInvalidCall);
+  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  t->options['o' - 'a'] = true;
+  const test::Unprivileged outcome = test::run_unprivileged(
+      [&] { return write_problem_file(t.lib()) == kRcInvalidCall && t->err.error_number == kMessageFatalWriteError; });
+  t->options.fill(false);
   fs::permissions(folder_, fs::perms::owner_all);
-  EXPECT_EQ(t->err.error_number, kMessageFatalWriteError);
+  if (outcome == test::Unprivileged::kUnavailable) GTEST_SKIP() << "cannot run as an unprivileged user";
+  EXPECT_EQ(outcome, test::Unprivileged::kPassed);
   std::ifstream in(file());
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
 }  // namespace

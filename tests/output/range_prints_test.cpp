@@ -22,6 +22,7 @@
 #include "problem/problem.h"
 #include "simplex/driver/lp_driver.h"
 #include "support/test_library.h"
+#include "support/unprivileged.h"
 
 namespace kqopt {
 namespace {
@@ -286,12 +287,13 @@ TEST_F(RangePrints, AsciiRangeFailures) {
   EXPECT_EQ(t_->err.error_number, 122);  // the range file is looked for there first
   fs::create_directory("no-such-folder");
   fs::copy_file("tiny.rng", "no-such-folder/tiny.rng");
-  fs::permissions("no-such-folder", fs::perms::owner_read | fs::perms::owner_exec);
-  if (::geteuid() != 0) {
-    EXPECT_EQ(print_ranges(t_.lib(), PrintDestination::kPrintFile), 32);
-    EXPECT_EQ(t_->err.error_number, 80);
-  }
+  fs::permissions("no-such-folder", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  const test::Unprivileged outcome = test::run_unprivileged(
+      [&] { return print_ranges(t_.lib(), PrintDestination::kPrintFile) == 32 && t_->err.error_number == 80; });
   fs::permissions("no-such-folder", fs::perms::owner_all);
+  EXPECT_NE(outcome, test::Unprivileged::kFailed);
+  EXPECT_FALSE(fs::exists("no-such-folder/tiny.rrt"));
 }
 
 TEST_F(RangePrints, PrintFileAndScreenLines) {

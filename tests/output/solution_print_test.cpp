@@ -18,6 +18,7 @@
 #include "output/solution_file.h"
 #include "simplex/driver/lp_driver.h"
 #include "support/test_library.h"
+#include "support/unprivileged.h"
 
 namespace kqopt {
 namespace {
@@ -122,6 +123,20 @@ TEST_F(PrintFileTest, NoSolutionAndNoFile) {
   EXPECT_EQ(print_solution(t_.lib(), PrintDestination::kPrintFile), kRcInvalidCall);
   EXPECT_EQ(t_->err.error_number, kMessageFatalWriteError);
   EXPECT_TRUE(fs::is_directory(print_file()));
+
+  // A folder that cannot be written: message 80, no file and no temporary left.
+  fs::remove(print_file());
+  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  const test::Unprivileged outcome = test::run_unprivileged([&] {
+    return print_solution(t_.lib(), PrintDestination::kPrintFile) == kRcInvalidCall &&
+           t_->err.error_number == kMessagePrintFile;
+  });
+  fs::permissions(folder_, fs::perms::owner_all);
+  if (outcome == test::Unprivileged::kUnavailable) GTEST_SKIP() << "cannot run as an unprivileged user";
+  EXPECT_EQ(outcome, test::Unprivileged::kPassed);
+  EXPECT_FALSE(fs::exists(print_file()));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);  // afiro.sol
 }
 
 }  // namespace

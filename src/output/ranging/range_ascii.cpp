@@ -6,6 +6,7 @@
 
 #include "frame/message_numbers.h"
 #include "library/library.h"
+#include "output/name_fields.h"
 #include "problem/problem.h"
 
 namespace kqopt {
@@ -105,7 +106,9 @@ std::int32_t write_ascii_ranges(Library& lib, const std::string& name) {
   if (!write_text_file(lib, base + ".hdr", ascii_header(range_header(record), options.zero))) {
     return lib.err.return_code;
   }
-  write_text_file(lib, base + ".rsc", ascii_range_records(record, options));
+  if (write_text_file(lib, base + ".rsc", ascii_range_records(record, options)) && base == lib.problem_name) {
+    warn_if_names_cut(lib, base + ".rsc");
+  }
   return lib.err.return_code;
 }
 

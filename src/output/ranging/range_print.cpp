@@ -6,6 +6,7 @@
 #include "frame/message_numbers.h"
 #include "frame/replacing_file.h"
 #include "library/library.h"
+#include "output/name_fields.h"
 #include "output/ranging/range_file.h"
 #include "output/solution_file.h"
 #include "problem/problem.h"
@@ -152,7 +153,11 @@ std::int32_t print_ranges(Library& lib, PrintDestination destination) {
     lib.controls.i(icv::IFPMSG) = message_switch;
     set_destination(lib, 0);
     lib.out.print_file = nullptr;
-    if (!print_file.commit()) report_write_failure(lib, print_file.error(), file);
+    if (!print_file.commit()) {
+      report_write_failure(lib, print_file.error(), file);
+    } else {
+      warn_if_names_cut(lib, file);
+    }
   }
   flush_notice(lib);
   return lib.err.return_code;
