@@ -11,6 +11,7 @@
 #include "output/mps_number.h"
 #include "output/name_fields.h"
 #include "output/solution_file.h"
+#include "output/write_failure.h"
 #include "problem/problem.h"
 
 namespace kqopt {
@@ -34,15 +35,6 @@ double clamp_limit(double value) {
   if (value <= -kAsciiInfinity) return -kAsciiInfinity;
   if (value >= kAsciiInfinity) return kAsciiInfinity;
   return value;
-}
-
-void report_write_failure(Library& lib, int error, const std::string& file) {
-  print_message(lib, kMessageFatalWriteError);
-  put_integer(lib, error, 6);
-  put_string(lib, (" " + file).c_str());
-  flush_line(lib);
-  lib.err.return_code = kRcInvalidCall;
-  lib.err.error_number = kMessageFatalWriteError;
 }
 
 bool read_record(const std::string& file, SolutionRecord& record) {

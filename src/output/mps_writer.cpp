@@ -14,6 +14,7 @@
 #include "frame/replacing_file.h"
 #include "library/library.h"
 #include "output/mps_number.h"
+#include "output/write_failure.h"
 #include "problem/matrix.h"
 #include "problem/problem.h"
 #include "problem/units.h"
@@ -420,17 +421,6 @@ class MpsWriter {
   std::string line_;
   std::string buffer_;
 };
-
-void report_write_failure(Library& lib, int error, const std::string& file) {
-  lib.err.return_code = kRcInvalidCall;
-  lib.err.error_number = kMessageFatalWriteError;
-  print_message(lib, kMessageFatalWriteError);
-  put_integer(lib, error, 6);
-  put_string(lib, (" " + file).c_str());
-  flush_line(lib);
-  lib.err.return_code = kRcInvalidCall;
-  lib.err.error_number = kMessageFatalWriteError;
-}
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "library/library.h"
 #include "output/name_fields.h"
 #include "output/solution_file.h"
+#include "output/write_failure.h"
 #include "problem/problem.h"
 
 namespace kqopt {
@@ -107,8 +108,17 @@ std::int32_t print_solution(Library& lib, PrintDestination destination) {
     report_error(lib, kRcInvalidCall, kMessageFileFailed);
     return lib.err.return_code;
   }
-  // The print file replaces the previous one only once it is complete.
-  const std::string file = problem_file_name(lib, "prt");
+  Printer printer(lib, record);
+  return print_to(lib, destination, "prt", [&] {
+    printer.summary();
+    printer.section(true);
+    printer.section(false);
+  });
+}
+
+std::int32_t print_to(Library& lib, PrintDestination destination, const char* extension,
+                      const std::function<void()>& print) {
+  const std::string file = problem_file_name(lib, extension);
   ReplacingFile print_file;
   if (destination == PrintDestination::kPrintFile) {
     if (!print_file.open(file)) {
@@ -118,25 +128,15 @@ std::int32_t print_solution(Library& lib, PrintDestination destination) {
     lib.out.print_file = print_file.stream();
     set_destination(lib, 6);
   }
-  // A print file asked for is written whatever IFPMSG says of the screen: with messages
-  // off it would otherwise be left empty.
   const std::int32_t message_switch = lib.controls.i(icv::IFPMSG);
   if (destination == PrintDestination::kPrintFile) lib.controls.i(icv::IFPMSG) = 1;
-  Printer printer(lib, record);
-  printer.summary();
-  printer.section(true);
-  printer.section(false);
+  print();
   if (destination == PrintDestination::kPrintFile) {
     lib.controls.i(icv::IFPMSG) = message_switch;
     set_destination(lib, 0);
     lib.out.print_file = nullptr;
     if (!print_file.commit()) {
-      print_message(lib, kMessageFatalWriteError);
-      put_integer(lib, print_file.error(), 6);
-      put_string(lib, (" " + file).c_str());
-      flush_line(lib);
-      lib.err.return_code = kRcInvalidCall;
-      lib.err.error_number = kMessageFatalWriteError;
+      report_write_failure(lib, print_file.error(), file);
     } else {
       warn_if_names_cut(lib, file);
     }

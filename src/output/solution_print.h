@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace kqopt {
 
@@ -15,5 +16,13 @@ enum class PrintDestination { kScreen, kPrintFile };
 // message 80 when the print file cannot be opened, message 122 when the solution
 // file cannot be read.
 std::int32_t print_solution(Library& lib, PrintDestination destination);
+
+// Runs print with its output on the screen or, for kPrintFile, in the print file
+// "<problem>.<extension>", which replaces the previous one only once it is complete; a
+// print file asked for is written whatever IFPMSG says of the screen (with messages off
+// it would otherwise be left empty). Returns the return code: message 80 when the print
+// file cannot be created (print is then not run), 83 when it could not be written.
+std::int32_t print_to(Library& lib, PrintDestination destination, const char* extension,
+                      const std::function<void()>& print);
 
 }  // namespace kqopt

@@ -4,9 +4,7 @@
 #include <string>
 
 #include "frame/message_numbers.h"
-#include "frame/replacing_file.h"
 #include "library/library.h"
-#include "output/name_fields.h"
 #include "output/ranging/range_file.h"
 #include "output/solution_file.h"
 #include "problem/problem.h"
@@ -108,15 +106,6 @@ class RangePrinter {
   std::int32_t lines_on_page_ = 0;
 };
 
-void report_write_failure(Library& lib, int error, const std::string& file) {
-  print_message(lib, kMessageFatalWriteError);
-  put_integer(lib, error, 6);
-  put_string(lib, (" " + file).c_str());
-  flush_line(lib);
-  lib.err.return_code = kRcInvalidCall;
-  lib.err.error_number = kMessageFatalWriteError;
-}
-
 }  // namespace
 
 std::int32_t print_ranges(Library& lib, PrintDestination destination) {
@@ -131,36 +120,12 @@ std::int32_t print_ranges(Library& lib, PrintDestination destination) {
     report_error(lib, kRcInvalidCall, kMessageFileFailed);
     return lib.err.return_code;
   }
-  // The print file replaces the previous one only once it is complete.
-  const std::string file = problem_file_name(lib, "rrt");
-  ReplacingFile print_file;
-  if (destination == PrintDestination::kPrintFile) {
-    if (!print_file.open(file)) {
-      report_error(lib, kRcInvalidCall, kMessagePrintFile);
-      return lib.err.return_code;
-    }
-    lib.out.print_file = print_file.stream();
-    set_destination(lib, 6);
-  }
-  // As for the solution print: a print file asked for is written whatever IFPMSG says.
-  const std::int32_t message_switch = lib.controls.i(icv::IFPMSG);
-  if (destination == PrintDestination::kPrintFile) lib.controls.i(icv::IFPMSG) = 1;
   RangePrinter printer(lib, record);
-  printer.summary();
-  printer.section(true);
-  printer.section(false);
-  if (destination == PrintDestination::kPrintFile) {
-    lib.controls.i(icv::IFPMSG) = message_switch;
-    set_destination(lib, 0);
-    lib.out.print_file = nullptr;
-    if (!print_file.commit()) {
-      report_write_failure(lib, print_file.error(), file);
-    } else {
-      warn_if_names_cut(lib, file);
-    }
-  }
-  flush_notice(lib);
-  return lib.err.return_code;
+  return print_to(lib, destination, "rrt", [&] {
+    printer.summary();
+    printer.section(true);
+    printer.section(false);
+  });
 }
 
 }  // namespace kqopt
