@@ -16,16 +16,6 @@
 namespace kqopt {
 
 namespace {
-constexpr std::uint32_t kOutsideBounds = 0x40;
-
-const char* status_text(std::uint32_t word, double lower, double upper) {
-  if (word & status::kBasic) return "BS";
-  if (lower == upper) return "EQ";
-  if (word & status::kAtUpper) return "UL";
-  if (word & status::kFree) return "FR";
-  return "LL";
-}
-
 class Printer {
  public:
   Printer(Library& lib, const SolutionRecord& record) : lib_(lib), record_(record) {
@@ -67,12 +57,9 @@ class Printer {
 
   void line(std::int32_t v, bool rows) {
     const auto vv = static_cast<std::size_t>(v);
-    const std::uint32_t word = record_.status[vv];
     print_message(lib_, kMessageLine);
-    put_text(lib_, (word & kOutsideBounds) ? "*" : " ", 1);
-    put_integer(lib_, rows ? v + 1 : v - record_.rows + 1, 6);
-    put_text(lib_, record_.name[vv].data(), static_cast<int>(record_.name[vv].size()));
-    put_text(lib_, status_text(word, record_.lower[vv], record_.upper[vv]), 2);
+    put_variable_start(lib_, record_.status[vv], rows ? v + 1 : v - record_.rows + 1, record_.name[vv],
+                       record_.lower[vv], record_.upper[vv]);
     if (rows) {
       put_real(lib_, record_.rhs[vv] - record_.value[vv]);
       put_real(lib_, record_.value[vv]);
@@ -96,6 +83,25 @@ class Printer {
 };
 
 }  // namespace
+
+void put_variable_start(Library& lib, std::uint32_t status_word, std::int32_t number, const std::string& name,
+                        double lower, double upper) {
+  constexpr std::uint32_t kOutsideBounds = 0x40;
+  const char* status = "LL";
+  if (status_word & status::kBasic) {
+    status = "BS";
+  } else if (lower == upper) {
+    status = "EQ";
+  } else if (status_word & status::kAtUpper) {
+    status = "UL";
+  } else if (status_word & status::kFree) {
+    status = "FR";
+  }
+  put_text(lib, (status_word & kOutsideBounds) ? "*" : " ", 1);
+  put_integer(lib, number, 6);
+  put_text(lib, name.data(), static_cast<int>(name.size()));
+  put_text(lib, status, 2);
+}
 
 std::int32_t print_solution(Library& lib, PrintDestination destination) {
   lib.begin_operation();

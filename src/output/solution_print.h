@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace kqopt {
 
@@ -16,6 +17,11 @@ enum class PrintDestination { kScreen, kPrintFile };
 // message 80 when the print file cannot be opened, message 122 when the solution
 // file cannot be read.
 std::int32_t print_solution(Library& lib, PrintDestination destination);
+
+// The start of a print line for one row or column: '*' when it lies outside its bounds,
+// its number, its name and its status (BS, EQ, UL, FR or LL).
+void put_variable_start(Library& lib, std::uint32_t status_word, std::int32_t number, const std::string& name,
+                        double lower, double upper);
 
 // Runs print with its output on the screen or, for kPrintFile, in the print file
 // "<problem>.<extension>", which replaces the previous one only once it is complete; a

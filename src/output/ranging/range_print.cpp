@@ -13,16 +13,6 @@ namespace kqopt {
 
 namespace {
 
-constexpr std::uint32_t kOutsideBounds = 0x40;
-
-const char* status_text(std::uint32_t word, float lower, float upper) {
-  if (word & status::kBasic) return "BS";
-  if (lower == upper) return "EQ";
-  if (word & status::kAtUpper) return "UL";
-  if (word & status::kFree) return "FR";
-  return "LL";
-}
-
 class RangePrinter {
  public:
   RangePrinter(Library& lib, const RangeRecord& record) : lib_(lib), record_(record) {
@@ -75,10 +65,8 @@ class RangePrinter {
     const std::uint32_t word = record_.status[vv] & 0xFFFFu;
     const ReportedRange q = reported_range(record_, vv);
     print_message(lib_, kMessageLine);
-    put_text(lib_, (word & kOutsideBounds) ? "*" : " ", 1);
-    put_integer(lib_, rows ? v + 1 : v - record_.rows + 1, 6);
-    put_text(lib_, record_.name[vv].data(), static_cast<int>(record_.name[vv].size()));
-    put_text(lib_, status_text(word, record_.lower[vv], record_.upper[vv]), 2);
+    put_variable_start(lib_, word, rows ? v + 1 : v - record_.rows + 1, record_.name[vv], record_.lower[vv],
+                       record_.upper[vv]);
     put_real(lib_, q.activity);
     put_real(lib_, q.lower_activity);
     put_real(lib_, q.lower_unit_cost);
