@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "problem/infinity.h"
@@ -594,27 +595,8 @@ class Reducer {
     cl_[ui(x)] = new_l;
     cu_[ui(x)] = new_u;
     cost_[ui(x)] -= cost_[ui(y)] * a / b;
-    // Row k − (a_ky / b) · row i leaves y out of row k.
-    fill_rows_.clear();
-    for (std::int32_t p = col_start_[ui(y)]; p < col_end_[ui(y)]; ++p) {
-      const std::int32_t k = col_row_[ui(p)];
-      if (k != i && row_alive_[ui(k)]) fill_rows_.emplace_back(k, col_value_[ui(p)] / b);
-    }
-    for (const auto& [k, multiple] : fill_rows_) {
-      rhs_[ui(k)] -= multiple * t;
-      const std::int32_t q = find_entry(row_start_, row_end_, row_column_, k, x);
-      const double before = q >= 0 ? row_value_[ui(q)] : 0.0;
-      const double change = multiple * a;
-      double after = before - change;
-      if (std::fabs(after) <= 1.0e-12 * std::max(std::fabs(before), std::fabs(change))) after = 0.0;
-      set_entry(k, x, after);
-      out_.changed_entries.push_back({k, x, before, after});
-      --row_count_[ui(k)];  // y leaves row k
-    }
-    r.count = static_cast<std::int32_t>(out_.changed_entries.size()) - r.first;
-    out_.stack.push_back(r);
-    col_alive_[ui(y)] = 0;
-    remove_row(i);
+    const std::pair<std::int32_t, double> entry{x, a};
+    eliminate_through(r, i, y, b, t, {&entry, 1});
   }
 
   // A column whose bounds the rows imply (or that has none), in an equation short
@@ -696,6 +678,14 @@ class Reducer {
       if (k != y && col_alive_[ui(k)]) equation_entries_.emplace_back(k, row_value_[ui(p)]);
     }
     for (const auto& [k, a] : equation_entries_) cost_[ui(k)] -= cost_[ui(y)] * a / b;
+    eliminate_through(r, i, y, b, t, equation_entries_);
+  }
+
+  // Row k − (a_ky / b) · row i for each other live row k of y, where equation i is
+  // b y + Σ a x = t with entries the (x, a): y leaves those rows and the entries come in,
+  // each change recorded for the postsolve. Then r is stacked and the equation and y go.
+  void eliminate_through(Reduction& r, std::int32_t i, std::int32_t y, double b, double t,
+                         std::span<const std::pair<std::int32_t, double>> entries) {
     fill_rows_.clear();
     for (std::int32_t p = col_start_[ui(y)]; p < col_end_[ui(y)]; ++p) {
       const std::int32_t k = col_row_[ui(p)];
@@ -703,7 +693,7 @@ class Reducer {
     }
     for (const auto& [row, multiple] : fill_rows_) {
       rhs_[ui(row)] -= multiple * t;
-      for (const auto& [k, a] : equation_entries_) {
+      for (const auto& [k, a] : entries) {
         const std::int32_t q = find_entry(row_start_, row_end_, row_column_, row, k);
         const double before = q >= 0 ? row_value_[ui(q)] : 0.0;
         const double change = multiple * a;
