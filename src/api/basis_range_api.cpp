@@ -1,6 +1,7 @@
 // Exported entry points: basis files and range analysis.
 #include <string>
 
+#include "api/call_options.h"
 #include "api/entry_guard.h"
 #include "kqopt.h"
 #include "library/library.h"
@@ -38,16 +39,8 @@ KQAPI int32_t KQROWRANGE(double* a1, double* a2, double* a3, double* a4) {
 
 KQAPI int32_t KQRTOASC(const char* file, const char* options) {
   return guarded(kqopt::kReads, [&](Library& lib) {
-    // The letters hold for this call only, however it ends.
-    struct ClearOptions {
-      Library& lib;
-      ~ClearOptions() { lib.options.fill(false); }
-    } clear{lib};
-    lib.options.fill(false);
-    for (const char* c = options; c != nullptr && *c != '\0'; ++c) {
-      if (*c >= 'a' && *c <= 'z') lib.options[static_cast<std::size_t>(*c - 'a')] = true;
-    }
-    return kqopt::write_ascii_ranges(lib, file != nullptr ? file : "");
+    return kqopt::with_options(lib, options,
+                               [&] { return kqopt::write_ascii_ranges(lib, file != nullptr ? file : ""); });
   });
 }
 KQAPI int32_t KQFRPRINT(void) {

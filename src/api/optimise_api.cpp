@@ -1,4 +1,5 @@
 // Exported entry points: optimisation and the solution.
+#include "api/call_options.h"
 #include "api/entry_guard.h"
 #include "kqopt.h"
 #include "simplex/driver/lp_driver.h"
@@ -11,16 +12,7 @@ namespace {
 
 std::int32_t optimise_with_options(const char* options, kqopt::DriverMode mode) {
   return guarded(kqopt::kSolves, [&](Library& lib) {
-    // The letters hold for this call only, however it ends.
-    struct ClearOptions {
-      Library& lib;
-      ~ClearOptions() { lib.options.fill(false); }
-    } clear{lib};
-    lib.options.fill(false);
-    for (const char* c = options; c != nullptr && *c != '\0'; ++c) {
-      if (*c >= 'a' && *c <= 'z') lib.options[static_cast<std::size_t>(*c - 'a')] = true;
-    }
-    return kqopt::optimise(lib, mode);
+    return kqopt::with_options(lib, options, [&] { return kqopt::optimise(lib, mode); });
   });
 }
 

@@ -1,6 +1,7 @@
 // Exported entry points: the problem writer, the ASCII solution files and the print file.
 #include <string>
 
+#include "api/call_options.h"
 #include "api/entry_guard.h"
 #include "kqopt.h"
 #include "library/library.h"
@@ -10,24 +11,7 @@
 
 using kqopt::guarded;
 using kqopt::Library;
-
-namespace {
-
-// The letters of options hold for one call, however it ends.
-template <typename Operation>
-std::int32_t with_options(Library& lib, const char* options, Operation operation) {
-  struct ClearOptions {
-    Library& lib;
-    ~ClearOptions() { lib.options.fill(false); }
-  } clear{lib};
-  lib.options.fill(false);
-  for (const char* c = options; c != nullptr && *c != '\0'; ++c) {
-    if (*c >= 'a' && *c <= 'z') lib.options[static_cast<std::size_t>(*c - 'a')] = true;
-  }
-  return operation();
-}
-
-}  // namespace
+using kqopt::with_options;
 
 extern "C" {
 
