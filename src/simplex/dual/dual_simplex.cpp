@@ -969,21 +969,10 @@ DualResult DualRun::run(bool factor_current) {
     compute_duals();
     dual_infeasible_count_ = flip_dual_infeasible(dual_tol_, unboxed_sum);
     if (dual_infeasible_count_ > 0) {
-      // Tiny wrong-signed reduced costs of unboxed variables: shift them away.
-      for (std::int32_t j = 0; j < total_; ++j) {
-        const auto jj = static_cast<std::size_t>(j);
-        const VariableStatus s = basis_.status[jj];
-        if (s == VariableStatus::basic || lower_[jj] == upper_[jj]) continue;
-        const double d = d_[jj];
-        if ((s == VariableStatus::at_lower && d < 0.0) || (s == VariableStatus::at_upper && d > 0.0) ||
-            s == VariableStatus::at_zero) {
-          cost_[jj] -= d;
-          d_[jj] = 0.0;
-        }
-      }
-      dual_infeasible_count_ = 0;
+      shift_dual_infeasible();  // tiny wrong-signed reduced costs of unboxed variables
+    } else {
+      compute_objective();
     }
-    compute_objective();
   }
 
   int removals = 0;
