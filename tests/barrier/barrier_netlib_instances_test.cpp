@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct Reference {
   double objective = 0.0;
   int columns = 0;
 };
+
+// Names the problem in test listings, rather than the bytes of the struct.
+void PrintTo(const Reference& r, std::ostream* os) { *os << r.name; }
 
 std::vector<Reference> problems(int max_rows, int max_columns = 1 << 30) {
   std::vector<Reference> result;
