@@ -48,6 +48,12 @@ std::string seconds_text(std::int64_t hundredths) {
   return t.substr(0, t.find('.'));
 }
 
+// The time limit or an interrupt ended the run: it stopped, it did not fail.
+void print_stopped(Library& lib) {
+  print_message(lib, kMessageStopped);
+  flush_line(lib);
+}
+
 // Problem status of the run in the driver's terms.
 enum class Verdict { optimal, infeasible, unbounded, cutoff, unknown };
 
@@ -137,6 +143,7 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
   Verdict verdict = Verdict::unknown;
   double engine_objective = 0.0;
   bool crossover_basis = false;
+  bool crossover_stopped = false;
   std::vector<double> x(static_cast<std::size_t>(total), 0.0), pi(static_cast<std::size_t>(m), 0.0),
       reduced(static_cast<std::size_t>(total), 0.0);
 
@@ -227,6 +234,7 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
     if (hr.solver_status == barrier::SolverStatus::user_break) {
       (void)stopped_by_limit;
       lib.last_lp_outcome = kLpUnfinished;
+      if (!quiet) print_stopped(lib);
       return BarrierNext::done;
     }
     if (hr.solver_status == barrier::SolverStatus::factor_error) {
@@ -281,12 +289,19 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
                       seconds_text(clock_of(lib) - cross_start).c_str());
         log_text(lib, line);
       }
-      if (end != barrier::CrossoverEnd::ok) {
+      if (end == barrier::CrossoverEnd::stopped) {
+        // The interior point stays the result of a run stopped in the crossover; the
+        // crossover's half-made basis does not.
+        engine.basis.set_all_logical(lp);
+        verdict = Verdict::unknown;
+        crossover_stopped = true;
+      } else if (end != barrier::CrossoverEnd::ok) {
         report_error(lib, kRcInvalidCall, kMessageFactorFailed);
         return BarrierNext::done;
+      } else {
+        crossover_basis = cross == 1 || verdict != Verdict::optimal;
+        if (verdict == Verdict::unknown) verdict = Verdict::optimal;  // the simplex decides
       }
-      crossover_basis = cross == 1 || verdict != Verdict::optimal;
-      if (verdict == Verdict::unknown) verdict = Verdict::optimal;  // the simplex decides
     }
   }
 
@@ -350,6 +365,7 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
   double_attribute(lib, attr::kObjectiveValue) = user_objective(engine_objective);
   double_attribute(lib, attr::kSumPrimalInfeasibilities) = 0.0;
   lib.last_lp_outcome = lp_status;
+  if (crossover_stopped && !quiet) print_stopped(lib);
   return BarrierNext::done;
 }
 
