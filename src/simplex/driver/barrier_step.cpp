@@ -143,9 +143,30 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
   Verdict verdict = Verdict::unknown;
   double engine_objective = 0.0;
   bool crossover_basis = false;
-  bool crossover_stopped = false;
   std::vector<double> x(static_cast<std::size_t>(total), 0.0), pi(static_cast<std::size_t>(m), 0.0),
       reduced(static_cast<std::size_t>(total), 0.0);
+
+  // The time limit or an interrupt, in the interior iterations or in the crossover: the
+  // last interior point is the result of a stopped run, with no basis (a crossover's
+  // half-made one is dropped).
+  const auto end_stopped = [&]() {
+    engine.basis.set_all_logical(lp);
+    engine.basis.x = x;
+    engine.pi = pi;
+    engine.reduced_cost = reduced;
+    double objective = 0.0;
+    for (std::int32_t v = 0; v < total; ++v)
+      objective += lp.cost[static_cast<std::size_t>(v)] * x[static_cast<std::size_t>(v)];
+    engine.has_solution = true;
+    engine.problem_serial = problem.serial;
+    engine.status_character = 'Z';
+    int_attribute(lib, attr::kLpStatus) = kLpUnfinished;
+    double_attribute(lib, attr::kObjectiveValue) = user_objective(objective);
+    double_attribute(lib, attr::kSumPrimalInfeasibilities) = 0.0;
+    lib.last_lp_outcome = kLpUnfinished;
+    if (!quiet) print_stopped(lib);
+    return BarrierNext::done;
+  };
 
   if (constrained_rows == 0 || lp.columns == 0) {
     const DirectResult direct = solve_without_rows(lp, engine.basis);
@@ -233,9 +254,8 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
     int_attribute(lib, attr::kLpStatus) = kLpUnfinished;
     if (hr.solver_status == barrier::SolverStatus::user_break) {
       (void)stopped_by_limit;
-      lib.last_lp_outcome = kLpUnfinished;
-      if (!quiet) print_stopped(lib);
-      return BarrierNext::done;
+      if (!hr.x.empty()) barrier::recover_engine_solution(view, blp, hr.x, hr.y, x, pi, reduced);
+      return end_stopped();
     }
     if (hr.solver_status == barrier::SolverStatus::factor_error) {
       report_error(lib, kRcInvalidCall, kMessageFactorFailed);
@@ -289,13 +309,8 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
                       seconds_text(clock_of(lib) - cross_start).c_str());
         log_text(lib, line);
       }
-      if (end == barrier::CrossoverEnd::stopped) {
-        // The interior point stays the result of a run stopped in the crossover; the
-        // crossover's half-made basis does not.
-        engine.basis.set_all_logical(lp);
-        verdict = Verdict::unknown;
-        crossover_stopped = true;
-      } else if (end != barrier::CrossoverEnd::ok) {
+      if (end == barrier::CrossoverEnd::stopped) return end_stopped();
+      if (end != barrier::CrossoverEnd::ok) {
         report_error(lib, kRcInvalidCall, kMessageFactorFailed);
         return BarrierNext::done;
       } else {
@@ -365,7 +380,6 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
   double_attribute(lib, attr::kObjectiveValue) = user_objective(engine_objective);
   double_attribute(lib, attr::kSumPrimalInfeasibilities) = 0.0;
   lib.last_lp_outcome = lp_status;
-  if (crossover_stopped && !quiet) print_stopped(lib);
   return BarrierNext::done;
 }
 
