@@ -239,11 +239,26 @@ TEST_F(BarrierApi, IterationLimitAndCallbackStop) {
   EXPECT_TRUE(printed("iteration limit"));
   ASSERT_EQ(KQSETICV(kMaxIter, 200), 0);
   KQDEFINEBLENTRY(barrier_log);
+  g_lines.clear();
   g_stop_after = 3;
   ASSERT_EQ(KQMINIM("b"), 0);
   EXPECT_EQ(int_attribute(1010), 4);
   EXPECT_EQ(g_log_calls, 3);
   EXPECT_EQ(int_attribute(3001), 2);
+  EXPECT_TRUE(printed("LP stopped: time limit, interrupt or solver failure"));
+}
+
+// The first solve of a problem stopped in the interior iterations (as the time limit
+// stops it) ends stopped with the last interior point as its solution.
+TEST_F(BarrierApi, FirstSolveStoppedInTheIterations) {
+  ASSERT_EQ(read_problem("sc50a"), 0);
+  KQDEFINEBLENTRY(barrier_log);
+  g_stop_after = 3;
+  ASSERT_EQ(KQMINIM("b"), 0);
+  EXPECT_EQ(int_attribute(1010), 4);
+  EXPECT_EQ(int_attribute(3005), 0);
+  EXPECT_TRUE(printed("LP stopped: time limit, interrupt or solver failure"));
+  EXPECT_FALSE(printed("Optimal"));
 }
 
 }  // namespace

@@ -140,6 +140,7 @@ class Pusher {
     const FactorStatus status = invert_basis(lp_, lp_.lower, lp_.upper, basis_, factor_, settings_, report);
     ++stats_.refactorisations;
     for (const std::int32_t c : report.columns_replaced) stats_.logicals_for_dependent += c;
+    if (status == FactorStatus::stopped) stopped_ = true;
     if (status != FactorStatus::ok) return false;
     basic_values(val);
     return true;
@@ -158,6 +159,14 @@ class Pusher {
     const auto w = work_.values();
     for (std::int32_t p = 0; p < m_; ++p) val[u(basis_.header[u(p)])] = w[u(p)];
   }
+
+  // The time limit or an interrupt, polled between pushes as the simplex polls between
+  // iterations; an INVERT cut short by either counts too.
+  bool stop_requested() {
+    if (!stopped_ && settings_.stop != nullptr && settings_.stop->stop_requested()) stopped_ = true;
+    return stopped_;
+  }
+  bool stopped() const { return stopped_; }
 
   // Moves superbasic v to a bound. Returns false when the factorisation failed.
   bool push(std::int32_t v, double reduced_cost, std::vector<double>& val) {
@@ -302,6 +311,7 @@ class Pusher {
   std::vector<std::int32_t> row_start_, row_column_, touched_;
   std::vector<double> row_value_, alpha_;
   std::vector<std::int8_t> touched_flag_;
+  bool stopped_ = false;
 };
 
 // Distance of value to the nearer finite bound (infinite for a free variable).
@@ -374,7 +384,9 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
 
   factor.start_run(settings);
   Pusher pusher(lp, basis, factor, settings, stats);
-  if (!pusher.refactorise(val)) return CrossoverEnd::factor_failed;
+  // A stop is no failure: the caller ends the run as stopped.
+  const auto failed = [&]() { return pusher.stopped() ? CrossoverEnd::stopped : CrossoverEnd::factor_failed; };
+  if (!pusher.refactorise(val)) return failed();
   // Nonbasic variables within the tolerance of a bound sit on it; the basic values follow.
   bool snapped = false;
   for (std::int32_t v = 0; v < total; ++v) {
@@ -405,7 +417,8 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
   for (int round = 0; round < 5; ++round) {
     for (const std::int32_t v : superbasic) {
       if (basis.status[u(v)] == VariableStatus::basic) continue;
-      if (!pusher.push(v, reduced_cost[u(v)], val)) return CrossoverEnd::factor_failed;
+      if (pusher.stop_requested()) return CrossoverEnd::stopped;
+      if (!pusher.push(v, reduced_cost[u(v)], val)) return failed();
     }
     if (round == 0) {
       // Dual pushes from the interior reduced costs; nonbasic ones of the wrong sign
@@ -425,18 +438,19 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
       if (!dual_superbasic.empty()) pusher.build_rows();
       for (const std::int32_t v : dual_superbasic) {
         if (basis.status[u(v)] != VariableStatus::basic || std::fabs(d[u(v)]) <= kDualZero) continue;
-        if (!pusher.dual_push(v, d, val)) return CrossoverEnd::factor_failed;
+        if (pusher.stop_requested()) return CrossoverEnd::stopped;
+        if (!pusher.dual_push(v, d, val)) return failed();
       }
     }
-    if (!pusher.refactorise(val)) return CrossoverEnd::factor_failed;
+    if (!pusher.refactorise(val)) return failed();
     superbasic = collect_superbasics();
     if (superbasic.empty()) break;
   }
   // The simplex's own view of the basis: nonbasic variables on their bounds, x_B afresh.
   InvertReport report;
-  if (invert_basis(lp, lp.lower, lp.upper, basis, factor, settings, report) != FactorStatus::ok) {
-    return CrossoverEnd::factor_failed;
-  }
+  const FactorStatus last = invert_basis(lp, lp.lower, lp.upper, basis, factor, settings, report);
+  if (last == FactorStatus::stopped) return CrossoverEnd::stopped;
+  if (last != FactorStatus::ok) return CrossoverEnd::factor_failed;
   ++stats.refactorisations;
   return CrossoverEnd::ok;
 }

@@ -38,6 +38,8 @@ enum class CrossoverEnd { ok, factor_failed, stopped };
 // x: the interior values of all m + n variables, reduced_cost their reduced costs.
 // On ok: basis (header, statuses, positions, x with nonbasic variables on their bounds
 // and x_B) and factor describe the basis for the simplex.
+// stopped: settings.stop asked to stop (the time limit or an interrupt), between pushes or
+// inside an INVERT; basis and factor then hold no usable basis.
 CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span<const double> reduced_cost,
                        SimplexBasis& basis, Factor& factor, const FactorSettings& settings, CrossoverStats& stats);
 

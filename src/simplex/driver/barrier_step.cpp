@@ -48,6 +48,12 @@ std::string seconds_text(std::int64_t hundredths) {
   return t.substr(0, t.find('.'));
 }
 
+// The time limit or an interrupt ended the run: it stopped, it did not fail.
+void print_stopped(Library& lib) {
+  print_message(lib, kMessageStopped);
+  flush_line(lib);
+}
+
 // Problem status of the run in the driver's terms.
 enum class Verdict { optimal, infeasible, unbounded, cutoff, unknown };
 
@@ -140,6 +146,28 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
   std::vector<double> x(static_cast<std::size_t>(total), 0.0), pi(static_cast<std::size_t>(m), 0.0),
       reduced(static_cast<std::size_t>(total), 0.0);
 
+  // The time limit or an interrupt, in the interior iterations or in the crossover: the
+  // last interior point is the result of a stopped run, with no basis (a crossover's
+  // half-made one is dropped).
+  const auto end_stopped = [&]() {
+    engine.basis.set_all_logical(lp);
+    engine.basis.x = x;
+    engine.pi = pi;
+    engine.reduced_cost = reduced;
+    double objective = 0.0;
+    for (std::int32_t v = 0; v < total; ++v)
+      objective += lp.cost[static_cast<std::size_t>(v)] * x[static_cast<std::size_t>(v)];
+    engine.has_solution = true;
+    engine.problem_serial = problem.serial;
+    engine.status_character = 'Z';
+    int_attribute(lib, attr::kLpStatus) = kLpUnfinished;
+    double_attribute(lib, attr::kObjectiveValue) = user_objective(objective);
+    double_attribute(lib, attr::kSumPrimalInfeasibilities) = 0.0;
+    lib.last_lp_outcome = kLpUnfinished;
+    if (!quiet) print_stopped(lib);
+    return BarrierNext::done;
+  };
+
   if (constrained_rows == 0 || lp.columns == 0) {
     const DirectResult direct = solve_without_rows(lp, engine.basis);
     verdict = direct.unbounded ? Verdict::unbounded : Verdict::optimal;
@@ -226,8 +254,8 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
     int_attribute(lib, attr::kLpStatus) = kLpUnfinished;
     if (hr.solver_status == barrier::SolverStatus::user_break) {
       (void)stopped_by_limit;
-      lib.last_lp_outcome = kLpUnfinished;
-      return BarrierNext::done;
+      if (!hr.x.empty()) barrier::recover_engine_solution(view, blp, hr.x, hr.y, x, pi, reduced);
+      return end_stopped();
     }
     if (hr.solver_status == barrier::SolverStatus::factor_error) {
       report_error(lib, kRcInvalidCall, kMessageFactorFailed);
@@ -281,12 +309,14 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
                       seconds_text(clock_of(lib) - cross_start).c_str());
         log_text(lib, line);
       }
+      if (end == barrier::CrossoverEnd::stopped) return end_stopped();
       if (end != barrier::CrossoverEnd::ok) {
         report_error(lib, kRcInvalidCall, kMessageFactorFailed);
         return BarrierNext::done;
+      } else {
+        crossover_basis = cross == 1 || verdict != Verdict::optimal;
+        if (verdict == Verdict::unknown) verdict = Verdict::optimal;  // the simplex decides
       }
-      crossover_basis = cross == 1 || verdict != Verdict::optimal;
-      if (verdict == Verdict::unknown) verdict = Verdict::optimal;  // the simplex decides
     }
   }
 

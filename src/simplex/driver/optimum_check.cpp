@@ -87,7 +87,8 @@ bool refresh_solution(EngineState& engine, const PrimalSettings& settings, Simpl
         invert_basis(engine.lp, engine.lp.lower, engine.lp.upper, engine.basis, engine.factor, settings.factor, report);
     observer.inverted(report);
     if (status != FactorStatus::ok) {
-      result.outcome = LpOutcome::failed;
+      // The time limit or an interrupt met inside the INVERT stops the run; it is no failure.
+      result.outcome = status == FactorStatus::stopped ? LpOutcome::stopped : LpOutcome::failed;
       result.factor_status = status;
       result.workspace_needed = report.workspace_needed;
       return false;
@@ -226,7 +227,7 @@ bool confirm_optimum_in_caller_units(Library& lib, Problem& p, EngineState& engi
   engine.status_character = static_cast<char>(result.outcome);
   engine.unbounded_variable = result.unbounded_variable;
   engine.primal_infeasibilities_left = result.primal_infeasibilities > 0;
-  if (!ok) {
+  if (!ok && result.outcome != LpOutcome::stopped) {
     engine.has_solution = false;
     if (result.factor_status == FactorStatus::workspace_exhausted) {
       report_error(lib, kRcResource, kMessageNoWorkspace, {result.workspace_needed});

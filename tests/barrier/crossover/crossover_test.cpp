@@ -1,0 +1,101 @@
+// Crossover from an interior point to a basis: a run asked to stop (the time limit or an
+// interrupt) ends stopped wherever the request falls, inside an INVERT or between pushes,
+// never as a factorisation failure.
+#include "barrier/crossover/crossover.h"
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/dense_lp.h"
+
+namespace kqopt::barrier {
+namespace {
+
+// Says stop from its stop_at-th question on (never when stop_at is 0).
+class StopAt : public StopPoll {
+ public:
+  explicit StopAt(std::int64_t stop_at) : stop_at_(stop_at) {}
+  bool stop_requested() override {
+    ++calls;
+    return stop_at_ > 0 && calls >= stop_at_;
+  }
+  std::int64_t calls = 0;
+
+ private:
+  std::int64_t stop_at_;
+};
+
+// An LP whose guessed basis is a cyclic bidiagonal matrix of order m: no singletons, so
+// INVERT eliminates a nucleus of about m pivots, asking whether to stop every 256 of
+// them; m more columns with two random entries each are the superbasics to push. The
+// interior point has every column halfway between its bounds and every row a little
+// inside its range.
+struct InteriorLp {
+  WorkingLp lp;
+  std::vector<double> x, reduced_cost;
+
+  explicit InteriorLp(std::int32_t m) {
+    const auto rows = static_cast<std::size_t>(m), columns = 2 * rows;
+    std::mt19937 rng(20);
+    std::vector<std::vector<double>> a(rows, std::vector<double>(columns, 0.0));
+    std::vector<double> cost(columns);
+    for (std::size_t j = 0; j < rows; ++j) {
+      a[j][j] = 2.0;
+      a[(j + 1) % rows][j] = 1.0;
+      cost[j] = 0.1;  // small reduced costs put these columns in the guessed basis
+    }
+    for (std::size_t j = rows; j < columns; ++j) {
+      for (int k = 0; k < 2; ++k) a[rng() % rows][j] = 1.0 + static_cast<double>(rng() % 9);
+      cost[j] = 0.5 + static_cast<double>(rng() % 100) / 100.0;
+    }
+    std::vector<double> activity(rows, 0.0), row_lower(rows), row_upper(rows);
+    for (std::size_t i = 0; i < rows; ++i) {
+      for (std::size_t j = 0; j < columns; ++j) activity[i] += a[i][j] * 5.0;
+      row_lower[i] = activity[i] - 1.0;
+      row_upper[i] = activity[i] + 1.0;
+    }
+    lp = test::make_lp(a, cost, row_lower, row_upper, std::vector<double>(columns, 0.0),
+                       std::vector<double>(columns, 10.0));
+    x.assign(rows + columns, 5.0);
+    reduced_cost.assign(rows + columns, 0.0);
+    // Logicals s = -A x; large reduced costs keep them out of the guessed basis.
+    for (std::size_t i = 0; i < rows; ++i) {
+      x[i] = -activity[i];
+      reduced_cost[i] = 100.0;
+    }
+    for (std::size_t j = 0; j < columns; ++j) reduced_cost[rows + j] = cost[j];
+  }
+};
+
+CrossoverEnd run(const InteriorLp& p, StopAt& stop, CrossoverStats& stats) {
+  SimplexBasis basis;
+  Factor factor;
+  FactorSettings settings;
+  settings.stop = &stop;
+  return crossover(p.lp, p.x, p.reduced_cost, basis, factor, settings, stats);
+}
+
+TEST(Crossover, AStopEndsStoppedWhereverItFalls) {
+  const InteriorLp p(600);
+  StopAt never(0);
+  CrossoverStats full;
+  ASSERT_EQ(run(p, never, full), CrossoverEnd::ok);
+  ASSERT_GT(full.primal_pushes, 100);
+  const std::int64_t polls = never.calls;
+  EXPECT_GT(polls, 100);
+
+  // The first question comes from the first INVERT's nucleus, the later ones from
+  // between the pushes and from the INVERTs that follow them.
+  for (const std::int64_t stop_at : {std::int64_t{1}, std::int64_t{2}, polls / 2, polls - 1, polls}) {
+    StopAt stop(stop_at);
+    CrossoverStats stats;
+    EXPECT_EQ(run(p, stop, stats), CrossoverEnd::stopped) << "stop at question " << stop_at << " of " << polls;
+    EXPECT_EQ(stop.calls, stop_at);
+  }
+}
+
+}  // namespace
+}  // namespace kqopt::barrier
