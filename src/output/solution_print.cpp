@@ -23,14 +23,7 @@ class Printer {
     page_ = lines > 2 ? lines - 2 : 1;
   }
 
-  void summary() {
-    print_message(lib_, kMessageSummary);
-    put_text(lib_, record_.problem_name.c_str(), static_cast<int>(record_.problem_name.size()));
-    put_text(lib_, &record_.status_character, 1);
-    put_real(lib_, record_.objective);
-    put_integer(lib_, record_.iterations, 6);
-    flush_line(lib_);
-  }
+  void summary() { put_summary(lib_, record_); }
 
   void section(bool rows) {
     lines_on_page_ = page_;
@@ -83,6 +76,15 @@ class Printer {
 };
 
 }  // namespace
+
+void put_summary(Library& lib, const SolutionRecord& record) {
+  print_message(lib, kMessageSummary);
+  put_text(lib, record.problem_name.c_str(), static_cast<int>(record.problem_name.size()));
+  put_text(lib, &record.status_character, 1);
+  put_real(lib, record.objective);
+  put_integer(lib, record.iterations, 6);
+  flush_line(lib);
+}
 
 void put_variable_start(Library& lib, std::uint32_t status_word, std::int32_t number, const std::string& name,
                         double lower, double upper) {

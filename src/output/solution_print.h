@@ -18,6 +18,12 @@ enum class PrintDestination { kScreen, kPrintFile };
 // file cannot be read.
 std::int32_t print_solution(Library& lib, PrintDestination destination);
 
+struct SolutionRecord;
+
+// The summary line heading a print: problem name, status character, objective and
+// iterations of the record.
+void put_summary(Library& lib, const SolutionRecord& record);
+
 // The start of a print line for one row or column: '*' when it lies outside its bounds,
 // its number, its name and its status (BS, EQ, UL, FR or LL).
 void put_variable_start(Library& lib, std::uint32_t status_word, std::int32_t number, const std::string& name,

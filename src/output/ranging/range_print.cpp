@@ -20,15 +20,7 @@ class RangePrinter {
     page_ = lines > 2 ? lines - 2 : 1;
   }
 
-  void summary() {
-    const SolutionRecord header = range_header(record_);
-    print_message(lib_, kMessageSummary);
-    put_text(lib_, header.problem_name.c_str(), static_cast<int>(header.problem_name.size()));
-    put_text(lib_, &header.status_character, 1);
-    put_real(lib_, header.objective);
-    put_integer(lib_, header.iterations, 6);
-    flush_line(lib_);
-  }
+  void summary() { put_summary(lib_, range_header(record_)); }
 
   void section(bool rows) {
     lines_on_page_ = page_;
