@@ -262,5 +262,35 @@ TEST(DualSimplex, ProgressMarkHandsOverWhenTheObjectiveStalls) {
   EXPECT_NEAR(run.objective, 2.0, 1e-9);
 }
 
+// Costs that differ by less than the optimality tolerance: once the true costs are
+// restored after the optimum of the working costs, the free column 6 is left with a
+// wrong-signed reduced cost and a boxed column flips, leaving a primal infeasibility
+// beside it. The dual shifts the free column's cost and goes on (a pivot takes it into
+// the basis) instead of handing the run to the primal; with or without perturbation.
+TEST(DualSimplex, ShiftsLeftoverDualInfeasibilitiesBesidePrimalOnesAndGoesOn) {
+  const double inf = kInf;
+  const WorkingLp lp =
+      make_lp({{0, -1, -2, 1, -1, 0, 0, 0, 2}, {-1, 0, 0, 2, 0, 0, 0, -1, 0}, {-3, 0, 0, 0, 0, 0, 2, -2, 1}},
+              {1 - 1.2e-7, 1 - 8e-8, -4e-8, 1 + 4e-8, -8e-8, -1.2e-7, -4e-8, 2 - 1.2e-7, -1.2e-7}, {2, -1, 2},
+              {inf, inf, inf}, {0, 0, 0, 0, 0, 0, -inf, 0, 0}, {1, 2, 3, 1, inf, 1, 2, inf, 1});
+  SimplexBasis primal_basis;
+  primal_basis.set_all_logical(lp);
+  Factor primal_factor;
+  QuietObserver observer;
+  PrimalSettings ps;
+  primal_factor.start_run(ps.factor);
+  const PrimalResult primal = primal_simplex(lp, primal_basis, primal_factor, ps, observer);
+  ASSERT_EQ(primal.outcome, LpOutcome::optimal);
+  for (const bool perturb : {true, false}) {
+    SCOPED_TRACE(perturb);
+    DualSettings settings;
+    settings.perturb_costs = perturb;
+    const Outcome run = solve_dual(lp, settings);
+    EXPECT_FALSE(run.handed_over);
+    EXPECT_EQ(run.status, 'O');
+    EXPECT_NEAR(run.objective, primal.objective, 1e-9);
+  }
+}
+
 }  // namespace
 }  // namespace kqopt
