@@ -134,6 +134,7 @@ class DualRun {
   bool progress_test();
   void count_primal_infeasibilities();
   void refresh_infeasibility(std::int32_t p);
+  void relist_infeasible(std::int32_t p);
   void rebuild_infeasibilities();
   void log(bool final_line, std::int32_t entering, std::int32_t leaving);
   DualResult finish(DualEnd end);
@@ -288,7 +289,9 @@ void DualRun::compute_basic_values() {
   rebuild_infeasibilities();
 }
 
-void DualRun::refresh_infeasibility(std::int32_t p) {
+// Called for every position a step moves: the flag update is inline and only a
+// change of membership goes through the list (4% of qap12's time went to the call).
+inline void DualRun::refresh_infeasibility(std::int32_t p) {
   const auto pp = static_cast<std::size_t>(p);
   const auto v = static_cast<std::size_t>(basis_.header[pp]);
   const double x = basis_.x[v];
@@ -298,19 +301,22 @@ void DualRun::refresh_infeasibility(std::int32_t p) {
   else if (x > upper_[v] + primal_tol_)
     infeas = x - upper_[v];
   infeasibility_[pp] = infeas;
+  if ((infeas != 0.0) != (infeasible_slot_[pp] >= 0)) relist_infeasible(p);
+}
+
+void DualRun::relist_infeasible(std::int32_t p) {
+  const auto pp = static_cast<std::size_t>(p);
   const std::int32_t slot = infeasible_slot_[pp];
-  if (infeas != 0.0) {
-    if (slot < 0) {
-      infeasible_slot_[pp] = static_cast<std::int32_t>(infeasible_list_.size());
-      infeasible_list_.push_back(p);
-    }
-  } else if (slot >= 0) {
-    const std::int32_t last = infeasible_list_.back();
-    infeasible_list_[static_cast<std::size_t>(slot)] = last;
-    infeasible_slot_[static_cast<std::size_t>(last)] = slot;
-    infeasible_list_.pop_back();
-    infeasible_slot_[pp] = -1;
+  if (slot < 0) {
+    infeasible_slot_[pp] = static_cast<std::int32_t>(infeasible_list_.size());
+    infeasible_list_.push_back(p);
+    return;
   }
+  const std::int32_t last = infeasible_list_.back();
+  infeasible_list_[static_cast<std::size_t>(slot)] = last;
+  infeasible_slot_[static_cast<std::size_t>(last)] = slot;
+  infeasible_list_.pop_back();
+  infeasible_slot_[pp] = -1;
 }
 
 void DualRun::rebuild_infeasibilities() {
