@@ -111,11 +111,14 @@ void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const do
       sorted_groups(lower, upper, direction, remaining_slope, count, settings, work, result);
       return;
     }
-    // Smallest relaxed ratio, then the group of exact ratios within it.
+    // Smallest relaxed ratio, then the group of exact ratios within it (the exact
+    // ratios are kept from the first pass instead of divided again).
+    double* exact = work.exact.data();
     double theta_max = std::numeric_limits<double>::infinity();
     for (std::int32_t k = 0; k < count; ++k) {
       const double a = a_of[k];
       const double d = reduced_cost[static_cast<std::size_t>(cand[k])];
+      exact[k] = d / a;
       const double relaxed = (d + (a > 0.0 ? tol : -tol)) / a;
       if (relaxed < theta_max) theta_max = relaxed;
     }
@@ -123,10 +126,9 @@ void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const do
     std::int32_t best = -1;
     double best_size = 0.0;
     for (std::int32_t k = 0; k < count; ++k) {
+      if (exact[k] > theta_max) continue;
       const auto jj = static_cast<std::size_t>(cand[k]);
-      const double a = a_of[k];
-      if (reduced_cost[jj] / a > theta_max) continue;
-      const double size = std::fabs(a);
+      const double size = std::fabs(a_of[k]);
       if (size > best_size) {
         best_size = size;
         best = k;
@@ -139,9 +141,8 @@ void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const do
     }
     if (!settings.long_steps || remaining_slope - decrease <= settings.slope_tolerance || best < 0) {
       if (best < 0) break;  // cannot happen: the smallest relaxed ratio has its own exact ratio below it
-      const auto q = static_cast<std::size_t>(cand[best]);
       result.entering = cand[best];
-      result.theta = reduced_cost[q] / a_of[best];
+      result.theta = exact[best];
       result.alpha = direction * a_of[best];
       return;
     }
@@ -149,8 +150,7 @@ void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const do
     remaining_slope -= decrease;
     std::int32_t kept = 0;
     for (std::int32_t k = 0; k < count; ++k) {
-      const auto jj = static_cast<std::size_t>(cand[k]);
-      if (reduced_cost[jj] / a_of[k] <= theta_max) {
+      if (exact[k] <= theta_max) {
         result.flips.push_back(cand[k]);
       } else {
         cand[kept] = cand[k];
