@@ -563,6 +563,7 @@ std::int32_t PrimalRun::choose_in_sections(double& chosen_cost) {
   const double* pi = pi_.data();
   std::int32_t best = -1;
   double best_merit = 0.0;
+  std::int32_t attractive = 0;
   auto weigh = [&](std::int32_t j, double d) {
     const auto jj = static_cast<std::size_t>(j);
     double merit;
@@ -572,7 +573,9 @@ std::int32_t PrimalRun::choose_in_sections(double& chosen_cost) {
       merit = d;
     else
       merit = std::fabs(d);
-    if (merit <= tol || upper_[jj] == lower_[jj] || rejected_[jj]) return;
+    if (merit <= tol || upper_[jj] == lower_[jj]) return;
+    ++attractive;
+    if (rejected_[jj]) return;
     if (merit > best_merit) {
       best_merit = merit;
       best = j;
@@ -598,7 +601,7 @@ std::int32_t PrimalRun::choose_in_sections(double& chosen_cost) {
     }
     if (best >= 0) break;
   }
-  dual_infeasible_count_ = best >= 0 ? 1 : 0;  // only the sections priced are known
+  dual_infeasible_count_ = attractive;  // of the sections priced
   return best;
 }
 
