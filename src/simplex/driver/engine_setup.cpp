@@ -118,6 +118,9 @@ PrimalSettings primal_settings(const Library& lib) {
   // IPRICE 0 asks for the plainest pricing: every reduced cost from the prices, the
   // largest one enters.
   s.pricing_weights = c.i(icv::IPRICE) != 0;
+  // IPHSF 1 or more keeps every reduced cost carried (full pricing) even on wide problems.
+  s.partial_pricing = c.i(icv::IPHSF) <= 0;
+  s.candidate_factor = c.d(dcv::RCAND);
   s.factor.invfrq = c.i(icv::INVFRQ);
   s.factor.invmin = c.i(icv::INVMIN);
   s.factor.ifftup = c.i(icv::IFFTUP);

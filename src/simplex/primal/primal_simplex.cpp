@@ -32,6 +32,11 @@ constexpr double kReferenceDrift = 3.0;
 // column by column.
 constexpr double kColumnWisePivotRow = 0.3;
 
+// Partial pricing is used when the columns are at least this many times the rows (and
+// at least kPartialMinColumns).
+constexpr std::int32_t kPartialAspect = 20;
+constexpr std::int32_t kPartialMinColumns = 1000;
+
 class PrimalRun {
  public:
   PrimalRun(const WorkingLp& lp, SimplexBasis& basis, Factor& factor, const PrimalSettings& settings,
@@ -60,7 +65,21 @@ class PrimalRun {
         weight_(settings.big_m),
         composite_(settings.composite),
         optimality_tolerance_(settings.optimality_tolerance),
-        clock_(settings.time_steps) {}
+        clock_(settings.time_steps) {
+    const std::int32_t s = lp.columns;
+    if (settings.partial_pricing && s >= kPartialMinColumns && s >= kPartialAspect * std::max(m_, 1)) {
+      // Section lengths grow with the column count.
+      constexpr std::array<std::int32_t, 11> kBelow = {100,   500,   1000,  2000,  5000,     10000,
+                                                       15000, 20000, 25000, 30000, 100000000};
+      constexpr std::array<std::int32_t, 11> kLength = {5, 10, 15, 20, 30, 60, 90, 120, 150, 200, 250};
+      std::size_t i = 0;
+      while (i + 1 < kBelow.size() && s >= kBelow[i]) ++i;
+      std::int32_t length = static_cast<std::int32_t>(kLength[i] * settings.candidate_factor);
+      if (2 * length >= 998) length = 499;
+      sections_ = std::max(1, s / std::max(length, 1));
+    }
+    weighted_ = settings.pricing_weights && sections_ == 0;
+  }
 
   PrimalResult run();
 
@@ -70,6 +89,7 @@ class PrimalRun {
   void form_prices();
   void price_all();
   std::int32_t choose_entering(double& reduced_cost);
+  std::int32_t choose_in_sections(double& reduced_cost);
   double reduced_cost_of(std::int32_t j) const;
   enum class Agreement { agrees, unattractive, disagrees };
   Agreement reduced_cost_agrees(std::int32_t q, double d_q, double& recomputed) const;
@@ -126,6 +146,13 @@ class PrimalRun {
   // movement in the space of the framework rather than along one coordinate.
   std::vector<double> reference_weight_;
   std::vector<char> in_reference_;
+  // Partial pricing on problems with many more columns than rows: no reduced cost is
+  // carried; each choice prices the logicals and interleaved sections of the columns
+  // (section k holds the columns j with j mod sections_ = k) from fresh prices, from a
+  // rotating start, until one section has shown an attractive variable. 0: full pricing.
+  std::int32_t sections_ = 0;
+  std::int32_t next_section_ = 0;
+  bool weighted_ = false;  // pricing weights in force
 
   std::int64_t iterations_ = 0;
   std::int32_t infeasible_count_ = 0;
@@ -497,7 +524,7 @@ void PrimalRun::reset_reference_framework() {
 // reference weights, the largest |d_j| without.
 std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
   const double tol = optimality_tolerance_;
-  const bool weighted = settings_.pricing_weights;
+  const bool weighted = weighted_;
   std::int32_t best = -1;
   double best_merit = 0.0;
   dual_infeasible_count_ = 0;
@@ -523,6 +550,58 @@ std::int32_t PrimalRun::choose_entering(double& chosen_cost) {
       chosen_cost = d;
     }
   }
+  return best;
+}
+
+// Partial pricing (see sections_): the largest sign-adjusted |d_j| over the logicals
+// and the sections priced, which run from the rotating start until one section has
+// shown an attractive variable, or all have been priced.
+std::int32_t PrimalRun::choose_in_sections(double& chosen_cost) {
+  const double tol = optimality_tolerance_;
+  const bool true_costs = infeasible_count_ == 0 || composite_;
+  const VariableStatus* status = basis_.status.data();
+  const double* pi = pi_.data();
+  std::int32_t best = -1;
+  double best_merit = 0.0;
+  std::int32_t attractive = 0;
+  auto weigh = [&](std::int32_t j, double d) {
+    const auto jj = static_cast<std::size_t>(j);
+    double merit;
+    if (status[jj] == VariableStatus::at_lower)
+      merit = -d;
+    else if (status[jj] == VariableStatus::at_upper)
+      merit = d;
+    else
+      merit = std::fabs(d);
+    if (merit <= tol || upper_[jj] == lower_[jj]) return;
+    ++attractive;
+    if (rejected_[jj]) return;
+    if (merit > best_merit) {
+      best_merit = merit;
+      best = j;
+      chosen_cost = d;
+    }
+  };
+  for (std::int32_t i = 0; i < m_; ++i) {
+    if (status[i] == VariableStatus::basic) continue;
+    weigh(i, (true_costs ? lp_.cost[static_cast<std::size_t>(i)] : 0.0) - pi[i]);
+  }
+  const std::int32_t* column_start = lp_.column_start.data();
+  const std::int32_t* row_index = lp_.row_index.data();
+  const double* value = lp_.value.data();
+  const double* cost = lp_.cost.data() + m_;
+  for (std::int32_t pass = 0; pass < sections_; ++pass) {
+    const std::int32_t k = next_section_;
+    next_section_ = next_section_ + 1 == sections_ ? 0 : next_section_ + 1;
+    for (std::int32_t j = k; j < lp_.columns; j += sections_) {
+      if (status[m_ + j] == VariableStatus::basic) continue;
+      double d = true_costs ? cost[j] : 0.0;
+      for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) d -= pi[row_index[e]] * value[e];
+      weigh(m_ + j, d);
+    }
+    if (best >= 0) break;
+  }
+  dual_infeasible_count_ = attractive;  // of the sections priced
   return best;
 }
 
@@ -552,8 +631,8 @@ bool PrimalRun::apply_step(std::int32_t q, int direction, const Step& step) {
   }
 
   lenient_ = false;
-  if (reduced_costs_current_ || settings_.pricing_weights) {
-    update_through_pivot_row(q, step.position, reduced_costs_current_, settings_.pricing_weights);
+  if (reduced_costs_current_ || weighted_) {
+    update_through_pivot_row(q, step.position, reduced_costs_current_, weighted_);
     reduced_costs_carried_ = reduced_costs_current_;
   }
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(step.position)]);
@@ -649,7 +728,7 @@ PrimalResult PrimalRun::finish(LpOutcome outcome) {
 
 PrimalResult PrimalRun::run() {
   clock_.start();
-  if (settings_.pricing_weights) reset_reference_framework();
+  if (weighted_) reset_reference_framework();
   if (!invert()) return finish(LpOutcome::failed);
   const double max_weight = 5.0 * settings_.big_m;
   const std::int64_t stall_limit = std::max<std::int64_t>(50, m_ / 10);
@@ -672,9 +751,15 @@ PrimalResult PrimalRun::run() {
     was_feasible_ = infeasible_count_ == 0;
 
     // Priced afresh after INVERT and when the phase changes; carried otherwise.
-    if (!reduced_costs_current_ || priced_phase_one_ != (infeasible_count_ > 0)) price_all();
     double d_q = 0.0;
-    const std::int32_t q = choose_entering(d_q);
+    std::int32_t q = -1;
+    if (sections_ > 0) {
+      form_prices();
+      q = choose_in_sections(d_q);
+    } else {
+      if (!reduced_costs_current_ || priced_phase_one_ != (infeasible_count_ > 0)) price_all();
+      q = choose_entering(d_q);
+    }
     clock_.charge(PrimalStepKind::pricing);
     if (q < 0) {
       // Terminal decisions only on a fresh factorisation with the true bounds.

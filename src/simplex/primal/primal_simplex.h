@@ -41,7 +41,11 @@ struct PrimalSettings {
   // Entering choice by d_j^2 / w_j with reference weights w_j (true), or by the largest
   // |d_j| alone (false).
   bool pricing_weights = true;
-  bool time_steps = false;  // accumulate PrimalResult::step_seconds
+  // On problems with many more columns than rows, price interleaved sections of the
+  // columns instead of carrying every reduced cost (RCAND scales the section length).
+  bool partial_pricing = true;
+  double candidate_factor = 1.0;  // RCAND
+  bool time_steps = false;        // accumulate PrimalResult::step_seconds
   FactorSettings factor;
 };
 

@@ -47,39 +47,45 @@ Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower,
   const bool q_bounded = lower[qq] > -kInfinity && upper[qq] < kInfinity;
   const Entries alpha = entries_of(alpha_vector);
 
-  double alpha_max = 0.0;
-  for (std::int32_t k = 0; k < alpha.count; ++k) alpha_max = std::max(alpha_max, std::fabs(alpha.value[alpha[k]]));
   // Every entry above the absolute tolerance limits the step, so that no basic
   // variable passes a bound; only the choice of the pivot is held to the relative
-  // tolerance.
-  const double pivot_floor = std::max(settings.pivot_tolerance, alpha_max * 1.0e-11);
-
-  // Pass 1: the relaxed step.
-  double theta1 = q_bounded ? range : kInfinity;
-  for (std::int32_t k = 0; k < alpha.count; ++k) {
-    const std::int32_t p = alpha[k];
-    const double a = alpha.value[p];
-    if (std::fabs(a) < pivot_floor) continue;
-    const double delta = -direction * a;
-    const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
-    const double xv = basis.x[v];
-    double ratio;
-    if (delta < 0.0) {
-      if (xv > upper[v] + tol)
-        ratio = (xv - upper[v] + tol) / -delta;
-      else if (lower[v] > -kInfinity && xv >= lower[v] - tol)
-        ratio = (xv - lower[v] + tol) / -delta;
-      else
-        continue;
-    } else {
-      if (xv < lower[v] - tol)
-        ratio = (lower[v] - xv + tol) / delta;
-      else if (upper[v] < kInfinity && xv <= upper[v] + tol)
-        ratio = (upper[v] - xv + tol) / delta;
-      else
-        continue;
+  // tolerance. The floor also rises with the largest entry, found in the same pass as
+  // theta1; in the rare case it rises above the absolute tolerance the pass is repeated.
+  double pivot_floor = settings.pivot_tolerance;
+  double alpha_max = 0.0;
+  double theta1 = kInfinity;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    // Pass 1: the relaxed step.
+    theta1 = q_bounded ? range : kInfinity;
+    for (std::int32_t k = 0; k < alpha.count; ++k) {
+      const std::int32_t p = alpha[k];
+      const double a = alpha.value[p];
+      const double size = std::fabs(a);
+      alpha_max = std::max(alpha_max, size);
+      if (size < pivot_floor) continue;
+      const double delta = -direction * a;
+      const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
+      const double xv = basis.x[v];
+      double ratio;
+      if (delta < 0.0) {
+        if (xv > upper[v] + tol)
+          ratio = (xv - upper[v] + tol) / -delta;
+        else if (lower[v] > -kInfinity && xv >= lower[v] - tol)
+          ratio = (xv - lower[v] + tol) / -delta;
+        else
+          continue;
+      } else {
+        if (xv < lower[v] - tol)
+          ratio = (lower[v] - xv + tol) / delta;
+        else if (upper[v] < kInfinity && xv <= upper[v] + tol)
+          ratio = (upper[v] - xv + tol) / delta;
+        else
+          continue;
+      }
+      theta1 = std::min(theta1, ratio);
     }
-    theta1 = std::min(theta1, ratio);
+    if (alpha_max * 1.0e-11 <= pivot_floor) break;
+    pivot_floor = alpha_max * 1.0e-11;
   }
   if (theta1 >= kInfinity) {
     Step step;

@@ -233,5 +233,26 @@ TEST(PrimalSimplex, PricingRulesAgreeOnRandomLps) {
   }
 }
 
+// On a problem with many more columns than rows the sections of partial pricing replace
+// the carried reduced costs; from an infeasible start (phase 1, pure and composite) the
+// run reaches the optimum of full pricing, checked for primal and dual feasibility.
+TEST(PrimalSimplex, PartialPricingOnWideLpsReachesTheOptimum) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    const WorkingLp lp = random_lp(10 + static_cast<std::int32_t>(seed), 1200, seed);
+    PrimalSettings full;
+    full.partial_pricing = false;
+    const Solved reference = solve(lp, full);
+    ASSERT_EQ(reference.result.outcome, LpOutcome::optimal) << "seed " << seed;
+    for (const bool composite : {false, true}) {
+      PrimalSettings partial;
+      partial.composite = composite;
+      const Solved s = solve(lp, partial);
+      ASSERT_EQ(s.result.outcome, LpOutcome::optimal) << "seed " << seed << " composite " << composite;
+      EXPECT_NEAR(s.result.objective, reference.result.objective, 1e-9 * (1.0 + std::fabs(reference.result.objective)))
+          << "seed " << seed << " composite " << composite;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kqopt
