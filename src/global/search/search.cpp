@@ -13,6 +13,7 @@
 #include "global/cuts/cut_pool.h"
 #include "global/cuts/cut_rounds.h"
 #include "global/cuts/cut_rows.h"
+#include "global/search/diving.h"
 #include "global/search/node_tightening.h"
 #include "global/search/row_propagation.h"
 #include "library/callbacks.h"
@@ -38,6 +39,9 @@ constexpr std::int32_t kLpUnbounded = 5;
 constexpr std::int32_t kLpCutoff = 6;
 
 constexpr std::int32_t kDefaultListSlots = 256;
+
+// IFINTP bit 8 keeps the diving heuristic out of the search.
+constexpr std::int32_t kDivingBit = 8;
 
 std::int32_t& int_attr(Library& lib, int n) { return *lib.attributes.int_attribute(n); }
 double& double_attr(Library& lib, int n) { return *lib.attributes.double_attribute(n); }
@@ -172,6 +176,8 @@ class Search {
   void learn(const NodeRecord& node, std::int32_t lp, double z);
   void tighten_by_reduced_costs(double z);
   bool propagate(NodeRecord& node);
+  bool dive_heuristic_due(const NodeRecord& node) const;
+  Stop dive_heuristic(const NodeRecord& node);
 
   Library& lib_;
   GlobalSearch& st_;
@@ -183,6 +189,9 @@ class Search {
   std::optional<RowPropagator> propagator_;
   bool node_infeasible_ = false;  // propagation proved the node in hand infeasible
   std::vector<BoundChange> implied_;
+  std::optional<RoundingLocks> locks_;  // for the diving heuristic, over the rows below the cuts
+  std::int32_t locks_rows_ = 0;
+  std::int64_t dive_iteration_cap() const { return std::max<std::int64_t>(500, st_.root_iterations); }
 };
 
 BranchSettings Search::branch_settings() const {
@@ -268,6 +277,12 @@ void Search::set_up() {
   st_.reduced_cost_fixings = 0;
   st_.propagated_bounds = 0;
   st_.propagated_infeasible = 0;
+  st_.incumbent_values.clear();
+  st_.root_iterations = int_attr(lib_, attr::kIterations);
+  st_.heuristic_iterations = 0;
+  st_.heuristic_dives = 0;
+  st_.heuristic_solutions = 0;
+  st_.last_dive_node = 0;
   std::int32_t slots = c_.i(icv::MXANOD);
   if (slots <= 0) slots = kDefaultListSlots;
   st_.store.reset(slots);
@@ -521,6 +536,7 @@ Stop Search::new_solution(const NodeRecord& node, double z) {
     ++st_.solutions;
     st_.incumbent_changes = node.changes;
     st_.incumbent_basis = pack_basis(p_.status);
+    if (lib_.engine) st_.incumbent_values = lib_.engine->basis.x;
     int_attr(lib_, attr::kIntegerSolutions) = st_.solutions;
     if (better(st_.incumbent, st_.best_bound)) st_.best_bound = st_.incumbent;
   }
@@ -545,6 +561,92 @@ Stop Search::new_solution(const NodeRecord& node, double z) {
   const std::int32_t maxsol = c_.i(icv::MAXSOL);
   if (maxsol > 0 && st_.solutions >= maxsol) return Stop::kSolutionLimit;
   return Stop::kNone;
+}
+
+// The diving heuristic runs at the first node and then every so many nodes while its
+// iterations stay within a share of the search's. Its solutions are LP solutions of the
+// problem with tightened bounds, so user callbacks that judge nodes (or add entities of
+// their own) could reject them: with such callbacks it stays out.
+bool Search::dive_heuristic_due(const NodeRecord& node) const {
+  if ((c_.i(icv::IFINTP) & kDivingBit) != 0) return false;
+  if (lib_.callbacks.optimal_node != nullptr || lib_.callbacks.user_entities != nullptr) return false;
+  if (st_.heuristic_dives == 0) return node.parent == 0;
+  const std::int64_t every = st_.solutions == 0 ? 100 : 500;
+  if (st_.nodes - st_.last_dive_node < every) return false;
+  const std::int64_t spent = int_attr(lib_, attr::kIterations) - st_.root_iterations - st_.heuristic_iterations;
+  return st_.heuristic_iterations < dive_iteration_cap() + spent / 10;
+}
+
+// One dive from the node just solved (its LP optimal and fractional): a column at a
+// time is bounded toward a whole value and the LP re-solved, each step tried the other
+// way once when its LP fails, until the LP solution is integral, fails both ways, or the
+// dive's iterations are spent. The node's bounds, basis and LP figures are put back.
+Stop Search::dive_heuristic(const NodeRecord& node) {
+  ++st_.heuristic_dives;
+  st_.last_dive_node = st_.nodes;
+  const std::vector<std::uint32_t> basis = pack_basis(p_.status);
+  const ErrorState err = lib_.err;
+  const std::int32_t lp_status = int_attr(lib_, attr::kLpStatus);
+  const double objective = double_attr(lib_, attr::kObjectiveValue);
+  const std::int32_t itrlim = c_.i(icv::ITRLIM);
+  const std::int64_t first = int_attr(lib_, attr::kIterations);
+  c_.i(icv::ITRLIM) = static_cast<std::int32_t>(std::min<std::int64_t>(itrlim, first + dive_iteration_cap()));
+
+  const std::int32_t rows = lib_.cut_pool ? first_cut_row(p_, *lib_.cut_pool) : p_.rows;
+  if (!locks_ || locks_rows_ != rows) {
+    locks_ = rounding_locks(p_, rows, st_.original_lower, st_.original_upper);
+    locks_rows_ = rows;
+  }
+  const BranchSettings settings = branch_settings();
+  std::vector<BoundChange> changes = fixings_.empty() ? node.changes : merged(node.changes, fixings_);
+  apply(changes);
+  const std::span<const double> guide =
+      st_.solutions > 0 ? std::span<const double>(st_.incumbent_values) : std::span<const double>();
+  Stop stop = Stop::kNone;
+  const std::int32_t max_steps = 2 * static_cast<std::int32_t>(p_.entities.size()) + 10;
+  for (std::int32_t steps = 0; steps < max_steps; ++steps) {
+    const EngineState& engine = *lib_.engine;
+    const DiveStep step = next_dive_step(p_, engine.basis.x, p_.lower, p_.upper, *locks_, settings.integer_tolerance,
+                                         guide.size() == engine.basis.x.size() ? guide : std::span<const double>());
+    if (step.kind == DiveStepKind::kIntegral) {
+      NodeView view{engine.basis.x, engine.pi, engine.lp.lower, engine.lp.upper, engine.lp.cost};
+      if (count_unsatisfied(p_, view, settings) == 0) {
+        NodeRecord found;
+        found.node = node.node;
+        found.changes = changes;
+        ++st_.heuristic_solutions;
+        stop = new_solution(found, double_attr(lib_, attr::kObjectiveValue));
+      }
+      break;
+    }
+    bool solved = false;
+    for (int attempt = 0; attempt < 2 && !solved; ++attempt) {
+      if (attempt == 1 && step.other.empty()) break;
+      std::vector<BoundChange> next = merged(changes, attempt == 0 ? step.changes : step.other);
+      if (bounds_cross(next)) continue;
+      apply(next);
+      run_lp_driver(lib_, DriverMode::kResolve);
+      if (lib_.err.return_code != 0) break;
+      const std::int32_t lp = int_attr(lib_, attr::kLpStatus);
+      if (lp == kLpUnfinished) break;
+      if (lp == kLpOptimal) {
+        changes = std::move(next);
+        solved = true;
+      }
+    }
+    if (!solved) break;
+  }
+  const std::int64_t used = int_attr(lib_, attr::kIterations) - first;
+  st_.heuristic_iterations += used;
+  const bool stopped = int_attr(lib_, attr::kLpStatus) == kLpUnfinished && used < dive_iteration_cap();
+  c_.i(icv::ITRLIM) = itrlim;
+  apply(node.changes);
+  unpack_basis(basis, p_.status);
+  lib_.err = err;
+  int_attr(lib_, attr::kLpStatus) = lp_status;
+  double_attr(lib_, attr::kObjectiveValue) = objective;
+  if (stop == Stop::kNone && stopped) stop = time_is_up() ? Stop::kTimeLimit : Stop::kUnfinished;
+  return stop;
 }
 
 // Processes node and dives below it while the continuation rule allows. Every node
@@ -617,6 +719,7 @@ Stop Search::dive(NodeRecord node) {
       basis_in_place = true;
       parent_.valid = false;
     } else {
+      const Stop found = dive_heuristic_due(node) ? dive_heuristic(node) : Stop::kNone;
       const double estimate = z + s * choice.estimate_increment;
       log_node(node, z, estimate, &choice);
       log_tree(false);
@@ -643,6 +746,12 @@ Stop Search::dive(NodeRecord node) {
       const bool f_ok = !choice.child_infeasible[first];
       const bool s_ok = !choice.child_infeasible[second];
       branch_node_cuts(lib_, child[0], !choice.child_infeasible[0], child[1], !choice.child_infeasible[1]);
+      if (found != Stop::kNone) {
+        set_aside();
+        if (f_ok) put_back(std::move(f));
+        if (s_ok) put_back(std::move(sec));
+        return found;
+      }
       const std::int32_t ndsel1 = c_.i(icv::NDSEL1);
       bool may_dive = ndsel1 != 2 && !(ndsel1 == 4 && st_.nodes <= c_.i(icv::MAXNBF));
       if (c_.i(icv::IFCUTOFF) > 0 && st_.local_cutoff_set && s * z > s * st_.local_cutoff) may_dive = false;

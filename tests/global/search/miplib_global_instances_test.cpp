@@ -101,13 +101,17 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   std::printf(
       "global %-9s status %d  best %-16.9g bound %-16.9g optimum %-14.9g nodes %9d  iterations %10d  %7.1f s"
       "  %7.1f CPU-s"
-      "  node records peak %lld KiB  reduced-cost fixings %lld  propagated %lld (infeasible %lld)\n",
+      "  node records peak %lld KiB  reduced-cost fixings %lld  propagated %lld (infeasible %lld)"
+      "  dives %lld (solutions %lld, iterations %lld)\n",
       r.name.c_str(), status, solutions > 0 ? incumbent : NAN, bound, r.optimum,
       *t->attributes.int_attribute(attr::kNodes), *t->attributes.int_attribute(attr::kIterations), seconds, cpu_seconds,
       st != nullptr ? static_cast<long long>(st->peak_record_bytes / 1024) : 0LL,
       st != nullptr ? static_cast<long long>(st->reduced_cost_fixings) : 0LL,
       st != nullptr ? static_cast<long long>(st->propagated_bounds) : 0LL,
-      st != nullptr ? static_cast<long long>(st->propagated_infeasible) : 0LL);
+      st != nullptr ? static_cast<long long>(st->propagated_infeasible) : 0LL,
+      st != nullptr ? static_cast<long long>(st->heuristic_dives) : 0LL,
+      st != nullptr ? static_cast<long long>(st->heuristic_solutions) : 0LL,
+      st != nullptr ? static_cast<long long>(st->heuristic_iterations) : 0LL);
   if (status == kSearchFinishedWithSolution) {
     EXPECT_LE(std::fabs(incumbent - r.optimum), tol) << r.name;
   } else {
