@@ -84,6 +84,7 @@ struct GlobalSearch {
   std::int64_t reduced_cost_fixings = 0;                   // bounds tightened, for the figures
   std::int64_t propagated_bounds = 0;                      // bounds the rows implied at nodes
   std::int64_t propagated_infeasible = 0;                  // nodes the rows proved infeasible
+  std::int64_t probing_fixings = 0;                        // bounds probing fixed before the first node
 
   // The diving heuristic: the incumbent's values guide later dives (M + n, internal
   // units); its iterations are held to a share of the search's.

@@ -577,6 +577,44 @@ TEST_F(GlobalSearchTest, TheDivingHeuristicGivesTheFirstSolutionAtTheFirstNode) 
   EXPECT_NEAR(objective[0], objective[1], 1.0e-9 * std::max(1.0, std::fabs(objective[1])));
 }
 
+// Probing (IFINTP bit 4): x = 1 leaves y + z <= 0 in the first row, which the second
+// row refutes, so x is fixed at 0 before the first node and its LP is integral.
+TEST_F(GlobalSearchTest, ProbingFixesABinaryTheRowsRefute) {
+  Model m;
+  m.n = 3;
+  m.row_types = {'L', 'G'};
+  m.rhs = {2.0, 1.0};
+  m.a = {{2.0, 1.0, 1.0}, {0.0, 1.0, 1.0}};
+  m.obj = {-3.0, -1.0, -1.0};
+  m.lower = {0.0, 0.0, 0.0};
+  m.upper = {1.0, 1.0, 1.0};
+  m.entities = {{'B', 0}, {'B', 1}, {'B', 2}};
+  double best = 0.0;
+  ASSERT_TRUE(brute_force(m, best));
+  for (const std::int32_t ifintp : {7, 3}) {
+    SCOPED_TRACE("IFINTP " + std::to_string(ifintp));
+    test::TestLibrary t;
+    load(t.lib(), m, true);
+    set_int_control(t.lib(), icv::IFINTP, ifintp);
+    ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
+    t.clear_lines();
+    ASSERT_EQ(run_global_search(t.lib()), 0);
+    const Result r = read_result(t.lib());
+    ASSERT_EQ(r.status, kSearchFinishedWithSolution);
+    EXPECT_NEAR(r.objective, best, 1.0e-9);
+    const GlobalSearch* st = current_search(t.lib());
+    ASSERT_NE(st, nullptr);
+    if (ifintp == 7) {
+      EXPECT_TRUE(t.printed("Probing binary entities"));
+      EXPECT_GE(st->probing_fixings, 1);
+      EXPECT_EQ(r.nodes, 1);
+    } else {
+      EXPECT_FALSE(t.printed("Probing binary entities"));
+      EXPECT_EQ(st->probing_fixings, 0);
+    }
+  }
+}
+
 TEST_F(GlobalSearchTest, FirstSolutionActionStopsWithoutTheReport) {
   test::TestLibrary t;
   load(t.lib(), larger_model(), true);
