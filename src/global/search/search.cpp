@@ -648,11 +648,13 @@ Stop Search::new_solution(const NodeRecord& node, double z) {
 
 // The diving heuristic runs at the first node and then every so many nodes while its
 // iterations stay within a share of the search's. Its solutions are LP solutions of the
-// problem with tightened bounds, so user callbacks that judge nodes (or add entities of
-// their own) could reject them: with such callbacks it stays out.
+// problem with tightened bounds, so user callbacks that judge nodes, add entities of
+// their own or attach bounds to branches could reject them: with such callbacks it stays out.
 bool Search::dive_heuristic_due(const NodeRecord& node) const {
   if ((c_.i(icv::IFINTP) & kDivingBit) != 0) return false;
   if (lib_.callbacks.optimal_node != nullptr || lib_.callbacks.user_entities != nullptr) return false;
+  // A cut manager may attach bounds to the children (KQBRANCHCUT) that a dive cannot see.
+  if (lib_.callbacks.node_cut_manager != nullptr || lib_.callbacks.top_cut_manager != nullptr) return false;
   if (st_.heuristic_dives == 0) return node.parent == 0;
   const std::int64_t every = st_.solutions == 0 ? 100 : 500;
   if (st_.nodes - st_.last_dive_node < every) return false;
