@@ -87,6 +87,7 @@ TEST(KeptSolutions, SearchFilesConvertedToText) {
     ASSERT_EQ(optimise(t.lib(), DriverMode::kMaximise), 0);
     t->controls.i(icv::IPKEEP) = 3;
     t->controls.i(icv::KCRITM) = -1;
+    t->controls.i(icv::IFINTP) = 7 | 8;  // no diving heuristic: it finds the optimum at once
     ASSERT_EQ(run_global_search(t.lib()), 0);
     const std::int32_t solutions = *t->attributes.int_attribute(attr::kIntegerSolutions);
     ASSERT_GE(solutions, 3) << "the test wants a search that improves its solution twice";

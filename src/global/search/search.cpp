@@ -13,6 +13,7 @@
 #include "global/cuts/cut_pool.h"
 #include "global/cuts/cut_rounds.h"
 #include "global/cuts/cut_rows.h"
+#include "global/search/diving.h"
 #include "global/search/node_tightening.h"
 #include "global/search/row_propagation.h"
 #include "library/callbacks.h"
@@ -38,6 +39,9 @@ constexpr std::int32_t kLpUnbounded = 5;
 constexpr std::int32_t kLpCutoff = 6;
 
 constexpr std::int32_t kDefaultListSlots = 256;
+
+// IFINTP bit 8 keeps the diving heuristic out of the search.
+constexpr std::int32_t kDivingBit = 8;
 
 std::int32_t& int_attr(Library& lib, int n) { return *lib.attributes.int_attribute(n); }
 double& double_attr(Library& lib, int n) { return *lib.attributes.double_attribute(n); }
@@ -172,6 +176,12 @@ class Search {
   void learn(const NodeRecord& node, std::int32_t lp, double z);
   void tighten_by_reduced_costs(double z);
   bool propagate(NodeRecord& node);
+  void make_propagator() {
+    if (!propagator_) propagator_.emplace(p_, lib_.cut_pool ? first_cut_row(p_, *lib_.cut_pool) : p_.rows, true);
+  }
+  void probe(NodeRecord& root);
+  bool dive_heuristic_due(const NodeRecord& node) const;
+  Stop dive_heuristic(const NodeRecord& node);
 
   Library& lib_;
   GlobalSearch& st_;
@@ -183,6 +193,9 @@ class Search {
   std::optional<RowPropagator> propagator_;
   bool node_infeasible_ = false;  // propagation proved the node in hand infeasible
   std::vector<BoundChange> implied_;
+  std::optional<RoundingLocks> locks_;  // for the diving heuristic, over the rows below the cuts
+  std::int32_t locks_rows_ = 0;
+  std::int64_t dive_iteration_cap() const { return std::max<std::int64_t>(500, st_.root_iterations); }
 };
 
 BranchSettings Search::branch_settings() const {
@@ -268,6 +281,13 @@ void Search::set_up() {
   st_.reduced_cost_fixings = 0;
   st_.propagated_bounds = 0;
   st_.propagated_infeasible = 0;
+  st_.incumbent_values.clear();
+  st_.probing_fixings = 0;
+  st_.root_iterations = int_attr(lib_, attr::kIterations);
+  st_.heuristic_iterations = 0;
+  st_.heuristic_dives = 0;
+  st_.heuristic_solutions = 0;
+  st_.last_dive_node = 0;
   std::int32_t slots = c_.i(icv::MXANOD);
   if (slots <= 0) slots = kDefaultListSlots;
   st_.store.reset(slots);
@@ -488,9 +508,9 @@ bool Search::propagate(NodeRecord& node) {
   if ((c_.i(icv::IFINTP) & 2) == 0) return true;
   // Binary columns only: on general integers (bell5) the roundings reshape the dives and
   // the search took longer (10 CPU-s unfinished against 6.5 s without; 8.6 s binaries only).
-  if (!propagator_) propagator_.emplace(p_, lib_.cut_pool ? first_cut_row(p_, *lib_.cut_pool) : p_.rows, true);
+  make_propagator();
   implied_.clear();
-  const bool root = node.changes.empty() && node.parent == 0;
+  const bool root = node.parent == 0;
   if (node.changes.empty() && !root) return true;
   const bool feasible = propagator_->propagate(p_.lower, p_.upper, node.changes, root, implied_);
   st_.propagated_bounds += static_cast<std::int64_t>(implied_.size());
@@ -500,6 +520,84 @@ bool Search::propagate(NodeRecord& node) {
     st_.applied = node.changes;
   }
   return feasible;
+}
+
+// Probing (IFINTP bit 4) before the first node: each binary column not yet fixed is
+// set to 0 and to 1 in turn and the rows propagated; a value the rows refute fixes the
+// column at the other for the whole search (the root's changes, which every node
+// inherits), and the passes repeat while they fix anything. A column refuted both ways
+// leaves crossed bounds, which end the root as infeasible.
+void Search::probe(NodeRecord& root) {
+  if ((c_.i(icv::IFINTP) & 4) == 0) return;
+  print_message(lib_, kMessageProbing);
+  flush_line(lib_);
+  make_propagator();
+  std::vector<double> lower = p_.lower;
+  std::vector<double> upper = p_.upper;
+  std::vector<double> trial_lower = lower;
+  std::vector<double> trial_upper = upper;
+  std::vector<BoundChange> implied;
+  // Sets the trial bounds back to the probe's base after a probe.
+  auto reset = [&](const std::vector<BoundChange>& touched) {
+    for (const BoundChange& c : touched) {
+      const auto v = static_cast<std::size_t>(c.variable);
+      trial_lower[v] = lower[v];
+      trial_upper[v] = upper[v];
+    }
+  };
+  std::vector<BoundChange> fixed;
+  constexpr int kPasses = 4;
+  // Probing gives way to the search on large problems: two seconds at most.
+  constexpr std::int64_t kProbingCentiseconds = 200;
+  const std::int64_t started = clock_now();
+  bool out_of_time = false;
+  for (int pass = 0; pass < kPasses && !out_of_time; ++pass) {
+    bool any = false;
+    for (const GlobalEntity& e : p_.entities) {
+      if (e.kind() != EntityKind::kBinary) continue;
+      if (clock_now() - started > kProbingCentiseconds) {
+        out_of_time = true;
+        break;
+      }
+      const auto v = static_cast<std::size_t>(p_.column_variable(e.reference));
+      if (lower[v] >= upper[v]) continue;
+      for (int value = 0; value < 2; ++value) {
+        const BoundChange seed{static_cast<std::int32_t>(v), static_cast<double>(value), static_cast<double>(value)};
+        trial_lower[v] = trial_upper[v] = value;
+        implied.clear();
+        const bool feasible = propagator_->propagate(trial_lower, trial_upper, std::span(&seed, 1), false, implied);
+        reset(implied);
+        trial_lower[v] = lower[v];
+        trial_upper[v] = upper[v];
+        if (feasible) continue;
+        // The other value holds for good; what it implies does too.
+        const double other = 1.0 - value;
+        lower[v] = upper[v] = other;
+        fixed.push_back({static_cast<std::int32_t>(v), other, other});
+        any = true;
+        const BoundChange fix{static_cast<std::int32_t>(v), other, other};
+        implied.clear();
+        const bool consistent = propagator_->propagate(lower, upper, std::span(&fix, 1), false, implied);
+        for (const BoundChange& c : implied) fixed.push_back(c);
+        for (const BoundChange& c : implied) {
+          trial_lower[static_cast<std::size_t>(c.variable)] = c.lower;
+          trial_upper[static_cast<std::size_t>(c.variable)] = c.upper;
+        }
+        trial_lower[v] = trial_upper[v] = other;
+        if (!consistent) {
+          // Both values refuted: no solution exists below the root.
+          fixed.push_back({static_cast<std::int32_t>(v), 1.0, 0.0});
+          root.changes = merged(root.changes, fixed);
+          st_.probing_fixings += static_cast<std::int64_t>(fixed.size());
+          return;
+        }
+        break;
+      }
+    }
+    if (!any || time_is_up()) break;
+  }
+  st_.probing_fixings += static_cast<std::int64_t>(fixed.size());
+  if (!fixed.empty()) root.changes = merged(root.changes, fixed);
 }
 
 // The node gave an integer solution of value z (user units).
@@ -521,6 +619,7 @@ Stop Search::new_solution(const NodeRecord& node, double z) {
     ++st_.solutions;
     st_.incumbent_changes = node.changes;
     st_.incumbent_basis = pack_basis(p_.status);
+    if (lib_.engine) st_.incumbent_values = lib_.engine->basis.x;
     int_attr(lib_, attr::kIntegerSolutions) = st_.solutions;
     if (better(st_.incumbent, st_.best_bound)) st_.best_bound = st_.incumbent;
   }
@@ -545,6 +644,94 @@ Stop Search::new_solution(const NodeRecord& node, double z) {
   const std::int32_t maxsol = c_.i(icv::MAXSOL);
   if (maxsol > 0 && st_.solutions >= maxsol) return Stop::kSolutionLimit;
   return Stop::kNone;
+}
+
+// The diving heuristic runs at the first node and then every so many nodes while its
+// iterations stay within a share of the search's. Its solutions are LP solutions of the
+// problem with tightened bounds, so user callbacks that judge nodes, add entities of
+// their own or attach bounds to branches could reject them: with such callbacks it stays out.
+bool Search::dive_heuristic_due(const NodeRecord& node) const {
+  if ((c_.i(icv::IFINTP) & kDivingBit) != 0) return false;
+  if (lib_.callbacks.optimal_node != nullptr || lib_.callbacks.user_entities != nullptr) return false;
+  // A cut manager may attach bounds to the children (KQBRANCHCUT) that a dive cannot see.
+  if (lib_.callbacks.node_cut_manager != nullptr || lib_.callbacks.top_cut_manager != nullptr) return false;
+  if (st_.heuristic_dives == 0) return node.parent == 0;
+  const std::int64_t every = st_.solutions == 0 ? 100 : 500;
+  if (st_.nodes - st_.last_dive_node < every) return false;
+  const std::int64_t spent = int_attr(lib_, attr::kIterations) - st_.root_iterations - st_.heuristic_iterations;
+  return st_.heuristic_iterations < dive_iteration_cap() + spent / 10;
+}
+
+// One dive from the node just solved (its LP optimal and fractional): a column at a
+// time is bounded toward a whole value and the LP re-solved, each step tried the other
+// way once when its LP fails, until the LP solution is integral, fails both ways, or the
+// dive's iterations are spent. The node's bounds, basis and LP figures are put back.
+Stop Search::dive_heuristic(const NodeRecord& node) {
+  ++st_.heuristic_dives;
+  st_.last_dive_node = st_.nodes;
+  const std::vector<std::uint32_t> basis = pack_basis(p_.status);
+  const ErrorState err = lib_.err;
+  const std::int32_t lp_status = int_attr(lib_, attr::kLpStatus);
+  const double objective = double_attr(lib_, attr::kObjectiveValue);
+  const std::int32_t itrlim = c_.i(icv::ITRLIM);
+  const std::int64_t first = int_attr(lib_, attr::kIterations);
+  c_.i(icv::ITRLIM) = static_cast<std::int32_t>(std::min<std::int64_t>(itrlim, first + dive_iteration_cap()));
+
+  const std::int32_t rows = lib_.cut_pool ? first_cut_row(p_, *lib_.cut_pool) : p_.rows;
+  if (!locks_ || locks_rows_ != rows) {
+    locks_ = rounding_locks(p_, rows, st_.original_lower, st_.original_upper);
+    locks_rows_ = rows;
+  }
+  const BranchSettings settings = branch_settings();
+  std::vector<BoundChange> changes = fixings_.empty() ? node.changes : merged(node.changes, fixings_);
+  apply(changes);
+  const std::span<const double> guide =
+      st_.solutions > 0 ? std::span<const double>(st_.incumbent_values) : std::span<const double>();
+  Stop stop = Stop::kNone;
+  const std::int32_t max_steps = 2 * static_cast<std::int32_t>(p_.entities.size()) + 10;
+  for (std::int32_t steps = 0; steps < max_steps; ++steps) {
+    const EngineState& engine = *lib_.engine;
+    const DiveStep step = next_dive_step(p_, engine.basis.x, p_.lower, p_.upper, *locks_, settings.integer_tolerance,
+                                         guide.size() == engine.basis.x.size() ? guide : std::span<const double>());
+    if (step.kind == DiveStepKind::kIntegral) {
+      NodeView view{engine.basis.x, engine.pi, engine.lp.lower, engine.lp.upper, engine.lp.cost};
+      if (count_unsatisfied(p_, view, settings) == 0) {
+        NodeRecord found;
+        found.node = node.node;
+        found.changes = changes;
+        ++st_.heuristic_solutions;
+        stop = new_solution(found, double_attr(lib_, attr::kObjectiveValue));
+      }
+      break;
+    }
+    bool solved = false;
+    for (int attempt = 0; attempt < 2 && !solved; ++attempt) {
+      if (attempt == 1 && step.other.empty()) break;
+      std::vector<BoundChange> next = merged(changes, attempt == 0 ? step.changes : step.other);
+      if (bounds_cross(next)) continue;
+      apply(next);
+      run_lp_driver(lib_, DriverMode::kResolve);
+      if (lib_.err.return_code != 0) break;
+      const std::int32_t lp = int_attr(lib_, attr::kLpStatus);
+      if (lp == kLpUnfinished) break;
+      if (lp == kLpOptimal) {
+        changes = std::move(next);
+        solved = true;
+      }
+    }
+    if (!solved) break;
+  }
+  const std::int64_t used = int_attr(lib_, attr::kIterations) - first;
+  st_.heuristic_iterations += used;
+  const bool stopped = int_attr(lib_, attr::kLpStatus) == kLpUnfinished && used < dive_iteration_cap();
+  c_.i(icv::ITRLIM) = itrlim;
+  apply(node.changes);
+  unpack_basis(basis, p_.status);
+  lib_.err = err;
+  int_attr(lib_, attr::kLpStatus) = lp_status;
+  double_attr(lib_, attr::kObjectiveValue) = objective;
+  if (stop == Stop::kNone && stopped) stop = time_is_up() ? Stop::kTimeLimit : Stop::kUnfinished;
+  return stop;
 }
 
 // Processes node and dives below it while the continuation rule allows. Every node
@@ -617,6 +804,7 @@ Stop Search::dive(NodeRecord node) {
       basis_in_place = true;
       parent_.valid = false;
     } else {
+      const Stop found = dive_heuristic_due(node) ? dive_heuristic(node) : Stop::kNone;
       const double estimate = z + s * choice.estimate_increment;
       log_node(node, z, estimate, &choice);
       log_tree(false);
@@ -643,6 +831,12 @@ Stop Search::dive(NodeRecord node) {
       const bool f_ok = !choice.child_infeasible[first];
       const bool s_ok = !choice.child_infeasible[second];
       branch_node_cuts(lib_, child[0], !choice.child_infeasible[0], child[1], !choice.child_infeasible[1]);
+      if (found != Stop::kNone) {
+        set_aside();
+        if (f_ok) put_back(std::move(f));
+        if (s_ok) put_back(std::move(sec));
+        return found;
+      }
       const std::int32_t ndsel1 = c_.i(icv::NDSEL1);
       bool may_dive = ndsel1 != 2 && !(ndsel1 == 4 && st_.nodes <= c_.i(icv::MAXNBF));
       if (c_.i(icv::IFCUTOFF) > 0 && st_.local_cutoff_set && s * z > s * st_.local_cutoff) may_dive = false;
@@ -936,6 +1130,7 @@ std::int32_t Search::run(bool fresh) {
     root.node = ++st_.node_numbers;
     root.bound = st_.best_bound;
     root.estimate = st_.best_bound;
+    probe(root);
     publish();
     stop = dive(std::move(root));
   } else {

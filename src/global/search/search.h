@@ -84,6 +84,16 @@ struct GlobalSearch {
   std::int64_t reduced_cost_fixings = 0;                   // bounds tightened, for the figures
   std::int64_t propagated_bounds = 0;                      // bounds the rows implied at nodes
   std::int64_t propagated_infeasible = 0;                  // nodes the rows proved infeasible
+  std::int64_t probing_fixings = 0;                        // bounds probing fixed before the first node
+
+  // The diving heuristic: the incumbent's values guide later dives (M + n, internal
+  // units); its iterations are held to a share of the search's.
+  std::vector<double> incumbent_values;
+  std::int64_t root_iterations = 0;       // the LP iterations before the search
+  std::int64_t heuristic_iterations = 0;  // spent in dives
+  std::int64_t heuristic_dives = 0;
+  std::int64_t heuristic_solutions = 0;  // incumbents the dives found
+  std::int64_t last_dive_node = 0;       // the node count at the last dive
 };
 
 // KQGLOBAL. Returns the return code.

@@ -3,6 +3,7 @@
 // catalogue optimum (1e-6 relative, or one unit of the catalogue's last digit); an unfinished one must bracket it (its
 // incumbent never better than the optimum, its bound never past it). One line per problem gives the figures:
 //   KQOPT_GLOBAL_SECONDS=60 kqopt_instance_tests --gtest_filter='*MiplibGlobal*'
+// (KQOPT_GLOBAL_IFINTP sets IFINTP for a comparison.)
 #include <unistd.h>
 
 #include <chrono>
@@ -87,6 +88,10 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t cpu_start = std::clock();
   t->controls.i(icv::MAXTIM) = -seconds_per_problem();
+  // KQOPT_GLOBAL_IFINTP compares the search's bound tightenings and heuristic on or off.
+  if (const char* ifintp = std::getenv("KQOPT_GLOBAL_IFINTP"); ifintp != nullptr && *ifintp != '\0') {
+    t->controls.i(icv::IFINTP) = std::atoi(ifintp);
+  }
   EXPECT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0) << r.name;
   ASSERT_EQ(*t->attributes.int_attribute(attr::kLpStatus), 1) << r.name;
   EXPECT_EQ(run_global_search(t.lib()), 0) << r.name;
@@ -101,13 +106,18 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   std::printf(
       "global %-9s status %d  best %-16.9g bound %-16.9g optimum %-14.9g nodes %9d  iterations %10d  %7.1f s"
       "  %7.1f CPU-s"
-      "  node records peak %lld KiB  reduced-cost fixings %lld  propagated %lld (infeasible %lld)\n",
+      "  node records peak %lld KiB  reduced-cost fixings %lld  propagated %lld (infeasible %lld)"
+      "  dives %lld (solutions %lld, iterations %lld)  probing fixed %lld\n",
       r.name.c_str(), status, solutions > 0 ? incumbent : NAN, bound, r.optimum,
       *t->attributes.int_attribute(attr::kNodes), *t->attributes.int_attribute(attr::kIterations), seconds, cpu_seconds,
       st != nullptr ? static_cast<long long>(st->peak_record_bytes / 1024) : 0LL,
       st != nullptr ? static_cast<long long>(st->reduced_cost_fixings) : 0LL,
       st != nullptr ? static_cast<long long>(st->propagated_bounds) : 0LL,
-      st != nullptr ? static_cast<long long>(st->propagated_infeasible) : 0LL);
+      st != nullptr ? static_cast<long long>(st->propagated_infeasible) : 0LL,
+      st != nullptr ? static_cast<long long>(st->heuristic_dives) : 0LL,
+      st != nullptr ? static_cast<long long>(st->heuristic_solutions) : 0LL,
+      st != nullptr ? static_cast<long long>(st->heuristic_iterations) : 0LL,
+      st != nullptr ? static_cast<long long>(st->probing_fixings) : 0LL);
   if (status == kSearchFinishedWithSolution) {
     EXPECT_LE(std::fabs(incumbent - r.optimum), tol) << r.name;
   } else {

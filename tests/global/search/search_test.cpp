@@ -361,6 +361,7 @@ const std::vector<Rule>& rules() {
        }},
       {"node list of 2 slots", [](Library& lib) { set_int_control(lib, icv::MXANOD, 2); }},
       {"no reduced-cost fixing (IFINTP 0)", [](Library& lib) { set_int_control(lib, icv::IFINTP, 0); }},
+      {"no diving heuristic (IFINTP 15)", [](Library& lib) { set_int_control(lib, icv::IFINTP, 15); }},
   };
   return kRules;
 }
@@ -534,8 +535,9 @@ TEST_F(GlobalSearchTest, EarlierSolutionsAreKeptInNumberedFiles) {
   ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
   set_int_control(t.lib(), icv::IPKEEP, 3);
   set_int_control(t.lib(), icv::KCRITM, -1);  // the worse branch first: several solutions
-  // Without propagation through the rows, which would find the optimum too soon.
-  set_int_control(t.lib(), icv::IFINTP, 5);
+  // Without propagation through the rows and the diving heuristic (bit 8), which would
+  // find the optimum too soon.
+  set_int_control(t.lib(), icv::IFINTP, 5 | 8);
   std::filesystem::remove("bbtest.sol");
   ASSERT_EQ(run_global_search(t.lib()), 0);
   const Result r = read_result(t.lib());
@@ -544,6 +546,73 @@ TEST_F(GlobalSearchTest, EarlierSolutionsAreKeptInNumberedFiles) {
   EXPECT_TRUE(std::filesystem::exists("bbtest.so0"));
   EXPECT_TRUE(std::filesystem::exists("bbtest.so1"));
   EXPECT_FALSE(std::filesystem::exists("bbtest.so2"));  // IPKEEP - 1 files in turn
+}
+
+// The dive from the first node finds a solution before any other node is solved; bit 8
+// of IFINTP keeps it out. Both searches end at the same optimum.
+TEST_F(GlobalSearchTest, TheDivingHeuristicGivesTheFirstSolutionAtTheFirstNode) {
+  const Model m = larger_model();
+  std::int64_t dives[2] = {0, 0};
+  double objective[2] = {0.0, 0.0};
+  for (int off = 0; off < 2; ++off) {
+    test::TestLibrary t;
+    set_int_control(t.lib(), icv::GPRINT, 0);
+    load(t.lib(), m, true);
+    if (off == 1) set_int_control(t.lib(), icv::IFINTP, 7 | 8);
+    ASSERT_EQ(optimise(t.lib(), mode_of(m)), 0);
+    ASSERT_EQ(run_global_search(t.lib()), 0);
+    const Result r = read_result(t.lib());
+    ASSERT_EQ(r.status, kSearchFinishedWithSolution);
+    const GlobalSearch* st = current_search(t.lib());
+    ASSERT_NE(st, nullptr);
+    dives[off] = st->heuristic_dives;
+    objective[off] = r.objective;
+    if (off == 0) {
+      EXPECT_GE(st->heuristic_solutions, 1);
+      EXPECT_GE(st->heuristic_iterations, 1);
+    }
+  }
+  EXPECT_GE(dives[0], 1);
+  EXPECT_EQ(dives[1], 0);
+  EXPECT_NEAR(objective[0], objective[1], 1.0e-9 * std::max(1.0, std::fabs(objective[1])));
+}
+
+// Probing (IFINTP bit 4): x = 1 leaves y + z <= 0 in the first row, which the second
+// row refutes, so x is fixed at 0 before the first node and its LP is integral.
+TEST_F(GlobalSearchTest, ProbingFixesABinaryTheRowsRefute) {
+  Model m;
+  m.n = 3;
+  m.row_types = {'L', 'G'};
+  m.rhs = {2.0, 1.0};
+  m.a = {{2.0, 1.0, 1.0}, {0.0, 1.0, 1.0}};
+  m.obj = {-3.0, -1.0, -1.0};
+  m.lower = {0.0, 0.0, 0.0};
+  m.upper = {1.0, 1.0, 1.0};
+  m.entities = {{'B', 0}, {'B', 1}, {'B', 2}};
+  double best = 0.0;
+  ASSERT_TRUE(brute_force(m, best));
+  for (const std::int32_t ifintp : {7, 3}) {
+    SCOPED_TRACE("IFINTP " + std::to_string(ifintp));
+    test::TestLibrary t;
+    load(t.lib(), m, true);
+    set_int_control(t.lib(), icv::IFINTP, ifintp);
+    ASSERT_EQ(optimise(t.lib(), DriverMode::kMinimise), 0);
+    t.clear_lines();
+    ASSERT_EQ(run_global_search(t.lib()), 0);
+    const Result r = read_result(t.lib());
+    ASSERT_EQ(r.status, kSearchFinishedWithSolution);
+    EXPECT_NEAR(r.objective, best, 1.0e-9);
+    const GlobalSearch* st = current_search(t.lib());
+    ASSERT_NE(st, nullptr);
+    if (ifintp == 7) {
+      EXPECT_TRUE(t.printed("Probing binary entities"));
+      EXPECT_GE(st->probing_fixings, 1);
+      EXPECT_EQ(r.nodes, 1);
+    } else {
+      EXPECT_FALSE(t.printed("Probing binary entities"));
+      EXPECT_EQ(st->probing_fixings, 0);
+    }
+  }
 }
 
 TEST_F(GlobalSearchTest, FirstSolutionActionStopsWithoutTheReport) {
