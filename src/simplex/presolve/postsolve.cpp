@@ -103,6 +103,7 @@ class Undo {
   void apply(const Presolved& p, const Reduction& r) {
     switch (r.kind) {
       case ReductionKind::free_row:
+      case ReductionKind::dependent_row:
         out_.status[ui(r.row)] = VariableStatus::basic;
         restore_row(r.row, 0.0);
         break;

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <functional>
+#include <limits>
+#include <queue>
 #include <span>
 #include <utility>
 
@@ -46,7 +50,19 @@ class Reducer {
     cost_.assign(lp.cost.begin() + m_, lp.cost.end());
   }
 
+  // Rounds of sweeps, each but the last ended by an elimination pass that eliminated
+  // something (the pass runs with bit 0x100 and NEXTRA > 0 only).
   PresolveOutcome run() {
+    const bool eliminate = (settings_.select & presolve_bit::kElimination) && settings_.extra_elements > 0;
+    for (std::int32_t k = 1; k <= std::max(settings_.rounds, 1); ++k) {
+      sweeps();
+      if (failed() || !eliminate || k == settings_.rounds || settings_.rounds <= 0) break;
+      if (eliminations() == 0) break;
+    }
+    return outcome_;
+  }
+
+  void sweeps() {
     const std::uint32_t select = settings_.select;
     const std::int32_t sweeps = std::max(settings_.primal_sweeps, settings_.dual_sweeps);
     // Without the elimination pass one round is all there is.
@@ -62,6 +78,10 @@ class Reducer {
       if (failed()) break;
       if ((select & presolve_bit::kDual) && s <= settings_.dual_sweeps) cost_sign_columns();
       if (failed()) break;
+      if ((select & presolve_bit::kDual) && (select & presolve_bit::kNoEntities) && s <= settings_.dual_sweeps) {
+        dominated_columns();
+      }
+      if (failed()) break;
       if ((select & presolve_bit::kColumnSingletons) && primal) column_singletons();
       if (failed()) break;
       if ((select & presolve_bit::kColumnSingletons) && primal) implied_free_columns();
@@ -72,9 +92,60 @@ class Reducer {
       if (failed()) break;
       if ((select & presolve_bit::kDuplicateColumns) && primal) duplicate_columns();
       if (failed()) break;
-      if (out_.stack.size() == before && out_.bounds_changed == bounds_before) break;
+      if (out_.stack.size() == before && out_.bounds_changed == bounds_before) {
+        // Dependent equations are sought once, on what the sweeps leave; what they
+        // remove may open further reductions, so the sweeps go on.
+        if (!(select & presolve_bit::kDuplicateRows) || dependence_checked_) break;
+        dependence_checked_ = true;
+        if (dependent_rows() == 0) break;
+      }
     }
-    return outcome_;
+    if ((select & presolve_bit::kDuplicateRows) && !dependence_checked_ && !failed()) dependent_rows();
+  }
+
+  // The elimination pass: each implied-free continuous column substituted out of its
+  // other rows by the equation, of any length, where its element is largest beside the
+  // equation's others (at least ZTELIM times the largest), when that creates at most
+  // IEFILL entries (net of those removed) and all its eliminations at most NEXTRA.
+  std::int32_t eliminations() {
+    std::int32_t eliminated = 0;
+    const std::int64_t allowance = settings_.extra_elements;
+    for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
+      if (!col_alive_[ui(j)] || kinds_[ui(j)] != ColumnKind::continuous) continue;
+      const std::int32_t count = col_count_[ui(j)];
+      if (count < 2) continue;
+      std::int32_t equation = -1;
+      double element = 0.0;
+      double best = 0.0;
+      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+        const std::int32_t i = col_row_[ui(p)];
+        if (!row_alive_[ui(i)] || row_count_[ui(i)] < 2) continue;
+        if (!finite(sl_[ui(i)]) || sl_[ui(i)] != su_[ui(i)]) continue;
+        double big = 0.0;
+        for (std::int32_t q = row_start_[ui(i)]; q < row_end_[ui(i)]; ++q) {
+          if (col_alive_[ui(row_column_[ui(q)])]) big = std::max(big, std::fabs(row_value_[ui(q)]));
+        }
+        const double relative = std::fabs(col_value_[ui(p)]) / big;
+        if (relative < settings_.elimination_tolerance) continue;
+        if (equation >= 0 && row_count_[ui(i)] > row_count_[ui(equation)]) continue;
+        if (equation >= 0 && row_count_[ui(i)] == row_count_[ui(equation)] && relative <= best) continue;
+        equation = i;
+        element = col_value_[ui(p)];
+        best = relative;
+      }
+      if (equation < 0) continue;
+      // Entries created at most: each other row of j gains the equation's other
+      // columns; j's entries and the equation's go.
+      const std::int64_t fill = static_cast<std::int64_t>(count - 1) * (row_count_[ui(equation)] - 1) - (count - 1) -
+                                row_count_[ui(equation)];
+      if (fill > settings_.elimination_fill || filled_ + std::max<std::int64_t>(fill, 0) > allowance) continue;
+      if (!room_for_fill((count - 1) * (row_count_[ui(equation)] - 1))) continue;
+      if (!bounds_implied(j)) continue;
+      filled_ += std::max<std::int64_t>(fill, 0);
+      substitute(equation, j, element);
+      ++eliminated;
+    }
+    return eliminated;
   }
 
   void build() {
@@ -267,9 +338,11 @@ class Reducer {
     remove_column(j, x);
   }
 
-  void drop_free_row(std::int32_t i) {
+  void drop_free_row(std::int32_t i) { drop_row(i, ReductionKind::free_row); }
+
+  void drop_row(std::int32_t i, ReductionKind kind) {
     Reduction r;
-    r.kind = ReductionKind::free_row;
+    r.kind = kind;
     r.row = i;
     out_.stack.push_back(r);
     remove_row(i);
@@ -452,6 +525,86 @@ class Reducer {
         fix_column(j, l, false);
       } else if (c <= 0.0 && up_locks == 0 && finite(u)) {
         fix_column(j, u, true);
+      }
+    }
+  }
+
+  // Bounds on the row prices y that every dual-feasible solution meets: the sign a row's
+  // logical asks for (y ≤ 0 without an upper bound on it, y ≥ 0 without a lower one),
+  // narrowed by each column alone in a row, whose reduced cost c − a y must keep the
+  // sign its missing bound asks for. A column whose reduced cost c − Σ a_i y_i stays
+  // positive (negative) over those bounds sits at its lower (upper) bound in every
+  // optimum. Valid for the LP only: integer columns have no such reduced cost.
+  void dominated_columns() {
+    std::vector<double>& ylo = price_lower_;
+    std::vector<double>& yhi = price_upper_;
+    ylo.assign(ui(m_), -kInfinity);
+    yhi.assign(ui(m_), kInfinity);
+    for (std::int32_t i = 0; i < m_; ++i) {
+      if (!row_alive_[ui(i)]) continue;
+      if (!finite(su_[ui(i)])) yhi[ui(i)] = 0.0;
+      if (!finite(sl_[ui(i)])) ylo[ui(i)] = 0.0;
+    }
+    for (std::int32_t j = 0; j < n_; ++j) {
+      if (!col_alive_[ui(j)] || col_count_[ui(j)] != 1) continue;
+      std::int32_t i = -1;
+      double a = 0.0;
+      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+        if (row_alive_[ui(col_row_[ui(p)])]) {
+          i = col_row_[ui(p)];
+          a = col_value_[ui(p)];
+        }
+      }
+      if (i < 0 || std::fabs(a) < 1.0e-3) continue;
+      const double ratio = cost_[ui(j)] / a;
+      // Never at its upper bound: c − a y ≥ 0; never at its lower one: c − a y ≤ 0.
+      if (!finite(cu_[ui(j)])) {
+        if (a > 0.0) {
+          yhi[ui(i)] = std::min(yhi[ui(i)], ratio);
+        } else {
+          ylo[ui(i)] = std::max(ylo[ui(i)], ratio);
+        }
+      }
+      if (!finite(cl_[ui(j)])) {
+        if (a > 0.0) {
+          ylo[ui(i)] = std::max(ylo[ui(i)], ratio);
+        } else {
+          yhi[ui(i)] = std::min(yhi[ui(i)], ratio);
+        }
+      }
+    }
+    for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
+      if (!col_alive_[ui(j)] || col_count_[ui(j)] == 0) continue;
+      double dlo = cost_[ui(j)];
+      double dhi = cost_[ui(j)];
+      double scale = std::fabs(cost_[ui(j)]);
+      bool lo_known = true;
+      bool hi_known = true;
+      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+        const std::int32_t i = col_row_[ui(p)];
+        if (!row_alive_[ui(i)]) continue;
+        const double a = col_value_[ui(p)];
+        // a y over [ylo, yhi]: its largest lowers dlo, its smallest raises dhi.
+        const double top = a > 0.0 ? yhi[ui(i)] : ylo[ui(i)];
+        const double bottom = a > 0.0 ? ylo[ui(i)] : yhi[ui(i)];
+        if (finite(top)) {
+          dlo -= a * top;
+          scale = std::max(scale, std::fabs(a * top));
+        } else {
+          lo_known = false;
+        }
+        if (finite(bottom)) {
+          dhi -= a * bottom;
+          scale = std::max(scale, std::fabs(a * bottom));
+        } else {
+          hi_known = false;
+        }
+      }
+      const double tol = 1.0e-6 * std::max(1.0, scale);
+      if (lo_known && dlo > tol && finite(cl_[ui(j)])) {
+        fix_column(j, cl_[ui(j)], false);
+      } else if (hi_known && dhi < -tol && finite(cu_[ui(j)])) {
+        fix_column(j, cu_[ui(j)], true);
       }
     }
   }
@@ -875,6 +1028,114 @@ class Reducer {
     }
   }
 
+  // Equations that are linear combinations of other equations: Gaussian elimination
+  // over the live equality rows, the shortest row first, pivoting in each on an entry
+  // not small beside the row's largest and, among those, of the column in fewest rows.
+  // A row that elimination empties is a combination of the pivot rows before it; when
+  // its right-hand side cancels too, it holds wherever they do and goes, priced 0 with
+  // its logical basic at zero. The elimination stops (keeping what it found) when its
+  // work outgrows a multiple of the equations' size. Returns the rows removed.
+  std::int32_t dependent_rows() {
+    std::vector<std::int32_t> rows;
+    std::size_t size = 0;
+    for (std::int32_t i = 0; i < m_; ++i) {
+      if (!row_alive_[ui(i)] || row_count_[ui(i)] < 2) continue;
+      if (!finite(sl_[ui(i)]) || sl_[ui(i)] != su_[ui(i)]) continue;
+      rows.push_back(i);
+      size += ui(row_count_[ui(i)]);
+    }
+    const auto e = rows.size();
+    if (e < 2) return 0;
+    using Entry = std::pair<std::int32_t, double>;
+    std::vector<std::vector<Entry>> line(e);
+    std::vector<double> t(e);
+    std::vector<double> scale(e, 0.0);
+    std::vector<double> t_scale(e);
+    std::vector<std::vector<std::int32_t>> holders(ui(n_));
+    for (std::size_t r = 0; r < e; ++r) {
+      const std::int32_t i = rows[r];
+      for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
+        const std::int32_t j = row_column_[ui(p)];
+        if (!col_alive_[ui(j)]) continue;
+        line[r].emplace_back(j, row_value_[ui(p)]);
+        holders[ui(j)].push_back(static_cast<std::int32_t>(r));
+        scale[r] = std::max(scale[r], std::fabs(row_value_[ui(p)]));
+      }
+      t[r] = rhs_[ui(i)] - sl_[ui(i)];
+      t_scale[r] = std::max(1.0, std::fabs(t[r]));
+    }
+    constexpr double kDrop = 1.0e-11;  // relative to the row's largest entry as loaded
+    constexpr double kPivot = 0.1;     // an entry this large beside the row's largest may pivot
+    const double budget = 400.0 * static_cast<double>(size) + 2.0e5;
+    double work = 0.0;
+    std::vector<std::uint8_t> done(e, 0);
+    std::vector<std::int32_t> found;
+    using Key = std::pair<std::size_t, std::int32_t>;
+    std::priority_queue<Key, std::vector<Key>, std::greater<Key>> queue;
+    for (std::size_t r = 0; r < e; ++r) queue.emplace(line[r].size(), static_cast<std::int32_t>(r));
+    std::vector<Entry> merged;
+    while (!queue.empty() && work <= budget) {
+      const auto [length, rr] = queue.top();
+      queue.pop();
+      const auto r = ui(rr);
+      if (done[r] || length != line[r].size()) continue;
+      done[r] = 1;
+      if (line[r].empty()) {
+        if (std::fabs(t[r]) <= 1.0e-9 * t_scale[r]) found.push_back(rows[r]);
+        continue;
+      }
+      double big = 0.0;
+      for (const Entry& x : line[r]) big = std::max(big, std::fabs(x.second));
+      std::size_t pivot = 0;
+      std::size_t fewest = std::numeric_limits<std::size_t>::max();
+      for (std::size_t q = 0; q < line[r].size(); ++q) {
+        if (std::fabs(line[r][q].second) < kPivot * big) continue;
+        const std::size_t held = holders[ui(line[r][q].first)].size();
+        if (held < fewest) {
+          fewest = held;
+          pivot = q;
+        }
+      }
+      const std::int32_t column = line[r][pivot].first;
+      const double element = line[r][pivot].second;
+      for (const std::int32_t kk : holders[ui(column)]) {
+        const auto k = ui(kk);
+        if (done[k]) continue;
+        const auto at = std::lower_bound(line[k].begin(), line[k].end(), Entry{column, -kInfinity},
+                                         [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        if (at == line[k].end() || at->first != column) continue;
+        const double multiple = at->second / element;
+        // line k − multiple · line r, both in increasing column order.
+        merged.clear();
+        auto a = line[k].begin();
+        auto b = line[r].begin();
+        while (a != line[k].end() || b != line[r].end()) {
+          Entry x;
+          if (b == line[r].end() || (a != line[k].end() && a->first < b->first)) {
+            x = *a++;
+          } else if (a == line[k].end() || b->first < a->first) {
+            x = {b->first, -multiple * b->second};
+            if (b->first != column) holders[ui(b->first)].push_back(kk);
+            ++b;
+          } else {
+            x = {a->first, a->second - multiple * b->second};
+            ++a;
+            ++b;
+          }
+          if (x.first == column || std::fabs(x.second) <= kDrop * scale[k]) continue;
+          merged.push_back(x);
+        }
+        work += static_cast<double>(line[k].size() + line[r].size());
+        line[k].swap(merged);
+        t[k] -= multiple * t[r];
+        t_scale[k] = std::max(t_scale[k], std::fabs(multiple * t[r]));
+        queue.emplace(line[k].size(), kk);
+      }
+    }
+    for (const std::int32_t i : found) drop_row(i, ReductionKind::dependent_row);
+    return static_cast<std::int32_t>(found.size());
+  }
+
   void merge_rows(std::int32_t i, std::int32_t k, double lambda) {
     // Limits of a_i·x from row k: (rhs_k − s_k) / lambda over s_k's bounds.
     double lo = lambda > 0.0 ? row_lower_limit(k) : row_upper_limit(k);
@@ -1090,6 +1351,10 @@ class Reducer {
   std::vector<double> cl_;
   std::vector<double> cu_;
   std::vector<double> cost_;
+  bool dependence_checked_ = false;
+  std::vector<double> price_lower_;
+  std::vector<double> price_upper_;
+  std::int64_t filled_ = 0;  // entries the elimination pass created
 };
 
 }  // namespace

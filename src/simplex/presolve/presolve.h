@@ -21,12 +21,15 @@
 //   0x002  singleton rows turned into column bounds
 //   0x004  primal: redundant and forcing rows, from the rows' activity bounds
 //   0x008  dual: columns fixed at a bound by the sign of their cost when no row
-//          stops them moving that way (dominated columns)
+//          stops them moving that way; without global entities also columns whose
+//          reduced cost keeps one sign over the bounds on the row prices that the
+//          rows' types and the column singletons imply (dominated columns)
 //   0x010  free and implied-free column singletons substituted out with their row;
 //          implied-free columns in a few rows substituted out of them by a short
 //          equation that holds them
 //   0x020  duplicate rows: a row parallel to another merged into it (its limits
-//          become the other's, scaled)
+//          become the other's, scaled); equations that are linear combinations of
+//          others (their right-hand sides too) removed
 //   0x040  doubleton equations a x + b y = c: y = (c − a x) / b substituted into the
 //          other rows of y, y and the row go, y's bounds move onto x (rounded inward
 //          for an integer x)
@@ -34,7 +37,11 @@
 //          cost merged into it (their bounds add up), or fixed at a bound when the
 //          other dominates it; a column alone in its row is parallel to the row's
 //          logical, and merged into it when it has no cost
-//   0x100  the elimination pass (with NEXTRA > 0)               - not yet built
+//   0x100  the elimination pass (with NEXTRA > 0): implied-free columns substituted
+//          out by an equation of any length, the pivot at least ZTELIM times the
+//          equation's largest entry, each creating at most IEFILL entries and all of
+//          them at most NEXTRA; it ends a round, and another follows (up to NRPASS)
+//          when it eliminated anything
 //   0x200  no global entities: reductions not valid for integers are allowed
 #pragma once
 
@@ -75,12 +82,16 @@ struct PresolveSettings {
   double zero_tolerance = 1.0e-9;                          // ZTOLDA
   double infeasibility_tolerance = 5.0e-4;                 // ZTOLIS
   double feasibility_tolerance = 1.0e-6;                   // ZTOLZE
+  std::int32_t extra_elements = 0;                         // NEXTRA: the elimination pass runs when > 0
+  std::int32_t elimination_fill = 10;                      // IEFILL
+  double elimination_tolerance = 1.0e-3;                   // ZTELIM
 };
 
 enum class PresolveOutcome : std::int8_t { reduced, infeasible, unbounded };
 
 enum class ReductionKind : std::uint8_t {
   free_row,          // empty or redundant row: its logical basic, price 0
+  dependent_row,     // an equation that is a combination of others: undone as a free row
   fixed_column,      // column fixed at `value` (bounds equal, empty, or by its cost)
   singleton_row,     // row turned into bounds of `column`; `lower`/`upper` the bounds before
   forcing_row,       // row at its activity limit; its columns listed from `first`

@@ -70,12 +70,13 @@ struct Roundtrip {
 };
 
 // Presolves, solves the smaller LP, postsolves and checks the rebuilt solution on lp.
-Roundtrip roundtrip(const WorkingLp& lp, std::uint32_t select, const char* label) {
+Roundtrip roundtrip(const WorkingLp& lp, std::uint32_t select, const char* label, std::int32_t extra_elements = 0) {
   Roundtrip out;
   const Solved direct = solve(lp);
   EXPECT_EQ(direct.result.outcome, LpOutcome::optimal) << label;
   PresolveSettings settings;
   settings.select = select | presolve_bit::kNoEntities;
+  settings.extra_elements = extra_elements;
   out.presolved = presolve_lp(lp, {}, settings);
   const Presolved& p = out.presolved;
   EXPECT_EQ(p.outcome, PresolveOutcome::reduced) << label;
@@ -163,6 +164,11 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // x1 has cost > 0 and only <= rows with positive entries: it goes to its lower bound.
       {"column fixed by its cost", presolve_bit::kDual, ReductionKind::fixed_column, 0, 1,
        make_lp({{1, 1}, {1, 2}}, {-1, 1}, {-kInf, -kInf}, {4, 6}, {0, 1}, {kInf, 5})},
+      // x2 (cost 1, no upper bound) alone in the equation x0 + x2 = 5 bounds its price by
+      // 1; row 1 (<=) has a price <= 0: x0's reduced cost is at least 2 - 1 - 0 > 0, so x0
+      // sits at its lower bound in every optimum.
+      {"column dominated over the price bounds", presolve_bit::kDual, ReductionKind::fixed_column, 0, 1,
+       make_lp({{1, 0, 1}, {1, 1, 0}}, {2, -1, 1}, {5, -kInf}, {5, 8}, {0, 0, 0}, {10, 10, kInf})},
       // Free x2 alone in row 0 (an inequality): the row and the column go, the logical of
       // row 0 sits on the bound its induced cost asks for.
       {"free column singleton", presolve_bit::kColumnSingletons, ReductionKind::column_singleton, 1, 1,
@@ -199,6 +205,11 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // The same with the first row's limit the tighter one.
       {"duplicate row, the original binds", presolve_bit::kDuplicateRows, ReductionKind::duplicate_row, 1, 0,
        make_lp({{1, 2}, {-2, -4}, {1, -1}}, {-1, -1}, {-kInf, -8, -1}, {3, kInf, kInf}, {0, 0}, {10, 10})},
+      // Row 2 is row 0 plus row 1, right-hand sides included: one of the three goes,
+      // and comes back with its logical basic at zero and no price.
+      {"dependent equation", presolve_bit::kDuplicateRows, ReductionKind::dependent_row, 1, 0,
+       make_lp({{1, 1, 0, 1}, {0, 1, 1, -1}, {1, 2, 1, 0}, {1, 0, -1, 0}}, {-1, 1, -1, 0.5}, {4, 5, 9, -kInf},
+               {4, 5, 9, 1}, {0, 0, 0, 0}, {10, 10, 10, 10})},
       // Column 1 = -column 0 with cost -c0: x0 - x1 in [0, 6] is one column, basic
       // at 3 in the optimum; postsolve splits it into one basic and one at a bound.
       {"duplicate columns merged, basic", presolve_bit::kDuplicateColumns, ReductionKind::duplicate_column, 0, 1,
@@ -225,6 +236,38 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
     // With every reduction selected the undo is exact too.
     roundtrip(c.lp, 511, c.name);
   }
+}
+
+// A combination of equations whose right-hand sides do not add up is no copy of them:
+// it stays, for the solve to find the problem infeasible.
+TEST(Presolve, InconsistentCombinationOfEquationsStays) {
+  const WorkingLp lp = make_lp({{1, 1, 0, 1}, {0, 1, 1, -1}, {1, 2, 1, 0}}, {-1, 1, -1, 0.5}, {4, 5, 9.5}, {4, 5, 9.5},
+                               {0, 0, 0, 0}, {10, 10, 10, 10});
+  PresolveSettings settings;
+  settings.select = presolve_bit::kDuplicateRows | presolve_bit::kNoEntities;
+  const Presolved p = presolve_lp(lp, {}, settings);
+  EXPECT_EQ(p.outcome, PresolveOutcome::reduced);
+  EXPECT_EQ(p.rows_removed, 0);
+  EXPECT_FALSE(has(p, ReductionKind::dependent_row));
+}
+
+// x2 in [0, 10] within [0, 6] by the equation x0 + x1 + x2 = 6: with room for extra
+// elements the elimination pass substitutes it out of row 1, and postsolve undoes it;
+// without room (NEXTRA 0) the pass does not run.
+TEST(Presolve, EliminationPassSubstitutesUnderExtraRoom) {
+  const WorkingLp lp = make_lp({{1, 1, 1, 0}, {0, 0, 1, -1}, {1, -1, 0, 0}}, {-1, -2, 1, 0.5}, {6, -kInf, -kInf},
+                               {6, 2, 1}, {0, 0, 0, 0}, {3, 3, 10, 5});
+  const Roundtrip r = roundtrip(lp, presolve_bit::kElimination, "elimination pass", 100);
+  EXPECT_TRUE(has(r.presolved, ReductionKind::substitution));
+  EXPECT_EQ(r.presolved.rows_removed, 1);
+  EXPECT_EQ(r.presolved.columns_removed, 1);
+  PresolveSettings settings;
+  settings.select = presolve_bit::kElimination | presolve_bit::kNoEntities;
+  EXPECT_TRUE(presolve_lp(lp, {}, settings).stack.empty());
+  // A fill allowance below what the substitution creates keeps the column.
+  settings.extra_elements = 100;
+  settings.elimination_fill = -3;
+  EXPECT_TRUE(presolve_lp(lp, {}, settings).stack.empty());
 }
 
 TEST(Presolve, SingletonRowBindingSwapsTheBasis) {
