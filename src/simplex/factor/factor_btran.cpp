@@ -290,6 +290,10 @@ void Factor::btran(WorkVector& w) {
     const std::int32_t* idx = file_.idx(line);
     const double* val = file_.val(line);
     const std::int32_t n = file_.len(line);
+    if (!sparse) {  // no list to keep
+      indexed_axpy(idx, val, n, xp, x);
+      continue;
+    }
     for (std::int32_t k = 0; k < n; ++k) {
       track(idx[k]);
       x[idx[k]] -= val[k] * xp;
