@@ -161,7 +161,8 @@ class Factor {
   // factor_ftran.cpp
   bool lower_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_full(double* x, std::int32_t first_eta);
-  void upper_full(double* x);
+  // U^-1 over the positions before index `below` of the pivot order.
+  void upper_full(double* x, std::int32_t below);
   bool upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed);
   // Heap bounds: h = min(1000, m / 1000 + 5) for L and L^T, max(h, m / 16)
@@ -198,6 +199,13 @@ class Factor {
   std::vector<double> u_inv_diag_;      // m
   std::vector<std::int32_t> order_;     // pivot order, -1 where a position moved out
   std::vector<std::int32_t> order_of_;  // m: index of each position in order_
+  // Indices t into order_, ascending, of the positions whose U column does
+  // anything in FTRAN (off-diagonal entries or a diagonal other than 1): on
+  // network-like bases nine positions in ten are bare logicals and singletons,
+  // and the full U pass walks this list instead of the whole order. INVERT
+  // builds it; an update appends the position it moves to the end, and a
+  // column emptied by an update merely stays listed.
+  std::vector<std::int32_t> u_live_;
   // L column etas, back records in pivot order: header entry (pivot, d) then entries.
   std::vector<FilePos> l_start_;            // back index of each header entry
   std::vector<std::int32_t> l_count_;       // entries after the header

@@ -22,6 +22,7 @@
 #include <functional>
 
 #include "simplex/factor/factor.h"
+#include "simplex/factor/indexed_kernels.h"
 
 namespace kqopt {
 
@@ -73,10 +74,7 @@ void Factor::upper_transposed_full(double* x, std::int64_t from) {
       xr *= inv;
       x[r] = xr;
     }
-    const std::int32_t* idx = file_.idx(r);
-    const double* val = file_.val(r);
-    const std::int32_t n = file_.len(r);
-    for (std::int32_t k = 0; k < n; ++k) x[idx[k]] -= val[k] * xr;
+    indexed_axpy(file_.idx(r), file_.val(r), file_.len(r), xr, x);
   }
 }
 
@@ -144,9 +142,7 @@ void Factor::lower_transposed_dot(double* x) {
   for (auto t = static_cast<std::int64_t>(l_start_.size()) - 1; t >= 0; --t) {
     const FilePos head = l_start_[static_cast<std::size_t>(t)];
     const std::int32_t r = bidx[head];
-    double sum = x[r];
-    const FilePos end = head + 1 + l_count_[static_cast<std::size_t>(t)];
-    for (FilePos e = head + 1; e < end; ++e) sum -= bval[e] * x[bidx[e]];
+    const double sum = x[r] - indexed_dot(bidx + head + 1, bval + head + 1, l_count_[static_cast<std::size_t>(t)], x);
     const double inv = bval[head];
     x[r] = inv != 1.0 ? sum * inv : sum;
   }
@@ -155,10 +151,8 @@ void Factor::lower_transposed_dot(double* x) {
 void Factor::push_lower_row(double* x, std::int32_t row, double value) {
   const std::int32_t* ridx = file_.back_idx();
   const double* rval = file_.back_val();
-  const FilePos end = l_row_start_[static_cast<std::size_t>(row + 1)];
-  for (FilePos e = l_row_start_[static_cast<std::size_t>(row)]; e < end; ++e) {
-    x[ridx[e]] -= rval[e] * value;
-  }
+  const FilePos start = l_row_start_[static_cast<std::size_t>(row)];
+  indexed_axpy(ridx + start, rval + start, l_row_start_[static_cast<std::size_t>(row + 1)] - start, value, x);
 }
 
 void Factor::lower_transposed_sweep(double* x, std::int32_t below) {
@@ -275,9 +269,7 @@ void Factor::btran(WorkVector& w) {
   for (auto t = static_cast<std::int64_t>(pf_start_.size()) - 1; t >= 0; --t) {
     const FilePos head = pf_start_[static_cast<std::size_t>(t)];
     const std::int32_t p = bidx[head];
-    double sum = x[p];
-    const FilePos end = head + 1 + pf_count_[static_cast<std::size_t>(t)];
-    for (FilePos e = head + 1; e < end; ++e) sum -= bval[e] * x[bidx[e]];
+    const double sum = x[p] - indexed_dot(bidx + head + 1, bval + head + 1, pf_count_[static_cast<std::size_t>(t)], x);
     if (sum == 0.0 && x[p] == 0.0) continue;
     track(p);
     x[p] = sum * bval[head];
@@ -298,6 +290,10 @@ void Factor::btran(WorkVector& w) {
     const std::int32_t* idx = file_.idx(line);
     const double* val = file_.val(line);
     const std::int32_t n = file_.len(line);
+    if (!sparse) {  // no list to keep
+      indexed_axpy(idx, val, n, xp, x);
+      continue;
+    }
     for (std::int32_t k = 0; k < n; ++k) {
       track(idx[k]);
       x[idx[k]] -= val[k] * xp;

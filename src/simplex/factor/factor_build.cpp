@@ -60,6 +60,7 @@ void Factor::resize_for_rows(std::int32_t m) {
   // Room for the records of a few hundred updates, so that updates seldom
   // grow an array.
   order_.reserve(n + kUpdateReserve);
+  u_live_.reserve(n + kUpdateReserve);
   l_start_.reserve(n);
   l_count_.reserve(n);
   r_line_.reserve(kUpdateReserve);
@@ -485,6 +486,11 @@ bool Factor::finish(std::span<std::int32_t> header) {
     return false;
   }
   for (std::int32_t t = 0; t < m; ++t) order_of_[static_cast<std::size_t>(order_[t])] = t;
+  u_live_.clear();
+  for (std::int32_t t = 0; t < m; ++t) {
+    const std::int32_t r = order_[static_cast<std::size_t>(t)];
+    if (file_.len(m + r) > 0 || u_inv_diag_[static_cast<std::size_t>(r)] != 1.0) u_live_.push_back(t);
+  }
 
   entries_after_invert_ = l_entries_ + u_entries_ + m;
   entries_now_ = entries_after_invert_;

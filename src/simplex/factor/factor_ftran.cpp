@@ -22,6 +22,7 @@
 #include <functional>
 
 #include "simplex/factor/factor.h"
+#include "simplex/factor/indexed_kernels.h"
 
 namespace kqopt {
 
@@ -39,8 +40,7 @@ void Factor::lower_full(double* x, std::int32_t first_eta) {
       xr *= inv;
       x[r] = xr;
     }
-    const FilePos end = head + 1 + l_count_[static_cast<std::size_t>(t)];
-    for (FilePos e = head + 1; e < end; ++e) x[bidx[e]] -= bval[e] * xr;
+    indexed_axpy(bidx + head + 1, bval + head + 1, l_count_[static_cast<std::size_t>(t)], xr, x);
   }
 }
 
@@ -104,10 +104,13 @@ bool Factor::lower_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
   return true;
 }
 
-void Factor::upper_full(double* x) {
+void Factor::upper_full(double* x, std::int32_t below) {
   const std::int32_t m = m_;
-  for (auto t = static_cast<std::int64_t>(order_.size()) - 1; t >= 0; --t) {
-    const std::int32_t r = order_[static_cast<std::size_t>(t)];
+  const std::int32_t* live = u_live_.data();
+  const std::int32_t* order = order_.data();
+  auto k = static_cast<std::int64_t>(std::lower_bound(u_live_.begin(), u_live_.end(), below) - u_live_.begin());
+  while (--k >= 0) {
+    const std::int32_t r = order[live[k]];
     if (r < 0) continue;
     double xr = x[r];
     if (xr == 0.0) continue;
@@ -116,10 +119,7 @@ void Factor::upper_full(double* x) {
       xr *= inv;
       x[r] = xr;
     }
-    const std::int32_t* idx = file_.idx(m + r);
-    const double* val = file_.val(m + r);
-    const std::int32_t n = file_.len(m + r);
-    for (std::int32_t k = 0; k < n; ++k) x[idx[k]] -= val[k] * xr;
+    indexed_axpy(file_.idx(m + r), file_.val(m + r), file_.len(m + r), xr, x);
   }
 }
 
@@ -128,7 +128,7 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
   const std::int32_t bound = upper_heap_bound();
   const std::int32_t dense_limit = dense_result_limit();
   if (count > bound) {
-    upper_full(x);
+    upper_full(x, static_cast<std::int32_t>(order_.size()));
     return false;
   }
   std::int32_t* heap = heap_.data();
@@ -177,21 +177,7 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
       // over the pivot order below o.
       for (std::int32_t k = 0; k < size; ++k)
         queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
-      for (std::int64_t t = o - 1; t >= 0; --t) {
-        const std::int32_t q = order_[static_cast<std::size_t>(t)];
-        if (q < 0) continue;
-        double xq = x[q];
-        if (xq == 0.0) continue;
-        const double dq = u_inv_diag_[static_cast<std::size_t>(q)];
-        if (dq != 1.0) {
-          xq *= dq;
-          x[q] = xq;
-        }
-        const std::int32_t* qi = file_.idx(m + q);
-        const double* qv = file_.val(m + q);
-        const std::int32_t qn = file_.len(m + q);
-        for (std::int32_t k = 0; k < qn; ++k) x[qi[k]] -= qv[k] * xq;
-      }
+      upper_full(x, o);
       return false;
     }
   }
@@ -249,11 +235,7 @@ void Factor::ftran(WorkVector& w, bool save) {
   // Row etas of the Forrest-Tomlin updates, in the order made (dot form).
   for (std::size_t t = 0; t < r_line_.size(); ++t) {
     const std::int32_t line = r_line_[t];
-    const std::int32_t* idx = file_.idx(line);
-    const double* val = file_.val(line);
-    const std::int32_t n = file_.len(line);
-    double sum = 0.0;
-    for (std::int32_t k = 0; k < n; ++k) sum += val[k] * x[idx[k]];
+    const double sum = indexed_dot(file_.idx(line), file_.val(line), file_.len(line), x);
     if (sum == 0.0) continue;
     const std::int32_t p = r_pivot_[t];
     if (!listed_[static_cast<std::size_t>(p)]) {
@@ -269,7 +251,7 @@ void Factor::ftran(WorkVector& w, bool save) {
   if (sparse) {
     sparse = upper_hypersparse(x, list, count);
   } else {
-    upper_full(x);
+    upper_full(x, static_cast<std::int32_t>(order_.size()));
   }
 
   // Product-form etas in the order made (axpy form).

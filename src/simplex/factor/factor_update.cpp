@@ -25,6 +25,7 @@
 #include <functional>
 
 #include "simplex/factor/factor.h"
+#include "simplex/factor/indexed_kernels.h"
 
 namespace kqopt {
 
@@ -117,29 +118,67 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
   std::make_heap(heap, heap + size, std::greater<>());
   std::int32_t eta_count = 0;
   double eta_max = 0.0;
-  while (size > 0) {
-    std::pop_heap(heap, heap + size, std::greater<>());
-    const std::int32_t c = order_[static_cast<std::size_t>(heap[--size])];
-    queued_[static_cast<std::size_t>(c)] = 0;
+  // Rows of U after p only hold columns after them in the pivot order, never p. The
+  // positions reached are taken from a heap while they are few; once the heap would
+  // pass its bound or the eta its dense limit, every later position is swept in order
+  // instead (a heap step costs several times the visit of a position).
+  const std::int32_t bound = upper_heap_bound();
+  const std::int32_t dense_limit = dense_result_limit();
+  std::int64_t sweep_from = -1;
+  const auto take = [&](std::int32_t c) {
     const double v = acc[c];
     acc[c] = 0.0;
     const double rc = v * u_inv_diag_[static_cast<std::size_t>(c)];
-    if (rc == 0.0) continue;
+    if (rc == 0.0) return 0.0;
     scratch_index_[static_cast<std::size_t>(eta_count)] = c;
     scratch_value_[static_cast<std::size_t>(eta_count++)] = rc;
     eta_max = std::max(eta_max, std::fabs(rc));
+    return rc;
+  };
+  if (size > bound) {
+    for (std::int32_t k = 0; k < size; ++k)
+      queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
+    sweep_from = order_of_[static_cast<std::size_t>(p)] + 1;
+    size = 0;
+  }
+  while (size > 0) {
+    std::pop_heap(heap, heap + size, std::greater<>());
+    const std::int32_t o = heap[--size];
+    const std::int32_t c = order_[static_cast<std::size_t>(o)];
+    queued_[static_cast<std::size_t>(c)] = 0;
+    const double rc = take(c);
+    if (rc == 0.0) continue;
     const std::int32_t* idx = file_.idx(c);
     const double* val = file_.val(c);
     const std::int32_t n = file_.len(c);
+    bool overflow = false;
     for (std::int32_t k = 0; k < n; ++k) {
       const std::int32_t c2 = idx[k];
-      if (c2 == p) continue;
-      if (!queued_[static_cast<std::size_t>(c2)]) {
-        queued_[static_cast<std::size_t>(c2)] = 1;
-        heap[size++] = order_of_[static_cast<std::size_t>(c2)];
-        std::push_heap(heap, heap + size, std::greater<>());
-      }
       acc[c2] -= rc * val[k];
+      if (queued_[static_cast<std::size_t>(c2)]) continue;
+      if (size == bound || eta_count > dense_limit) {
+        overflow = true;
+        continue;
+      }
+      queued_[static_cast<std::size_t>(c2)] = 1;
+      heap[size++] = order_of_[static_cast<std::size_t>(c2)];
+      std::push_heap(heap, heap + size, std::greater<>());
+    }
+    if (overflow) {
+      for (std::int32_t k = 0; k < size; ++k)
+        queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
+      sweep_from = o + 1;
+      size = 0;
+    }
+  }
+  if (sweep_from >= 0) {
+    const auto positions = static_cast<std::int64_t>(order_.size());
+    for (std::int64_t o = sweep_from; o < positions; ++o) {
+      const std::int32_t c = order_[static_cast<std::size_t>(o)];
+      if (c < 0 || acc[c] == 0.0) continue;
+      const double rc = take(c);
+      if (rc == 0.0) continue;
+      indexed_axpy(file_.idx(c), file_.val(c), file_.len(c), rc, acc);
     }
   }
 
@@ -245,6 +284,7 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
   order_[static_cast<std::size_t>(order_of_[static_cast<std::size_t>(p)])] = -1;
   order_of_[static_cast<std::size_t>(p)] = static_cast<std::int32_t>(order_.size());
   order_.push_back(p);
+  if (column_count > 0 || delta != 1.0) u_live_.push_back(order_of_[static_cast<std::size_t>(p)]);
 
   ++updates_;
   added_by_updates_ += eta_count;
