@@ -780,6 +780,7 @@ HsdResult hsd_solve(const BarrierLp& lp, const HsdSettings& settings, const HsdC
   Hsd solver(reduced, settings, std::move(kkt));
   result = solver.run(callback);
   result.dependent_rows = static_cast<std::int32_t>(dependent.size());
+  result.removed_rows = dependent;
   // The removed rows' prices are zero: the rows they depend on carry their share.
   if (!result.y.empty()) {
     std::vector<double> y(u(lp.m), 0.0);

@@ -92,7 +92,8 @@ struct HsdResult {
   double complementarity = 0.0;  // sum of products over tau squared
   std::int64_t nnz_aat = 0, nnz_l = 0;
   std::int32_t dense_columns = 0;
-  std::int32_t dependent_rows = 0;  // taken out before the method ran
+  std::int32_t dependent_rows = 0;         // taken out before the method ran
+  std::vector<std::int32_t> removed_rows;  // those rows, in increasing order
   // The solution (divided by tau; for an infeasibility certificate the ray as it stands).
   std::vector<double> x;  // n
   std::vector<double> y;  // m
