@@ -52,7 +52,11 @@ class KktFactor {
   void set_push(bool push) { push_ = push; }
   void set_dense_threshold(std::int32_t t) { dense_threshold_ = t > 0 && t < 21 ? 20 : t; }
   void set_cache_size(std::int32_t kilobytes) { cache_kilobytes_ = kilobytes; }
-  void set_pivot_tolerance(double tol) { pivot_tolerance_ = tol; }
+  void set_pivot_tolerance(double tol) {
+    pivot_tolerance_ = tol;
+    if (chol_) chol_->set_pivot_tolerance(tol);
+  }
+  double pivot_tolerance() const { return pivot_tolerance_; }
   void set_fill_threshold(double f) { fill_threshold_ = f; }
   // Statistics lines at verbosity >= 1 go to log (when given).
   void set_log(std::FILE* log, std::int32_t verbosity) {

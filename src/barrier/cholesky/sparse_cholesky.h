@@ -54,6 +54,10 @@ class SparseCholesky {
   void backward(std::span<double> x) const;
 
   std::int32_t dropped() const { return dropped_; }
+  void set_pivot_tolerance(double tol) { settings_.pivot_tolerance = tol; }
+  bool dropped_at(std::int32_t position) const {
+    return (flags_[static_cast<std::size_t>(position)] & pivot_flag::kDropped) != 0;
+  }
   double max_diagonal() const { return max_diagonal_; }
   std::span<const double> diagonal() const { return diag_; }
   std::int64_t stored_bytes() const;

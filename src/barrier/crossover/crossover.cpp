@@ -346,7 +346,8 @@ bool on_status_bound(double value, VariableStatus s, double lo, double up) {
 }  // namespace
 
 CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span<const double> reduced_cost,
-                       SimplexBasis& basis, Factor& factor, const FactorSettings& run_settings, CrossoverStats& stats) {
+                       SimplexBasis& basis, Factor& factor, const FactorSettings& run_settings, CrossoverStats& stats,
+                       std::span<const std::int32_t> basic_first) {
   // The guessed basis holds nearly dependent columns: a stricter pivot threshold leaves
   // them out (to be pushed) rather than factorising them with tiny pivots.
   FactorSettings settings = run_settings;
@@ -369,6 +370,7 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
     const double dist = bound_distance(val[u(v)], lo, up);
     score[u(v)] = dist >= kInfinity ? 1.0e300 : dist / (std::fabs(reduced_cost[u(v)]) + 1.0e-12);
   }
+  for (const std::int32_t v : basic_first) score[u(v)] = 1.0e301;
   std::vector<std::int32_t> order(u(total));
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(),

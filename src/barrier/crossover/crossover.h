@@ -40,7 +40,11 @@ enum class CrossoverEnd { ok, factor_failed, stopped };
 // and x_B) and factor describe the basis for the simplex.
 // stopped: settings.stop asked to stop (the time limit or an interrupt), between pushes or
 // inside an INVERT; basis and factor then hold no usable basis.
+// basic_first: variables the guess takes into the basis before any other, the logicals of
+// rows the interior method found dependent (their prices are zero, so the basis's prices
+// can match the interior ones).
 CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span<const double> reduced_cost,
-                       SimplexBasis& basis, Factor& factor, const FactorSettings& settings, CrossoverStats& stats);
+                       SimplexBasis& basis, Factor& factor, const FactorSettings& settings, CrossoverStats& stats,
+                       std::span<const std::int32_t> basic_first = {});
 
 }  // namespace kqopt::barrier

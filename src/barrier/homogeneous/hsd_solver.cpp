@@ -16,6 +16,7 @@
 #include <new>
 
 #include "barrier/cholesky/kkt_factor.h"
+#include "barrier/homogeneous/dependent_rows.h"
 
 namespace kqopt::barrier {
 
@@ -62,6 +63,7 @@ namespace {
 inline std::size_t u(std::int64_t i) { return static_cast<std::size_t>(i); }
 
 constexpr double kStepFactor = 0.9999;
+constexpr std::int32_t kNoProgressLimit = 3;
 constexpr double kTrialFractions[] = {1.0, 0.9999, 0.999, 0.99, 0.9, 0.8, 0.7, 0.5, 0.3, 0.1};
 
 struct Direction {
@@ -96,7 +98,8 @@ struct Iterate {
 
 class Hsd {
  public:
-  Hsd(const BarrierLp& lp, const HsdSettings& s) : lp_(lp), s_(s), m_(lp.m), n_(lp.n) {}
+  Hsd(const BarrierLp& lp, const HsdSettings& s, std::unique_ptr<KktFactor> kkt)
+      : lp_(lp), s_(s), m_(lp.m), n_(lp.n), kkt_(std::move(kkt)) {}
 
   HsdResult run(const HsdCallback& callback);
 
@@ -131,6 +134,7 @@ class Hsd {
   const BarrierLp& lp_;
   HsdSettings s_;
   std::int32_t m_, n_;
+  std::unique_ptr<KktFactor> kkt_;
   std::int32_t nfree_ = 0, nbnd_ = 0, nup_ = 0;
   double big_n_ = 1.0;
   double bnorm_ = 1.0, cnorm_ = 1.0;
@@ -143,8 +147,6 @@ class Hsd {
   double pfeas_ = 0.0, dfeas_ = 0.0, rgfeas_ = 0.0, pobj_ = 0.0, dobj_ = 0.0, relgap_ = 0.0;
   double ctx_ = 0.0, bty_ = 0.0;  // c'x and b'y - u'zu
   double rho_ = 1.0;
-
-  std::unique_ptr<KktFactor> kkt_;
   std::vector<double> dinv_, d_, chat_, e_, q_, dxq_, r1_, tm_, tn_, p_;
   double denom_ = 0.0;
 };
@@ -429,21 +431,6 @@ HsdResult Hsd::run(const HsdCallback& callback) {
   bnorm_ = 1.0 + bmax;
   cnorm_ = 1.0 + cmax;
 
-  kkt_ = KktFactor::create(m_, n_, 0);
-  if (kkt_ == nullptr) throw std::bad_alloc();
-  kkt_->set_ordering(s_.ordering);
-  kkt_->set_push(s_.push);
-  kkt_->set_dense_threshold(s_.dense_threshold);
-  kkt_->set_cache_size(s_.cache_kilobytes);
-  kkt_->set_pivot_tolerance(s_.pivot_tolerance);
-  kkt_->set_fill_threshold(s_.fill_threshold);
-  const ColumnMatrixView view{PatternView{m_, n_, lp_.start, lp_.row}, lp_.value};
-  const std::int32_t setup = kkt_->autosetup(view);
-  if (setup == kKktOutOfMemory) throw std::bad_alloc();
-  if (setup != kKktOk) {
-    result.solver_status = SolverStatus::factor_error;
-    return result;
-  }
   result.nnz_aat = kkt_->stats().nnz_aat;
   result.nnz_l = kkt_->stats().nnz_l;
   result.dense_columns = kkt_->stats().dense_columns;
@@ -471,6 +458,9 @@ HsdResult Hsd::run(const HsdCallback& callback) {
   bool fast_flag = false;
   std::int32_t max_corrections = -1;
   bool restore = false;
+  bool settled = false;  // ended at its best point without further progress
+  bool best_near_optimal = false;
+  std::int32_t since_best = 0;
   bool stalled = false;
 
   for (;;) {
@@ -513,9 +503,23 @@ HsdResult Hsd::run(const HsdCallback& callback) {
     }
     // The best iterate so far, kept for a return after a stall.
     const double score = std::max({pfeas_, dfeas_, relgap_});
-    if (score <= best_score) {
+    if (score < best_score) {
       best_score = score;
       best = it_;
+      since_best = 0;
+      best_near_optimal = pfeas_ <= 100.0 * s_.primal_tolerance && dfeas_ <= 100.0 * s_.dual_tolerance &&
+                          relgap_ <= 100.0 * s_.gap_tolerance && it_.tau >= 1000.0 * it_.kappa;
+    } else {
+      ++since_best;
+    }
+    // Near the end of a degenerate problem the normal equations lose rows to cancelled
+    // pivots and the directions lose the accuracy to go further: once a point within the
+    // fast-termination margins has not been bettered for a few iterations, it goes to the
+    // crossover as it stands.
+    if (s_.crossover && best_near_optimal && since_best >= kNoProgressLimit) {
+      restore = true;
+      settled = true;
+      break;
     }
     if (result.iterations >= s_.iteration_limit) {
       result.solver_status = SolverStatus::max_iterations;
@@ -695,6 +699,8 @@ HsdResult Hsd::run(const HsdCallback& callback) {
     progress.complementarity = relgap_;
     if (callback && !callback(progress)) {
       result.solver_status = SolverStatus::user_break;
+    } else if (settled) {
+      result.problem_status = ProblemStatus::pdfeas;
     } else if (stalled) {
       result.solver_status = SolverStatus::stalled;
       const bool good = (relgap_ <= s_.gap_tolerance || comp_sum_ <= 1.0e-20) &&
@@ -709,9 +715,87 @@ HsdResult Hsd::run(const HsdCallback& callback) {
 
 }  // namespace
 
+namespace {
+
+// The normal-equations factor of lp, set up; nothing when the set-up failed.
+std::unique_ptr<KktFactor> factor_for(const BarrierLp& lp, const HsdSettings& s) {
+  std::unique_ptr<KktFactor> kkt = KktFactor::create(lp.m, lp.n, 0);
+  if (kkt == nullptr) throw std::bad_alloc();
+  kkt->set_ordering(s.ordering);
+  kkt->set_push(s.push);
+  kkt->set_dense_threshold(s.dense_threshold);
+  kkt->set_cache_size(s.cache_kilobytes);
+  kkt->set_pivot_tolerance(s.pivot_tolerance);
+  kkt->set_fill_threshold(s.fill_threshold);
+  const ColumnMatrixView view{PatternView{lp.m, lp.n, lp.start, lp.row}, lp.value};
+  const std::int32_t setup = kkt->autosetup(view);
+  if (setup == kKktOutOfMemory) throw std::bad_alloc();
+  if (setup != kKktOk) return nullptr;
+  return kkt;
+}
+
+}  // namespace
+
 HsdResult hsd_solve(const BarrierLp& lp, const HsdSettings& settings, const HsdCallback& callback) {
-  Hsd solver(lp, settings);
-  return solver.run(callback);
+  std::unique_ptr<KktFactor> kkt = factor_for(lp, settings);
+  if (kkt == nullptr) {
+    HsdResult r;
+    r.solver_status = SolverStatus::factor_error;
+    return r;
+  }
+  const std::vector<std::int32_t> dependent = dependent_rows(*kkt, lp);
+  if (dependent.empty()) {
+    Hsd solver(lp, settings, std::move(kkt));
+    return solver.run(callback);
+  }
+  const BarrierLp reduced = without_rows(lp, dependent);
+  kkt = factor_for(reduced, settings);
+  if (kkt == nullptr) {
+    HsdResult r;
+    r.solver_status = SolverStatus::factor_error;
+    return r;
+  }
+  double b_norm = 0.0;
+  for (const double v : lp.b) b_norm = std::max(b_norm, std::fabs(v));
+  const double residual = removed_row_residual(*kkt, lp, reduced, dependent);
+  HsdResult result;
+  if (residual > std::min(1.0e-3, std::max(1.0e-12 * b_norm, 1.0e-7 * (1.0 + b_norm)))) {
+    // The rows found are not all dependent (a badly scaled matrix gives small pivots
+    // to rows that are not), or the problem is infeasible: the method sees every row
+    // and decides from tau and kappa.
+    kkt = factor_for(lp, settings);
+    if (kkt == nullptr) {
+      result.solver_status = SolverStatus::factor_error;
+      return result;
+    }
+    Hsd solver(lp, settings, std::move(kkt));
+    result = solver.run(callback);
+    // Stalled with every row in: the disagreement of the rows stands as the verdict.
+    if (result.solver_status == SolverStatus::stalled && result.problem_status == ProblemStatus::unknown) {
+      result.problem_status = ProblemStatus::pinfeas;
+      result.solver_status = SolverStatus::normal;
+    }
+    return result;
+  }
+  Hsd solver(reduced, settings, std::move(kkt));
+  result = solver.run(callback);
+  result.dependent_rows = static_cast<std::int32_t>(dependent.size());
+  result.removed_rows = dependent;
+  // The removed rows' prices are zero: the rows they depend on carry their share.
+  if (!result.y.empty()) {
+    std::vector<double> y(u(lp.m), 0.0);
+    std::int32_t next = 0;
+    std::size_t d = 0;
+    for (std::int32_t i = 0; i < lp.m; ++i) {
+      if (d < dependent.size() && dependent[d] == i) {
+        ++d;
+        continue;
+      }
+      y[u(i)] = result.y[u(next++)];
+    }
+    result.y = std::move(y);
+  }
+  return result;
 }
 
 }  // namespace kqopt::barrier

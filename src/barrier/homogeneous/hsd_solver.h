@@ -3,7 +3,9 @@
 // against a factorisation), a line search that keeps the iterate in a neighbourhood of
 // the central path, separate primal and dual steps once kappa is small against tau,
 // infeasibility detection from tau and kappa, an early stop when a crossover follows,
-// and a return to the best earlier iterate when the method stalls.
+// and a return to the best earlier iterate when the method stalls. Linearly dependent
+// rows are taken out before it starts (their prices come back as zero); one whose
+// right-hand side disagrees with the rows it depends on makes the problem infeasible.
 #pragma once
 
 #include <cstdint>
@@ -90,6 +92,8 @@ struct HsdResult {
   double complementarity = 0.0;  // sum of products over tau squared
   std::int64_t nnz_aat = 0, nnz_l = 0;
   std::int32_t dense_columns = 0;
+  std::int32_t dependent_rows = 0;         // taken out before the method ran
+  std::vector<std::int32_t> removed_rows;  // those rows, in increasing order
   // The solution (divided by tau; for an infeasibility certificate the ray as it stands).
   std::vector<double> x;  // n
   std::vector<double> y;  // m

@@ -1,6 +1,7 @@
 // The barrier step of the LP driver.
 #include "simplex/driver/barrier_step.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -296,8 +297,16 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
       const std::int64_t cross_start = clock_of(lib);
       barrier::CrossoverStats stats;
       engine.factor.start_run(settings.factor);
+      // The logicals of the rows the interior method took out as dependent.
+      std::vector<std::int32_t> basic_first;
+      if (!hr.removed_rows.empty()) {
+        for (std::int32_t i = 0; i < m; ++i) {
+          const std::int32_t r = blp.kept_row[static_cast<std::size_t>(i)];
+          if (r >= 0 && std::binary_search(hr.removed_rows.begin(), hr.removed_rows.end(), r)) basic_first.push_back(i);
+        }
+      }
       const barrier::CrossoverEnd end =
-          barrier::crossover(lp, x, reduced, engine.basis, engine.factor, settings.factor, stats);
+          barrier::crossover(lp, x, reduced, engine.basis, engine.factor, settings.factor, stats, basic_first);
       figures.crossover = true;
       figures.pushes = stats.primal_pushes;
       figures.dual_pushes = stats.dual_pushes;

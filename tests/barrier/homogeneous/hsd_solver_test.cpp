@@ -98,6 +98,11 @@ std::vector<OptimalCase> optimal_cases() {
   // Only an upper bound on a column: min -x + y, x <= 3 (no lower), x + y = 2, y >= 0 -> x = 2? -x+y with
   // y = 2 - x >= 0 -> x <= 2: x = 2, y = 0 -> -2.
   cases.push_back({"upper_only", SmallLp({{1, 1}}, {2}, {2}, {-1, 1}, {-kInf, 0}, {3, kInf}), -2.0});
+  // Two of four equations are combinations of the others (2 (x + y) = 4, 2 (x + y) + (x - y) = 4):
+  // x = y = 1, min x + 2y -> 3.
+  cases.push_back({"dependent_rows",
+                   SmallLp({{1, 1}, {2, 2}, {1, -1}, {3, 1}}, {2, 4, 0, 4}, {2, 4, 0, 4}, {1, 2}, {0, 0}, {kInf, kInf}),
+                   3.0});
   return cases;
 }
 
@@ -129,7 +134,26 @@ TEST_P(HsdOptimal, ReachesTheKnownOptimum) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(SmallLps, HsdOptimal, ::testing::Range(0, 5));
+INSTANTIATE_TEST_SUITE_P(SmallLps, HsdOptimal, ::testing::Range(0, 6));
+
+TEST(HsdDependentRows, AreTakenOutBeforeTheMethod) {
+  const SmallLp lp({{1, 1}, {2, 2}, {1, -1}, {3, 1}}, {2, 4, 0, 4}, {2, 4, 0, 4}, {1, 2}, {0, 0}, {kInf, kInf});
+  const Outcome o = solve(lp);
+  EXPECT_EQ(o.result.dependent_rows, 2);
+  ASSERT_EQ(o.result.y.size(), 4u);  // a price for every row, zero for the rows taken out
+}
+
+TEST(HsdInfeasible, InconsistentDependentRowIsNeverOptimal) {
+  // x + y = 2 and 2 x + 2 y = 5.
+  const SmallLp lp({{1, 1}, {2, 2}}, {2, 5}, {2, 5}, {1, 1}, {0, 0}, {kInf, kInf});
+  for (const bool crossover : {false, true}) {
+    const Outcome o = solve(lp, crossover);
+    EXPECT_TRUE(o.result.problem_status == ProblemStatus::pinfeas ||
+                o.result.problem_status == ProblemStatus::pdinfeas || o.result.problem_status == ProblemStatus::infeas)
+        << problem_status_word(static_cast<int>(o.result.problem_status)) << " "
+        << solver_status_word(static_cast<int>(o.result.solver_status)) << " " << o.result.iterations;
+  }
+}
 
 TEST(HsdInfeasible, PrimalInfeasibleGivesACertificateStatus) {
   // x + y <= 1 and x + y >= 3.
