@@ -259,6 +259,19 @@ class Reducer {
     for (std::int32_t i = 0; i < m_; ++i) loaded_row_count_[ui(i)] = row_end_[ui(i)] - row_start_[ui(i)];
   }
 
+  // The entry of column j in a live row (for a column with one live entry); row −1 when none.
+  struct Entry {
+    std::int32_t row;
+    double value;
+  };
+  Entry live_entry(std::int32_t j) const {
+    Entry e{-1, 0.0};
+    for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+      if (row_alive_[ui(col_row_[ui(p)])]) e = {col_row_[ui(p)], col_value_[ui(p)]};
+    }
+    return e;
+  }
+
   // Limits on a_i·x: [rhs − su, rhs − sl].
   double row_lower_limit(std::int32_t i) const { return finite(su_[ui(i)]) ? rhs_[ui(i)] - su_[ui(i)] : -kInfinity; }
   double row_upper_limit(std::int32_t i) const { return finite(sl_[ui(i)]) ? rhs_[ui(i)] - sl_[ui(i)] : kInfinity; }
@@ -547,14 +560,7 @@ class Reducer {
     }
     for (std::int32_t j = 0; j < n_; ++j) {
       if (!col_alive_[ui(j)] || col_count_[ui(j)] != 1) continue;
-      std::int32_t i = -1;
-      double a = 0.0;
-      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
-        if (row_alive_[ui(col_row_[ui(p)])]) {
-          i = col_row_[ui(p)];
-          a = col_value_[ui(p)];
-        }
-      }
+      const auto [i, a] = live_entry(j);
       if (i < 0 || std::fabs(a) < 1.0e-3) continue;
       const double ratio = cost_[ui(j)] / a;
       // Never at its upper bound: c − a y ≥ 0; never at its lower one: c − a y ≤ 0.
@@ -615,14 +621,7 @@ class Reducer {
   void column_singletons() {
     for (std::int32_t j = 0; j < n_; ++j) {
       if (!col_alive_[ui(j)] || col_count_[ui(j)] != 1 || kinds_[ui(j)] != ColumnKind::continuous) continue;
-      std::int32_t i = -1;
-      double a = 0.0;
-      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
-        if (row_alive_[ui(col_row_[ui(p)])]) {
-          i = col_row_[ui(p)];
-          a = col_value_[ui(p)];
-        }
-      }
+      const auto [i, a] = live_entry(j);
       if (i < 0 || std::fabs(a) < 1.0e-3) continue;
       const double c = cost_[ui(j)];
       const double sl = sl_[ui(i)];
@@ -1200,14 +1199,7 @@ class Reducer {
   void slack_columns() {
     for (std::int32_t y = 0; y < n_ && !failed(); ++y) {
       if (!col_alive_[ui(y)] || col_count_[ui(y)] != 1 || kinds_[ui(y)] == ColumnKind::frozen) continue;
-      std::int32_t i = -1;
-      double b = 0.0;
-      for (std::int32_t p = col_start_[ui(y)]; p < col_end_[ui(y)]; ++p) {
-        if (row_alive_[ui(col_row_[ui(p)])]) {
-          i = col_row_[ui(p)];
-          b = col_value_[ui(p)];
-        }
-      }
+      const auto [i, b] = live_entry(y);
       if (i < 0) continue;
       const double sl = sl_[ui(i)];
       const double su = su_[ui(i)];
