@@ -194,7 +194,6 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
     hs.pivot_tolerance = c.d(dcv::TOLPIV);
     hs.fill_threshold = c.d(dcv::FILLTRH);
 
-    bool stopped_by_limit = false;
     const auto callback = [&](const barrier::HsdProgress& p) {
       const double pobj = user_objective(p.primal_objective), dobj = user_objective(p.dual_objective);
       if (p.iteration == 0) {
@@ -229,10 +228,7 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
       bool go_on = !lib.take_interrupt();
       if (go_on && lib.callbacks.barrier_log != nullptr) go_on = call_log_callback(lib, lib.callbacks.barrier_log) == 0;
       const std::int32_t limit = c.i(icv::MAXTIM);
-      if (go_on && limit < 0 && (clock_of(lib) - start) / 100 >= -static_cast<std::int64_t>(limit)) {
-        go_on = false;
-        stopped_by_limit = true;
-      }
+      if (go_on && limit < 0 && (clock_of(lib) - start) / 100 >= -static_cast<std::int64_t>(limit)) go_on = false;
       return go_on;
     };
 
@@ -254,7 +250,6 @@ BarrierNext run_barrier(Library& lib, double sense, bool has_cutoff, double cuto
     figures.iterations = hr.iterations;
     int_attribute(lib, attr::kLpStatus) = kLpUnfinished;
     if (hr.solver_status == barrier::SolverStatus::user_break) {
-      (void)stopped_by_limit;
       if (!hr.x.empty()) barrier::recover_engine_solution(view, blp, hr.x, hr.y, x, pi, reduced);
       return end_stopped();
     }
