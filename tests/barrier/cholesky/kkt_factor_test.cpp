@@ -65,7 +65,9 @@ TEST_P(NormalEquationsOnRandomMatrices, ResidualWithAndWithoutDenseColumns) {
   const SolveRun split = factor_and_solve(a, d, 21, 0, c.seed);
   EXPECT_TRUE(split.finite);
   EXPECT_LE(split.residual, 1e-12);
-  if (c.long_columns > 0) EXPECT_GE(split.dense, 1);
+  if (c.long_columns > 0) {
+    EXPECT_GE(split.dense, 1);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, NormalEquationsOnRandomMatrices,

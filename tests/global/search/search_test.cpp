@@ -471,7 +471,9 @@ TEST_F(GlobalSearchTest, BoundHeapChoosesTheNodesTheScanChooses) {
       set_int_control(lib, icv::PRCUTOFF, 100000000);
     });
     EXPECT_EQ(heap.status, scan.status);
-    if (seed == 1) EXPECT_GT(heap.nodes, 20);
+    if (seed == 1) {
+      EXPECT_GT(heap.nodes, 20);
+    }
     EXPECT_EQ(heap.nodes, scan.nodes);
     EXPECT_EQ(heap.solutions, scan.solutions);
     EXPECT_DOUBLE_EQ(heap.objective, scan.objective);
