@@ -20,6 +20,7 @@
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/lp_driver.h"
 #include "simplex/driver/optimum_check.h"
+#include "support/quiet_observer.h"
 #include "support/test_library.h"
 
 namespace kqopt {
@@ -139,13 +140,7 @@ TEST_F(BadlyScaledAfiro, RecomputesRowActivitiesFromTheValues) {
   EXPECT_NEAR(m.residual, largest * wrong_by, 1e-6 * largest * wrong_by);
 }
 
-class QuietObserver : public SimplexObserver {
- public:
-  bool should_stop() override { return false; }
-  bool wants_line(std::int64_t, bool) override { return false; }
-  void iteration(const Progress&) override {}
-  void inverted(const InvertReport&) override {}
-};
+using test::QuietObserver;
 
 class Afiro : public ::testing::Test {
  protected:

@@ -23,6 +23,7 @@
 #include "simplex/driver/engine_setup.h"
 #include "simplex/driver/presolve_step.h"
 #include "simplex/primal/primal_simplex.h"
+#include "support/quiet_observer.h"
 #include "support/shared_data.h"
 #include "support/test_library.h"
 
@@ -61,13 +62,7 @@ std::vector<Reference> miplib_problems() {
   return result;
 }
 
-class QuietObserver : public SimplexObserver {
- public:
-  bool should_stop() override { return false; }
-  bool wants_line(std::int64_t, bool) override { return false; }
-  void iteration(const Progress&) override {}
-  void inverted(const InvertReport&) override {}
-};
+using test::QuietObserver;
 
 struct Relaxation {
   LpOutcome outcome = LpOutcome::optimal;
@@ -132,7 +127,9 @@ TEST_P(MiplibPresolve, KeepsIntegerPoints) {
     // Only fixed at a value or bounded by a singleton row, never substituted or merged.
     EXPECT_TRUE(red.kind == ReductionKind::fixed_column || red.kind == ReductionKind::singleton_row)
         << r.name << " integer column " << red.column;
-    if (red.kind == ReductionKind::fixed_column) EXPECT_TRUE(integral(red.value)) << r.name << " column " << red.column;
+    if (red.kind == ReductionKind::fixed_column) {
+      EXPECT_TRUE(integral(red.value)) << r.name << " column " << red.column;
+    }
   }
   for (std::size_t k = 0; k < p.forced_column.size(); ++k) {
     if (kinds[static_cast<std::size_t>(p.forced_column[k])] != ColumnKind::integer) continue;

@@ -16,19 +16,14 @@
 #include "simplex/presolve/presolve.h"
 #include "simplex/primal/primal_simplex.h"
 #include "support/dense_lp.h"
+#include "support/quiet_observer.h"
 
 namespace kqopt {
 namespace {
 
 constexpr double kInf = kInfinity;
 
-class QuietObserver : public SimplexObserver {
- public:
-  bool should_stop() override { return false; }
-  bool wants_line(std::int64_t, bool) override { return false; }
-  void iteration(const Progress&) override {}
-  void inverted(const InvertReport&) override {}
-};
+using test::QuietObserver;
 
 using test::make_lp;
 
