@@ -93,12 +93,13 @@ void dual_ratio_test(std::span<const std::int32_t> row_index, std::span<const do
   const double pivot_tolerance = settings.pivot_tolerance;
   for (const std::int32_t j : row_index) {
     const double alpha = value[j];
+    if (std::fabs(alpha) < pivot_tolerance) continue;
     const double a = direction * alpha;
     const VariableStatus s = status_of[j];
     const bool moving = (s == VariableStatus::at_lower) & (a > 0.0);
     const bool moving_down = (s == VariableStatus::at_upper) & (a < 0.0);
     const bool free = s == VariableStatus::at_zero;
-    const bool pass = (std::fabs(alpha) >= pivot_tolerance) & (low[j] != up[j]) & (moving | moving_down | free);
+    const bool pass = (low[j] != up[j]) & (moving | moving_down | free);
     cand[count] = j;
     a_of[count] = a;
     count += static_cast<std::int32_t>(pass);
