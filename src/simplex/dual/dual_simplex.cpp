@@ -132,7 +132,7 @@ class DualRun {
   std::int32_t choose_row(double& infeasibility);
   void form_pivot_row();
   void apply_flips();
-  void update_weights(std::int32_t p, double alpha_p);
+  double leaving_column_norm(std::int32_t leaving) const;
   bool progress_test();
   void count_primal_infeasibilities();
   void refresh_infeasibility(std::int32_t p);
@@ -645,22 +645,20 @@ void DualRun::apply_flips() {
   objective_ += objective_change;
 }
 
-// Dual steepest-edge weights after the pivot on alpha_p in position p (exact for the
-// leaving row, updated for the others with tau = B^-1 rho).
-void DualRun::update_weights(std::int32_t p, double alpha_p) {
-  const double w_p = weight_[static_cast<std::size_t>(p)];
-  const Entries col = entries_of(column_);
-  const double* tau = tau_.values().data();
-  for (std::int32_t k = 0; k < col.count; ++k) {
-    const std::int32_t i = col[k];
-    if (i == p) continue;
-    const double a = col.value[i];
-    if (a == 0.0) continue;
-    const double ratio = a / alpha_p;
-    double& w = weight_[static_cast<std::size_t>(i)];
-    w = std::max(w + ratio * (ratio * w_p - 2.0 * tau[i]), kMinimumWeight);
+// The squared norm of the leaving variable's column, for the lower bound of the dual
+// steepest-edge weights: the update loses accuracy by cancellation, and the new row i
+// of B^-1 is rho_i - r rho_p with r = alpha_i / alpha_p, whose product with the leaving
+// variable's column a_l is -r (rho_i a_l = 0, rho_p a_l = 1), so that its squared norm
+// is at least r^2 / |a_l|^2.
+double DualRun::leaving_column_norm(std::int32_t leaving) const {
+  if (leaving < m_) return 1.0;
+  const auto col = static_cast<std::size_t>(leaving - m_);
+  double norm = 0.0;
+  for (auto k = static_cast<std::size_t>(lp_.column_start[col]);
+       k < static_cast<std::size_t>(lp_.column_start[col + 1]); ++k) {
+    norm += lp_.value[k] * lp_.value[k];
   }
-  weight_[static_cast<std::size_t>(p)] = std::max(w_p / (alpha_p * alpha_p), kMinimumWeight);
+  return norm;
 }
 
 // One iteration from the choice of the leaving row. Returns refresh to go on.
@@ -771,32 +769,42 @@ PhaseEnd DualRun::iterate_once() {
   d_[static_cast<std::size_t>(leaving)] = -theta_d * direction;
   d_[qq] = 0.0;
 
-  // Primal step: the leaving variable lands on the bound it violated.
+  // Primal step (the leaving variable lands on the bound it violated) and the dual
+  // steepest-edge weights (exact for the leaving row, updated for the others with
+  // tau = B^-1 rho), in one pass over the column.
   const auto lv = static_cast<std::size_t>(leaving);
   const double target = direction < 0 ? lower_[lv] : upper_[lv];
   const double theta_p = (basis_.x[lv] - target) / alpha_p;
-  if (theta_p != 0.0) {
+  {
+    const double w_p = weight_[static_cast<std::size_t>(p)];
+    const double floor_scale = 1.0 / leaving_column_norm(leaving);
     const Entries col = entries_of(column_);
+    const double* tau = tau_.values().data();
+    double* weight = weight_.data();
+    double* x = basis_.x.data();
+    const std::int32_t* header = basis_.header.data();
     double change = cost_[qq] * theta_p;
     for (std::int32_t k = 0; k < col.count; ++k) {
       const std::int32_t i = col[k];
       const double a = col.value[i];
-      if (a == 0.0) continue;
-      const auto v = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(i)]);
-      basis_.x[v] -= theta_p * a;
-      change -= cost_[v] * theta_p * a;
+      if (a == 0.0 || i == p) continue;
+      const std::int32_t v = header[i];
+      x[v] -= theta_p * a;
+      change -= cost_[static_cast<std::size_t>(v)] * theta_p * a;
       // The exchange below changes the header in position p only: the others' flags
       // are settled here, while their values are at hand (a second pass over a dense
       // column cost 8% of qap15's time).
-      if (i != p) refresh_infeasibility(i);
+      refresh_infeasibility(i);
+      const double ratio = a / alpha_p;
+      const double w = weight[i] + ratio * (ratio * w_p - 2.0 * tau[i]);
+      weight[i] = std::max(w, std::max(ratio * ratio * floor_scale, kMinimumWeight));
     }
+    weight[p] = std::max(w_p / (alpha_p * alpha_p), kMinimumWeight);
     objective_ += change;
-    basis_.x[qq] += theta_p;
+    x[qq] += theta_p;
   }
   objective_ += cost_[lv] * (target - basis_.x[lv]);
   basis_.x[lv] = target;
-
-  update_weights(p, alpha_p);
 
   Step step;
   step.kind = StepKind::pivot;

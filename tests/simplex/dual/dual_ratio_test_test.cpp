@@ -140,5 +140,42 @@ TEST(DualRatioTest, AfterManyGroupsTheLargestPivotOfTheLastGroupEntersAndTiesGoT
   EXPECT_EQ(r.flips.size(), 30u);
 }
 
+// Which variables can stop the step. Variable 0 is the case under test with the
+// smaller breakpoint (|d_0 / alpha_0| = 0.5 where it counts), variable 1 an unboxed one at its
+// lower bound with its breakpoint at 4 (a_1 = 1); slope 10 so that nothing flips
+// past them, in either direction of the leaving variable.
+TEST(DualRatioTest, OnlyVariablesWhoseReducedCostsMoveTowardsTheWrongSignAreCandidates) {
+  const auto L = VariableStatus::at_lower;
+  const auto U = VariableStatus::at_upper;
+  const auto Z = VariableStatus::at_zero;
+  struct Case {
+    const char* what;
+    double a0;  // a_0 = direction * alpha_0
+    double d0;
+    VariableStatus s0;
+    double lower0;
+    double upper0;
+    bool enters;
+  };
+  const Case cases[] = {
+      {"at lower, a > 0", 2.0, 1.0, L, 0.0, kInf, true},
+      {"at lower, a < 0 (moves away)", -2.0, 1.0, L, 0.0, kInf, false},
+      {"at upper, a < 0", -2.0, -1.0, U, -kInf, 0.0, true},
+      {"at upper, a > 0 (moves away)", 2.0, -1.0, U, -kInf, 0.0, false},
+      {"free, either sign", -2.0, 0.0, Z, -kInf, kInf, true},
+      {"fixed", 2.0, 1.0, L, 1.0, 1.0, false},
+      {"pivot below the tolerance", 1.0e-9, 1.0e-10, L, 0.0, kInf, false},
+  };
+  for (const int direction : {1, -1}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << ", direction " << direction);
+      Row row{{c.a0 * direction, 1.0 * direction}, {c.d0, 4.0}, {c.s0, L}, {c.lower0, 0.0}, {c.upper0, kInf}};
+      const DualRatio r = test(row, direction, 10.0);
+      EXPECT_EQ(r.entering, c.enters ? 0 : 1);
+      EXPECT_TRUE(r.flips.empty());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kqopt
