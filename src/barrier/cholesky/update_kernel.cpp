@@ -1,7 +1,8 @@
-// The rank-k update kernel (see update_kernel.h). Four target columns at a time: their
-// scaled rows of A are packed once per depth chunk, then every tile of eight rows keeps
-// its 8 x 4 sums in registers over the chunk. On x86-64 a second build of the kernel
-// for processors with AVX2 and FMA is chosen at load time.
+// The rank-k update kernel (see update_kernel.h). Small updates go four target columns at
+// a time: their scaled rows of A are packed once per depth chunk, then every tile of eight
+// rows keeps its 8 x 4 sums in registers over the chunk. Large updates pack both factors
+// into cache-sized contiguous tiles (see packed_body). On x86-64 builds of the kernels for
+// processors with AVX2 and FMA, and with AVX-512, are chosen at load time.
 #include "barrier/cholesky/update_kernel.h"
 
 #include <algorithm>
