@@ -16,7 +16,10 @@ constexpr double kEpsilon = 2.2e-16;
 // cache partition's panels can be a few columns wide in a tall block, and a rank-few
 // update streams the whole trailing block through memory once per panel; the panels
 // of one such group update only the group's own columns.
-constexpr std::int32_t kUpdateGroup = 96;
+constexpr std::int32_t kUpdateGroup = 192;
+// Widest panel eliminated column by column: inside a panel the updates are rank-one
+// loops, so a wide panel is split and its parts update each other through the kernel.
+constexpr std::int32_t kWidestPanel = 32;
 
 }  // namespace
 
@@ -88,7 +91,7 @@ void SparseCholesky::factor_block(std::int32_t sn) {
   const std::int64_t h = block_height(sn);
   double* v = block(sn);
   const double usable = 0.95 * settings_.cache_kilobytes * 1000.0 / 8.0;
-  const std::int32_t b = std::max(1, std::min(w, panel_width(h, usable)));
+  const std::int32_t b = std::max(1, std::min({w, panel_width(h, usable), kWidestPanel}));
   const std::int32_t group = std::max(b, kUpdateGroup - kUpdateGroup % b);
   for (std::int32_t g0 = 0; g0 < w; g0 += group) {
     const std::int32_t g1 = std::min(w, g0 + group);

@@ -16,9 +16,10 @@ namespace {
 
 inline std::size_t u(std::int64_t i) { return static_cast<std::size_t>(i); }
 
-constexpr double kPivotTolerance = 1.0e-5;  // smallest |alpha| a push may pivot on
-constexpr double kBoundTolerance = 1.0e-9;  // a value this close to a bound sits on it
-constexpr double kFeasibility = 1.0e-9;     // room a basic variable may use beyond its bound
+constexpr double kPivotTolerance = 1.0e-5;          // smallest |alpha| a push may pivot on
+constexpr double kRelativePivotTolerance = 1.0e-3;  // ... and its least share of the column's largest entry
+constexpr double kBoundTolerance = 1.0e-9;          // a value this close to a bound sits on it
+constexpr double kFeasibility = 1.0e-9;             // room a basic variable may use beyond its bound
 constexpr double kCrossoverPivotThreshold = 0.1;
 constexpr double kDualZero = 1.0e-9;  // a reduced cost this small counts as zero
 
@@ -181,12 +182,18 @@ class Pusher {
           dir < 0 ? (finite_lower(lo) ? val[u(v)] - lo : kInfinity) : (finite_upper(up) ? up - val[u(v)] : kInfinity);
       std::int32_t block = -1;
       bool block_upper = false;
-      const double theta = ratio_test(dir, val, block, block_upper);
+      double amax = 0.0;
+      const double theta = ratio_test(dir, val, block, block_upper, amax);
       if (own >= kInfinity && block < 0) continue;  // unbounded this way: try the other
       const auto w = work_.values();
       const double t = std::min(own, theta);
       // A pivot too small to keep the basis well conditioned: the other way, or not at all.
-      if (own > theta && std::fabs(work_.values()[u(block)]) < kPivotTolerance) continue;
+      // Relative to the column's largest entry too: a pivot that is small against the
+      // column lets rounding errors of the other entries grow by their ratio.
+      if (own > theta &&
+          (std::fabs(w[u(block)]) < kPivotTolerance || std::fabs(w[u(block)]) < kRelativePivotTolerance * amax)) {
+        continue;
+      }
       for (std::int32_t p = 0; p < m_; ++p) {
         if (w[u(p)] != 0.0) val[u(basis_.header[u(p)])] -= t * dir * w[u(p)];
       }
@@ -228,9 +235,10 @@ class Pusher {
   // Two passes: the step bound with the room relaxed by kFeasibility, every entry above
   // the rounding level limiting it (so that no basic variable passes a bound), then
   // among the blocking rows within it the largest pivot.
-  double ratio_test(int dir, const std::vector<double>& val, std::int32_t& block, bool& block_upper) const {
+  double ratio_test(int dir, const std::vector<double>& val, std::int32_t& block, bool& block_upper,
+                    double& amax) const {
     const auto w = work_.values();
-    double amax = 0.0;
+    amax = 0.0;
     for (std::int32_t p = 0; p < m_; ++p) amax = std::max(amax, std::fabs(w[u(p)]));
     const double floor = std::max(1.0e-12, 1.0e-11 * amax);
     double theta1 = kInfinity;
