@@ -62,6 +62,7 @@ class PrimalRun {
         rejected_(static_cast<std::size_t>(lp.variables()), 0),
         reference_weight_(settings.pricing_weights ? static_cast<std::size_t>(lp.variables()) : 0, 1.0),
         in_reference_(settings.pricing_weights ? static_cast<std::size_t>(lp.variables()) : 0, 0),
+        edge_prices_(lp.rows),
         weight_(settings.big_m),
         composite_(settings.composite),
         optimality_tolerance_(settings.optimality_tolerance),
@@ -79,6 +80,7 @@ class PrimalRun {
       sections_ = std::max(1, s / std::max(length, 1));
     }
     weighted_ = settings.pricing_weights && sections_ == 0;
+    exact_weights_ = weighted_ && settings.exact_weights;
   }
 
   PrimalResult run();
@@ -146,6 +148,11 @@ class PrimalRun {
   // movement in the space of the framework rather than along one coordinate.
   std::vector<double> reference_weight_;
   std::vector<char> in_reference_;
+  // With exact weights: v = B^-T (alpha_q restricted to the basic variables of the
+  // framework), whose products a_j^T v with the columns of the pivot row keep the weights
+  // equal to the restricted norms they stand for instead of bounding them from below.
+  WorkVector edge_prices_;
+  bool exact_weights_ = false;
   // Partial pricing on problems with many more columns than rows: no reduced cost is
   // carried; each choice prices the logicals and interleaved sections of the columns
   // (section k holds the columns j with j mod sections_ = k) from fresh prices, from a
@@ -345,32 +352,62 @@ bool PrimalRun::form_row(const WorkVector& rho_vector) {
 // Carries the reduced costs (costs) and the reference weights (weights) across the
 // basis change q in, position p out, through the pivot row of the basis before the
 // change: d_j -= (d_q / alpha_pq) alpha_pj, the leaving variable gets -d_q / alpha_pq;
-// w_j = max(w_j, (alpha_pj / alpha_pq)^2 w_q), the leaving variable gets
-// max(w_q / alpha_pq^2, 1), with w_q measured afresh from the entering column.
+// w_j = max(w_j, (alpha_pj / alpha_pq)^2 w_q), or with exact weights
+// w_j - 2 (alpha_pj / alpha_pq) a_j^T v + (alpha_pj / alpha_pq)^2 w_q (the new edge of j
+// is its old one less alpha_pj / alpha_pq times that of q; v as for edge_prices_), and the
+// leaving variable gets max(w_q / alpha_pq^2, 1), with w_q measured afresh from the
+// entering column. Weights are kept at 1 or more, as the reference variables' own are.
 void PrimalRun::update_through_pivot_row(std::int32_t q, std::int32_t p, bool costs, bool weights) {
-  const bool row_wise = form_pivot_row(p);
   const double alpha_p = column_.values()[p];
   const double ratio = costs ? reduced_cost_[static_cast<std::size_t>(q)] / alpha_p : 0.0;
   double weight_q = 0.0;
   bool reset = false;
+  const bool exact = weights && exact_weights_;
   if (weights) {
     const double* alpha = column_.values().data();
     const bool listed = column_.state() == WorkVectorState::sparse;
     const std::int32_t count = listed ? column_.nonzero_count() : m_;
     const std::int32_t* list = listed ? column_.nonzeros().data() : nullptr;
     weight_q = in_reference_[static_cast<std::size_t>(q)] ? 1.0 : 0.0;
+    double* v = nullptr;
+    std::int32_t* v_index = nullptr;
+    std::int32_t v_count = 0;
+    if (exact) {
+      edge_prices_.clear();
+      v = edge_prices_.value_data();
+      v_index = edge_prices_.index_data();
+    }
     for (std::int32_t k = 0; k < count; ++k) {
       const std::int32_t i = listed ? list[k] : k;
-      if (in_reference_[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(i)])])
-        weight_q += alpha[i] * alpha[i];
+      if (alpha[i] == 0.0 || !in_reference_[static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(i)])])
+        continue;
+      weight_q += alpha[i] * alpha[i];
+      if (exact) {
+        v[i] = alpha[i];
+        v_index[v_count++] = i;
+      }
     }
     weight_q = std::max(weight_q, 1.0);
     reset = reference_weight_[static_cast<std::size_t>(q)] > kReferenceDrift * weight_q;
+    if (exact) {
+      edge_prices_.set_sparse(v_count);
+      clock_.charge(PrimalStepKind::pivot_row);
+      factor_.btran(edge_prices_);
+      clock_.charge(PrimalStepKind::btran);
+    }
   }
+  const bool row_wise = form_pivot_row(p);
   const double weight_scale = weights ? weight_q / (alpha_p * alpha_p) : 0.0;
   double* d = reduced_cost_.data();
   double* w = reference_weight_.data();
   const VariableStatus* status = basis_.status.data();
+  const double* v = edge_prices_.values().data();
+  const double two_over_pivot = 2.0 / alpha_p;
+  const double inverse_pivot_squared = weight_q / (alpha_p * alpha_p);
+  // Exact: w_j - 2 (alpha_pj / alpha_pq) a_j^T v + (alpha_pj / alpha_pq)^2 w_q, floored at 1.
+  auto exact_weight = [&](double wj, double a, double dot) {
+    return std::max(wj - two_over_pivot * a * dot + a * a * inverse_pivot_squared, 1.0);
+  };
 
   const double* rho = pivot_row_prices_.values().data();
   const bool listed = pivot_row_prices_.state() == WorkVectorState::sparse;
@@ -381,31 +418,51 @@ void PrimalRun::update_through_pivot_row(std::int32_t q, std::int32_t p, bool co
     const double r = rho[i];
     if (r == 0.0 || status[i] == VariableStatus::basic) continue;
     if (costs) d[i] -= ratio * r;
-    if (weights) w[i] = std::max(w[i], r * r * weight_scale);
+    if (exact)
+      w[i] = exact_weight(w[i], r, v[i]);
+    else if (weights)
+      w[i] = std::max(w[i], r * r * weight_scale);
   }
+  const std::int32_t* column_start = lp_.column_start.data();
+  const std::int32_t* row_index = lp_.row_index.data();
+  const double* value = lp_.value.data();
   if (row_wise) {
     double* row = pivot_row_.data();
     for (std::int32_t j : pivot_row_columns_) {
-      const std::int32_t v = m_ + j;
+      const std::int32_t col = m_ + j;
       const double a = row[j];
       row[j] = 0.0;
-      if (status[v] == VariableStatus::basic) continue;
-      if (costs) d[v] -= ratio * a;
-      if (weights) w[v] = std::max(w[v], a * a * weight_scale);
+      if (status[col] == VariableStatus::basic) continue;
+      if (costs) d[col] -= ratio * a;
+      if (exact) {
+        double dot = 0.0;
+        for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) dot += v[row_index[e]] * value[e];
+        w[col] = exact_weight(w[col], a, dot);
+      } else if (weights) {
+        w[col] = std::max(w[col], a * a * weight_scale);
+      }
     }
     pivot_row_columns_.clear();
   } else {
-    const std::int32_t* column_start = lp_.column_start.data();
-    const std::int32_t* row_index = lp_.row_index.data();
-    const double* value = lp_.value.data();
     for (std::int32_t j = 0; j < lp_.columns; ++j) {
-      const std::int32_t v = m_ + j;
-      if (status[v] == VariableStatus::basic) continue;
+      const std::int32_t col = m_ + j;
+      if (status[col] == VariableStatus::basic) continue;
       double a = 0.0;
-      for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) a += rho[row_index[e]] * value[e];
+      double dot = 0.0;
+      if (exact) {
+        for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) {
+          a += rho[row_index[e]] * value[e];
+          dot += v[row_index[e]] * value[e];
+        }
+      } else {
+        for (std::int32_t e = column_start[j]; e < column_start[j + 1]; ++e) a += rho[row_index[e]] * value[e];
+      }
       if (a == 0.0) continue;
-      if (costs) d[v] -= ratio * a;
-      if (weights) w[v] = std::max(w[v], a * a * weight_scale);
+      if (costs) d[col] -= ratio * a;
+      if (exact)
+        w[col] = exact_weight(w[col], a, dot);
+      else if (weights)
+        w[col] = std::max(w[col], a * a * weight_scale);
     }
   }
   const auto leaving = static_cast<std::size_t>(basis_.header[static_cast<std::size_t>(p)]);
@@ -722,6 +779,10 @@ PrimalResult PrimalRun::finish(LpOutcome outcome) {
   result.workspace_needed = workspace_needed_;
   result.big_m = weight_;
   result.step_seconds = clock_.seconds();
+  if (settings_.report_weights && weighted_) {
+    result.reference_weights = reference_weight_;
+    result.reference_framework = in_reference_;
+  }
   log(true, -1, -1);
   return result;
 }

@@ -41,11 +41,16 @@ struct PrimalSettings {
   // Entering choice by d_j^2 / w_j with reference weights w_j (true), or by the largest
   // |d_j| alone (false).
   bool pricing_weights = true;
+  // With pricing weights: keep each weight equal to the restricted norm it stands for
+  // (one more BTRAN per iteration and a product with each column of the pivot row), rather
+  // than a lower bound raised through the pivot row.
+  bool exact_weights = true;
   // On problems with many more columns than rows, price interleaved sections of the
   // columns instead of carrying every reduced cost (RCAND scales the section length).
   bool partial_pricing = true;
   double candidate_factor = 1.0;  // RCAND
   bool time_steps = false;        // accumulate PrimalResult::step_seconds
+  bool report_weights = false;    // fill PrimalResult::reference_weights and reference_framework
   FactorSettings factor;
 };
 
@@ -75,6 +80,10 @@ struct PrimalResult {
   std::int64_t workspace_needed = 0;
   double big_m = 0.0;                // the composite weight at the end
   PrimalStepSeconds step_seconds{};  // with PrimalSettings::time_steps
+  // With PrimalSettings::report_weights and weights in force: the pricing weight of every
+  // variable and whether it belongs to the reference framework, as the run ended.
+  std::vector<double> reference_weights;
+  std::vector<char> reference_framework;
 };
 
 // What the simplex tells the world while it runs, and asks of it.

@@ -8,6 +8,7 @@
 
 #include "library/control_table.h"
 #include "simplex/primal/primal_simplex.h"
+#include "simplex/primal/primal_step.h"
 #include "support/dense_lp.h"
 #include "support/quiet_observer.h"
 
@@ -245,6 +246,55 @@ TEST(PrimalSimplex, PartialPricingOnWideLpsReachesTheOptimum) {
       ASSERT_EQ(s.result.outcome, LpOutcome::optimal) << "seed " << seed << " composite " << composite;
       EXPECT_NEAR(s.result.objective, reference.result.objective, 1e-9 * (1.0 + std::fabs(reference.result.objective)))
           << "seed " << seed << " composite " << composite;
+    }
+  }
+}
+
+// Exact weights stay equal to the norms they stand for: after k iterations every
+// nonbasic variable of the framework has weight [j in framework] + the sum of alpha_pj^2
+// over the positions p whose basic variable belongs to the framework, alpha_j = B^-1 a_j
+// of the final basis. Equality rows keep the logicals out of pricing, so every entering
+// variable belongs to the first framework and the weights are never floored or reset.
+TEST(PrimalSimplex, ExactWeightsAreTheRestrictedNorms) {
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    WorkingLp lp = random_lp(20, 35, seed);
+    for (std::int32_t i = 0; i < lp.rows; ++i) {
+      const auto ii = static_cast<std::size_t>(i);
+      const double value = lp.lower[ii] > -kInf ? lp.lower[ii] : lp.upper[ii];
+      lp.lower[ii] = lp.upper[ii] = value;
+      lp.rhs[ii] = 0.0;
+    }
+    for (const std::int64_t limit : {3, 9, 17}) {
+      PrimalSettings settings;
+      settings.perturb = false;
+      settings.report_weights = true;
+      settings.iteration_limit = limit;
+      SimplexBasis basis;
+      basis.set_all_logical(lp);
+      Factor factor;
+      QuietObserver observer;
+      factor.start_run(settings.factor);
+      const PrimalResult result = primal_simplex(lp, basis, factor, settings, observer);
+      ASSERT_EQ(result.outcome, LpOutcome::iteration_limit) << "seed " << seed << " limit " << limit;
+      ASSERT_EQ(result.reference_weights.size(), static_cast<std::size_t>(lp.variables()));
+      WorkVector alpha(lp.rows);
+      std::int32_t checked = 0;
+      for (std::int32_t j = lp.rows; j < lp.variables(); ++j) {
+        const auto jj = static_cast<std::size_t>(j);
+        if (basis.status[jj] == VariableStatus::basic) continue;
+        ASSERT_TRUE(result.reference_framework[jj]) << j;
+        transform_entering_column(lp, factor, j, alpha);
+        double norm = 1.0;
+        for (std::int32_t p = 0; p < lp.rows; ++p) {
+          const double a = alpha.values()[static_cast<std::size_t>(p)];
+          if (result.reference_framework[static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)])])
+            norm += a * a;
+        }
+        EXPECT_NEAR(result.reference_weights[jj], norm, 1e-9 * norm)
+            << "seed " << seed << " limit " << limit << " variable " << j;
+        ++checked;
+      }
+      EXPECT_GT(checked, 0);
     }
   }
 }
