@@ -82,6 +82,12 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   test::TestLibrary t;
   t->controls.i(icv::ITRLOG) = 0;
   t->controls.i(icv::GPRINT) = 0;
+  // Room for the top-node cuts: the pool, spare rows and elements.
+  t->controls.i(icv::IFCUTP) = 1;
+  t->controls.i(icv::NRXTRA) = 2000;
+  t->controls.i(icv::NMXTRA) = 200000;
+  t->controls.i(icv::MXCPOL) = 2000;
+  t->controls.i(icv::MXCPEL) = 200000;
   const std::string path = test::shared_data_dir() + "/miplib3/" + r.name + ".mps";
   ASSERT_EQ(input::input_problem(t.lib(), path.c_str()), 0) << r.name;
   set_problem_name(t.lib(), r.name.c_str());
@@ -107,7 +113,7 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
       "global %-9s status %d  best %-16.9g bound %-16.9g optimum %-14.9g nodes %9d  iterations %10d  %7.1f s"
       "  %7.1f CPU-s"
       "  node records peak %lld KiB  reduced-cost fixings %lld  propagated %lld (infeasible %lld)"
-      "  dives %lld (solutions %lld, iterations %lld)  probing fixed %lld\n",
+      "  dives %lld (solutions %lld, iterations %lld)  probing fixed %lld  cuts %d\n",
       r.name.c_str(), status, solutions > 0 ? incumbent : NAN, bound, r.optimum,
       *t->attributes.int_attribute(attr::kNodes), *t->attributes.int_attribute(attr::kIterations), seconds, cpu_seconds,
       st != nullptr ? static_cast<long long>(st->peak_record_bytes / 1024) : 0LL,
@@ -117,7 +123,7 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
       st != nullptr ? static_cast<long long>(st->heuristic_dives) : 0LL,
       st != nullptr ? static_cast<long long>(st->heuristic_solutions) : 0LL,
       st != nullptr ? static_cast<long long>(st->heuristic_iterations) : 0LL,
-      st != nullptr ? static_cast<long long>(st->probing_fixings) : 0LL);
+      st != nullptr ? static_cast<long long>(st->probing_fixings) : 0LL, *t->attributes.int_attribute(attr::kCutRows));
   if (status == kSearchFinishedWithSolution) {
     EXPECT_LE(std::fabs(incumbent - r.optimum), tol) << r.name;
   } else {
