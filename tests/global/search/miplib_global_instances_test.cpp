@@ -33,6 +33,8 @@ struct Reference {
   std::string name;
   double optimum = 0.0;
   double last_digit = 0.0;  // one unit in the last digit the catalogue prints
+  std::int32_t rows = 0;
+  std::int32_t columns = 0;
 };
 
 // The catalogue cuts some values short (rgn 82.1999 for 82.19999924): a value within one
@@ -59,7 +61,8 @@ std::vector<Reference> miplib_problems() {
     std::string field;
     while (std::getline(ss, field, ',')) fields.push_back(field);
     if (fields.size() < 5 || fields[4].empty()) continue;
-    result.push_back({fields[0], std::stod(fields[4]), last_digit_of(fields[4])});
+    result.push_back(
+        {fields[0], std::stod(fields[4]), last_digit_of(fields[4]), std::stoi(fields[1]), std::stoi(fields[2])});
   }
   return result;
 }
@@ -82,12 +85,14 @@ TEST_P(MiplibGlobal, FinishedAtTheOptimumOrBracketingIt) {
   test::TestLibrary t;
   t->controls.i(icv::ITRLOG) = 0;
   t->controls.i(icv::GPRINT) = 0;
-  // Room for the top-node cuts: the pool, spare rows and elements.
+  // Room for the top-node cuts (at most half the rows): the pool, spare rows and
+  // elements. Spare rows cost every LP, so no more than the cuts can use.
+  const std::int32_t room = std::max(20, r.rows / 2);
   t->controls.i(icv::IFCUTP) = 1;
-  t->controls.i(icv::NRXTRA) = 2000;
-  t->controls.i(icv::NMXTRA) = 200000;
-  t->controls.i(icv::MXCPOL) = 2000;
-  t->controls.i(icv::MXCPEL) = 200000;
+  t->controls.i(icv::NRXTRA) = room;
+  t->controls.i(icv::NMXTRA) = room * r.columns;
+  t->controls.i(icv::MXCPOL) = room;
+  t->controls.i(icv::MXCPEL) = room * r.columns;
   const std::string path = test::shared_data_dir() + "/miplib3/" + r.name + ".mps";
   ASSERT_EQ(input::input_problem(t.lib(), path.c_str()), 0) << r.name;
   set_problem_name(t.lib(), r.name.c_str());
