@@ -8,6 +8,7 @@
 #include "frame/message_numbers.h"
 #include "global/cuts/cut_pool.h"
 #include "global/cuts/cut_rows.h"
+#include "global/cuts/root_cuts.h"
 #include "global/search/branching.h"
 #include "global/search/node_store.h"
 #include "library/callbacks.h"
@@ -180,7 +181,17 @@ bool top_node_cuts(Library& lib) {
     }
   }
   if (*lib.attributes.int_attribute(attr::kLpStatus) != kLpOptimal) return true;
-  return run_rounds(lib, lib.callbacks.top_cut_manager);
+  // The re-solves of the top node compare with the search's cutoff: none unless the
+  // caller set one (the value the control holds otherwise would stop them at once).
+  double& cutoff = lib.controls.d(dcv::CUTOFF);
+  const double held = cutoff;
+  if (lib.controls.dcv_access[dcv::CUTOFF] <= 0) {
+    cutoff = (*lib.attributes.double_attribute(attr::kSenseMultiplier) < 0.0 ? -1.0 : 1.0) * kInfinity;
+  }
+  bool done = run_rounds(lib, lib.callbacks.top_cut_manager);
+  if (done && *lib.attributes.int_attribute(attr::kLpStatus) == kLpOptimal) done = builtin_top_node_cuts(lib);
+  lib.controls.d(dcv::CUTOFF) = held;
+  return done;
 }
 
 bool node_cuts(Library& lib) {
