@@ -164,6 +164,15 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // sits at its lower bound in every optimum.
       {"column dominated over the price bounds", presolve_bit::kDual, ReductionKind::fixed_column, 0, 1,
        make_lp({{1, 0, 1}, {1, 1, 0}}, {2, -1, 1}, {5, -kInf}, {5, 8}, {0, 0, 0}, {10, 10, kInf})},
+      // x0 (cost 1, no lower bound) alone in row 0 asks its price to be at least 1: the
+      // row x0 + x1 + x2 >= 3 binds in every optimum and becomes an equation, undone with
+      // its logical at the lower limit; x2 (cost -1, no row stops it rising) sits at 10.
+      {"inequality made an equation by its price", presolve_bit::kDual, ReductionKind::row_to_equation, 0, 1,
+       make_lp({{1, 1, 1}, {0, 1, -1}}, {1, 2, -1}, {3, -kInf}, {kInf, 4}, {-kInf, 0, 0}, {10, 10, 10})},
+      // The same bound through two rows: x0 in both asks y0 + y1 >= 1, and the <= row 1
+      // has y1 <= 0, so y0 >= 1.
+      {"inequality made an equation, price bound through two rows", presolve_bit::kDual, ReductionKind::row_to_equation,
+       0, 1, make_lp({{1, 1, 1}, {1, 1, -1}}, {1, 2, -1}, {3, -kInf}, {kInf, 4}, {-kInf, 0, 0}, {10, 10, 10})},
       // Free x2 alone in row 0 (an inequality): the row and the column go, the logical of
       // row 0 sits on the bound its induced cost asks for.
       {"free column singleton", presolve_bit::kColumnSingletons, ReductionKind::column_singleton, 1, 1,
