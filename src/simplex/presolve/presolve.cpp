@@ -863,10 +863,15 @@ class Reducer {
   // enough to keep the fill small, is substituted out of its other rows by it: the
   // equation and the column go, the column's cost moves onto the equation's other
   // columns. Its bounds hold in every solution of what is left, as the rows (or the
-  // equation's other columns' bounds) that implied them stay.
+  // equation's other columns' bounds) that implied them stay. Up to kShort rows and
+  // entries any such substitution is made; up to kLong only one whose fill cannot
+  // outgrow kMargin times the entries it removes.
   void implied_free_columns() {
-    constexpr std::int32_t kLongestEquation = 6;
-    constexpr std::int32_t kMostRows = 6;
+    constexpr std::int32_t kShort = 8;
+    constexpr std::int32_t kMargin = 2;
+    constexpr std::int32_t kLong = 12;
+    constexpr std::int32_t kLongestEquation = kLong;
+    constexpr std::int32_t kMostRows = kLong;
     for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
       if (!col_alive_[ui(j)] || kinds_[ui(j)] != ColumnKind::continuous) continue;
       const std::int32_t count = col_count_[ui(j)];
@@ -888,7 +893,10 @@ class Reducer {
         element = col_value_[ui(p)];
       }
       if (equation < 0) continue;
-      if (!room_for_fill((count - 1) * (row_count_[ui(equation)] - 1))) continue;
+      const std::int32_t length = row_count_[ui(equation)];
+      const bool short_one = count <= kShort && length <= kShort;
+      if (!short_one && (count - 1) * (length - 1) > kMargin * (length + count) + 1) continue;
+      if (!room_for_fill((count - 1) * (length - 1))) continue;
       if (!bounds_implied(j)) continue;
       substitute(equation, j, element);
     }

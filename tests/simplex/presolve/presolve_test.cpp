@@ -186,6 +186,13 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       {"implied-free column substituted out", presolve_bit::kColumnSingletons, ReductionKind::substitution, 1, 1,
        make_lp({{1, 1, 1, 0}, {0, 0, 1, -1}, {1, -1, 0, 0}}, {-1, -2, 1, 0.5}, {6, -kInf, -kInf}, {6, 2, 1},
                {0, 0, 0, 0}, {3, 3, 10, 5})},
+      // Free x8 in two rows, one an equation of nine entries: too long for any
+      // substitution, but one whose fill (8 entries) stays within twice what it removes.
+      {"implied-free column substituted out by a long equation", presolve_bit::kColumnSingletons,
+       ReductionKind::substitution, 1, 1,
+       make_lp({{1, 1, 1, 1, 1, 1, 1, 1, 1, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 1, -1}},
+               {-1, -2, -3, -0.5, -4, 0, 1, -2.5, 1, -1}, {6, -kInf}, {6, 2}, {0, 0, 0, 0, 0, 0, 0, 0, -kInf, 0},
+               {1, 1, 1, 1, 1, 1, 1, 1, kInf, 5})},
       // x0 + x2 = 4 with x2 in [0, 3] in no other row: x2 goes, x0 >= 1 from it binds,
       // so postsolve makes x0 basic and x2 nonbasic at its upper bound.
       {"doubleton equation, the moved bound binds", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
