@@ -129,6 +129,9 @@ class Undo {
       case ReductionKind::duplicate_column:
         duplicate_column(r);
         break;
+      case ReductionKind::row_to_equation:
+        row_to_equation(r);
+        break;
     }
   }
 
@@ -395,6 +398,15 @@ class Undo {
     out_.status[vx] = VariableStatus::basic;
     out_.status[vy] = y_low ? VariableStatus::at_lower : VariableStatus::at_upper;
     out_.x[vy] = y_low ? r.other_lower : r.other_upper;
+  }
+
+  // The row's logical was fixed at the bound its price sign asks for: nonbasic, it sits
+  // on that bound of its own again (the price keeps its sign, so it stays optimal).
+  void row_to_equation(const Reduction& r) {
+    const auto i = ui(r.row);
+    if (out_.status[i] == VariableStatus::basic) return;
+    out_.status[i] = r.at_upper ? VariableStatus::at_upper : VariableStatus::at_lower;
+    out_.x[i] = r.at_upper ? r.upper : r.lower;
   }
 
   // Row k (= lambda · row i) was merged into row i. Split the merged row's price y so

@@ -579,6 +579,8 @@ class Reducer {
         }
       }
     }
+    propagate_price_bounds();
+    price_bound_rows();
     for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
       if (!col_alive_[ui(j)] || col_count_[ui(j)] == 0) continue;
       double dlo = cost_[ui(j)];
@@ -611,6 +613,112 @@ class Reducer {
         fix_column(j, cl_[ui(j)], false);
       } else if (hi_known && dhi < -tol && finite(cu_[ui(j)])) {
         fix_column(j, cu_[ui(j)], true);
+      }
+    }
+  }
+
+  // The price bounds narrowed through the columns of several rows: a column without an
+  // upper bound keeps Σ a_i y_i ≤ c in every dual-feasible solution, one without a lower
+  // bound Σ a_i y_i ≥ c, so each y_i is bounded by what the others' bounds leave of c.
+  // A few sweeps; only changes that matter are taken, so that it ends.
+  void propagate_price_bounds() {
+    std::vector<double>& ylo = price_lower_;
+    std::vector<double>& yhi = price_upper_;
+    constexpr double kLargest = 1.0e8;  // bounds beyond this tell nothing useful
+    for (std::int32_t sweep = 0; sweep < 3; ++sweep) {
+      bool changed = false;
+      for (std::int32_t j = 0; j < n_; ++j) {
+        if (!col_alive_[ui(j)] || col_count_[ui(j)] < 2 || col_count_[ui(j)] > 50) continue;
+        const bool no_upper = !finite(cu_[ui(j)]);
+        const bool no_lower = !finite(cl_[ui(j)]);
+        if (!no_upper && !no_lower) continue;
+        // Σ a y over the bounds: its smallest (for Σ a y ≤ c) and largest (for ≥ c).
+        double low = 0.0;
+        double high = 0.0;
+        std::int32_t low_inf = 0;
+        std::int32_t high_inf = 0;
+        for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+          const std::int32_t i = col_row_[ui(p)];
+          if (!row_alive_[ui(i)]) continue;
+          const double a = col_value_[ui(p)];
+          const double bottom = a > 0.0 ? ylo[ui(i)] : yhi[ui(i)];
+          const double top = a > 0.0 ? yhi[ui(i)] : ylo[ui(i)];
+          if (finite(bottom)) {
+            low += a * bottom;
+          } else {
+            ++low_inf;
+          }
+          if (finite(top)) {
+            high += a * top;
+          } else {
+            ++high_inf;
+          }
+        }
+        const double c = cost_[ui(j)];
+        for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+          const std::int32_t i = col_row_[ui(p)];
+          if (!row_alive_[ui(i)]) continue;
+          const double a = col_value_[ui(p)];
+          if (std::fabs(a) < 1.0e-3) continue;
+          const double bottom = a > 0.0 ? ylo[ui(i)] : yhi[ui(i)];
+          const double top = a > 0.0 ? yhi[ui(i)] : ylo[ui(i)];
+          // a y_i ≤ c − (the others' smallest) and a y_i ≥ c − (the others' largest).
+          double cap = kInfinity;
+          double floor = -kInfinity;
+          if (no_upper) {
+            const std::int32_t others_inf = low_inf - (finite(bottom) ? 0 : 1);
+            if (others_inf == 0) cap = c - (low - (finite(bottom) ? a * bottom : 0.0));
+          }
+          if (no_lower) {
+            const std::int32_t others_inf = high_inf - (finite(top) ? 0 : 1);
+            if (others_inf == 0) floor = c - (high - (finite(top) ? a * top : 0.0));
+          }
+          // As bounds on y_i.
+          double new_lo = -kInfinity;
+          double new_hi = kInfinity;
+          if (finite(cap)) (a > 0.0 ? new_hi : new_lo) = cap / a;
+          if (finite(floor)) (a > 0.0 ? new_lo : new_hi) = floor / a;
+          if (std::fabs(new_hi) < kLargest && new_hi < yhi[ui(i)] - 1.0e-7 * std::max(1.0, std::fabs(new_hi))) {
+            yhi[ui(i)] = new_hi;
+            changed = true;
+          }
+          if (std::fabs(new_lo) < kLargest && new_lo > ylo[ui(i)] + 1.0e-7 * std::max(1.0, std::fabs(new_lo))) {
+            ylo[ui(i)] = new_lo;
+            changed = true;
+          }
+        }
+      }
+      if (!changed) break;
+    }
+  }
+
+  // An inequality whose price keeps one strict sign over its bounds has its logical at
+  // the bound that sign asks for in every optimum: the row becomes an equation there,
+  // which opens doubleton and substitution reductions to it.
+  void price_bound_rows() {
+    constexpr double kStrict = 1.0e-6;  // ZTCOST
+    for (std::int32_t i = 0; i < m_; ++i) {
+      if (!row_alive_[ui(i)] || row_count_[ui(i)] == 0) continue;
+      const double sl = sl_[ui(i)];
+      const double su = su_[ui(i)];
+      if (finite(sl) && sl == su) continue;
+      bool to_lower = false;
+      if (price_upper_[ui(i)] < -kStrict && finite(sl)) {
+        to_lower = true;  // d_s = −y > 0: the logical at its lower bound
+      } else if (!(price_lower_[ui(i)] > kStrict && finite(su))) {
+        continue;
+      }
+      Reduction r;
+      r.kind = ReductionKind::row_to_equation;
+      r.row = i;
+      r.lower = sl;
+      r.upper = su;
+      r.at_upper = !to_lower;
+      out_.stack.push_back(r);
+      if (to_lower) {
+        su_[ui(i)] = sl;
+      } else {
+        sl_[ui(i)] = su;
       }
     }
   }
@@ -755,10 +863,15 @@ class Reducer {
   // enough to keep the fill small, is substituted out of its other rows by it: the
   // equation and the column go, the column's cost moves onto the equation's other
   // columns. Its bounds hold in every solution of what is left, as the rows (or the
-  // equation's other columns' bounds) that implied them stay.
+  // equation's other columns' bounds) that implied them stay. Up to kShort rows and
+  // entries any such substitution is made; up to kLong only one whose fill cannot
+  // outgrow kMargin times the entries it removes.
   void implied_free_columns() {
-    constexpr std::int32_t kLongestEquation = 6;
-    constexpr std::int32_t kMostRows = 6;
+    constexpr std::int32_t kShort = 8;
+    constexpr std::int32_t kMargin = 2;
+    constexpr std::int32_t kLong = 12;
+    constexpr std::int32_t kLongestEquation = kLong;
+    constexpr std::int32_t kMostRows = kLong;
     for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
       if (!col_alive_[ui(j)] || kinds_[ui(j)] != ColumnKind::continuous) continue;
       const std::int32_t count = col_count_[ui(j)];
@@ -780,7 +893,10 @@ class Reducer {
         element = col_value_[ui(p)];
       }
       if (equation < 0) continue;
-      if (!room_for_fill((count - 1) * (row_count_[ui(equation)] - 1))) continue;
+      const std::int32_t length = row_count_[ui(equation)];
+      const bool short_one = count <= kShort && length <= kShort;
+      if (!short_one && (count - 1) * (length - 1) > kMargin * (length + count) + 1) continue;
+      if (!room_for_fill((count - 1) * (length - 1))) continue;
       if (!bounds_implied(j)) continue;
       substitute(equation, j, element);
     }

@@ -23,7 +23,9 @@
 //   0x008  dual: columns fixed at a bound by the sign of their cost when no row
 //          stops them moving that way; without global entities also columns whose
 //          reduced cost keeps one sign over the bounds on the row prices that the
-//          rows' types and the column singletons imply (dominated columns)
+//          rows' types and the columns without a bound on one side imply (dominated
+//          columns); an inequality whose price keeps a strict sign over those bounds
+//          made an equation at the limit that sign asks for
 //   0x010  free and implied-free column singletons substituted out with their row;
 //          implied-free columns in a few rows substituted out of them by a short
 //          equation that holds them
@@ -107,6 +109,9 @@ enum class ReductionKind : std::uint8_t {
                      // first + count)
   substitution,      // as doubleton, for an implied-free `column` in the equation `row` of
                      // any length; no bounds move
+  row_to_equation,   // inequality `row` whose logical sits at one bound in every optimum
+                     // (`at_upper` which) made an equation there; `lower`/`upper` its
+                     // logical's bounds before
 };
 
 struct Reduction {

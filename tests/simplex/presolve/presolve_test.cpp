@@ -164,6 +164,15 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // sits at its lower bound in every optimum.
       {"column dominated over the price bounds", presolve_bit::kDual, ReductionKind::fixed_column, 0, 1,
        make_lp({{1, 0, 1}, {1, 1, 0}}, {2, -1, 1}, {5, -kInf}, {5, 8}, {0, 0, 0}, {10, 10, kInf})},
+      // x0 (cost 1, no lower bound) alone in row 0 asks its price to be at least 1: the
+      // row x0 + x1 + x2 >= 3 binds in every optimum and becomes an equation, undone with
+      // its logical at the lower limit; x2 (cost -1, no row stops it rising) sits at 10.
+      {"inequality made an equation by its price", presolve_bit::kDual, ReductionKind::row_to_equation, 0, 1,
+       make_lp({{1, 1, 1}, {0, 1, -1}}, {1, 2, -1}, {3, -kInf}, {kInf, 4}, {-kInf, 0, 0}, {10, 10, 10})},
+      // The same bound through two rows: x0 in both asks y0 + y1 >= 1, and the <= row 1
+      // has y1 <= 0, so y0 >= 1.
+      {"inequality made an equation, price bound through two rows", presolve_bit::kDual, ReductionKind::row_to_equation,
+       0, 1, make_lp({{1, 1, 1}, {1, 1, -1}}, {1, 2, -1}, {3, -kInf}, {kInf, 4}, {-kInf, 0, 0}, {10, 10, 10})},
       // Free x2 alone in row 0 (an inequality): the row and the column go, the logical of
       // row 0 sits on the bound its induced cost asks for.
       {"free column singleton", presolve_bit::kColumnSingletons, ReductionKind::column_singleton, 1, 1,
@@ -177,6 +186,13 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       {"implied-free column substituted out", presolve_bit::kColumnSingletons, ReductionKind::substitution, 1, 1,
        make_lp({{1, 1, 1, 0}, {0, 0, 1, -1}, {1, -1, 0, 0}}, {-1, -2, 1, 0.5}, {6, -kInf, -kInf}, {6, 2, 1},
                {0, 0, 0, 0}, {3, 3, 10, 5})},
+      // Free x8 in two rows, one an equation of nine entries: too long for any
+      // substitution, but one whose fill (8 entries) stays within twice what it removes.
+      {"implied-free column substituted out by a long equation", presolve_bit::kColumnSingletons,
+       ReductionKind::substitution, 1, 1,
+       make_lp({{1, 1, 1, 1, 1, 1, 1, 1, 1, 0}, {0, 0, 0, 0, 0, 0, 0, 0, 1, -1}},
+               {-1, -2, -3, -0.5, -4, 0, 1, -2.5, 1, -1}, {6, -kInf}, {6, 2}, {0, 0, 0, 0, 0, 0, 0, 0, -kInf, 0},
+               {1, 1, 1, 1, 1, 1, 1, 1, kInf, 5})},
       // x0 + x2 = 4 with x2 in [0, 3] in no other row: x2 goes, x0 >= 1 from it binds,
       // so postsolve makes x0 basic and x2 nonbasic at its upper bound.
       {"doubleton equation, the moved bound binds", presolve_bit::kDoubletons, ReductionKind::doubleton, 1, 1,
