@@ -27,10 +27,42 @@
 namespace kqopt {
 
 void Factor::lower_full(double* x, std::int32_t first_eta) {
+  const auto etas = static_cast<std::int32_t>(l_start_.size());
+  if (ld_pivots_ > 0 && first_eta <= ld_first_) {
+    lower_records(x, first_eta, ld_first_);
+    lower_dense(x);
+    lower_records(x, ld_first_ + ld_pivots_, etas);
+  } else {
+    lower_records(x, first_eta, etas);
+  }
+}
+
+void Factor::lower_dense(double* x) {
+  const std::int32_t nr = ld_rows_;
+  const std::int32_t* rows = ld_row_.data();
+  double* y = ld_work_.data();
+  for (std::int32_t j = 0; j < nr; ++j) y[j] = x[rows[j]];
+  const double* val = ld_val_.data();
+  for (std::int32_t k = 0; k < ld_pivots_; ++k) {
+    double yk = y[k];
+    if (yk == 0.0) continue;
+    const double inv = ld_inv_[static_cast<std::size_t>(k)];
+    if (inv != 1.0) {
+      yk *= inv;
+      y[k] = yk;
+    }
+    const double* column = val + ld_col_start_[static_cast<std::size_t>(k)];
+    double* below = y + k + 1;
+    const std::int32_t n = nr - k - 1;
+    for (std::int32_t i = 0; i < n; ++i) below[i] -= column[i] * yk;
+  }
+  for (std::int32_t j = 0; j < nr; ++j) x[rows[j]] = y[j];
+}
+
+void Factor::lower_records(double* x, std::int32_t first_eta, std::int32_t end_eta) {
   const std::int32_t* bidx = file_.back_idx();
   const double* bval = file_.back_val();
-  const auto etas = static_cast<std::int32_t>(l_start_.size());
-  for (std::int32_t t = first_eta; t < etas; ++t) {
+  for (std::int32_t t = first_eta; t < end_eta; ++t) {
     const FilePos head = l_start_[static_cast<std::size_t>(t)];
     const std::int32_t r = bidx[head];
     double xr = x[r];
