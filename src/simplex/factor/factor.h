@@ -90,6 +90,11 @@ class Factor {
   // path held all the way, else dense; the simplex sparsifies it with ZTETA.
   // Needs valid().
   void ftran(WorkVector& w, bool save_spike = false);
+  // ftran(a, save_spike_of_a) and ftran(b) with the same results, in one pass over
+  // the factor when both arrive dense (the dual's entering column and its
+  // steepest-edge vector): every record is read once for the two vectors. Otherwise
+  // the two solves one after the other.
+  void ftran_pair(WorkVector& a, WorkVector& b, bool save_spike_of_a = false);
   // w^T <- w^T B^-1. Hypersparse like ftran when w arrives with its nonzero
   // list (the result then stays in the sparse state), else dense. Needs valid().
   void btran(WorkVector& w);
@@ -154,6 +159,7 @@ class Factor {
   // factor_dense.cpp
   bool dense_tail_wanted(std::int32_t pivots_done);
   bool factorise_dense_tail(InvertReport& report);
+  void keep_dense_lower(std::int32_t first_eta, std::span<const std::int32_t> block_rows);
   void link_row(std::int32_t row);
   void unlink_row(std::int32_t row);
   void link_column(std::int32_t slot);
@@ -161,6 +167,12 @@ class Factor {
   // factor_ftran.cpp
   bool lower_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_full(double* x, std::int32_t first_eta);
+  void lower_dense(double* x);
+  void lower_full_pair(double* x, double* z);
+  void lower_records_pair(double* x, double* z, std::int32_t first_eta, std::int32_t end_eta);
+  void lower_dense_pair(double* x, double* z);
+  void upper_full_pair(double* x, double* z);
+  void lower_records(double* x, std::int32_t first_eta, std::int32_t end_eta);
   // U^-1 over the positions before index `below` of the pivot order.
   void upper_full(double* x, std::int32_t below);
   bool upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
@@ -179,6 +191,8 @@ class Factor {
   void upper_transposed_full(double* x, std::int64_t from);
   bool upper_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_transposed_dot(double* x);
+  void lower_transposed_dense(double* x);
+  void lower_transposed_records(double* x, std::int32_t first_eta, std::int32_t end_eta);
   bool lower_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_transposed_sweep(double* x, std::int32_t below);
   void push_lower_row(double* x, std::int32_t row, double value);
@@ -215,6 +229,24 @@ class Factor {
   // an entry in row i, at back indices [l_row_start_[i], l_row_start_[i + 1]).
   std::vector<FilePos> l_row_start_;  // m + 1
   bool l_rows_ready_ = false;
+  // Dense copy of the L etas of the dense tail of INVERT, for the full passes: on
+  // bases that fill in (the assignment problems') the tail holds three quarters of L,
+  // and a contiguous triangle is solved several times faster than the same entries
+  // through their row indices. Etas [ld_first_, ld_first_ + ld_pivots_) pivot on
+  // block positions 0, 1, ...; block position j is row ld_row_[j]; eta k's entries
+  // for positions k+1 .. ld_rows_-1 start at ld_col_start_[k] in ld_val_ (zeros
+  // where the file keeps none). The file's records stay: the hypersparse passes use
+  // them. BTRAN reads the row-wise copy in push form, whose inner loop is an axpy.
+  std::int32_t ld_first_ = 0;
+  std::int32_t ld_pivots_ = 0;  // 0: no dense copy
+  std::int32_t ld_rows_ = 0;
+  std::vector<std::int32_t> ld_row_;
+  std::vector<double> ld_inv_;
+  std::vector<std::int64_t> ld_col_start_;
+  std::vector<double> ld_val_;
+  std::vector<std::int64_t> ld_trow_start_;  // ld_rows_ + 1: the triangle row-wise, for BTRAN
+  std::vector<double> ld_tval_;
+  std::vector<double> ld_work_;  // 2 * ld_rows_: the block's part of the vector (two for the pair solve)
   // Forrest-Tomlin row etas (front lines) and product-form etas (back records).
   std::vector<std::int32_t> r_line_;
   std::vector<std::int32_t> r_pivot_;

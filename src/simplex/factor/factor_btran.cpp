@@ -137,9 +137,45 @@ bool Factor::upper_transposed_hypersparse(double* x, std::int32_t* list, std::in
 }
 
 void Factor::lower_transposed_dot(double* x) {
+  const auto etas = static_cast<std::int32_t>(l_start_.size());
+  if (ld_pivots_ > 0) {
+    lower_transposed_records(x, ld_first_ + ld_pivots_, etas);
+    lower_transposed_dense(x);
+    lower_transposed_records(x, 0, ld_first_);
+  } else {
+    lower_transposed_records(x, 0, etas);
+  }
+}
+
+void Factor::lower_transposed_dense(double* x) {
+  const std::int32_t nr = ld_rows_;
+  const std::int32_t* rows = ld_row_.data();
+  double* y = ld_work_.data();
+  for (std::int32_t j = 0; j < nr; ++j) y[j] = x[rows[j]];
+  // Push form: once y_j is final it is taken out of every earlier position's sum.
+  const double* val = ld_tval_.data();
+  for (std::int32_t j = nr - 1; j > 0; --j) {
+    double yj = y[j];
+    if (j < ld_pivots_) {
+      const double inv = ld_inv_[static_cast<std::size_t>(j)];
+      if (inv != 1.0) {
+        yj *= inv;
+        y[j] = yj;
+      }
+    }
+    if (yj == 0.0) continue;
+    const double* row = val + ld_trow_start_[static_cast<std::size_t>(j)];
+    const std::int32_t n = std::min(j, ld_pivots_);
+    for (std::int32_t k = 0; k < n; ++k) y[k] -= row[k] * yj;
+  }
+  if (ld_inv_[0] != 1.0) y[0] *= ld_inv_[0];
+  for (std::int32_t j = 0; j < nr; ++j) x[rows[j]] = y[j];
+}
+
+void Factor::lower_transposed_records(double* x, std::int32_t first_eta, std::int32_t end_eta) {
   const std::int32_t* bidx = file_.back_idx();
   const double* bval = file_.back_val();
-  for (auto t = static_cast<std::int64_t>(l_start_.size()) - 1; t >= 0; --t) {
+  for (auto t = static_cast<std::int64_t>(end_eta) - 1; t >= first_eta; --t) {
     const FilePos head = l_start_[static_cast<std::size_t>(t)];
     const std::int32_t r = bidx[head];
     const double sum = x[r] - indexed_dot(bidx + head + 1, bval + head + 1, l_count_[static_cast<std::size_t>(t)], x);

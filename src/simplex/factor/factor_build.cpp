@@ -163,6 +163,7 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   pf_count_.clear();
   spike_saved_ = false;
   l_rows_ready_ = false;
+  ld_pivots_ = 0;
   logicals_pivoted_ = 0;
   l_entries_ = u_entries_ = 0;
   entries_now_ = entries_after_invert_ = 0;

@@ -241,7 +241,66 @@ bool Factor::factorise_dense_tail(InvertReport& report) {
       return false;
     }
   }
+  // Block position j is the row in place j of the final row order: pivots first, in
+  // order, then the rows left unpivoted.
+  for (std::int32_t r = 0; r < nr; ++r) {
+    w.dense_row_of[static_cast<std::size_t>(r)] =
+        w.active_rows[static_cast<std::size_t>(w.dense_row_of[static_cast<std::size_t>(r)])];
+  }
+  keep_dense_lower(static_cast<std::int32_t>(l_start_.size()) - k, w.dense_row_of);
   return true;
+}
+
+void Factor::keep_dense_lower(std::int32_t first_eta, std::span<const std::int32_t> block_rows) {
+  ld_pivots_ = 0;
+  const auto nr = static_cast<std::int32_t>(block_rows.size());
+  const std::int32_t pivots = static_cast<std::int32_t>(l_start_.size()) - first_eta;
+  if (pivots < kDenseTailMinRows || first_eta < 0 || nr < pivots) return;
+  ld_row_.assign(block_rows.begin(), block_rows.end());
+  std::int32_t* place = scratch_index_.data();  // free during INVERT
+  for (std::int32_t j = 0; j < nr; ++j) place[block_rows[static_cast<std::size_t>(j)]] = j;
+  ld_inv_.resize(static_cast<std::size_t>(pivots));
+  ld_col_start_.resize(static_cast<std::size_t>(pivots));
+  std::int64_t entries = 0;
+  for (std::int32_t k = 0; k < pivots; ++k) {
+    ld_col_start_[static_cast<std::size_t>(k)] = entries;
+    entries += nr - 1 - k;
+  }
+  ld_val_.assign(static_cast<std::size_t>(entries), 0.0);
+  ld_work_.assign(2 * static_cast<std::size_t>(nr), 0.0);  // room for the pair solve
+  const std::int32_t* bidx = file_.back_idx();
+  const double* bval = file_.back_val();
+  for (std::int32_t k = 0; k < pivots; ++k) {
+    const FilePos head = l_start_[static_cast<std::size_t>(first_eta + k)];
+    if (bidx[head] != ld_row_[static_cast<std::size_t>(k)]) return;  // not the block's order: no copy
+    ld_inv_[static_cast<std::size_t>(k)] = bval[head];
+    const std::int64_t column = ld_col_start_[static_cast<std::size_t>(k)] - (k + 1);
+    const FilePos end = head + 1 + l_count_[static_cast<std::size_t>(first_eta + k)];
+    for (FilePos e = head + 1; e < end; ++e) {
+      const std::int32_t j = place[bidx[e]];
+      if (j <= k || j >= nr || ld_row_[static_cast<std::size_t>(j)] != bidx[e]) return;
+      ld_val_[static_cast<std::size_t>(column + j)] = bval[e];
+    }
+  }
+  // The same triangle row by row for BTRAN: position j's multipliers of etas k < j.
+  ld_trow_start_.resize(static_cast<std::size_t>(nr) + 1);
+  std::int64_t at = 0;
+  for (std::int32_t j = 0; j < nr; ++j) {
+    ld_trow_start_[static_cast<std::size_t>(j)] = at;
+    at += std::min(j, pivots);
+  }
+  ld_trow_start_[static_cast<std::size_t>(nr)] = at;
+  ld_tval_.resize(static_cast<std::size_t>(at));
+  for (std::int32_t j = 1; j < nr; ++j) {
+    double* row = ld_tval_.data() + ld_trow_start_[static_cast<std::size_t>(j)];
+    const std::int32_t n = std::min(j, pivots);
+    for (std::int32_t k = 0; k < n; ++k) {
+      row[k] = ld_val_[static_cast<std::size_t>(ld_col_start_[static_cast<std::size_t>(k)] + (j - k - 1))];
+    }
+  }
+  ld_first_ = first_eta;
+  ld_rows_ = nr;
+  ld_pivots_ = pivots;
 }
 
 }  // namespace kqopt

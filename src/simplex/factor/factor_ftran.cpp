@@ -27,10 +27,42 @@
 namespace kqopt {
 
 void Factor::lower_full(double* x, std::int32_t first_eta) {
+  const auto etas = static_cast<std::int32_t>(l_start_.size());
+  if (ld_pivots_ > 0 && first_eta <= ld_first_) {
+    lower_records(x, first_eta, ld_first_);
+    lower_dense(x);
+    lower_records(x, ld_first_ + ld_pivots_, etas);
+  } else {
+    lower_records(x, first_eta, etas);
+  }
+}
+
+void Factor::lower_dense(double* x) {
+  const std::int32_t nr = ld_rows_;
+  const std::int32_t* rows = ld_row_.data();
+  double* y = ld_work_.data();
+  for (std::int32_t j = 0; j < nr; ++j) y[j] = x[rows[j]];
+  const double* val = ld_val_.data();
+  for (std::int32_t k = 0; k < ld_pivots_; ++k) {
+    double yk = y[k];
+    if (yk == 0.0) continue;
+    const double inv = ld_inv_[static_cast<std::size_t>(k)];
+    if (inv != 1.0) {
+      yk *= inv;
+      y[k] = yk;
+    }
+    const double* column = val + ld_col_start_[static_cast<std::size_t>(k)];
+    double* below = y + k + 1;
+    const std::int32_t n = nr - k - 1;
+    for (std::int32_t i = 0; i < n; ++i) below[i] -= column[i] * yk;
+  }
+  for (std::int32_t j = 0; j < nr; ++j) x[rows[j]] = y[j];
+}
+
+void Factor::lower_records(double* x, std::int32_t first_eta, std::int32_t end_eta) {
   const std::int32_t* bidx = file_.back_idx();
   const double* bval = file_.back_val();
-  const auto etas = static_cast<std::int32_t>(l_start_.size());
-  for (std::int32_t t = first_eta; t < etas; ++t) {
+  for (std::int32_t t = first_eta; t < end_eta; ++t) {
     const FilePos head = l_start_[static_cast<std::size_t>(t)];
     const std::int32_t r = bidx[head];
     double xr = x[r];
@@ -281,6 +313,182 @@ void Factor::ftran(WorkVector& w, bool save) {
   } else {
     w.mark_dense();
   }
+}
+
+// The pair passes: the same operations as the single passes on each vector (a record
+// whose pivot entry is zero in one vector leaves that vector untouched), each record
+// read once.
+void Factor::lower_full_pair(double* x, double* z) {
+  const auto etas = static_cast<std::int32_t>(l_start_.size());
+  if (ld_pivots_ > 0) {
+    lower_records_pair(x, z, 0, ld_first_);
+    lower_dense_pair(x, z);
+    lower_records_pair(x, z, ld_first_ + ld_pivots_, etas);
+  } else {
+    lower_records_pair(x, z, 0, etas);
+  }
+}
+
+void Factor::lower_records_pair(double* x, double* z, std::int32_t first_eta, std::int32_t end_eta) {
+  const std::int32_t* bidx = file_.back_idx();
+  const double* bval = file_.back_val();
+  for (std::int32_t t = first_eta; t < end_eta; ++t) {
+    const FilePos head = l_start_[static_cast<std::size_t>(t)];
+    const std::int32_t r = bidx[head];
+    double xr = x[r];
+    double zr = z[r];
+    if (xr == 0.0 && zr == 0.0) continue;
+    const double inv = bval[head];
+    if (inv != 1.0) {
+      xr *= inv;
+      zr *= inv;
+      x[r] = xr;
+      z[r] = zr;
+    }
+    const std::int32_t* idx = bidx + head + 1;
+    const double* val = bval + head + 1;
+    const std::int32_t n = l_count_[static_cast<std::size_t>(t)];
+    if (zr == 0.0) {
+      indexed_axpy(idx, val, n, xr, x);
+    } else if (xr == 0.0) {
+      indexed_axpy(idx, val, n, zr, z);
+    } else {
+      for (std::int32_t k = 0; k < n; ++k) {
+        const std::int32_t i = idx[k];
+        x[i] -= val[k] * xr;
+        z[i] -= val[k] * zr;
+      }
+    }
+  }
+}
+
+void Factor::lower_dense_pair(double* x, double* z) {
+  const std::int32_t nr = ld_rows_;
+  const std::int32_t* rows = ld_row_.data();
+  // Interleaved: block position j of x at 2j, of z at 2j + 1.
+  double* y = ld_work_.data();
+  for (std::int32_t j = 0; j < nr; ++j) {
+    y[2 * j] = x[rows[j]];
+    y[2 * j + 1] = z[rows[j]];
+  }
+  const double* val = ld_val_.data();
+  for (std::int32_t k = 0; k < ld_pivots_; ++k) {
+    double yk = y[2 * k];
+    double wk = y[2 * k + 1];
+    if (yk == 0.0 && wk == 0.0) continue;
+    const double inv = ld_inv_[static_cast<std::size_t>(k)];
+    if (inv != 1.0) {
+      yk *= inv;
+      wk *= inv;
+      y[2 * k] = yk;
+      y[2 * k + 1] = wk;
+    }
+    const double* column = val + ld_col_start_[static_cast<std::size_t>(k)];
+    double* below = y + 2 * (k + 1);
+    const std::int32_t n = nr - k - 1;
+    if (wk == 0.0) {
+      for (std::int32_t i = 0; i < n; ++i) below[2 * i] -= column[i] * yk;
+    } else if (yk == 0.0) {
+      for (std::int32_t i = 0; i < n; ++i) below[2 * i + 1] -= column[i] * wk;
+    } else {
+      for (std::int32_t i = 0; i < n; ++i) {
+        below[2 * i] -= column[i] * yk;
+        below[2 * i + 1] -= column[i] * wk;
+      }
+    }
+  }
+  for (std::int32_t j = 0; j < nr; ++j) {
+    x[rows[j]] = y[2 * j];
+    z[rows[j]] = y[2 * j + 1];
+  }
+}
+
+void Factor::upper_full_pair(double* x, double* z) {
+  const std::int32_t m = m_;
+  const std::int32_t* live = u_live_.data();
+  const std::int32_t* order = order_.data();
+  for (auto k = static_cast<std::int64_t>(u_live_.size()) - 1; k >= 0; --k) {
+    const std::int32_t r = order[live[k]];
+    if (r < 0) continue;
+    double xr = x[r];
+    double zr = z[r];
+    if (xr == 0.0 && zr == 0.0) continue;
+    const double inv = u_inv_diag_[static_cast<std::size_t>(r)];
+    if (inv != 1.0) {
+      xr *= inv;
+      zr *= inv;
+      x[r] = xr;
+      z[r] = zr;
+    }
+    const std::int32_t* idx = file_.idx(m + r);
+    const double* val = file_.val(m + r);
+    const std::int32_t n = file_.len(m + r);
+    if (zr == 0.0) {
+      indexed_axpy(idx, val, n, xr, x);
+    } else if (xr == 0.0) {
+      indexed_axpy(idx, val, n, zr, z);
+    } else {
+      for (std::int32_t t = 0; t < n; ++t) {
+        const std::int32_t i = idx[t];
+        x[i] -= val[t] * xr;
+        z[i] -= val[t] * zr;
+      }
+    }
+  }
+}
+
+void Factor::ftran_pair(WorkVector& a, WorkVector& b, bool save_spike_of_a) {
+  assert(valid_ && a.size() == m_ && b.size() == m_);
+  if (a.state() != WorkVectorState::dense || b.state() != WorkVectorState::dense || &a == &b) {
+    ftran(a, save_spike_of_a);
+    ftran(b);
+    return;
+  }
+  const bool keep_spike = save_spike_of_a && forrest_tomlin_;
+  if (keep_spike) spike_saved_ = false;
+  double* x = a.value_data();
+  double* z = b.value_data();
+
+  lower_full_pair(x, z);
+
+  for (std::size_t t = 0; t < r_line_.size(); ++t) {
+    const std::int32_t line = r_line_[t];
+    const std::int32_t* idx = file_.idx(line);
+    const double* val = file_.val(line);
+    const std::int32_t n = file_.len(line);
+    double sx = 0.0;
+    double sz = 0.0;
+    for (std::int32_t k = 0; k < n; ++k) {
+      sx += val[k] * x[idx[k]];
+      sz += val[k] * z[idx[k]];
+    }
+    const std::int32_t p = r_pivot_[t];
+    if (sx != 0.0) x[p] -= sx;
+    if (sz != 0.0) z[p] -= sz;
+  }
+
+  if (keep_spike) save_spike(x, nullptr, 0, false);
+
+  upper_full_pair(x, z);
+
+  const std::int32_t* bidx = file_.back_idx();
+  const double* bval = file_.back_val();
+  for (std::size_t t = 0; t < pf_start_.size(); ++t) {
+    const FilePos head = pf_start_[t];
+    const std::int32_t p = bidx[head];
+    const double* idx_val = bval + head + 1;
+    const std::int32_t* idx = bidx + head + 1;
+    const std::int32_t n = pf_count_[t];
+    for (double* v : {x, z}) {
+      double vp = v[p];
+      if (vp == 0.0) continue;
+      vp *= bval[head];
+      v[p] = vp;
+      for (std::int32_t k = 0; k < n; ++k) v[idx[k]] -= idx_val[k] * vp;
+    }
+  }
+  a.mark_dense();
+  b.mark_dense();
 }
 
 }  // namespace kqopt
