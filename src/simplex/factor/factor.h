@@ -90,11 +90,6 @@ class Factor {
   // path held all the way, else dense; the simplex sparsifies it with ZTETA.
   // Needs valid().
   void ftran(WorkVector& w, bool save_spike = false);
-  // ftran(a, save_spike_of_a) and ftran(b) with the same results, in one pass over
-  // the factor when both arrive dense (the dual's entering column and its
-  // steepest-edge vector): every record is read once for the two vectors. Otherwise
-  // the two solves one after the other.
-  void ftran_pair(WorkVector& a, WorkVector& b, bool save_spike_of_a = false);
   // w^T <- w^T B^-1. Hypersparse like ftran when w arrives with its nonzero
   // list (the result then stays in the sparse state), else dense. Needs valid().
   void btran(WorkVector& w);
@@ -168,10 +163,6 @@ class Factor {
   bool lower_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_full(double* x, std::int32_t first_eta);
   void lower_dense(double* x);
-  void lower_full_pair(double* x, double* z);
-  void lower_records_pair(double* x, double* z, std::int32_t first_eta, std::int32_t end_eta);
-  void lower_dense_pair(double* x, double* z);
-  void upper_full_pair(double* x, double* z);
   void lower_records(double* x, std::int32_t first_eta, std::int32_t end_eta);
   // U^-1 over the positions before index `below` of the pivot order.
   void upper_full(double* x, std::int32_t below);
@@ -246,7 +237,7 @@ class Factor {
   std::vector<double> ld_val_;
   std::vector<std::int64_t> ld_trow_start_;  // ld_rows_ + 1: the triangle row-wise, for BTRAN
   std::vector<double> ld_tval_;
-  std::vector<double> ld_work_;  // 2 * ld_rows_: the block's part of the vector (two for the pair solve)
+  std::vector<double> ld_work_;  // ld_rows_: the block's part of the vector
   // Forrest-Tomlin row etas (front lines) and product-form etas (back records).
   std::vector<std::int32_t> r_line_;
   std::vector<std::int32_t> r_pivot_;

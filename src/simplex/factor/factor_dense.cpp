@@ -267,7 +267,7 @@ void Factor::keep_dense_lower(std::int32_t first_eta, std::span<const std::int32
     entries += nr - 1 - k;
   }
   ld_val_.assign(static_cast<std::size_t>(entries), 0.0);
-  ld_work_.assign(2 * static_cast<std::size_t>(nr), 0.0);  // room for the pair solve
+  ld_work_.assign(static_cast<std::size_t>(nr), 0.0);
   const std::int32_t* bidx = file_.back_idx();
   const double* bval = file_.back_val();
   for (std::int32_t k = 0; k < pivots; ++k) {

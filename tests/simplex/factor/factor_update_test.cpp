@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "simplex/factor/factor.h"
@@ -263,53 +262,6 @@ TEST(FactorUpdate, BothModesGiveTheSameSolves) {
       double scale = 1.0;
       for (const double v : x) scale = std::max(scale, std::fabs(v));
       for (std::size_t i = 0; i < x.size(); ++i) ASSERT_NEAR(x[i], y[i], 1e-10 * scale);
-    }
-  }
-}
-
-// The pair FTRAN gives each vector exactly what its own FTRAN gives, and keeps the
-// same spike for the update, along a walk of updates (row etas, product-form etas,
-// U columns moved) over bases with and without a dense tail.
-TEST(FactorUpdate, PairFtranMatchesTwoSingleFtrans) {
-  struct Case {
-    const char* name;
-    std::int32_t m;
-    std::int32_t per_column;  // 0: structured basis
-  };
-  for (const Case& c : {Case{"structured", 300, 0}, Case{"filling", 300, 12}, Case{"dense", 80, 80}}) {
-    for (const std::int32_t ifftup : {1, 0}) {
-      SCOPED_TRACE(std::string(c.name) + ", ifftup " + std::to_string(ifftup));
-      const SampleBasis b =
-          c.per_column > 0 ? random_sample_basis(c.m, c.per_column, 0.0, 29) : structured_sample_basis(c.m, 0.2, 29);
-      BasisSequence one(b, mode(ifftup), 7);
-      BasisSequence pair(b, mode(ifftup), 7);
-      one.s_.invmin = pair.s_.invmin = 1000;
-      WorkVector single(b.m);
-      WorkVector second(b.m);
-      for (std::int32_t k = 0; k < 40; ++k) {
-        const std::int32_t q = one.load_entering();
-        const auto column = one.b_.dense_column(q);
-        const auto rhs = one.random_rhs(2);
-        one.w_.clear();
-        one.w_.load_dense(column);
-        one.f_.ftran(one.w_, true);
-        single.load_dense(rhs);
-        one.f_.ftran(single);
-        pair.w_.load_dense(column);
-        second.load_dense(rhs);
-        pair.f_.ftran_pair(pair.w_, second, true);
-        for (std::int32_t i = 0; i < b.m; ++i) {
-          ASSERT_EQ(pair.w_[i], one.w_[i]) << "column, step " << k << ", row " << i;
-          ASSERT_EQ(second[i], single[i]) << "second vector, step " << k << ", row " << i;
-        }
-        single.clear();
-        second.clear();
-        const std::int32_t p = one.choose_leaving();
-        UpdateReport report;
-        const UpdateStatus status = one.change(p, q, report);
-        ASSERT_EQ(pair.change(p, q, report), status);
-      }
-      EXPECT_LE(pair.worst_residual(), kResidualLimit);
     }
   }
 }
