@@ -183,14 +183,18 @@ bool top_node_cuts(Library& lib) {
   if (*lib.attributes.int_attribute(attr::kLpStatus) != kLpOptimal) return true;
   // The re-solves of the top node compare with the search's cutoff: none unless the
   // caller set one (the value the control holds otherwise would stop them at once).
-  double& cutoff = lib.controls.d(dcv::CUTOFF);
-  const double held = cutoff;
+  // The caller's value comes back however the rounds end (an out-of-space failure
+  // included), so that the control never reads as a cutoff nobody set.
+  struct RestoredCutoff {
+    double& cutoff;
+    const double held;
+    ~RestoredCutoff() { cutoff = held; }
+  } restored{lib.controls.d(dcv::CUTOFF), lib.controls.d(dcv::CUTOFF)};
   if (lib.controls.dcv_access[dcv::CUTOFF] <= 0) {
-    cutoff = (*lib.attributes.double_attribute(attr::kSenseMultiplier) < 0.0 ? -1.0 : 1.0) * kInfinity;
+    restored.cutoff = (*lib.attributes.double_attribute(attr::kSenseMultiplier) < 0.0 ? -1.0 : 1.0) * kInfinity;
   }
   bool done = run_rounds(lib, lib.callbacks.top_cut_manager);
   if (done && *lib.attributes.int_attribute(attr::kLpStatus) == kLpOptimal) done = builtin_top_node_cuts(lib);
-  lib.controls.d(dcv::CUTOFF) = held;
   return done;
 }
 
