@@ -22,6 +22,12 @@ constexpr double kBoundTolerance = 1.0e-9;          // a value this close to a b
 constexpr double kFeasibility = 1.0e-9;             // room a basic variable may use beyond its bound
 constexpr double kCrossoverPivotThreshold = 0.1;
 constexpr double kDualZero = 1.0e-9;  // a reduced cost this small counts as zero
+// The rounds after the first two: a superbasic still refused a pivot by the two tests above
+// would be put on a bound by the simplex, its whole distance to that bound becoming primal
+// infeasibility of the basics (on pilot.ja thousands of clean-up iterations); a small pivot
+// costs less, the last INVERT's threshold still keeping dependent columns out.
+constexpr double kLastRoundsPivotTolerance = 1.0e-7;
+constexpr int kStrictRounds = 2;
 
 bool finite_lower(double l) { return l > -kInfinityThreshold; }
 bool finite_upper(double v) { return v < kInfinityThreshold; }
@@ -169,6 +175,12 @@ class Pusher {
   }
   bool stopped() const { return stopped_; }
 
+  // Accepts any pivot above kLastRoundsPivotTolerance from now on.
+  void relax_pivot_tolerances() {
+    pivot_tolerance_ = kLastRoundsPivotTolerance;
+    relative_pivot_tolerance_ = 0.0;
+  }
+
   // Moves superbasic v to a bound. Returns false when the factorisation failed.
   bool push(std::int32_t v, double reduced_cost, std::vector<double>& val) {
     const double lo = lp_.lower[u(v)], up = lp_.upper[u(v)];
@@ -191,7 +203,7 @@ class Pusher {
       // Relative to the column's largest entry too: a pivot that is small against the
       // column lets rounding errors of the other entries grow by their ratio.
       if (own > theta &&
-          (std::fabs(w[u(block)]) < kPivotTolerance || std::fabs(w[u(block)]) < kRelativePivotTolerance * amax)) {
+          (std::fabs(w[u(block)]) < pivot_tolerance_ || std::fabs(w[u(block)]) < relative_pivot_tolerance_ * amax)) {
         continue;
       }
       for (std::int32_t p = 0; p < m_; ++p) {
@@ -320,6 +332,8 @@ class Pusher {
   std::vector<double> row_value_, alpha_;
   std::vector<std::int8_t> touched_flag_;
   bool stopped_ = false;
+  double pivot_tolerance_ = kPivotTolerance;
+  double relative_pivot_tolerance_ = kRelativePivotTolerance;
 };
 
 // Distance of value to the nearer finite bound (infinite for a free variable).
@@ -425,6 +439,7 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
   // A refactorisation that replaces dependent columns leaves them nonbasic where they
   // stood: they are pushed in the next round.
   for (int round = 0; round < 5; ++round) {
+    if (round == kStrictRounds) pusher.relax_pivot_tolerances();
     for (const std::int32_t v : superbasic) {
       if (basis.status[u(v)] == VariableStatus::basic) continue;
       if (pusher.stop_requested()) return CrossoverEnd::stopped;

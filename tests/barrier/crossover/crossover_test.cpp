@@ -1,8 +1,11 @@
 // Crossover from an interior point to a basis: a run asked to stop (the time limit or an
 // interrupt) ends stopped wherever the request falls, inside an INVERT or between pushes,
-// never as a factorisation failure.
+// never as a factorisation failure. A superbasic whose only exchange is on a small pivot
+// still ends nonbasic on a bound or basic, never put on a bound by the simplex at the cost
+// of the basic values.
 #include "barrier/crossover/crossover.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -95,6 +98,35 @@ TEST(Crossover, AStopEndsStoppedWhereverItFalls) {
     EXPECT_EQ(run(p, stop, stats), CrossoverEnd::stopped) << "stop at question " << stop_at << " of " << polls;
     EXPECT_EQ(stop.calls, stop_at);
   }
+}
+
+// One equality row x1 + 1e-6 x2 = 5 with x1 boxed within 1e-6 of its interior value:
+// x2 can move a unit either way before x1 blocks on the pivot 1e-6, below the pushes'
+// first tolerances. Put on a bound by the simplex instead, x2 would drive x1 5e-5 out
+// of its box.
+TEST(Crossover, ASmallPivotIsTakenRatherThanAnInfeasibleBasic) {
+  const double x1 = 5.0 - 50.0e-6;
+  const WorkingLp lp =
+      test::make_lp({{1.0, 1.0e-6}}, {0.0, 1.0}, {5.0}, {5.0}, {x1 - 1.0e-6, 0.0}, {x1 + 1.0e-6, 100.0});
+  const std::vector<double> x = {-5.0, x1, 50.0};
+  const std::vector<double> reduced_cost = {0.0, 0.0, 1.0e-3};  // x1 guessed basic
+  SimplexBasis basis;
+  Factor factor;
+  FactorSettings settings;
+  CrossoverStats stats;
+  ASSERT_EQ(crossover(lp, x, reduced_cost, basis, factor, settings, stats), CrossoverEnd::ok);
+  EXPECT_EQ(stats.superbasics, 1);
+  for (std::int32_t v = 0; v < lp.variables(); ++v) {
+    const auto k = static_cast<std::size_t>(v);
+    const double value = basis.x[k];
+    if (basis.status[k] == VariableStatus::basic) {
+      EXPECT_GE(value, lp.lower[k] - 1.0e-9) << "variable " << v;
+      EXPECT_LE(value, lp.upper[k] + 1.0e-9) << "variable " << v;
+    } else {
+      EXPECT_TRUE(value == lp.lower[k] || value == lp.upper[k]) << "variable " << v << " at " << value;
+    }
+  }
+  EXPECT_EQ(basis.status[2], VariableStatus::basic);
 }
 
 }  // namespace
