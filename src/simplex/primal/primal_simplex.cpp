@@ -124,8 +124,9 @@ class PrimalRun {
 
   std::vector<double> lower_;  // working bounds: the LP's, widened while perturbed
   std::vector<double> upper_;
-  WorkVector column_;  // FTRAN of the entering column, by position
-  WorkVector prices_;  // BTRAN work
+  WorkVector column_;         // FTRAN of the entering column, by position
+  RatioTestWork ratio_work_;  // scratch of the ratio test
+  WorkVector prices_;         // BTRAN work
   std::vector<double> pi_;
   std::vector<double> basic_cost_;
   // Reduced costs of the nonbasic variables for the phase they were priced in. In
@@ -671,7 +672,7 @@ Step PrimalRun::ratio_test(std::int32_t q, int direction) {
   ratio.pivot_tolerance = settings_.pivot_tolerance;
   ratio.relative_pivot_tolerance = settings_.relative_pivot_tolerance;
   ratio.lenient = lenient_;
-  return primal_ratio_test(basis_, lower_, upper_, column_, q, direction, ratio);
+  return primal_ratio_test(basis_, lower_, upper_, column_, q, direction, ratio, ratio_work_);
 }
 
 // Moves the entering variable by theta in its direction and the basic variables

@@ -41,11 +41,30 @@ void transform_entering_column(const WorkingLp& lp, Factor& factor, std::int32_t
 Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower, std::span<const double> upper,
                        const WorkVector& alpha_vector, std::int32_t q, int direction,
                        const RatioTestSettings& settings) {
+  RatioTestWork work;
+  return primal_ratio_test(basis, lower, upper, alpha_vector, q, direction, settings, work);
+}
+
+Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower, std::span<const double> upper,
+                       const WorkVector& alpha_vector, std::int32_t q, int direction, const RatioTestSettings& settings,
+                       RatioTestWork& work) {
   const double tol = settings.feasibility_tolerance;
   const auto qq = static_cast<std::size_t>(q);
   const double range = upper[qq] - lower[qq];
   const bool q_bounded = lower[qq] > -kInfinity && upper[qq] < kInfinity;
   const Entries alpha = entries_of(alpha_vector);
+  const auto rows = static_cast<std::size_t>(alpha_vector.size());
+  if (work.position.size() < rows) {
+    work.position.resize(rows);
+    work.ratio.resize(rows);
+    work.size.resize(rows);
+    work.at_upper.resize(rows);
+  }
+  std::int32_t* candidate = work.position.data();
+  double* exact_ratio = work.ratio.data();
+  double* candidate_size = work.size.data();
+  char* candidate_at_upper = work.at_upper.data();
+  std::int32_t candidates = 0;
 
   // Every entry above the absolute tolerance limits the step, so that no basic
   // variable passes a bound; only the choice of the pivot is held to the relative
@@ -55,8 +74,9 @@ Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower,
   double alpha_max = 0.0;
   double theta1 = kInfinity;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    // Pass 1: the relaxed step.
+    // Pass 1: the relaxed step, and the exact ratio of every entry that can stop it.
     theta1 = q_bounded ? range : kInfinity;
+    candidates = 0;
     for (std::int32_t k = 0; k < alpha.count; ++k) {
       const std::int32_t p = alpha[k];
       const double a = alpha.value[p];
@@ -66,23 +86,36 @@ Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower,
       const double delta = -direction * a;
       const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
       const double xv = basis.x[v];
-      double ratio;
+      double distance;
+      bool at_upper;
       if (delta < 0.0) {
-        if (xv > upper[v] + tol)
-          ratio = (xv - upper[v] + tol) / -delta;
-        else if (lower[v] > -kInfinity && xv >= lower[v] - tol)
-          ratio = (xv - lower[v] + tol) / -delta;
-        else
+        if (xv > upper[v] + tol) {
+          distance = xv - upper[v];
+          at_upper = true;
+        } else if (lower[v] > -kInfinity && xv >= lower[v] - tol) {
+          distance = xv - lower[v];
+          at_upper = false;
+        } else {
           continue;
+        }
       } else {
-        if (xv < lower[v] - tol)
-          ratio = (lower[v] - xv + tol) / delta;
-        else if (upper[v] < kInfinity && xv <= upper[v] + tol)
-          ratio = (upper[v] - xv + tol) / delta;
-        else
+        if (xv < lower[v] - tol) {
+          distance = lower[v] - xv;
+          at_upper = false;
+        } else if (upper[v] < kInfinity && xv <= upper[v] + tol) {
+          distance = upper[v] - xv;
+          at_upper = true;
+        } else {
           continue;
+        }
       }
-      theta1 = std::min(theta1, ratio);
+      const double rate = std::fabs(delta);
+      theta1 = std::min(theta1, (distance + tol) / rate);
+      candidate[candidates] = p;
+      exact_ratio[candidates] = distance / rate;
+      candidate_size[candidates] = size;
+      candidate_at_upper[candidates] = at_upper;
+      ++candidates;
     }
     if (alpha_max * 1.0e-11 <= pivot_floor) break;
     pivot_floor = alpha_max * 1.0e-11;
@@ -96,45 +129,17 @@ Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower,
   // Pass 2: among the exact ratios within theta1, the largest |alpha|.
   Step best;
   double best_alpha = 0.0;
-  for (std::int32_t k = 0; k < alpha.count; ++k) {
-    const std::int32_t p = alpha[k];
-    const double a = alpha.value[p];
-    if (std::fabs(a) < pivot_floor) continue;
-    const double delta = -direction * a;
-    const auto v = static_cast<std::size_t>(basis.header[static_cast<std::size_t>(p)]);
-    const double xv = basis.x[v];
-    double ratio;
-    bool at_upper;
-    if (delta < 0.0) {
-      if (xv > upper[v] + tol) {
-        ratio = (xv - upper[v]) / -delta;
-        at_upper = true;
-      } else if (lower[v] > -kInfinity && xv >= lower[v] - tol) {
-        ratio = (xv - lower[v]) / -delta;
-        at_upper = false;
-      } else {
-        continue;
-      }
-    } else {
-      if (xv < lower[v] - tol) {
-        ratio = (lower[v] - xv) / delta;
-        at_upper = false;
-      } else if (upper[v] < kInfinity && xv <= upper[v] + tol) {
-        ratio = (upper[v] - xv) / delta;
-        at_upper = true;
-      } else {
-        continue;
-      }
-    }
+  for (std::int32_t k = 0; k < candidates; ++k) {
+    const double ratio = exact_ratio[k];
     if (ratio > theta1) continue;
-    const double size = std::fabs(a);
+    const double size = candidate_size[k];
     if (size > best_alpha || (size == best_alpha && ratio < best.theta)) {
       best_alpha = size;
       best.kind = StepKind::pivot;
-      best.position = p;
+      best.position = candidate[k];
       best.theta = std::max(ratio, 0.0);
       best.shift_bound = ratio < 0.0;
-      best.leaves_at_upper = at_upper;
+      best.leaves_at_upper = candidate_at_upper[k] != 0;
     }
   }
   if (best.kind != StepKind::pivot) {

@@ -13,10 +13,11 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
-#include "simplex/factor/factor.h"
 #include "simplex/core/simplex_basis.h"
 #include "simplex/core/working_lp.h"
+#include "simplex/factor/factor.h"
 
 namespace kqopt {
 
@@ -38,6 +39,16 @@ struct RatioTestSettings {
   bool lenient = false;                      // accept any pivot above the absolute tolerance
 };
 
+// Scratch of the ratio test: the entries the relaxed pass found able to stop the step,
+// with their exact ratios, so that the choice among them needs no second pass over the
+// column. Sized to the rows by the first test that uses it.
+struct RatioTestWork {
+  std::vector<std::int32_t> position;
+  std::vector<double> ratio;
+  std::vector<double> size;
+  std::vector<char> at_upper;
+};
+
 // alpha <- B^-1 a_q: loads the column of q (a structural's matrix column, e_q for a
 // logical) and FTRANs it, keeping the spike for the update. Needs factor.valid().
 void transform_entering_column(const WorkingLp& lp, Factor& factor, std::int32_t q, WorkVector& alpha);
@@ -53,10 +64,14 @@ void transform_entering_column(const WorkingLp& lp, Factor& factor, std::int32_t
 //   unbounded no basic variable and no bound of q limits the step,
 //   rejected  the pivot is small relative to max |alpha| (never when lenient).
 // Entries with |alpha_p| below max(ZTOLPV, 1e-11 * max |alpha|) are ignored.
-// Reads basis.header and basis.x; allocates nothing.
+// Reads basis.header and basis.x.
 [[nodiscard]] Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower,
                                      std::span<const double> upper, const WorkVector& alpha, std::int32_t q,
                                      int direction, const RatioTestSettings& settings);
+// The same with the caller's scratch (allocates only when it is smaller than the rows).
+[[nodiscard]] Step primal_ratio_test(const SimplexBasis& basis, std::span<const double> lower,
+                                     std::span<const double> upper, const WorkVector& alpha, std::int32_t q,
+                                     int direction, const RatioTestSettings& settings, RatioTestWork& work);
 
 // x_B <- x_B - direction * theta * alpha (the entering variable is the caller's).
 void move_basic_values(SimplexBasis& basis, const WorkVector& alpha, int direction, double theta);

@@ -189,6 +189,7 @@ const std::vector<RatioCase> kCases = {
 };
 
 TEST(PrimalRatioTest, LiteralColumns) {
+  RatioTestWork shared;  // one scratch through all the cases, as a run keeps it
   for (const RatioCase& c : kCases) {
     SCOPED_TRACE(c.what);
     SimplexBasis basis;
@@ -232,6 +233,14 @@ TEST(PrimalRatioTest, LiteralColumns) {
     EXPECT_EQ(again.kind, step.kind);
     EXPECT_EQ(again.position, step.position);
     EXPECT_EQ(again.theta, step.theta);
+
+    // Nor does the scratch left by the cases before.
+    const Step reused = primal_ratio_test(basis, lower, upper, listed, 3, c.direction, settings, shared);
+    EXPECT_EQ(reused.kind, step.kind);
+    EXPECT_EQ(reused.position, step.position);
+    EXPECT_EQ(reused.theta, step.theta);
+    EXPECT_EQ(reused.leaves_at_upper, step.leaves_at_upper);
+    EXPECT_EQ(reused.shift_bound, step.shift_bound);
   }
 }
 
