@@ -615,8 +615,23 @@ void DualRun::form_pivot_row() {
   const std::int32_t* start = lp_.column_start.data();
   const std::int32_t* row_index = lp_.row_index.data();
   const double* matrix_value = lp_.value.data();
-  // Over the nonbasic columns only: a status test per column was as good as random.
-  for (const std::int32_t c : nonbasic_rows_.nonbasic_columns()) {
+  // Over the nonbasic columns only, in ascending order (the two lists merged): a status
+  // test per column of the matrix was as good as random, while few of the listed
+  // columns have entered the basis since the lists were built.
+  const std::span<const std::int32_t> built = nonbasic_rows_.built_nonbasic_columns();
+  const std::span<const std::int32_t> later = nonbasic_rows_.later_nonbasic_columns();
+  const std::size_t built_count = built.size();
+  const std::size_t later_count = later.size();
+  std::size_t b = 0;
+  std::size_t l = 0;
+  while (b < built_count || l < later_count) {
+    std::int32_t c;
+    if (l == later_count || (b < built_count && built[b] < later[l])) {
+      c = built[b++];
+      if (status[m_ + c] == VariableStatus::basic) continue;
+    } else {
+      c = later[l++];
+    }
     const std::int32_t v = m_ + c;
     double sum = 0.0;
     for (std::int32_t k = start[c]; k < start[c + 1]; ++k) sum += r[row_index[k]] * matrix_value[k];
