@@ -1,6 +1,7 @@
 // The row-wise copy split into nonbasic and basic entries (nonbasic_rows.h).
 #include "simplex/dual/nonbasic_rows.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kqopt {
@@ -22,8 +23,17 @@ void NonbasicRows::build(const WorkingLp& lp, std::span<const VariableStatus> st
   split_.assign(start_.begin(), start_.end() - 1);
   std::vector<std::int32_t> back(start_.begin() + 1, start_.end());
   nonbasic_entries_ = 0;
+  nonbasic_columns_.clear();
+  nonbasic_columns_.reserve(static_cast<std::size_t>(n));
+  built_nonbasic_.assign(static_cast<std::size_t>(n), 0);
+  later_columns_.clear();
+  later_columns_.reserve(static_cast<std::size_t>(n));
   for (std::int32_t j = 0; j < n; ++j) {
     const bool basic = status[static_cast<std::size_t>(m + j)] == VariableStatus::basic;
+    if (!basic) {
+      nonbasic_columns_.push_back(j);
+      built_nonbasic_[static_cast<std::size_t>(j)] = 1;
+    }
     for (std::int32_t k = lp.column_start[static_cast<std::size_t>(j)];
          k < lp.column_start[static_cast<std::size_t>(j) + 1]; ++k) {
       const auto kk = static_cast<std::size_t>(k);
@@ -51,7 +61,11 @@ void NonbasicRows::swap_slots(std::int32_t a, std::int32_t b) {
   slot_of_entry_[static_cast<std::size_t>(entry_of_slot_[bb])] = b;
 }
 
+// The lists stay ascending: the pivot row lists its entries in column order, and the
+// ratio test's ties follow that order.
 void NonbasicRows::column_enters_basis(std::int32_t j) {
+  const auto at = std::lower_bound(later_columns_.begin(), later_columns_.end(), j);
+  if (at != later_columns_.end() && *at == j) later_columns_.erase(at);
   for (std::int32_t k = column_start_[static_cast<std::size_t>(j)]; k < column_start_[static_cast<std::size_t>(j) + 1];
        ++k) {
     const auto i = static_cast<std::size_t>(row_of_entry_[static_cast<std::size_t>(k)]);
@@ -62,6 +76,10 @@ void NonbasicRows::column_enters_basis(std::int32_t j) {
 }
 
 void NonbasicRows::column_leaves_basis(std::int32_t j) {
+  if (!built_nonbasic_[static_cast<std::size_t>(j)]) {
+    const auto at = std::lower_bound(later_columns_.begin(), later_columns_.end(), j);
+    if (at == later_columns_.end() || *at != j) later_columns_.insert(at, j);
+  }
   for (std::int32_t k = column_start_[static_cast<std::size_t>(j)]; k < column_start_[static_cast<std::size_t>(j) + 1];
        ++k) {
     const auto i = static_cast<std::size_t>(row_of_entry_[static_cast<std::size_t>(k)]);
