@@ -499,14 +499,20 @@ WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool
 // Many reductions interacting: the undo stays exact and optimal.
 TEST(Presolve, RandomLpsRoundtripWithoutCleanupIterations) {
   std::int32_t reductions = 0;
+  std::int32_t implied = 0;
+  std::int32_t weak = 0;
   for (unsigned seed = 1; seed <= 30; ++seed) {
     const WorkingLp lp = random_lp(20 + static_cast<std::int32_t>(seed % 7), 30, seed);
     const std::string label = "seed " + std::to_string(seed);
     if (solve(lp).result.outcome != LpOutcome::optimal) continue;
     const Roundtrip r = roundtrip(lp, 511, label.c_str());
     reductions += static_cast<std::int32_t>(r.presolved.stack.size());
+    implied += r.presolved.implied_redundant_rows;
+    weak += r.presolved.weakly_dominated_columns;
   }
   EXPECT_GT(reductions, 100);
+  EXPECT_GT(implied, 0);
+  EXPECT_GT(weak, 0);
 }
 
 // Doubleton equations whose columns are in other rows: each substitution fills in,
@@ -543,6 +549,25 @@ TEST(Presolve, RandomLpsWithCopiesRoundtrip) {
     }
   }
   EXPECT_GT(duplicates, 200);
+}
+
+// Rows dropped over implied bounds and weakly dominated columns among the primal and
+// dual reductions: undone exactly, the clean-up making no iteration.
+TEST(Presolve, RandomLpsWithImpliedBoundsAndWeakDominanceRoundtrip) {
+  std::int32_t implied = 0;
+  std::int32_t weak = 0;
+  const std::uint32_t select =
+      presolve_bit::kEmptyAndFixed | presolve_bit::kSingletonRows | presolve_bit::kPrimal | presolve_bit::kDual;
+  for (unsigned seed = 1; seed <= 150; ++seed) {
+    const WorkingLp lp = random_lp(20 + static_cast<std::int32_t>(seed % 7), 30, seed, seed % 3 == 0);
+    const std::string label = "seed " + std::to_string(seed) + " primal and dual";
+    if (solve(lp).result.outcome != LpOutcome::optimal) continue;
+    const Roundtrip r = roundtrip(lp, select, label.c_str());
+    implied += r.presolved.implied_redundant_rows;
+    weak += r.presolved.weakly_dominated_columns;
+  }
+  EXPECT_GT(implied, 10);
+  EXPECT_GT(weak, 5);
 }
 
 }  // namespace
