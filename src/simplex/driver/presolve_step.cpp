@@ -52,6 +52,7 @@ Presolved run_presolve(Library& lib, const Problem& problem, const WorkingLp& lp
   settings.extra_elements = c.i(icv::NEXTRA);
   settings.elimination_fill = c.i(icv::IEFILL);
   settings.elimination_tolerance = c.d(dcv::ZTELIM);
+  settings.cost_tolerance = c.d(dcv::ZTCOST);
   Presolved presolved = presolve_lp(lp, kinds, settings);
   if (presolved.outcome == PresolveOutcome::reduced && c.i(icv::IFMSG) != 0 && c.i(icv::IQUIET) != 1) {
     if (presolved.reduced_anything()) {

@@ -456,6 +456,7 @@ class Reducer {
   // activity towards the limit it sits on).
   void activity_rows() {
     const double tol = settings_.infeasibility_tolerance;
+    implied_bounds();
     for (std::int32_t i = 0; i < m_ && !failed(); ++i) {
       if (!row_alive_[ui(i)] || row_count_[ui(i)] == 0) continue;
       const Activity act = activity(i, -1);
@@ -479,8 +480,132 @@ class Reducer {
         force_row(i, false);
       } else if (max_known && finite(lo_limit) && act.max <= lo_limit + eps * std::max(1.0, std::fabs(lo_limit))) {
         force_row(i, true);
+      } else if (implied_redundant(i, lo_limit, up_limit)) {
+        drop_free_row(i);
       }
     }
+  }
+
+  // Bound tightening from rows: for each column the tightest bounds its rows imply over
+  // the other columns' own bounds, with the row each came from. They are never written
+  // into the LP (a bound the LP does not need would only make it degenerate, and its
+  // postsolve inexact); the tests that read them take a bound only from a row still
+  // alive, and never from the row under test, so no row goes on a bound only it gave,
+  // and every row removed stays implied by the rows and bounds left. Integer columns'
+  // implied bounds are not rounded here: what they prove holds for the relaxation too.
+  void implied_bounds() {
+    implied_lower_.assign(ui(n_), -kInfinity);
+    implied_upper_.assign(ui(n_), kInfinity);
+    implied_lower_row_.assign(ui(n_), -1);
+    implied_upper_row_.assign(ui(n_), -1);
+    constexpr double kLargest = 1.0e10;  // implied bounds beyond this tell nothing useful
+    for (std::int32_t i = 0; i < m_; ++i) {
+      if (!row_alive_[ui(i)] || row_count_[ui(i)] < 2) continue;
+      const double lo_limit = row_lower_limit(i);
+      const double up_limit = row_upper_limit(i);
+      if (!finite(lo_limit) && !finite(up_limit)) continue;
+      const Activity act = activity(i, -1);
+      if (act.min_infinite > 1 && act.max_infinite > 1) continue;
+      for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
+        const std::int32_t j = row_column_[ui(p)];
+        if (!col_alive_[ui(j)]) continue;
+        const double a = row_value_[ui(p)];
+        if (std::fabs(a) < 1.0e-7) continue;
+        const double low = a > 0.0 ? cl_[ui(j)] : cu_[ui(j)];
+        const double high = a > 0.0 ? cu_[ui(j)] : cl_[ui(j)];
+        // a x_j ≤ upper limit − the others' smallest, ≥ lower limit − their largest.
+        if (finite(up_limit) && act.min_infinite - (finite(low) ? 0 : 1) == 0) {
+          const double t = (up_limit - (act.min - (finite(low) ? a * low : 0.0))) / a;
+          tighten(j, i, t, a > 0.0, kLargest);
+        }
+        if (finite(lo_limit) && act.max_infinite - (finite(high) ? 0 : 1) == 0) {
+          const double t = (lo_limit - (act.max - (finite(high) ? a * high : 0.0))) / a;
+          tighten(j, i, t, a < 0.0, kLargest);
+        }
+      }
+    }
+    implied_ready_ = true;
+  }
+
+  // An implied bound t of column j from row i taken when tighter; loosened by a hair so
+  // that the rounding of the activity sums cannot make it cut the column's range.
+  void tighten(std::int32_t j, std::int32_t i, double t, bool upper, double largest) {
+    if (!std::isfinite(t) || std::fabs(t) > largest) return;
+    const double hair = 1.0e-9 * std::max(1.0, std::fabs(t));
+    if (upper) {
+      t += hair;
+      if (t < implied_upper_[ui(j)]) {
+        implied_upper_[ui(j)] = t;
+        implied_upper_row_[ui(j)] = i;
+      }
+    } else {
+      t -= hair;
+      if (t > implied_lower_[ui(j)]) {
+        implied_lower_[ui(j)] = t;
+        implied_lower_row_[ui(j)] = i;
+      }
+    }
+  }
+
+  // Column j's bounds for a test on row `skip`: its own, tightened by those another
+  // live row implies.
+  double test_lower(std::int32_t j, std::int32_t skip) const {
+    const std::int32_t k = implied_ready_ ? implied_lower_row_[ui(j)] : -1;
+    if (k < 0 || k == skip || !row_alive_[ui(k)]) return cl_[ui(j)];
+    return std::max(cl_[ui(j)], implied_lower_[ui(j)]);
+  }
+  double test_upper(std::int32_t j, std::int32_t skip) const {
+    const std::int32_t k = implied_ready_ ? implied_upper_row_[ui(j)] : -1;
+    if (k < 0 || k == skip || !row_alive_[ui(k)]) return cu_[ui(j)];
+    return std::min(cu_[ui(j)], implied_upper_[ui(j)]);
+  }
+
+  // Whether row i's limits hold over the bounds its columns have or other rows imply.
+  bool implied_redundant(std::int32_t i, double lo_limit, double up_limit) {
+    double min = 0.0;
+    double max = 0.0;
+    bool min_known = true;
+    bool max_known = true;
+    for (std::int32_t p = row_start_[ui(i)]; p < row_end_[ui(i)]; ++p) {
+      const std::int32_t j = row_column_[ui(p)];
+      if (!col_alive_[ui(j)]) continue;
+      const double a = row_value_[ui(p)];
+      const double l = test_lower(j, i);
+      const double u = test_upper(j, i);
+      const double low = a > 0.0 ? l : u;
+      const double high = a > 0.0 ? u : l;
+      if (finite(low)) {
+        min += a * low;
+      } else {
+        min_known = false;
+      }
+      if (finite(high)) {
+        max += a * high;
+      } else {
+        max_known = false;
+      }
+    }
+    const bool lower_slack = !finite(lo_limit) || (min_known && min >= lo_limit);
+    const bool upper_slack = !finite(up_limit) || (max_known && max <= up_limit);
+    if (!lower_slack || !upper_slack) return false;
+    ++out_.implied_redundant_rows;
+    return true;
+  }
+
+  // Whether column j cannot reach its upper (lower) bound in any point of the rows: a
+  // live row implies a bound inside it by a clear margin. For the dual reductions such a
+  // bound is absent, as no basic solution has the column nonbasic there.
+  bool upper_absent(std::int32_t j) const {
+    const double u = cu_[ui(j)];
+    if (!finite(u)) return true;
+    const std::int32_t k = implied_ready_ ? implied_upper_row_[ui(j)] : -1;
+    return k >= 0 && row_alive_[ui(k)] && implied_upper_[ui(j)] < u - kImpliedMargin * std::max(1.0, std::fabs(u));
+  }
+  bool lower_absent(std::int32_t j) const {
+    const double l = cl_[ui(j)];
+    if (!finite(l)) return true;
+    const std::int32_t k = implied_ready_ ? implied_lower_row_[ui(j)] : -1;
+    return k >= 0 && row_alive_[ui(k)] && implied_lower_[ui(j)] > l + kImpliedMargin * std::max(1.0, std::fabs(l));
   }
 
   void force_row(std::int32_t i, bool at_max) {
@@ -549,6 +674,8 @@ class Reducer {
   // positive (negative) over those bounds sits at its lower (upper) bound in every
   // optimum. Valid for the LP only: integer columns have no such reduced cost.
   void dominated_columns() {
+    implied_ready_ = false;
+    if (settings_.select & presolve_bit::kPrimal) implied_bounds();
     std::vector<double>& ylo = price_lower_;
     std::vector<double>& yhi = price_upper_;
     ylo.assign(ui(m_), -kInfinity);
@@ -558,63 +685,94 @@ class Reducer {
       if (!finite(su_[ui(i)])) yhi[ui(i)] = 0.0;
       if (!finite(sl_[ui(i)])) ylo[ui(i)] = 0.0;
     }
+    price_source_.assign(ui(n_), 0);
     for (std::int32_t j = 0; j < n_; ++j) {
       if (!col_alive_[ui(j)] || col_count_[ui(j)] != 1) continue;
       const auto [i, a] = live_entry(j);
       if (i < 0 || std::fabs(a) < 1.0e-3) continue;
       const double ratio = cost_[ui(j)] / a;
       // Never at its upper bound: c − a y ≥ 0; never at its lower one: c − a y ≤ 0.
-      if (!finite(cu_[ui(j)])) {
-        if (a > 0.0) {
-          yhi[ui(i)] = std::min(yhi[ui(i)], ratio);
-        } else {
-          ylo[ui(i)] = std::max(ylo[ui(i)], ratio);
-        }
+      const bool below = upper_absent(j);
+      const bool above = lower_absent(j);
+      if ((below && a > 0.0) || (above && a < 0.0)) {
+        if (ratio < yhi[ui(i)]) price_source_[ui(j)] = 1;
+        yhi[ui(i)] = std::min(yhi[ui(i)], ratio);
       }
-      if (!finite(cl_[ui(j)])) {
-        if (a > 0.0) {
-          ylo[ui(i)] = std::max(ylo[ui(i)], ratio);
-        } else {
-          yhi[ui(i)] = std::min(yhi[ui(i)], ratio);
-        }
+      if ((below && a < 0.0) || (above && a > 0.0)) {
+        if (ratio > ylo[ui(i)]) price_source_[ui(j)] = 1;
+        ylo[ui(i)] = std::max(ylo[ui(i)], ratio);
       }
     }
     propagate_price_bounds();
     price_bound_rows();
+    // Weakly dominated columns first: a column whose reduced cost is within a near-zero
+    // amount of one sign over the price bounds (not beyond ZTCOST) sits at that bound in
+    // some optimum: fixed there, the dual solutions of what is left still keep the price
+    // bounds (its own reduced cost took no part in them), so they all price it right and
+    // the optimum stays. Columns that bounded the prices are left to the strict test,
+    // and so are those fixed by it, which comes after: a strictly dominated column sits
+    // at its bound in every optimum, of this LP and of the one the weak fixings leave.
+    const double near = 0.01 * settings_.cost_tolerance;
+    for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
+      if (!col_alive_[ui(j)] || col_count_[ui(j)] == 0 || price_source_[ui(j)]) continue;
+      const ReducedCostRange d = reduced_cost_range(j);
+      const double tol = settings_.cost_tolerance * std::max(1.0, d.scale);
+      const bool lower = d.lo_known && d.lo >= -near && d.lo <= tol && finite(cl_[ui(j)]);
+      const bool upper = d.hi_known && d.hi <= near && d.hi >= -tol && finite(cu_[ui(j)]);
+      if (lower) {
+        fix_column(j, cl_[ui(j)], false);
+      } else if (upper) {
+        fix_column(j, cu_[ui(j)], true);
+      }
+      out_.weakly_dominated_columns += lower || upper;
+    }
     for (std::int32_t j = 0; j < n_ && !failed(); ++j) {
       if (!col_alive_[ui(j)] || col_count_[ui(j)] == 0) continue;
-      double dlo = cost_[ui(j)];
-      double dhi = cost_[ui(j)];
-      double scale = std::fabs(cost_[ui(j)]);
-      bool lo_known = true;
-      bool hi_known = true;
-      for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
-        const std::int32_t i = col_row_[ui(p)];
-        if (!row_alive_[ui(i)]) continue;
-        const double a = col_value_[ui(p)];
-        // a y over [ylo, yhi]: its largest lowers dlo, its smallest raises dhi.
-        const double top = a > 0.0 ? yhi[ui(i)] : ylo[ui(i)];
-        const double bottom = a > 0.0 ? ylo[ui(i)] : yhi[ui(i)];
-        if (finite(top)) {
-          dlo -= a * top;
-          scale = std::max(scale, std::fabs(a * top));
-        } else {
-          lo_known = false;
-        }
-        if (finite(bottom)) {
-          dhi -= a * bottom;
-          scale = std::max(scale, std::fabs(a * bottom));
-        } else {
-          hi_known = false;
-        }
-      }
-      const double tol = 1.0e-6 * std::max(1.0, scale);
-      if (lo_known && dlo > tol && finite(cl_[ui(j)])) {
+      const ReducedCostRange d = reduced_cost_range(j);
+      const double tol = settings_.cost_tolerance * std::max(1.0, d.scale);
+      if (d.lo_known && d.lo > tol && finite(cl_[ui(j)])) {
         fix_column(j, cl_[ui(j)], false);
-      } else if (hi_known && dhi < -tol && finite(cu_[ui(j)])) {
+      } else if (d.hi_known && d.hi < -tol && finite(cu_[ui(j)])) {
         fix_column(j, cu_[ui(j)], true);
       }
     }
+  }
+
+  // The range of column j's reduced cost c − Σ a_i y_i over the price bounds, and the
+  // largest term in it (the scale its tolerance is taken on).
+  struct ReducedCostRange {
+    double lo = 0.0;
+    double hi = 0.0;
+    double scale = 0.0;
+    bool lo_known = true;
+    bool hi_known = true;
+  };
+  ReducedCostRange reduced_cost_range(std::int32_t j) const {
+    ReducedCostRange d;
+    d.lo = cost_[ui(j)];
+    d.hi = cost_[ui(j)];
+    d.scale = std::fabs(cost_[ui(j)]);
+    for (std::int32_t p = col_start_[ui(j)]; p < col_end_[ui(j)]; ++p) {
+      const std::int32_t i = col_row_[ui(p)];
+      if (!row_alive_[ui(i)]) continue;
+      const double a = col_value_[ui(p)];
+      // a y over [ylo, yhi]: its largest lowers d.lo, its smallest raises d.hi.
+      const double top = a > 0.0 ? price_upper_[ui(i)] : price_lower_[ui(i)];
+      const double bottom = a > 0.0 ? price_lower_[ui(i)] : price_upper_[ui(i)];
+      if (finite(top)) {
+        d.lo -= a * top;
+        d.scale = std::max(d.scale, std::fabs(a * top));
+      } else {
+        d.lo_known = false;
+      }
+      if (finite(bottom)) {
+        d.hi -= a * bottom;
+        d.scale = std::max(d.scale, std::fabs(a * bottom));
+      } else {
+        d.hi_known = false;
+      }
+    }
+    return d;
   }
 
   // The price bounds narrowed through the columns of several rows: a column without an
@@ -629,8 +787,8 @@ class Reducer {
       bool changed = false;
       for (std::int32_t j = 0; j < n_; ++j) {
         if (!col_alive_[ui(j)] || col_count_[ui(j)] < 2 || col_count_[ui(j)] > 50) continue;
-        const bool no_upper = !finite(cu_[ui(j)]);
-        const bool no_lower = !finite(cl_[ui(j)]);
+        const bool no_upper = upper_absent(j);
+        const bool no_lower = lower_absent(j);
         if (!no_upper && !no_lower) continue;
         // Σ a y over the bounds: its smallest (for Σ a y ≤ c) and largest (for ≥ c).
         double low = 0.0;
@@ -681,10 +839,12 @@ class Reducer {
           if (std::fabs(new_hi) < kLargest && new_hi < yhi[ui(i)] - 1.0e-7 * std::max(1.0, std::fabs(new_hi))) {
             yhi[ui(i)] = new_hi;
             changed = true;
+            price_source_[ui(j)] = 1;
           }
           if (std::fabs(new_lo) < kLargest && new_lo > ylo[ui(i)] + 1.0e-7 * std::max(1.0, std::fabs(new_lo))) {
             ylo[ui(i)] = new_lo;
             changed = true;
+            price_source_[ui(j)] = 1;
           }
         }
       }
@@ -696,7 +856,7 @@ class Reducer {
   // the bound that sign asks for in every optimum: the row becomes an equation there,
   // which opens doubleton and substitution reductions to it.
   void price_bound_rows() {
-    constexpr double kStrict = 1.0e-6;  // ZTCOST
+    const double kStrict = settings_.cost_tolerance;
     for (std::int32_t i = 0; i < m_; ++i) {
       if (!row_alive_[ui(i)] || row_count_[ui(i)] == 0) continue;
       const double sl = sl_[ui(i)];
@@ -1462,7 +1622,15 @@ class Reducer {
   bool dependence_checked_ = false;
   std::vector<double> price_lower_;
   std::vector<double> price_upper_;
-  std::int64_t filled_ = 0;  // entries the elimination pass created
+  std::vector<std::uint8_t> price_source_;  // columns whose reduced-cost sign bounded a price
+  std::int64_t filled_ = 0;                 // entries the elimination pass created
+  // Bounds the rows imply (implied_bounds), each with the row it came from (−1: none).
+  static constexpr double kImpliedMargin = 1.0e-5;
+  bool implied_ready_ = false;
+  std::vector<double> implied_lower_;
+  std::vector<double> implied_upper_;
+  std::vector<std::int32_t> implied_lower_row_;
+  std::vector<std::int32_t> implied_upper_row_;
 };
 
 }  // namespace

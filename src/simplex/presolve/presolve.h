@@ -19,13 +19,19 @@
 // The reductions, each behind one bit of the selection mask:
 //   0x001  empty rows, free rows, empty columns and fixed columns
 //   0x002  singleton rows turned into column bounds
-//   0x004  primal: redundant and forcing rows, from the rows' activity bounds
+//   0x004  primal: redundant and forcing rows, from the rows' activity bounds; a row
+//          is also redundant over the bounds the other rows imply for its columns
+//          (bound tightening from rows: the tightened bounds serve the tests and are
+//          relaxed back, so the smaller LP keeps its columns' own bounds)
 //   0x008  dual: columns fixed at a bound by the sign of their cost when no row
 //          stops them moving that way; without global entities also columns whose
 //          reduced cost keeps one sign over the bounds on the row prices that the
 //          rows' types and the columns without a bound on one side imply (dominated
 //          columns); an inequality whose price keeps a strict sign over those bounds
-//          made an equation at the limit that sign asks for
+//          made an equation at the limit that sign asks for; a bound that a row
+//          implies strictly counts as absent for the price bounds; a column whose
+//          reduced cost is at least −ZTCOST/100 (at most +ZTCOST/100) over the price
+//          bounds (weakly dominated) sits at its lower (upper) bound in some optimum
 //   0x010  free and implied-free column singletons substituted out with their row;
 //          implied-free columns in a few rows substituted out of them by a short
 //          equation that holds them
@@ -87,6 +93,7 @@ struct PresolveSettings {
   std::int32_t extra_elements = 0;                         // NEXTRA: the elimination pass runs when > 0
   std::int32_t elimination_fill = 10;                      // IEFILL
   double elimination_tolerance = 1.0e-3;                   // ZTELIM
+  double cost_tolerance = 1.0e-6;                          // ZTCOST
 };
 
 enum class PresolveOutcome : std::int8_t { reduced, infeasible, unbounded };
@@ -160,7 +167,9 @@ struct Presolved {
   std::int32_t columns_removed = 0;
   std::int64_t elements_removed = 0;
   std::int32_t bounds_changed = 0;
-  std::int32_t unbounded_column = -1;  // outcome unbounded: the column that improves without end
+  std::int32_t implied_redundant_rows = 0;    // rows redundant only over bounds other rows imply
+  std::int32_t weakly_dominated_columns = 0;  // columns fixed as weakly dominated
+  std::int32_t unbounded_column = -1;         // outcome unbounded: the column that improves without end
   // Of those removed: the rows free as loaded (objective rows kept among the
   // constraints) and their elements.
   std::int32_t free_rows_removed = 0;

@@ -159,6 +159,22 @@ TEST(Presolve, EachReductionIsUndoneIntoAnOptimalBasis) {
       // x1 has cost > 0 and only <= rows with positive entries: it goes to its lower bound.
       {"column fixed by its cost", presolve_bit::kDual, ReductionKind::fixed_column, 0, 1,
        make_lp({{1, 1}, {1, 2}}, {-1, 1}, {-kInf, -kInf}, {4, 6}, {0, 1}, {kInf, 5})},
+      // x0 + x1 <= 4 implies x0 <= 4, over which x0 - x1 <= 5 cannot be violated: row 1
+      // goes, and comes back with its logical basic and no price.
+      {"row redundant over a bound another row implies", presolve_bit::kPrimal, ReductionKind::free_row, 1, 0,
+       make_lp({{1, 1}, {1, -1}}, {-1, -2}, {-kInf, -kInf}, {4, 5}, {0, 0}, {10, 10})},
+      // x0 (cost 1, no upper bound) alone in x0 + x1 >= 3 bounds y0 <= 1; the <= row 1
+      // has y1 <= 0. x2 (no cost, only in row 1) goes by its cost sign; x1's reduced
+      // cost 1 - y0 - y1 is at least 0 over these: weakly dominated (it ties with x0),
+      // it goes to its lower bound.
+      {"weakly dominated columns", presolve_bit::kDual, ReductionKind::fixed_column, 0, 2,
+       make_lp({{1, 1, 0}, {0, 1, 1}}, {1, 1, 0}, {3, -kInf}, {kInf, 4}, {0, 0, 0}, {kInf, 5, 10})},
+      // x0 in [0, 100] alone in the equation x0 + x1 = 3 cannot reach 100: its upper
+      // bound counts as absent, so y0 <= 1, and x1 (cost 2, also in the <= row 1) has a
+      // reduced cost of at least 1: it sits at its lower bound in every optimum.
+      {"column dominated over a bound its row implies", presolve_bit::kDual | presolve_bit::kPrimal,
+       ReductionKind::fixed_column, 0, 1,
+       make_lp({{1, 1, 0}, {0, 1, 1}}, {1, 2, -1}, {3, -kInf}, {3, 4}, {0, 0, 0}, {100, 5, 10})},
       // x2 (cost 1, no upper bound) alone in the equation x0 + x2 = 5 bounds its price by
       // 1; row 1 (<=) has a price <= 0: x0's reduced cost is at least 2 - 1 - 0 > 0, so x0
       // sits at its lower bound in every optimum.
@@ -279,6 +295,55 @@ TEST(Presolve, EliminationPassSubstitutesUnderExtraRoom) {
   settings.extra_elements = 100;
   settings.elimination_fill = -3;
   EXPECT_TRUE(presolve_lp(lp, {}, settings).stack.empty());
+}
+
+// The bounds rows imply serve the tests only: the smaller LP keeps the columns' own
+// bounds, and a row never goes on a bound only it implies (x0 + x1 <= 4 alone implies
+// x0, x1 <= 4, over which it would hold).
+TEST(Presolve, ImpliedBoundsAreRelaxedBack) {
+  const WorkingLp lp = make_lp({{1, 1}, {1, -1}}, {-1, -2}, {-kInf, -kInf}, {4, 5}, {0, 0}, {10, 10});
+  PresolveSettings settings;
+  settings.select = presolve_bit::kPrimal | presolve_bit::kNoEntities;
+  const Presolved p = presolve_lp(lp, {}, settings);
+  ASSERT_EQ(p.outcome, PresolveOutcome::reduced);
+  EXPECT_EQ(p.implied_redundant_rows, 1);
+  ASSERT_EQ(p.lp.rows, 1);
+  EXPECT_EQ(p.row_of[0], 0);
+  for (std::int32_t k = 0; k < p.lp.columns; ++k) {
+    EXPECT_EQ(p.lp.upper[static_cast<std::size_t>(p.lp.rows + k)], 10.0);
+    EXPECT_EQ(p.lp.lower[static_cast<std::size_t>(p.lp.rows + k)], 0.0);
+  }
+  EXPECT_EQ(p.bounds_changed, 0);
+  // Global entities change nothing here: the implied bounds are not rounded, and the
+  // row they drop holds for the relaxation too.
+  settings.select = presolve_bit::kPrimal;
+  const std::vector<ColumnKind> kinds = {ColumnKind::integer, ColumnKind::integer};
+  EXPECT_EQ(presolve_lp(lp, kinds, settings).implied_redundant_rows, 1);
+}
+
+// A bound that its row implies strictly counts as absent for the price bounds only with
+// the bound tightening selected; weakly dominated columns are counted apart, and a
+// reduced cost short of zero by more than a near-zero amount fixes nothing.
+TEST(Presolve, DualReductionsOverImpliedBoundsAndWeakDominance) {
+  const WorkingLp implied = make_lp({{1, 1, 0}, {0, 1, 1}}, {1, 2, -1}, {3, -kInf}, {3, 4}, {0, 0, 0}, {100, 5, 10});
+  PresolveSettings settings;
+  settings.select = presolve_bit::kDual | presolve_bit::kNoEntities;
+  EXPECT_EQ(presolve_lp(implied, {}, settings).columns_removed, 0);
+  settings.select |= presolve_bit::kPrimal;
+  EXPECT_EQ(presolve_lp(implied, {}, settings).columns_removed, 1);
+
+  settings.select = presolve_bit::kDual | presolve_bit::kNoEntities;
+  const WorkingLp weak = make_lp({{1, 1, 0}, {0, 1, 1}}, {1, 1, 0}, {3, -kInf}, {kInf, 4}, {0, 0, 0}, {kInf, 5, 10});
+  const Presolved p = presolve_lp(weak, {}, settings);
+  EXPECT_EQ(p.weakly_dominated_columns, 1);
+  EXPECT_EQ(p.columns_removed, 2);
+  // x1's cost a hair below x0's: its reduced cost may be −1e-6 < −ZTCOST/100, so it
+  // stays; with ZTCOST 1e-3 the hair counts as zero.
+  const WorkingLp short_of =
+      make_lp({{1, 1, 0}, {0, 1, 1}}, {1, 1 - 1e-6, 0}, {3, -kInf}, {kInf, 4}, {0, 0, 0}, {kInf, 5, 10});
+  EXPECT_EQ(presolve_lp(short_of, {}, settings).weakly_dominated_columns, 0);
+  settings.cost_tolerance = 1e-3;
+  EXPECT_EQ(presolve_lp(short_of, {}, settings).weakly_dominated_columns, 1);
 }
 
 TEST(Presolve, SingletonRowBindingSwapsTheBasis) {
@@ -434,14 +499,20 @@ WorkingLp random_lp(std::int32_t rows, std::int32_t columns, unsigned seed, bool
 // Many reductions interacting: the undo stays exact and optimal.
 TEST(Presolve, RandomLpsRoundtripWithoutCleanupIterations) {
   std::int32_t reductions = 0;
+  std::int32_t implied = 0;
+  std::int32_t weak = 0;
   for (unsigned seed = 1; seed <= 30; ++seed) {
     const WorkingLp lp = random_lp(20 + static_cast<std::int32_t>(seed % 7), 30, seed);
     const std::string label = "seed " + std::to_string(seed);
     if (solve(lp).result.outcome != LpOutcome::optimal) continue;
     const Roundtrip r = roundtrip(lp, 511, label.c_str());
     reductions += static_cast<std::int32_t>(r.presolved.stack.size());
+    implied += r.presolved.implied_redundant_rows;
+    weak += r.presolved.weakly_dominated_columns;
   }
   EXPECT_GT(reductions, 100);
+  EXPECT_GT(implied, 0);
+  EXPECT_GT(weak, 0);
 }
 
 // Doubleton equations whose columns are in other rows: each substitution fills in,
@@ -478,6 +549,25 @@ TEST(Presolve, RandomLpsWithCopiesRoundtrip) {
     }
   }
   EXPECT_GT(duplicates, 200);
+}
+
+// Rows dropped over implied bounds and weakly dominated columns among the primal and
+// dual reductions: undone exactly, the clean-up making no iteration.
+TEST(Presolve, RandomLpsWithImpliedBoundsAndWeakDominanceRoundtrip) {
+  std::int32_t implied = 0;
+  std::int32_t weak = 0;
+  const std::uint32_t select =
+      presolve_bit::kEmptyAndFixed | presolve_bit::kSingletonRows | presolve_bit::kPrimal | presolve_bit::kDual;
+  for (unsigned seed = 1; seed <= 150; ++seed) {
+    const WorkingLp lp = random_lp(20 + static_cast<std::int32_t>(seed % 7), 30, seed, seed % 3 == 0);
+    const std::string label = "seed " + std::to_string(seed) + " primal and dual";
+    if (solve(lp).result.outcome != LpOutcome::optimal) continue;
+    const Roundtrip r = roundtrip(lp, select, label.c_str());
+    implied += r.presolved.implied_redundant_rows;
+    weak += r.presolved.weakly_dominated_columns;
+  }
+  EXPECT_GT(implied, 10);
+  EXPECT_GT(weak, 5);
 }
 
 }  // namespace
