@@ -5,9 +5,13 @@
 // given the same order (one thread), GFLOP/s and the factor's bytes per nonzero of L.
 // SuiteSparse is optional: without it only our columns are printed.
 //
-// Usage: barrier_bench [--messages DIR] [--data DIR] [--random] [file.mps | name]...
+// Usage: barrier_bench [--messages DIR] [--data DIR] [--random] [--no-cholmod] [--orderings] [--relax A,M,Z,W,WZ]
+// [file.mps | name]...
 //   name: a Netlib problem of the shared data directory (default: all of them);
-//   --random: random matrices of 2000 to 32000 rows instead.
+//   --random: random matrices of 2000 to 32000 rows instead;
+//   --relax: the supernode relaxation (always, medium, zero share, widest, wide zero share;
+//   0,0,0,0,0 keeps the fundamental supernodes); --no-cholmod: no CHOLMOD factorisation;
+//   --orderings: also the fill and flops of CHOLMOD's METIS and nested-dissection orders.
 #include <time.h>
 
 #include <algorithm>
@@ -124,8 +128,14 @@ struct Row {
   double ours_factor = 0.0, cholmod_factor = 0.0;
   double flops = 0.0;
   double bytes_per_l = 0.0;
-  std::int32_t supernodes = 0;
+  std::int32_t supernodes = 0, fundamental = 0;
+  double zero_share = 0.0;  // explicit zeros over stored entries of L
+  double solve = 0.0;       // CPU seconds of one solve
 };
+
+kqopt::barrier::SupernodeRelaxation relaxation = kqopt::barrier::kRelaxedSupernodes;
+bool with_cholmod = true;
+bool compare_orderings = false;
 
 constexpr int kRepeats = 3;
 constexpr double kShift = 1.0e-6;
@@ -140,6 +150,7 @@ Row run(const std::string& name, const Csc& a) {
   const std::vector<double> shift(static_cast<std::size_t>(a.m), kShift);
   auto kkt = KktFactor::create(a.m, a.n, 1);
   kkt->set_dense_threshold(0);
+  kkt->set_supernode_relaxation(relaxation);
   if (kkt->adasetup(a.view()) != 0) return r;
   r.nnz_aat = kkt->stats().nnz_aat;
   r.ours_l = kkt->stats().nnz_l;
@@ -153,6 +164,17 @@ Row run(const std::string& name, const Csc& a) {
   }
   r.bytes_per_l = static_cast<double>(kkt->stored_bytes()) / static_cast<double>(std::max<std::int64_t>(r.ours_l, 1));
   r.flops = kkt->cholesky()->symbolic().flops;
+  r.fundamental = kkt->cholesky()->symbolic().fundamental_supernodes;
+  r.zero_share = static_cast<double>(kkt->cholesky()->symbolic().explicit_zeros) /
+                 static_cast<double>(std::max<std::int64_t>(r.ours_l + kkt->cholesky()->symbolic().explicit_zeros, 1));
+  {
+    std::vector<double> b(static_cast<std::size_t>(a.m)), x(b.size());
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = 1.0 + static_cast<double>(i % 7);
+    constexpr int kSolves = 10;
+    const double t0 = cpu_now();
+    for (int k = 0; k < kSolves; ++k) kkt->solve(b, x);
+    r.solve = (cpu_now() - t0) / kSolves;
+  }
 #ifdef KQOPT_HAVE_SUITESPARSE
   // AMD on the pattern of A A' (off-diagonal, both triangles).
   const kqopt::barrier::UpperStructure upper = kqopt::barrier::aat_upper_structure(a.view().pattern);
@@ -189,7 +211,30 @@ Row run(const std::string& name, const Csc& a) {
   }
   const std::vector<std::int32_t>& ours = kkt->cholesky()->symbolic().perm;
   std::vector<int> given(ours.begin(), ours.end());
-  cholmod_factor* l = cholmod_analyze_p(s, given.data(), nullptr, 0, &common);
+  if (compare_orderings) {
+    // Fill and flops of the graph-partitioning orders CHOLMOD offers, on the same structure.
+    std::printf("%-10s orderings nnz(L) / flops: ours %lld %.3e, AMD %lld %.3e", name.c_str(),
+                static_cast<long long>(r.ours_l), r.flops, static_cast<long long>(r.amd_l),
+                kqopt::barrier::symbolic_factor(g, perm).flops);
+    for (const int method : {CHOLMOD_METIS, CHOLMOD_NESDIS}) {
+      common.nmethods = 1;
+      common.method[0].ordering = method;
+      const double t2 = cpu_now();
+      cholmod_factor* lm = cholmod_analyze(s, &common);
+      const double seconds = cpu_now() - t2;
+      if (lm == nullptr) continue;
+      const auto* p = static_cast<const int*>(lm->Perm);
+      const std::vector<std::int32_t> order(p, p + a.m);
+      const kqopt::barrier::SymbolicFactor sf = kqopt::barrier::symbolic_factor(g, order);
+      std::printf(", %s %lld %.3e (%.2f s)", method == CHOLMOD_METIS ? "METIS" : "NESDIS",
+                  static_cast<long long>(sf.nnz_l), sf.flops, seconds);
+      cholmod_free_factor(&lm, &common);
+    }
+    std::printf("\n");
+    common.nmethods = 1;
+    common.method[0].ordering = CHOLMOD_GIVEN;
+  }
+  cholmod_factor* l = with_cholmod ? cholmod_analyze_p(s, given.data(), nullptr, 0, &common) : nullptr;
   r.cholmod_factor = 1e300;
   for (int k = 0; k < kRepeats && l != nullptr; ++k) {
     const double t1 = cpu_now();
@@ -197,7 +242,9 @@ Row run(const std::string& name, const Csc& a) {
     cholmod_factorize_p(s, beta, nullptr, 0, l, &common);
     r.cholmod_factor = std::min(r.cholmod_factor, cpu_now() - t1);
   }
-  if (l == nullptr || common.status != CHOLMOD_OK || l->minor < l->n) {
+  if (!with_cholmod) {
+    r.cholmod_factor = 0.0;
+  } else if (l == nullptr || common.status != CHOLMOD_OK || l->minor < l->n) {
     std::fprintf(stderr, "%s: CHOLMOD status %d, stopped at column %ld\n", name.c_str(), common.status,
                  l != nullptr ? static_cast<long>(l->minor) : -1L);
     r.cholmod_factor = 0.0;
@@ -210,17 +257,19 @@ Row run(const std::string& name, const Csc& a) {
 }
 
 void print_header() {
-  std::printf("%-10s %7s %9s %10s %10s %6s %8s %8s %8s %8s %6s %7s %6s %6s\n", "problem", "m", "nnz(AA')", "nnz(L)",
-              "AMD nnz", "ratio", "ord s", "AMD s", "fac s", "CHOL s", "fratio", "GFLOP/s", "B/nzL", "snodes");
+  std::printf("%-10s %7s %9s %10s %10s %6s %8s %8s %8s %8s %6s %7s %6s %6s %6s %6s %8s\n", "problem", "m", "nnz(AA')",
+              "nnz(L)", "AMD nnz", "ratio", "ord s", "AMD s", "fac s", "CHOL s", "fratio", "GFLOP/s", "B/nzL", "snodes",
+              "fund", "zero%", "solve s");
 }
 
 void print_row(const Row& r) {
   const double ratio = r.amd_l > 0 ? static_cast<double>(r.ours_l) / static_cast<double>(r.amd_l) : 0.0;
   const double fratio = r.cholmod_factor > 0 ? r.ours_factor / r.cholmod_factor : 0.0;
-  std::printf("%-10s %7d %9lld %10lld %10lld %6.3f %8.4f %8.4f %8.4f %8.4f %6.2f %7.2f %6.1f %6d\n", r.name.c_str(),
-              r.m, static_cast<long long>(r.nnz_aat), static_cast<long long>(r.ours_l), static_cast<long long>(r.amd_l),
-              ratio, r.ours_order, r.amd_order, r.ours_factor, r.cholmod_factor, fratio,
-              r.flops / std::max(r.ours_factor, 1e-9) * 1e-9, r.bytes_per_l, r.supernodes);
+  std::printf("%-10s %7d %9lld %10lld %10lld %6.3f %8.4f %8.4f %8.4f %8.4f %6.2f %7.2f %6.1f %6d %6d %6.2f %8.5f\n",
+              r.name.c_str(), r.m, static_cast<long long>(r.nnz_aat), static_cast<long long>(r.ours_l),
+              static_cast<long long>(r.amd_l), ratio, r.ours_order, r.amd_order, r.ours_factor, r.cholmod_factor,
+              fratio, r.flops / std::max(r.ours_factor, 1e-9) * 1e-9, r.bytes_per_l, r.supernodes, r.fundamental,
+              100.0 * r.zero_share, r.solve);
   std::fflush(stdout);
 }
 
@@ -237,6 +286,17 @@ int main(int argc, char** argv) {
       messages = argv[++k];
     } else if (arg == "--data" && k + 1 < argc) {
       data = argv[++k];
+    } else if (arg == "--relax" && k + 1 < argc) {
+      auto& x = relaxation;
+      if (std::sscanf(argv[++k], "%d,%d,%lf,%d,%lf", &x.always, &x.medium, &x.zero_share, &x.widest,
+                      &x.wide_zero_share) != 5) {
+        std::fprintf(stderr, "--relax wants five numbers\n");
+        return 1;
+      }
+    } else if (arg == "--orderings") {
+      compare_orderings = true;
+    } else if (arg == "--no-cholmod") {
+      with_cholmod = false;
     } else if (arg == "--random") {
       random = true;
     } else {

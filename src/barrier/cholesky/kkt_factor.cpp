@@ -81,7 +81,7 @@ std::int32_t KktFactor::build_structure(std::vector<std::int32_t> dense) {
         order_structure(graph, ordering_code_, &stats_.ordering, verbosity_ >= 2 ? log_ : nullptr);
     stats_.ordering_seconds = cpu_seconds() - cpu_start;
     stats_.ordering_time = clock_elapsed(ordering_start);
-    SymbolicFactor symbolic = symbolic_factor(graph, order, fill_threshold_);
+    SymbolicFactor symbolic = symbolic_factor(graph, order, fill_threshold_, relaxation_);
     stats_.nnz_l = symbolic.nnz_l;
     stats_.supernodes = symbolic.supernodes();
     stats_.dense_block = symbolic.n - symbolic.dense_start;
@@ -98,6 +98,7 @@ std::int32_t KktFactor::build_structure(std::vector<std::int32_t> dense) {
     residual_.assign(u(m_), 0.0);
     direction_.assign(u(m_), 0.0);
     product_.assign(u(m_), 0.0);
+    multi_work_.assign(2 * u(m_), 0.0);  // the common pair; more are sized when asked for
   } catch (const std::bad_alloc&) {
     chol_.reset();
     dense_.reset();
@@ -384,6 +385,28 @@ void KktFactor::solve(std::span<const double> b, std::span<double> x) {
 }
 
 void KktFactor::solve_multiple(std::int32_t count, std::span<const double> b, std::span<double> x) {
+  if (kind_ != 1 || !chol_) fatal_error("kktfack", "kktfac_adasolve", "Wrong factor type");
+  if (count > 1 && dense_->empty() && chol_->dropped() == 0) {
+    // One pass over L for all of them: the factor is streamed once instead of count times.
+    const Hundredths start = clock_now();
+    const std::span<const std::int32_t> iperm = chol_->symbolic().iperm;
+    const std::size_t m = u(m_);
+    if (multi_work_.size() < m * u(count)) multi_work_.resize(m * u(count));
+    for (std::int32_t k = 0; k < count; ++k) {
+      double* w = multi_work_.data() + u(k) * m;
+      const double* bk = b.data() + u(k) * m;
+      for (std::int32_t i = 0; i < m_; ++i) w[iperm[u(i)]] = bk[i];
+    }
+    chol_->solve_positions(multi_work_, count, m_);
+    for (std::int32_t k = 0; k < count; ++k) {
+      const double* w = multi_work_.data() + u(k) * m;
+      double* xk = x.data() + u(k) * m;
+      for (std::int32_t i = 0; i < m_; ++i) xk[i] = w[iperm[u(i)]];
+    }
+    stats_.solves += count;
+    stats_.solve_time += clock_elapsed(start);
+    return;
+  }
   for (std::int32_t k = 0; k < count; ++k) {
     solve(b.subspan(u(k) * u(m_), u(m_)), x.subspan(u(k) * u(m_), u(m_)));
   }
@@ -395,7 +418,7 @@ std::int64_t KktFactor::stored_bytes() const {
   bytes += static_cast<std::int64_t>(
       (entry_position_.size() + plan_column_.size() + map_.size()) * 4 +
       (entry_start_.size() + entry_source_.size() + plan_start_.size() + plan_entry_.size()) * 8 +
-      (weight_.size() + d_.size() + r_.size() + 4 * work_.size()) * 8);
+      (weight_.size() + d_.size() + r_.size() + 4 * work_.size() + multi_work_.size()) * 8);
   return bytes;
 }
 

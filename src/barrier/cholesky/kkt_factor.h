@@ -58,6 +58,8 @@ class KktFactor {
   }
   double pivot_tolerance() const { return pivot_tolerance_; }
   void set_fill_threshold(double f) { fill_threshold_ = f; }
+  // Takes effect at the next set-up.
+  void set_supernode_relaxation(const SupernodeRelaxation& r) { relaxation_ = r; }
   // Statistics lines at verbosity >= 1 go to log (when given).
   void set_log(std::FILE* log, std::int32_t verbosity) {
     log_ = log;
@@ -73,6 +75,7 @@ class KktFactor {
   std::int32_t numfac(std::span<const double> d, std::span<const double> r = {});
   // x = (A D A' + R)^-1 b.
   void solve(std::span<const double> b, std::span<double> x);
+  // count systems at once: b and x hold them one after the other (m each).
   void solve_multiple(std::int32_t count, std::span<const double> b, std::span<double> x);
 
   const KktStats& stats() const { return stats_; }
@@ -101,6 +104,7 @@ class KktFactor {
   std::int32_t dense_threshold_ = 0;
   double pivot_tolerance_ = 1.0e-12;
   double fill_threshold_ = 1.0;
+  SupernodeRelaxation relaxation_ = kRelaxedSupernodes;
   std::FILE* log_ = nullptr;
   std::int32_t verbosity_ = 0;
 
@@ -120,7 +124,8 @@ class KktFactor {
   std::vector<double> weight_;
   std::vector<double> d_, r_;
   std::vector<double> work_, residual_, direction_, product_;
-  double matrix_norm_ = 0.0;  // bound on ||A D A' + R|| (infinity norm) of the last formation
+  std::vector<double> multi_work_;  // the right-hand sides of solve_multiple, in positions
+  double matrix_norm_ = 0.0;        // bound on ||A D A' + R|| (infinity norm) of the last formation
 
   std::unique_ptr<SparseCholesky> chol_;
   std::optional<DenseColumnCorrection> dense_;

@@ -46,12 +46,14 @@ class SparseCholesky {
   // magnitude (at least 1) and the dropped pivots.
   void factorize();
 
-  // x holds the right-hand side in positions (permuted order) and gets the solution.
-  void solve_positions(std::span<double> x) const;
+  // x holds the right-hand side in positions (permuted order) and gets the solution;
+  // with count > 1, count of them, the r-th at x[r * stride ..), solved in one pass over L.
+  // Not to be called from two threads at once (the solves share a work vector).
+  void solve_positions(std::span<double> x, std::int32_t count = 1, std::int64_t stride = 0) const;
   // Forward and backward halves: L y = b, then D, then L' x = y.
-  void forward(std::span<double> x) const;
-  void divide(std::span<double> x) const;
-  void backward(std::span<double> x) const;
+  void forward(std::span<double> x, std::int32_t count = 1, std::int64_t stride = 0) const;
+  void divide(std::span<double> x, std::int32_t count = 1, std::int64_t stride = 0) const;
+  void backward(std::span<double> x, std::int32_t count = 1, std::int64_t stride = 0) const;
 
   std::int32_t dropped() const { return dropped_; }
   void set_pivot_tolerance(double tol) { settings_.pivot_tolerance = tol; }
@@ -77,6 +79,7 @@ class SparseCholesky {
   std::vector<std::int64_t> next_row_;
   std::vector<std::int32_t> target_row_, target_column_;
   std::vector<double> scaled_;
+  mutable std::vector<double> solve_work_;  // the solves' gathered rows
   std::int32_t dropped_ = 0;
   double max_diagonal_ = 1.0;
 };

@@ -2,7 +2,8 @@
 // a time: their scaled rows of A are packed once per depth chunk, then every tile of eight
 // rows keeps its 8 x 4 sums in registers over the chunk. Large updates pack both factors
 // into cache-sized contiguous tiles (see packed_body). On x86-64 builds of the kernels for
-// processors with AVX2 and FMA, and with AVX-512, are chosen at load time.
+// processors with AVX2 and FMA, and with AVX-512, are chosen at load time; with AVX-512
+// the packed tiles are twice as wide and twice as tall (24 x 8).
 #include "barrier/cholesky/update_kernel.h"
 
 #include <algorithm>
@@ -156,114 +157,112 @@ void update_quad(std::int32_t nr, std::int32_t j, std::int32_t k, const double* 
 // Large updates: the scaled leading rows (the right-hand factor) are packed for a block
 // of target columns and one depth chunk, then blocks of rows of A are packed into
 // contiguous tiles that stay in the second-level cache while every column panel of the
-// block passes over them. Each 12 x 4 tile of C is accumulated in twelve registers.
-constexpr std::int32_t kTileRows = 12;  // three vectors of four
-constexpr std::int32_t kTileCols = 4;
+// block passes over them. Each tile of C (12 x 4 with 256-bit vectors) is accumulated in
+// twelve registers.
 constexpr std::int32_t kChunk = 256;    // depth per packing
 constexpr std::int32_t kRowBlock = 96;  // rows of A packed at once: 96 x 256 doubles
 constexpr std::int32_t kColumnBlock = 256;
-static_assert(kRowBlock % kTileRows == 0 && kColumnBlock % kTileCols == 0);
 
 struct PackBuffers {
   double* right;  // kColumnBlock x kChunk
   double* left;   // kRowBlock x kChunk
 };
 
-template <class Target>
+// One tile of C: 3 x lanes(V) rows by TC columns, its sums in 3 TC vector registers.
+template <class V, int TC, class Target>
+[[gnu::always_inline]] inline void packed_tile(std::int32_t pk, const double* lp, const double* bp, std::int32_t ib,
+                                               std::int32_t h, std::int32_t jb, std::int32_t w, const Target& c) {
+  constexpr int kLanes = static_cast<int>(sizeof(V) / sizeof(double));
+  constexpr int kRows = 3 * kLanes;
+  V acc[TC][3] = {};
+  for (std::int32_t p = 0; p < pk; ++p, lp += kRows, bp += TC) {
+    V x0, x1, x2;
+    std::memcpy(&x0, lp, sizeof x0);
+    std::memcpy(&x1, lp + kLanes, sizeof x1);
+    std::memcpy(&x2, lp + 2 * kLanes, sizeof x2);
+#pragma GCC unroll 8
+    for (int jj = 0; jj < TC; ++jj) {
+      const double s = bp[jj];
+      acc[jj][0] += x0 * s;
+      acc[jj][1] += x1 * s;
+      acc[jj][2] += x2 * s;
+    }
+  }
+  const bool whole = h == kRows && w == TC && ib >= jb + TC - 1;
+  if (std::is_same_v<Target, Direct> && whole) {
+    double* cj = c.column(jb) + ib;
+#pragma GCC unroll 8
+    for (int jj = 0; jj < TC; ++jj, cj += c.ldc) {
+#pragma GCC unroll 3
+      for (int v = 0; v < 3; ++v) {
+        V t;
+        std::memcpy(&t, cj + v * kLanes, sizeof t);
+        t -= acc[jj][v];
+        std::memcpy(cj + v * kLanes, &t, sizeof t);
+      }
+    }
+  } else {
+    for (std::int32_t jj = 0; jj < w; ++jj) {
+      double* cj = c.column(jb + jj);
+      const std::int32_t first = std::max(0, jb + jj - ib);
+      for (std::int32_t ii = first; ii < h; ++ii) cj[c.row(ib + ii)] -= acc[jj][ii / kLanes][ii % kLanes];
+    }
+  }
+}
+
+// The packed update with tiles of 3 x lanes(V) rows and TC columns.
+template <class V, int TC, class Target>
 [[gnu::always_inline]] inline void packed_body(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a,
                                                std::int64_t lda, const double* dd, const Target& c,
                                                const PackBuffers& buf) {
+  constexpr std::int32_t kRows = 3 * static_cast<std::int32_t>(sizeof(V) / sizeof(double));
+  static_assert(kRowBlock % kRows == 0 && kColumnBlock % TC == 0);
   for (std::int32_t j0 = 0; j0 < nc; j0 += kColumnBlock) {
     const std::int32_t jn = std::min(kColumnBlock, nc - j0);
-    const std::int32_t jpanels = (jn + kTileCols - 1) / kTileCols;
+    const std::int32_t jpanels = (jn + TC - 1) / TC;
     for (std::int32_t p0 = 0; p0 < k; p0 += kChunk) {
       const std::int32_t pk = std::min(kChunk, k - p0);
-      // Right factor: panel q holds columns j0 + 4q .. + 3 for each depth, zero padded.
+      // Right factor: panel q holds columns j0 + TC q .. for each depth, zero padded.
       for (std::int32_t q = 0; q < jpanels; ++q) {
-        double* bp = buf.right + static_cast<std::int64_t>(q) * kTileCols * pk;
-        const std::int32_t jb = j0 + q * kTileCols;
-        const std::int32_t w = std::min(kTileCols, nc - jb);
+        double* bp = buf.right + static_cast<std::int64_t>(q) * TC * pk;
+        const std::int32_t jb = j0 + q * TC;
+        const std::int32_t w = std::min(TC, nc - jb);
         for (std::int32_t p = 0; p < pk; ++p) {
           const double* ap = a + (p0 + p) * lda + jb;
           const double s = dd[p0 + p];
-          for (std::int32_t jj = 0; jj < kTileCols; ++jj) bp[p * kTileCols + jj] = jj < w ? ap[jj] * s : 0.0;
+          for (std::int32_t jj = 0; jj < TC; ++jj) bp[p * TC + jj] = jj < w ? ap[jj] * s : 0.0;
         }
       }
       // Rows j0 .. nr - 1 are the only ones at or below the block's diagonal.
       for (std::int32_t i0 = j0; i0 < nr; i0 += kRowBlock) {
         const std::int32_t in = std::min(kRowBlock, nr - i0);
-        const std::int32_t tiles = (in + kTileRows - 1) / kTileRows;
+        const std::int32_t tiles = (in + kRows - 1) / kRows;
         for (std::int32_t t = 0; t < tiles; ++t) {
-          double* lp = buf.left + static_cast<std::int64_t>(t) * kTileRows * pk;
-          const std::int32_t ib = i0 + t * kTileRows;
-          const std::int32_t h = std::min(kTileRows, nr - ib);
-          if (h == kTileRows) {
+          double* lp = buf.left + static_cast<std::int64_t>(t) * kRows * pk;
+          const std::int32_t ib = i0 + t * kRows;
+          const std::int32_t h = std::min(kRows, nr - ib);
+          if (h == kRows) {
             for (std::int32_t p = 0; p < pk; ++p) {
               const double* ap = a + (p0 + p) * lda + ib;
-              for (std::int32_t ii = 0; ii < kTileRows; ++ii) lp[p * kTileRows + ii] = ap[ii];
+              for (std::int32_t ii = 0; ii < kRows; ++ii) lp[p * kRows + ii] = ap[ii];
             }
           } else {
             for (std::int32_t p = 0; p < pk; ++p) {
               const double* ap = a + (p0 + p) * lda + ib;
-              for (std::int32_t ii = 0; ii < kTileRows; ++ii) lp[p * kTileRows + ii] = ii < h ? ap[ii] : 0.0;
+              for (std::int32_t ii = 0; ii < kRows; ++ii) lp[p * kRows + ii] = ii < h ? ap[ii] : 0.0;
             }
           }
         }
         for (std::int32_t q = 0; q < jpanels; ++q) {
-          const std::int32_t jb = j0 + q * kTileCols;
+          const std::int32_t jb = j0 + q * TC;
           if (jb >= i0 + in) break;  // panels further right lie above the diagonal
-          const double* bp = buf.right + static_cast<std::int64_t>(q) * kTileCols * pk;
-          const std::int32_t w = std::min(kTileCols, nc - jb);
+          const double* bp = buf.right + static_cast<std::int64_t>(q) * TC * pk;
+          const std::int32_t w = std::min(TC, nc - jb);
           for (std::int32_t t = 0; t < tiles; ++t) {
-            const std::int32_t ib = i0 + t * kTileRows;
-            if (ib + kTileRows <= jb) continue;
-            const std::int32_t h = std::min(kTileRows, nr - ib);
-            const double* lp = buf.left + static_cast<std::int64_t>(t) * kTileRows * pk;
-            Vec4 c00 = {}, c01 = {}, c02 = {}, c10 = {}, c11 = {}, c12 = {};
-            Vec4 c20 = {}, c21 = {}, c22 = {}, c30 = {}, c31 = {}, c32 = {};
-            for (std::int32_t p = 0; p < pk; ++p, lp += kTileRows, bp += kTileCols) {
-              const Vec4 x0 = load4(lp), x1 = load4(lp + 4), x2 = load4(lp + 8);
-              const double s0 = bp[0], s1 = bp[1], s2 = bp[2], s3 = bp[3];
-              c00 += x0 * s0;
-              c01 += x1 * s0;
-              c02 += x2 * s0;
-              c10 += x0 * s1;
-              c11 += x1 * s1;
-              c12 += x2 * s1;
-              c20 += x0 * s2;
-              c21 += x1 * s2;
-              c22 += x2 * s2;
-              c30 += x0 * s3;
-              c31 += x1 * s3;
-              c32 += x2 * s3;
-            }
-            bp -= static_cast<std::int64_t>(pk) * kTileCols;
-            const bool whole = h == kTileRows && w == kTileCols && ib >= jb + kTileCols - 1;
-            if (std::is_same_v<Target, Direct> && whole) {
-              double* cj = c.column(jb) + ib;
-              store4(cj, load4(cj) - c00);
-              store4(cj + 4, load4(cj + 4) - c01);
-              store4(cj + 8, load4(cj + 8) - c02);
-              cj += c.ldc;
-              store4(cj, load4(cj) - c10);
-              store4(cj + 4, load4(cj + 4) - c11);
-              store4(cj + 8, load4(cj + 8) - c12);
-              cj += c.ldc;
-              store4(cj, load4(cj) - c20);
-              store4(cj + 4, load4(cj + 4) - c21);
-              store4(cj + 8, load4(cj + 8) - c22);
-              cj += c.ldc;
-              store4(cj, load4(cj) - c30);
-              store4(cj + 4, load4(cj + 4) - c31);
-              store4(cj + 8, load4(cj + 8) - c32);
-            } else {
-              const Vec4 sums[4][3] = {{c00, c01, c02}, {c10, c11, c12}, {c20, c21, c22}, {c30, c31, c32}};
-              for (std::int32_t jj = 0; jj < w; ++jj) {
-                double* cj = c.column(jb + jj);
-                const std::int32_t first = std::max(0, jb + jj - ib);
-                for (std::int32_t ii = first; ii < h; ++ii) cj[c.row(ib + ii)] -= sums[jj][ii / 4][ii % 4];
-              }
-            }
+            const std::int32_t ib = i0 + t * kRows;
+            if (ib + kRows <= jb) continue;
+            const std::int32_t h = std::min(kRows, nr - ib);
+            packed_tile<V, TC>(pk, buf.left + static_cast<std::int64_t>(t) * kRows * pk, bp, ib, h, jb, w, c);
           }
         }
       }
@@ -274,14 +273,43 @@ template <class Target>
 KQOPT_UPDATE_CLONES
 void update_packed(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda,
                    const double* dd, const Direct& c, const PackBuffers& buf) {
-  packed_body(nr, nc, k, a, lda, dd, c, buf);
+  packed_body<Vec4, 4>(nr, nc, k, a, lda, dd, c, buf);
 }
 
 KQOPT_UPDATE_CLONES
 void update_packed(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda,
                    const double* dd, const Mapped& c, const PackBuffers& buf) {
-  packed_body(nr, nc, k, a, lda, dd, c, buf);
+  packed_body<Vec4, 4>(nr, nc, k, a, lda, dd, c, buf);
 }
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// With 512-bit registers: 24 x 8 tiles in 24 of the 32 vector registers, twice the work
+// per instruction of the 12 x 4 tiles.
+#define KQOPT_HAVE_WIDE_KERNEL 1
+typedef double Vec8 __attribute__((vector_size(64)));
+
+__attribute__((target("arch=x86-64-v4"))) void update_packed_wide(std::int32_t nr, std::int32_t nc, std::int32_t k,
+                                                                  const double* a, std::int64_t lda, const double* dd,
+                                                                  const Direct& c, const PackBuffers& buf) {
+  packed_body<Vec8, 8>(nr, nc, k, a, lda, dd, c, buf);
+}
+
+__attribute__((target("arch=x86-64-v4"))) void update_packed_wide(std::int32_t nr, std::int32_t nc, std::int32_t k,
+                                                                  const double* a, std::int64_t lda, const double* dd,
+                                                                  const Mapped& c, const PackBuffers& buf) {
+  packed_body<Vec8, 8>(nr, nc, k, a, lda, dd, c, buf);
+}
+
+bool wide_kernel_usable() {
+  static const bool usable = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512cd");
+  }();
+  return usable;
+}
+#endif
 
 #pragma GCC diagnostic pop
 
@@ -311,6 +339,12 @@ template <class Target>
 void update(std::int32_t nr, std::int32_t nc, std::int32_t k, const double* a, std::int64_t lda, const double* dd,
             const Target& c) {
   if (nc >= 8 && k >= 8 && static_cast<std::int64_t>(nr) * nc * k >= kPackedWork) {
+#ifdef KQOPT_HAVE_WIDE_KERNEL
+    if (wide_kernel_usable()) {
+      update_packed_wide(nr, nc, k, a, lda, dd, c, pack_buffers());
+      return;
+    }
+#endif
     update_packed(nr, nc, k, a, lda, dd, c, pack_buffers());
     return;
   }

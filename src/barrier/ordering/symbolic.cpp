@@ -55,6 +55,51 @@ std::vector<std::int32_t> column_counts(const Adjacency& g, std::span<const std:
   return count;
 }
 
+// Merges, bottom-up, each supernode into its parent when the parent starts right after
+// it (in the postorder the last child precedes its parent) and the relaxation accepts
+// the merged block. s.super_start holds the fundamental starts (without n) and becomes
+// the relaxed ones; the trailing dense block takes no part.
+void relax_supernodes(SymbolicFactor& s, const SupernodeRelaxation& relax) {
+  const std::int32_t n = s.n;
+  const std::int32_t ns = static_cast<std::int32_t>(s.super_start.size());
+  if (ns < 2 || relax.always + relax.medium + relax.widest <= 0) return;
+  // Per supernode, describing the merged block that ends with it: width, height (rows
+  // of its first column) and explicit zeros.
+  std::vector<std::int64_t> width(u(ns)), height(u(ns)), zeros(u(ns), 0);
+  std::vector<std::int8_t> ends(u(ns), 1);
+  for (std::int32_t sn = 0; sn < ns; ++sn) {
+    const std::int32_t f = s.super_start[u(sn)];
+    width[u(sn)] = (sn + 1 < ns ? s.super_start[u(sn) + 1] : n) - f;
+    height[u(sn)] = s.colcount[u(f)];
+  }
+  for (std::int32_t sn = 0; sn + 1 < ns; ++sn) {
+    const std::int32_t next_start = s.super_start[u(sn) + 1];
+    if (next_start >= s.dense_start || s.parent[u(next_start - 1)] != next_start) continue;
+    const std::int64_t wc = width[u(sn)], hc = height[u(sn)];
+    const std::int64_t hp = height[u(sn) + 1];
+    const std::int64_t w = wc + width[u(sn) + 1];
+    const std::int64_t h = wc + hp;
+    // The child's columns take every row of the parent's block.
+    const std::int64_t z = zeros[u(sn)] + zeros[u(sn) + 1] + wc * (wc + hp - hc);
+    const double entries = static_cast<double>(w) * static_cast<double>(h) - 0.5 * static_cast<double>(w * (w - 1));
+    const double share = static_cast<double>(z) / entries;
+    const bool take = z == zeros[u(sn)] + zeros[u(sn) + 1] || w <= relax.always ||
+                      (w <= relax.medium && share <= relax.zero_share) ||
+                      (w <= relax.widest && share <= relax.wide_zero_share);
+    if (!take) continue;
+    ends[u(sn)] = 0;
+    width[u(sn) + 1] = w;
+    height[u(sn) + 1] = h;
+    zeros[u(sn) + 1] = z;
+  }
+  std::vector<std::int32_t> starts;
+  for (std::int32_t sn = 0; sn < ns; ++sn) {
+    if (sn == 0 || ends[u(sn) - 1]) starts.push_back(s.super_start[u(sn)]);
+    if (ends[u(sn)]) s.explicit_zeros += zeros[u(sn)];
+  }
+  s.super_start.swap(starts);
+}
+
 }  // namespace
 
 std::int32_t panel_width(std::int64_t h, double cache_doubles) {
@@ -80,7 +125,8 @@ std::int64_t factor_nonzeros(const Adjacency& g, std::span<const std::int32_t> o
   return total;
 }
 
-SymbolicFactor symbolic_factor(const Adjacency& g, std::span<const std::int32_t> order, double fill_threshold) {
+SymbolicFactor symbolic_factor(const Adjacency& g, std::span<const std::int32_t> order, double fill_threshold,
+                               const SupernodeRelaxation& relax) {
   SymbolicFactor s;
   const std::int32_t n = g.n;
   s.n = n;
@@ -164,6 +210,8 @@ SymbolicFactor symbolic_factor(const Adjacency& g, std::span<const std::int32_t>
       s.dense_start = best;
     }
   }
+  s.fundamental_supernodes = static_cast<std::int32_t>(s.super_start.size());
+  relax_supernodes(s, relax);
   s.super_start.push_back(n);
   const std::int32_t ns = s.supernodes();
   s.super_of.resize(u(n));
@@ -181,10 +229,14 @@ SymbolicFactor symbolic_factor(const Adjacency& g, std::span<const std::int32_t>
     child_next[u(sn)] = child_head[u(ps)];
     child_head[u(ps)] = sn;
   }
+  // A supernode's height is that of its first column (fundamental) or, relaxed, its
+  // columns plus the rows below them of the block it ends with: at most its width plus
+  // the height of its last column.
   std::int64_t total_rows = 0;
   for (std::int32_t sn = 0; sn < ns; ++sn) {
     const std::int32_t f = s.super_start[u(sn)];
-    total_rows += f >= s.dense_start ? n - f : s.colcount[u(f)];
+    const std::int32_t l = s.super_start[u(sn) + 1];
+    total_rows += f >= s.dense_start ? n - f : (l - 1 - f) + s.colcount[u(l - 1)];
   }
   s.rows.resize(static_cast<std::size_t>(total_rows));
   s.row_start.assign(u(ns) + 1, 0);
@@ -225,6 +277,7 @@ SymbolicFactor symbolic_factor(const Adjacency& g, std::span<const std::int32_t>
     const std::int64_t h = fill - begin;
     s.value_start[u(sn) + 1] = s.value_start[u(sn)] + h * (l - f);
   }
+  s.rows.resize(static_cast<std::size_t>(fill));
   return s;
 }
 

@@ -136,6 +136,50 @@ TEST_P(OrderingOnRandomGraphs, PermutationsFillAndSupernodesAreExact) {
   }
 }
 
+TEST_P(OrderingOnRandomGraphs, RelaxedSupernodesHoldTheStructureAndCountTheirZeros) {
+  const GraphCase c = GetParam();
+  const Adjacency g = random_graph(c.n, c.p, c.seed);
+  const std::vector<std::int32_t> order = min_degree_order(g.n, g.start, g.adj, MinDegreeRule::kApproximateDegree);
+  const SymbolicFactor fundamental = symbolic_factor(g, order);
+  const std::set<std::int32_t> fundamental_starts(fundamental.super_start.begin(), fundamental.super_start.end());
+  const auto structure = brute_force_structure(g, fundamental.perm);
+  const SupernodeRelaxation every_merge{1 << 20, 0, 0.0, 0, 0.0};
+  for (const SupernodeRelaxation& relax : {kRelaxedSupernodes, every_merge}) {
+    const SymbolicFactor s = symbolic_factor(g, order, 1.0, relax);
+    EXPECT_EQ(s.perm, fundamental.perm);
+    EXPECT_EQ(s.nnz_l, fundamental.nnz_l);
+    EXPECT_EQ(s.fundamental_supernodes, fundamental.supernodes());
+    EXPECT_LE(s.supernodes(), fundamental.supernodes());
+    std::int64_t stored = 0;
+    for (std::int32_t sn = 0; sn < s.supernodes(); ++sn) {
+      const std::int32_t f = s.super_start[static_cast<std::size_t>(sn)];
+      const std::int32_t l = s.super_start[static_cast<std::size_t>(sn) + 1];
+      ASSERT_EQ(fundamental_starts.count(f), 1u) << "supernode " << sn;
+      if (relax.always > c.n && l < s.dense_start) {  // the trailing dense block takes no merge
+        EXPECT_NE(s.parent[static_cast<std::size_t>(l) - 1], l) << "supernode " << sn << " not merged";
+      }
+      const auto begin = s.rows.begin() + s.row_start[static_cast<std::size_t>(sn)];
+      const auto end = s.rows.begin() + s.row_start[static_cast<std::size_t>(sn) + 1];
+      const std::int64_t h = end - begin;
+      for (std::int32_t k = f; k < l; ++k) ASSERT_EQ(begin[k - f], k);
+      ASSERT_TRUE(std::is_sorted(begin, end));
+      ASSERT_EQ(std::adjacent_find(begin, end), end);
+      const std::set<int> rows(begin, end);
+      for (std::int32_t k = f; k < l; ++k) {
+        for (const int i : structure[static_cast<std::size_t>(k)]) ASSERT_EQ(rows.count(i), 1u) << "column " << k;
+      }
+      // Every row below the block is in the structure of its last column.
+      for (auto it = begin + (l - f); it != end; ++it) {
+        ASSERT_EQ(structure[static_cast<std::size_t>(l) - 1].count(*it), 1u) << "supernode " << sn;
+      }
+      const std::int64_t w = l - f;
+      stored += w * h - w * (w - 1) / 2;
+      EXPECT_EQ(s.value_start[static_cast<std::size_t>(sn) + 1] - s.value_start[static_cast<std::size_t>(sn)], w * h);
+    }
+    EXPECT_EQ(stored - s.nnz_l, s.explicit_zeros);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Seeds, OrderingOnRandomGraphs,
                          ::testing::Values(GraphCase{30, 0.08, 1}, GraphCase{60, 0.05, 2}, GraphCase{80, 0.03, 3},
                                            GraphCase{100, 0.02, 4}, GraphCase{50, 0.2, 5}, GraphCase{120, 0.01, 6},
