@@ -155,6 +155,17 @@ class Factor {
   bool dense_tail_wanted(std::int32_t pivots_done);
   bool factorise_dense_tail(InvertReport& report);
   void keep_dense_lower(std::int32_t first_eta, std::span<const std::int32_t> block_rows);
+  void keep_dense_upper();
+  // Block place of position r while it is still in the dense U block, else -1.
+  std::int32_t ud_place(std::int32_t r) const {
+    const std::int32_t j = order_of_[static_cast<std::size_t>(r)] - ud_first_;
+    return j >= 0 && j < ud_pivots_ ? j : -1;
+  }
+  std::int64_t ud_col_start(std::int32_t j) const { return static_cast<std::int64_t>(j) * (j - 1) / 2; }
+  std::int64_t ud_row_start(std::int32_t i) const {
+    return static_cast<std::int64_t>(i) * (ud_pivots_ - 1) - static_cast<std::int64_t>(i) * (i - 1) / 2;
+  }
+  void drop_dense_upper_position(std::int32_t j, std::int64_t& column_entries, std::int64_t& row_entries);
   void link_row(std::int32_t row);
   void unlink_row(std::int32_t row);
   void link_column(std::int32_t slot);
@@ -166,6 +177,7 @@ class Factor {
   void lower_records(double* x, std::int32_t first_eta, std::int32_t end_eta);
   // U^-1 over the positions before index `below` of the pivot order.
   void upper_full(double* x, std::int32_t below);
+  void upper_dense(double* x, std::int32_t below);
   bool upper_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void save_spike(const double* x, const std::int32_t* list, std::int32_t count, bool listed);
   // Heap bounds: h = min(1000, m / 1000 + 5) for L and L^T, max(h, m / 16)
@@ -180,6 +192,7 @@ class Factor {
   // factor_btran.cpp
   void build_lower_rows();
   void upper_transposed_full(double* x, std::int64_t from);
+  void upper_transposed_dense(double* x, std::int32_t from);
   bool upper_transposed_hypersparse(double* x, std::int32_t* list, std::int32_t& count);
   void lower_transposed_dot(double* x);
   void lower_transposed_dense(double* x);
@@ -238,6 +251,18 @@ class Factor {
   std::vector<std::int64_t> ld_trow_start_;  // ld_rows_ + 1: the triangle row-wise, for BTRAN
   std::vector<double> ld_tval_;
   std::vector<double> ld_work_;  // ld_rows_: the block's part of the vector
+  // U's part of the same block, taken out of the file: the positions of the tail's
+  // pivots are consecutive in the pivot order from ud_first_, block place j being row
+  // ld_row_[j], with unit diagonals. The strict upper triangle is kept column by column
+  // (place j's column at ud_col_start(j), rows 0..j-1) for FTRAN and row by row (place
+  // i's row at ud_row_start(i), columns i+1..) for BTRAN and the update. The file keeps
+  // the rest of U: the entries of the block's columns in earlier rows, and what updates
+  // add. A position an update moves out of the block has its row and column zeroed here
+  // and is skipped by the block's passes; its order_ entry is then -1.
+  std::int32_t ud_first_ = 0;
+  std::int32_t ud_pivots_ = 0;  // 0: no dense U block
+  std::vector<double> ud_col_;
+  std::vector<double> ud_row_;
   // Forrest-Tomlin row etas (front lines) and product-form etas (back records).
   std::vector<std::int32_t> r_line_;
   std::vector<std::int32_t> r_pivot_;

@@ -64,17 +64,56 @@ void Factor::build_lower_rows() {
 
 void Factor::upper_transposed_full(double* x, std::int64_t from) {
   const auto size = static_cast<std::int64_t>(order_.size());
-  for (std::int64_t t = from; t < size; ++t) {
-    const std::int32_t r = order_[static_cast<std::size_t>(t)];
-    if (r < 0) continue;
+  const auto row = [&](std::int32_t r) {
     double xr = x[r];
-    if (xr == 0.0) continue;
+    if (xr == 0.0) return;
     const double inv = u_inv_diag_[static_cast<std::size_t>(r)];
     if (inv != 1.0) {
       xr *= inv;
       x[r] = xr;
     }
     indexed_axpy(file_.idx(r), file_.val(r), file_.len(r), xr, x);
+  };
+  std::int64_t block_from = size;
+  std::int64_t block_end = size;
+  if (ud_pivots_ > 0 && from < ud_first_ + ud_pivots_) {
+    block_from = std::max<std::int64_t>(from, ud_first_);
+    block_end = ud_first_ + ud_pivots_;
+  }
+  for (std::int64_t t = from; t < block_from; ++t) {
+    const std::int32_t r = order_[static_cast<std::size_t>(t)];
+    if (r >= 0) row(r);
+  }
+  if (block_from < size) upper_transposed_dense(x, static_cast<std::int32_t>(block_from - ud_first_));
+  for (std::int64_t t = block_end; t < size; ++t) {
+    const std::int32_t r = order_[static_cast<std::size_t>(t)];
+    if (r >= 0) row(r);
+  }
+}
+
+// U^-T over block places [from, end): the triangle row by row, each row's entries in
+// columns after the block (made by updates) from the file.
+void Factor::upper_transposed_dense(double* x, std::int32_t from) {
+  const std::int32_t n = ud_pivots_;
+  const std::int32_t* rows = ld_row_.data();
+  const std::int32_t* order = order_.data() + ud_first_;
+  double* y = ld_work_.data();
+  for (std::int32_t j = from; j < n; ++j) y[j] = x[rows[j]];
+  const double* val = ud_row_.data();
+  for (std::int32_t i = from; i < n; ++i) {
+    const double yi = y[i];
+    if (yi == 0.0 || order[i] < 0) continue;
+    const double* row = val + ud_row_start(i);
+    double* after = y + i + 1;
+    const std::int32_t count = n - 1 - i;
+    for (std::int32_t k = 0; k < count; ++k) after[k] -= row[k] * yi;
+    const std::int32_t r = rows[i];
+    indexed_axpy(file_.idx(r), file_.val(r), file_.len(r), yi, x);
+  }
+  // Places moved out by updates are left alone: the file pushes above may have reached
+  // them at their new positions, and the block never changes them.
+  for (std::int32_t j = from; j < n; ++j) {
+    if (order[j] >= 0) x[rows[j]] = y[j];
   }
 }
 
@@ -99,6 +138,13 @@ bool Factor::upper_transposed_hypersparse(double* x, std::int32_t* list, std::in
     queued_[static_cast<std::size_t>(r)] = 0;
     double xr = x[r];
     if (xr == 0.0) continue;
+    if (ud_pivots_ > 0 && o >= ud_first_ && o < ud_first_ + ud_pivots_) {
+      // The dense block reached: it and everything after it in one full pass.
+      for (std::int32_t k = 0; k < size; ++k)
+        queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
+      upper_transposed_full(x, o);
+      return false;
+    }
     const double inv = u_inv_diag_[static_cast<std::size_t>(r)];
     if (inv != 1.0) {
       xr *= inv;

@@ -164,6 +164,7 @@ FactorStatus Factor::build_once(const BasisView& basis, std::span<const std::int
   spike_saved_ = false;
   l_rows_ready_ = false;
   ld_pivots_ = 0;
+  ud_pivots_ = 0;
   logicals_pivoted_ = 0;
   l_entries_ = u_entries_ = 0;
   entries_now_ = entries_after_invert_ = 0;
@@ -487,8 +488,11 @@ bool Factor::finish(std::span<std::int32_t> header) {
     return false;
   }
   for (std::int32_t t = 0; t < m; ++t) order_of_[static_cast<std::size_t>(order_[t])] = t;
+  keep_dense_upper();
   u_live_.clear();
   for (std::int32_t t = 0; t < m; ++t) {
+    if (t == ud_first_ && ud_pivots_ > 0) t += ud_pivots_;  // the block's passes see to its positions
+    if (t == m) break;
     const std::int32_t r = order_[static_cast<std::size_t>(t)];
     if (file_.len(m + r) > 0 || u_inv_diag_[static_cast<std::size_t>(r)] != 1.0) u_live_.push_back(t);
   }

@@ -303,4 +303,85 @@ void Factor::keep_dense_lower(std::int32_t first_eta, std::span<const std::int32
   ld_pivots_ = pivots;
 }
 
+// Called by finish() once U is in positions and order_of_ is set. Nothing changes
+// unless the whole block checks out: its pivots consecutive in the pivot order with
+// unit diagonals, and its rows holding entries in later block columns only.
+void Factor::keep_dense_upper() {
+  ud_pivots_ = 0;
+  const std::int32_t pivots = ld_pivots_;
+  const std::int32_t m = m_;
+  if (pivots < kDenseTailMinRows) return;
+  const std::int32_t first = order_of_[static_cast<std::size_t>(ld_row_[0])];
+  if (first < 0 || first + pivots > static_cast<std::int32_t>(order_.size())) return;
+  for (std::int32_t j = 0; j < pivots; ++j) {
+    const std::int32_t r = ld_row_[static_cast<std::size_t>(j)];
+    if (order_[static_cast<std::size_t>(first + j)] != r || u_inv_diag_[static_cast<std::size_t>(r)] != 1.0) return;
+  }
+  const auto place = [&](std::int32_t r) {
+    const std::int32_t j = order_of_[static_cast<std::size_t>(r)] - first;
+    return j >= 0 && j < pivots ? j : -1;
+  };
+  for (std::int32_t i = 0; i < pivots; ++i) {
+    const std::int32_t r = ld_row_[static_cast<std::size_t>(i)];
+    const std::int32_t* idx = file_.idx(r);
+    const std::int32_t n = file_.len(r);
+    for (std::int32_t k = 0; k < n; ++k) {
+      if (place(idx[k]) <= i) return;
+    }
+  }
+  const auto triangle = static_cast<std::size_t>(pivots) * static_cast<std::size_t>(pivots - 1) / 2;
+  ud_first_ = first;
+  ud_pivots_ = pivots;
+  ud_col_.assign(triangle, 0.0);
+  ud_row_.assign(triangle, 0.0);
+  for (std::int32_t i = 0; i < pivots; ++i) {
+    const std::int32_t r = ld_row_[static_cast<std::size_t>(i)];
+    const std::int32_t* idx = file_.idx(r);
+    const double* val = file_.val(r);
+    const std::int32_t n = file_.len(r);
+    double* row = ud_row_.data() + ud_row_start(i) - (i + 1);
+    for (std::int32_t k = 0; k < n; ++k) {
+      const std::int32_t j = place(idx[k]);
+      row[j] = val[k];
+      ud_col_[static_cast<std::size_t>(ud_col_start(j) + i)] = val[k];
+    }
+    file_.set_len(r, 0);
+  }
+  // The block's columns keep their entries in rows before the block.
+  for (std::int32_t j = 0; j < pivots; ++j) {
+    const std::int32_t line = m + ld_row_[static_cast<std::size_t>(j)];
+    std::int32_t* idx = file_.idx(line);
+    double* val = file_.val(line);
+    const std::int32_t n = file_.len(line);
+    std::int32_t kept = 0;
+    for (std::int32_t k = 0; k < n; ++k) {
+      if (place(idx[k]) >= 0) continue;
+      idx[kept] = idx[k];
+      val[kept++] = val[k];
+    }
+    file_.set_len(line, kept);
+  }
+}
+
+// An update moves block place j out: its row and column leave the triangle. Returns
+// the nonzeros the column and the row held.
+void Factor::drop_dense_upper_position(std::int32_t j, std::int64_t& column_entries, std::int64_t& row_entries) {
+  const std::int32_t pivots = ud_pivots_;
+  column_entries = row_entries = 0;
+  double* column = ud_col_.data() + ud_col_start(j);
+  for (std::int32_t i = 0; i < j; ++i) {
+    if (column[i] == 0.0) continue;
+    ++column_entries;
+    column[i] = 0.0;
+    ud_row_[static_cast<std::size_t>(ud_row_start(i) + (j - i - 1))] = 0.0;
+  }
+  double* row = ud_row_.data() + ud_row_start(j);
+  for (std::int32_t k = 0; k < pivots - 1 - j; ++k) {
+    if (row[k] == 0.0) continue;
+    ++row_entries;
+    row[k] = 0.0;
+    ud_col_[static_cast<std::size_t>(ud_col_start(j + 1 + k) + j)] = 0.0;
+  }
+}
+
 }  // namespace kqopt

@@ -140,18 +140,51 @@ void Factor::upper_full(double* x, std::int32_t below) {
   const std::int32_t m = m_;
   const std::int32_t* live = u_live_.data();
   const std::int32_t* order = order_.data();
-  auto k = static_cast<std::int64_t>(std::lower_bound(u_live_.begin(), u_live_.end(), below) - u_live_.begin());
-  while (--k >= 0) {
-    const std::int32_t r = order[live[k]];
-    if (r < 0) continue;
+  const auto column = [&](std::int32_t r) {
     double xr = x[r];
-    if (xr == 0.0) continue;
+    if (xr == 0.0) return;
     const double inv = u_inv_diag_[static_cast<std::size_t>(r)];
     if (inv != 1.0) {
       xr *= inv;
       x[r] = xr;
     }
     indexed_axpy(file_.idx(m + r), file_.val(m + r), file_.len(m + r), xr, x);
+  };
+  auto k = static_cast<std::int64_t>(std::lower_bound(u_live_.begin(), u_live_.end(), below) - u_live_.begin());
+  if (ud_pivots_ > 0 && below > ud_first_) {
+    // u_live_ leaves the block out: the positions after it, the block, then the rest.
+    const std::int32_t block_end = ud_first_ + ud_pivots_;
+    while (k > 0 && live[k - 1] >= block_end) {
+      const std::int32_t r = order[live[--k]];
+      if (r >= 0) column(r);
+    }
+    upper_dense(x, std::min(below - ud_first_, ud_pivots_));
+  }
+  while (--k >= 0) {
+    const std::int32_t r = order[live[k]];
+    if (r >= 0) column(r);
+  }
+}
+
+// U^-1 over block places [0, below): the triangle column by column, each column's
+// entries in rows before the block from the file.
+void Factor::upper_dense(double* x, std::int32_t below) {
+  const std::int32_t m = m_;
+  const std::int32_t* rows = ld_row_.data();
+  const std::int32_t* order = order_.data() + ud_first_;
+  double* y = ld_work_.data();
+  for (std::int32_t j = 0; j < below; ++j) y[j] = x[rows[j]];
+  const double* val = ud_col_.data();
+  for (std::int32_t j = below - 1; j >= 0; --j) {
+    const double yj = y[j];
+    if (yj == 0.0 || order[j] < 0) continue;
+    const double* column = val + ud_col_start(j);
+    for (std::int32_t i = 0; i < j; ++i) y[i] -= column[i] * yj;
+    const std::int32_t line = m + rows[j];
+    indexed_axpy(file_.idx(line), file_.val(line), file_.len(line), yj, x);
+  }
+  for (std::int32_t j = 0; j < below; ++j) {
+    if (order[j] >= 0) x[rows[j]] = y[j];  // places moved out by updates are not the block's
   }
 }
 
@@ -179,6 +212,13 @@ bool Factor::upper_hypersparse(double* x, std::int32_t* list, std::int32_t& coun
     queued_[static_cast<std::size_t>(r)] = 0;
     double xr = x[r];
     if (xr == 0.0) continue;
+    if (ud_pivots_ > 0 && o >= ud_first_ && o < ud_first_ + ud_pivots_) {
+      // The dense block reached: it and everything before it in one full pass.
+      for (std::int32_t k = 0; k < size; ++k)
+        queued_[static_cast<std::size_t>(order_[static_cast<std::size_t>(heap[k])])] = 0;
+      upper_full(x, o + 1);
+      return false;
+    }
     const double inv = u_inv_diag_[static_cast<std::size_t>(r)];
     if (inv != 1.0) {
       xr *= inv;

@@ -105,6 +105,14 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
   double* acc = dense_.data();
   std::int32_t* heap = heap_.data();
   std::int32_t size = 0;
+  // Row c of U is its file line plus, while c is in the dense block, its row there.
+  const std::int32_t* block_rows = ld_row_.data();
+  const std::int32_t block_last = ud_pivots_ - 1;
+  const auto dense_row = [&](std::int32_t c, std::int32_t& place) -> const double* {
+    place = ud_pivots_ > 0 ? ud_place(c) : -1;
+    return place >= 0 ? ud_row_.data() + ud_row_start(place) : nullptr;
+  };
+  std::int32_t p_place = -1;
   {
     const std::int32_t* idx = file_.idx(p);
     const double* val = file_.val(p);
@@ -113,6 +121,15 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
       acc[idx[k]] = val[k];
       queued_[static_cast<std::size_t>(idx[k])] = 1;
       heap[size++] = order_of_[static_cast<std::size_t>(idx[k])];
+    }
+    if (const double* row = dense_row(p, p_place)) {
+      for (std::int32_t k = 0; k < block_last - p_place; ++k) {
+        if (row[k] == 0.0) continue;
+        const std::int32_t c = block_rows[p_place + 1 + k];
+        acc[c] = row[k];
+        queued_[static_cast<std::size_t>(c)] = 1;
+        heap[size++] = order_of_[static_cast<std::size_t>(c)];
+      }
     }
   }
   std::make_heap(heap, heap + size, std::greater<>());
@@ -148,21 +165,27 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
     queued_[static_cast<std::size_t>(c)] = 0;
     const double rc = take(c);
     if (rc == 0.0) continue;
-    const std::int32_t* idx = file_.idx(c);
-    const double* val = file_.val(c);
-    const std::int32_t n = file_.len(c);
     bool overflow = false;
-    for (std::int32_t k = 0; k < n; ++k) {
-      const std::int32_t c2 = idx[k];
-      acc[c2] -= rc * val[k];
-      if (queued_[static_cast<std::size_t>(c2)]) continue;
+    const auto reach = [&](std::int32_t c2, double v) {
+      acc[c2] -= rc * v;
+      if (queued_[static_cast<std::size_t>(c2)]) return;
       if (size == bound || eta_count > dense_limit) {
         overflow = true;
-        continue;
+        return;
       }
       queued_[static_cast<std::size_t>(c2)] = 1;
       heap[size++] = order_of_[static_cast<std::size_t>(c2)];
       std::push_heap(heap, heap + size, std::greater<>());
+    };
+    const std::int32_t* idx = file_.idx(c);
+    const double* val = file_.val(c);
+    const std::int32_t n = file_.len(c);
+    for (std::int32_t k = 0; k < n; ++k) reach(idx[k], val[k]);
+    std::int32_t place = -1;
+    if (const double* row = dense_row(c, place)) {
+      for (std::int32_t k = 0; k < block_last - place; ++k) {
+        if (row[k] != 0.0) reach(block_rows[place + 1 + k], row[k]);
+      }
     }
     if (overflow) {
       for (std::int32_t k = 0; k < size; ++k)
@@ -179,6 +202,11 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
       const double rc = take(c);
       if (rc == 0.0) continue;
       indexed_axpy(file_.idx(c), file_.val(c), file_.len(c), rc, acc);
+      std::int32_t place = -1;
+      if (const double* row = dense_row(c, place)) {
+        const std::int32_t* after = block_rows + place + 1;
+        for (std::int32_t k = 0; k < block_last - place; ++k) acc[after[k]] -= rc * row[k];
+      }
     }
   }
 
@@ -250,6 +278,13 @@ UpdateStatus Factor::update_forrest_tomlin(std::int32_t p, double alpha, const F
     for (std::int32_t k = 0; k < n; ++k) remove_from_line(m + file_.idx(p)[k], p);
     removed += n;
     file_.set_len(p, 0);
+  }
+  if (p_place >= 0) {
+    std::int64_t column_entries = 0;
+    std::int64_t row_entries = 0;
+    drop_dense_upper_position(p_place, column_entries, row_entries);
+    removed += column_entries + row_entries;
+    removed_by_updates_ += column_entries;
   }
 
   // The spike becomes column p; each of its rows gains the entry.

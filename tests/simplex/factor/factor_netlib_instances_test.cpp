@@ -323,7 +323,8 @@ TEST_P(FactorNetlib, SolvesStayAccurateAfterInvertAndAlongUpdates) {
 INSTANTIATE_TEST_SUITE_P(Problems, FactorNetlib,
                          ::testing::Values(NetlibCase{"afiro", 30}, NetlibCase{"sc205", 30}, NetlibCase{"scfxm2", 30},
                                            NetlibCase{"kb2", 30}, NetlibCase{"25fv47", 60}, NetlibCase{"ship12s", 30},
-                                           NetlibCase{"80bau3b", 60}, NetlibCase{"bnl2", 60}, NetlibCase{"d2q06c", 0}),
+                                           NetlibCase{"80bau3b", 60}, NetlibCase{"bnl2", 60}, NetlibCase{"d2q06c", 0},
+                                           NetlibCase{"qap8", 30}),
                          [](const ::testing::TestParamInfo<NetlibCase>& info) {
                            std::string name = info.param.name;
                            for (char& ch : name) {

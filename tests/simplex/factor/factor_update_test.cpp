@@ -212,6 +212,8 @@ TEST(FactorUpdate, HundredUpdatesMatchFreshFactorisations) {
       {"random large, other seed", 1000, 4, 0.5, 0.01, 8},
       {"random all structural", 1000, 4, 0.0, 0.01, 7},
       {"random denser", 300, 6, 0.2, 0.01, 9},
+      // Fills in: the nucleus is finished as a dense block, whose U the updates change.
+      {"random dense tail", 200, 24, 0.1, 0.01, 11},
       {"structured", 1000, 0, 0.2, 0.01, 7},
       {"structured all structural", 2000, 0, 0.0, 0.01, 7},
   };
