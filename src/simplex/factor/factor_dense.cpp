@@ -363,8 +363,9 @@ void Factor::keep_dense_upper() {
   }
 }
 
-// An update moves block place j out: its row and column leave the triangle. Returns
-// the nonzeros the column and the row held.
+// An update moves block place j out: its row and column leave the triangle. The
+// nonzeros the column and the row held come back in column_entries and row_entries,
+// so the caller's count of the factor's size stays what it was with the file.
 void Factor::drop_dense_upper_position(std::int32_t j, std::int64_t& column_entries, std::int64_t& row_entries) {
   const std::int32_t pivots = ud_pivots_;
   column_entries = row_entries = 0;
