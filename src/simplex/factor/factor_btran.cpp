@@ -21,6 +21,7 @@
 #include <cassert>
 #include <functional>
 
+#include "simplex/factor/dense_kernels.h"
 #include "simplex/factor/factor.h"
 #include "simplex/factor/indexed_kernels.h"
 
@@ -103,10 +104,7 @@ void Factor::upper_transposed_dense(double* x, std::int32_t from) {
   for (std::int32_t i = from; i < n; ++i) {
     const double yi = y[i];
     if (yi == 0.0 || order[i] < 0) continue;
-    const double* row = val + ud_row_start(i);
-    double* after = y + i + 1;
-    const std::int32_t count = n - 1 - i;
-    for (std::int32_t k = 0; k < count; ++k) after[k] -= row[k] * yi;
+    dense_axpy(y + i + 1, val + ud_row_start(i), n - 1 - i, yi);
     const std::int32_t r = rows[i];
     indexed_axpy(file_.idx(r), file_.val(r), file_.len(r), yi, x);
   }
@@ -210,9 +208,7 @@ void Factor::lower_transposed_dense(double* x) {
       }
     }
     if (yj == 0.0) continue;
-    const double* row = val + ld_trow_start_[static_cast<std::size_t>(j)];
-    const std::int32_t n = std::min(j, ld_pivots_);
-    for (std::int32_t k = 0; k < n; ++k) y[k] -= row[k] * yj;
+    dense_axpy(y, val + ld_trow_start_[static_cast<std::size_t>(j)], std::min(j, ld_pivots_), yj);
   }
   if (ld_inv_[0] != 1.0) y[0] *= ld_inv_[0];
   for (std::int32_t j = 0; j < nr; ++j) x[rows[j]] = y[j];

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "simplex/factor/dense_kernels.h"
 #include "simplex/factor/factor.h"
 #include "simplex/factor/factor_build.h"
 
@@ -228,12 +229,11 @@ bool Factor::factorise_dense_tail(InvertReport& report) {
 
     // Eliminate column k from the remaining rows.
     const auto from = static_cast<std::size_t>(k + 1);
-    const auto to = static_cast<std::size_t>(live_columns);
     for (std::int32_t r = k + 1; r < live_rows; ++r) {
       double* row = w.dense.data() + static_cast<std::size_t>(w.dense_row_of[static_cast<std::size_t>(r)]) * stride;
       const double a = row[k];
       if (a == 0.0) continue;
-      for (std::size_t j = from; j < to; ++j) row[j] -= a * prow[j];
+      dense_axpy(row + from, prow + from, live_columns - k - 1, a);
     }
     ++k;
     if (stop_ != nullptr && k % 256 == 0 && stop_->stop_requested()) {

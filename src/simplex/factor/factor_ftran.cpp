@@ -21,6 +21,7 @@
 #include <cassert>
 #include <functional>
 
+#include "simplex/factor/dense_kernels.h"
 #include "simplex/factor/factor.h"
 #include "simplex/factor/indexed_kernels.h"
 
@@ -52,9 +53,7 @@ void Factor::lower_dense(double* x) {
       y[k] = yk;
     }
     const double* column = val + ld_col_start_[static_cast<std::size_t>(k)];
-    double* below = y + k + 1;
-    const std::int32_t n = nr - k - 1;
-    for (std::int32_t i = 0; i < n; ++i) below[i] -= column[i] * yk;
+    dense_axpy(y + k + 1, column, nr - k - 1, yk);
   }
   for (std::int32_t j = 0; j < nr; ++j) x[rows[j]] = y[j];
 }
@@ -178,8 +177,7 @@ void Factor::upper_dense(double* x, std::int32_t below) {
   for (std::int32_t j = below - 1; j >= 0; --j) {
     const double yj = y[j];
     if (yj == 0.0 || order[j] < 0) continue;
-    const double* column = val + ud_col_start(j);
-    for (std::int32_t i = 0; i < j; ++i) y[i] -= column[i] * yj;
+    dense_axpy(y, val + ud_col_start(j), j, yj);
     const std::int32_t line = m + rows[j];
     indexed_axpy(file_.idx(line), file_.val(line), file_.len(line), yj, x);
   }
