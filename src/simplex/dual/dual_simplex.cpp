@@ -4,6 +4,7 @@
 #include "simplex/dual/dual_simplex.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -316,7 +317,12 @@ inline void DualRun::refresh_infeasibility(std::int32_t p) {
   // took a third of the pass over the entering column on qap12.
   const double below = x - l;
   const double above = x - u;
-  const double infeas = (below < -primal_tol_ ? below : 0.0) + (above > primal_tol_ ? above : 0.0);
+  // The compiler turns ternaries (and products with the test) back into branches:
+  // each side is masked by the bits of its test instead.
+  const std::uint64_t below_mask = std::uint64_t{0} - static_cast<std::uint64_t>(below < -primal_tol_);
+  const std::uint64_t above_mask = std::uint64_t{0} - static_cast<std::uint64_t>(above > primal_tol_);
+  const double infeas = std::bit_cast<double>(std::bit_cast<std::uint64_t>(below) & below_mask) +
+                        std::bit_cast<double>(std::bit_cast<std::uint64_t>(above) & above_mask);
   infeasibility_[pp] = infeas;
   if ((infeas != 0.0) != (infeasible_slot_[pp] >= 0)) relist_infeasible(p);
 }
