@@ -478,12 +478,9 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
     superbasic = collect_superbasics();
     if (superbasic.empty()) break;
   }
-  // The simplex's own view of the basis: nonbasic variables on their bounds, x_B afresh.
-  InvertReport report;
-  const FactorStatus last = invert_basis(lp, lp.lower, lp.upper, basis, factor, settings, report);
-  if (last == FactorStatus::stopped) return CrossoverEnd::stopped;
-  if (last != FactorStatus::ok) return CrossoverEnd::factor_failed;
-  ++stats.refactorisations;
+  // The last round's INVERT already left the simplex's own view of the basis: nonbasic
+  // variables on their bounds in basis.x and x_B computed from them (the pushes' values
+  // live in val only), so no INVERT of the same header follows.
   return CrossoverEnd::ok;
 }
 
