@@ -438,7 +438,8 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
     // ranked them: those take the basis in exchanges while the basics are still far from
     // their bounds, and the ones near a bound then mostly reach it themselves (qap15:
     // 4,409 exchanges instead of 4,670 in variable order).
-    std::stable_sort(list.begin(), list.end(), [&](std::int32_t a, std::int32_t b) { return score[u(a)] > score[u(b)]; });
+    std::stable_sort(list.begin(), list.end(),
+                     [&](std::int32_t a, std::int32_t b) { return score[u(a)] > score[u(b)]; });
     return list;
   };
   std::vector<std::int32_t> superbasic = collect_superbasics();
