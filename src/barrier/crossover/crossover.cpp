@@ -189,6 +189,9 @@ class Pusher {
     if (dir > 0 && !finite_upper(up) && finite_lower(lo)) dir = -1;
     load_column(v);
     factor_.ftran(work_, true);
+    // The ratio tests and the value update walk the nonzero list: the hypersparse
+    // result's own, else one built here (only exact zeros left out).
+    if (work_.state() != WorkVectorState::sparse) work_.sparsify(0.0);
     for (int attempt = 0; attempt < 2; ++attempt, dir = -dir) {
       const double own =
           dir < 0 ? (finite_lower(lo) ? val[u(v)] - lo : kInfinity) : (finite_upper(up) ? up - val[u(v)] : kInfinity);
@@ -206,9 +209,7 @@ class Pusher {
           (std::fabs(w[u(block)]) < pivot_tolerance_ || std::fabs(w[u(block)]) < relative_pivot_tolerance_ * amax)) {
         continue;
       }
-      for (std::int32_t p = 0; p < m_; ++p) {
-        if (w[u(p)] != 0.0) val[u(basis_.header[u(p)])] -= t * dir * w[u(p)];
-      }
+      for (const std::int32_t p : work_.nonzeros()) val[u(basis_.header[u(p)])] -= t * dir * w[u(p)];
       ++stats_.primal_pushes;
       if (own <= theta) {
         val[u(v)] = dir < 0 ? lo : up;
@@ -250,11 +251,12 @@ class Pusher {
   double ratio_test(int dir, const std::vector<double>& val, std::int32_t& block, bool& block_upper,
                     double& amax) const {
     const auto w = work_.values();
+    const auto nz = work_.nonzeros();
     amax = 0.0;
-    for (std::int32_t p = 0; p < m_; ++p) amax = std::max(amax, std::fabs(w[u(p)]));
+    for (const std::int32_t p : nz) amax = std::max(amax, std::fabs(w[u(p)]));
     const double floor = std::max(1.0e-12, 1.0e-11 * amax);
     double theta1 = kInfinity;
-    for (std::int32_t p = 0; p < m_; ++p) {
+    for (const std::int32_t p : nz) {
       const double a = w[u(p)];
       if (std::fabs(a) <= floor) continue;
       const std::int32_t b = basis_.header[u(p)];
@@ -267,7 +269,7 @@ class Pusher {
     }
     if (theta1 >= kInfinity) return kInfinity;
     double best = 0.0, theta = kInfinity;
-    for (std::int32_t p = 0; p < m_; ++p) {
+    for (const std::int32_t p : nz) {
       const double a = w[u(p)];
       if (std::fabs(a) <= floor) continue;
       const std::int32_t b = basis_.header[u(p)];
@@ -432,6 +434,12 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
         list.push_back(v);
       }
     }
+    // Farthest inside their bounds against their reduced costs first, as the guess
+    // ranked them: those take the basis in exchanges while the basics are still far from
+    // their bounds, and the ones near a bound then mostly reach it themselves (qap15:
+    // 4,409 exchanges instead of 4,670 in variable order).
+    std::stable_sort(list.begin(), list.end(),
+                     [&](std::int32_t a, std::int32_t b) { return score[u(a)] > score[u(b)]; });
     return list;
   };
   std::vector<std::int32_t> superbasic = collect_superbasics();
@@ -471,12 +479,9 @@ CrossoverEnd crossover(const WorkingLp& lp, std::span<const double> x, std::span
     superbasic = collect_superbasics();
     if (superbasic.empty()) break;
   }
-  // The simplex's own view of the basis: nonbasic variables on their bounds, x_B afresh.
-  InvertReport report;
-  const FactorStatus last = invert_basis(lp, lp.lower, lp.upper, basis, factor, settings, report);
-  if (last == FactorStatus::stopped) return CrossoverEnd::stopped;
-  if (last != FactorStatus::ok) return CrossoverEnd::factor_failed;
-  ++stats.refactorisations;
+  // The last round's INVERT already left the simplex's own view of the basis: nonbasic
+  // variables on their bounds in basis.x and x_B computed from them (the pushes' values
+  // live in val only), so no INVERT of the same header follows.
   return CrossoverEnd::ok;
 }
 

@@ -2,7 +2,7 @@
 // interrupt) ends stopped wherever the request falls, inside an INVERT or between pushes,
 // never as a factorisation failure. A superbasic whose only exchange is on a small pivot
 // still ends nonbasic on a bound or basic, never put on a bound by the simplex at the cost
-// of the basic values.
+// of the basic values. What it hands over is a basis its values and factor describe.
 #include "barrier/crossover/crossover.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "simplex/factor/work_vector.h"
 #include "support/dense_lp.h"
 
 namespace kqopt::barrier {
@@ -97,6 +98,57 @@ TEST(Crossover, AStopEndsStoppedWhereverItFalls) {
     CrossoverStats stats;
     EXPECT_EQ(run(p, stop, stats), CrossoverEnd::stopped) << "stop at question " << stop_at << " of " << polls;
     EXPECT_EQ(stop.calls, stop_at);
+  }
+}
+
+// What the simplex takes over: every nonbasic variable exactly on the bound its status
+// names, the header and positions agreeing, x_B solving [I A] x = rhs, and the factor
+// that of this header (B^-1 a_v is the unit vector of v's position).
+TEST(Crossover, HandsOverABasisItsFactorAndValuesDescribe) {
+  const InteriorLp p(300);
+  SimplexBasis basis;
+  Factor factor;
+  FactorSettings settings;
+  CrossoverStats stats;
+  ASSERT_EQ(crossover(p.lp, p.x, p.reduced_cost, basis, factor, settings, stats), CrossoverEnd::ok);
+  ASSERT_GT(stats.basis_changes, 0);
+  const WorkingLp& lp = p.lp;
+  const std::int32_t m = lp.rows;
+  std::vector<double> residual(lp.rhs.begin(), lp.rhs.end());
+  for (std::int32_t v = 0; v < lp.variables(); ++v) {
+    const auto k = static_cast<std::size_t>(v);
+    const VariableStatus s = basis.status[k];
+    if (s == VariableStatus::basic) {
+      ASSERT_GE(basis.position[k], 0) << "variable " << v;
+      EXPECT_EQ(basis.header[static_cast<std::size_t>(basis.position[k])], v);
+    } else {
+      const double bound = s == VariableStatus::at_lower   ? lp.lower[k]
+                           : s == VariableStatus::at_upper ? lp.upper[k]
+                                                           : 0.0;
+      EXPECT_EQ(basis.x[k], bound) << "variable " << v;
+    }
+    if (v < m) {
+      residual[k] -= basis.x[k];
+      continue;
+    }
+    const std::size_t j = k - static_cast<std::size_t>(m);
+    for (std::int32_t e = lp.column_start[j]; e < lp.column_start[j + 1]; ++e)
+      residual[static_cast<std::size_t>(lp.row_index[static_cast<std::size_t>(e)])] -=
+          lp.value[static_cast<std::size_t>(e)] * basis.x[k];
+  }
+  for (std::int32_t i = 0; i < m; ++i) EXPECT_NEAR(residual[static_cast<std::size_t>(i)], 0.0, 1.0e-8) << "row " << i;
+  WorkVector w(m);
+  for (std::int32_t pos = 0; pos < m; pos += 37) {
+    const std::int32_t v = basis.header[static_cast<std::size_t>(pos)];
+    if (v < m) {
+      w.set_unit(v, 1.0);
+    } else {
+      const auto j = static_cast<std::size_t>(v - m);
+      const auto b = static_cast<std::size_t>(lp.column_start[j]), e = static_cast<std::size_t>(lp.column_start[j + 1]);
+      w.load_sparse({lp.row_index.data() + b, e - b}, {lp.value.data() + b, e - b});
+    }
+    factor.ftran(w);
+    for (std::int32_t q = 0; q < m; ++q) EXPECT_NEAR(w[q], q == pos ? 1.0 : 0.0, 1.0e-9) << "position " << pos;
   }
 }
 
