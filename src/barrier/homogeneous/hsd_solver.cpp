@@ -782,6 +782,8 @@ HsdResult hsd_solve(const BarrierLp& lp, const HsdSettings& settings, const HsdC
     Hsd solver(lp, settings, std::move(kkt));
     return solver.run(callback);
   }
+  // The unit-weight factor that found the rows also solves the system of the rows kept.
+  double residual = removed_row_residual(*kkt, lp, dependent);
   const BarrierLp reduced = without_rows(lp, dependent);
   kkt = factor_for(reduced, settings);
   if (kkt == nullptr) {
@@ -791,7 +793,7 @@ HsdResult hsd_solve(const BarrierLp& lp, const HsdSettings& settings, const HsdC
   }
   double b_norm = 0.0;
   for (const double v : lp.b) b_norm = std::max(b_norm, std::fabs(v));
-  const double residual = removed_row_residual(*kkt, lp, reduced, dependent);
+  if (residual < 0.0) residual = removed_row_residual(*kkt, lp, reduced, dependent);
   HsdResult result;
   if (residual > std::min(1.0e-3, std::max(1.0e-12 * b_norm, 1.0e-7 * (1.0 + b_norm)))) {
     // The rows found are not all dependent (a badly scaled matrix gives small pivots
