@@ -338,6 +338,24 @@ void KktFactor::precondition(std::span<const double> v, std::span<double> z) {
   for (std::int32_t i = 0; i < m_; ++i) z[u(i)] = work_[u(iperm[u(i)])];
 }
 
+bool KktFactor::solve_kept_rows(std::span<const double> b, std::span<double> x) {
+  if (kind_ != 1 || !chol_) fatal_error("kktfack", "kktfac_adasolve", "Wrong factor type");
+  if (!dense_->empty()) return false;
+  const std::span<const std::int32_t> iperm = chol_->symbolic().iperm;
+  for (std::int32_t i = 0; i < m_; ++i) work_[u(iperm[u(i)])] = b[u(i)];
+  chol_->forward(work_);
+  chol_->divide(work_);
+  // A dropped pivot's column of L is zero, so the kept rows' forward solve never saw it;
+  // its row of L reaches the back solve only through its own component.
+  for (std::int32_t k = 0; k < m_; ++k) {
+    if (chol_->dropped_at(k)) work_[u(k)] = 0.0;
+  }
+  chol_->backward(work_);
+  for (std::int32_t i = 0; i < m_; ++i) x[u(i)] = work_[u(iperm[u(i)])];
+  ++stats_.solves;
+  return true;
+}
+
 void KktFactor::solve(std::span<const double> b, std::span<double> x) {
   if (kind_ != 1 || !chol_) fatal_error("kktfack", "kktfac_adasolve", "Wrong factor type");
   const Hundredths start = clock_now();

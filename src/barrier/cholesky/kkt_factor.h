@@ -75,6 +75,10 @@ class KktFactor {
   std::int32_t numfac(std::span<const double> d, std::span<const double> r = {});
   // x = (A D A' + R)^-1 b.
   void solve(std::span<const double> b, std::span<double> x);
+  // With pivots dropped: x solves the system of the rows whose pivots stood (the factor
+  // of those rows is that of their own matrix) and is zero at the dropped rows. False,
+  // x untouched, when dense columns are split off (their correction couples all rows).
+  bool solve_kept_rows(std::span<const double> b, std::span<double> x);
   // count systems at once: b and x hold them one after the other (m each).
   void solve_multiple(std::int32_t count, std::span<const double> b, std::span<double> x);
 

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "barrier/kit/large_pages.h"
 #include "barrier/ordering/symbolic.h"
 
 namespace kqopt::barrier {
@@ -70,7 +71,7 @@ class SparseCholesky {
 
   SymbolicFactor s_;
   CholeskySettings settings_;
-  std::vector<double> values_;
+  std::vector<double, LargePageAllocator<double>> values_;
   std::vector<double> diag_;
   std::vector<double> formed_;
   std::vector<std::uint8_t> flags_;

@@ -9,6 +9,25 @@ namespace kqopt::barrier {
 namespace {
 inline std::size_t u(std::int64_t i) { return static_cast<std::size_t>(i); }
 constexpr double kDependentPivot = 1.0e-9;
+
+// max |b_r - a_r x0| over the rows r, x0 = A' w.
+double residual_at(const BarrierLp& full, const std::vector<double>& w, const std::vector<std::int32_t>& rows) {
+  std::vector<double> x0(u(full.n), 0.0);
+  for (std::int32_t j = 0; j < full.n; ++j) {
+    double s = 0.0;
+    for (std::int64_t k = full.start[u(j)]; k < full.start[u(j) + 1]; ++k) s += full.value[u(k)] * w[u(full.row[u(k)])];
+    x0[u(j)] = s;
+  }
+  std::vector<double> activity(u(full.m), 0.0);
+  for (std::int32_t j = 0; j < full.n; ++j) {
+    for (std::int64_t k = full.start[u(j)]; k < full.start[u(j) + 1]; ++k) {
+      activity[u(full.row[u(k)])] += full.value[u(k)] * x0[u(j)];
+    }
+  }
+  double worst = 0.0;
+  for (const std::int32_t r : rows) worst = std::max(worst, std::fabs(full.b[u(r)] - activity[u(r)]));
+  return worst;
+}
 }  // namespace
 
 std::vector<std::int32_t> dependent_rows(KktFactor& kkt, const BarrierLp& lp) {
@@ -63,29 +82,30 @@ BarrierLp without_rows(const BarrierLp& lp, const std::vector<std::int32_t>& row
   return out;
 }
 
+double removed_row_residual(KktFactor& kkt, const BarrierLp& full, const std::vector<std::int32_t>& rows) {
+  std::vector<double> w(u(full.m), 0.0);
+  if (!kkt.solve_kept_rows(full.b, w)) return -1.0;
+  return residual_at(full, w, rows);
+}
+
 double removed_row_residual(KktFactor& kkt, const BarrierLp& full, const BarrierLp& reduced,
                             const std::vector<std::int32_t>& rows) {
   const std::vector<double> ones(u(reduced.n), 1.0);
   if (kkt.numfac(ones) != kKktOk) return 0.0;
   std::vector<double> w(u(reduced.m), 0.0);
   kkt.solve(reduced.b, w);
-  std::vector<double> x0(u(reduced.n), 0.0);
-  for (std::int32_t j = 0; j < reduced.n; ++j) {
-    double s = 0.0;
-    for (std::int64_t k = reduced.start[u(j)]; k < reduced.start[u(j) + 1]; ++k) {
-      s += reduced.value[u(k)] * w[u(reduced.row[u(k)])];
+  // w spread over the full rows, zero at the removed ones.
+  std::vector<double> w_full(u(full.m), 0.0);
+  std::size_t d = 0;
+  std::int32_t next = 0;
+  for (std::int32_t i = 0; i < full.m; ++i) {
+    if (d < rows.size() && rows[d] == i) {
+      ++d;
+      continue;
     }
-    x0[u(j)] = s;
+    w_full[u(i)] = w[u(next++)];
   }
-  std::vector<double> activity(u(full.m), 0.0);
-  for (std::int32_t j = 0; j < full.n; ++j) {
-    for (std::int64_t k = full.start[u(j)]; k < full.start[u(j) + 1]; ++k) {
-      activity[u(full.row[u(k)])] += full.value[u(k)] * x0[u(j)];
-    }
-  }
-  double worst = 0.0;
-  for (const std::int32_t r : rows) worst = std::max(worst, std::fabs(full.b[u(r)] - activity[u(r)]));
-  return worst;
+  return residual_at(full, w_full, rows);
 }
 
 }  // namespace kqopt::barrier

@@ -26,4 +26,8 @@ BarrierLp without_rows(const BarrierLp& lp, const std::vector<std::int32_t>& row
 double removed_row_residual(KktFactor& kkt, const BarrierLp& full, const BarrierLp& reduced,
                             const std::vector<std::int32_t>& rows);
 
+// The same from the factor that dependent_rows left in kkt (set up on `full`), without a
+// factorisation of the rows kept; negative when that factor cannot tell (dense columns).
+double removed_row_residual(KktFactor& kkt, const BarrierLp& full, const std::vector<std::int32_t>& rows);
+
 }  // namespace kqopt::barrier

@@ -241,3 +241,80 @@ TEST(BarrierNormalEquations, SplitLeavingTheSparsePartSingularIsAbandoned) {
 
 }  // namespace
 }  // namespace kqopt::barrier
+
+namespace kqopt::barrier {
+namespace {
+
+// A with two rows that are sums of others: the factor that drops their pivots solves the
+// system of the rows kept as a factor of those rows alone does, and is zero at the others.
+TEST(BarrierNormalEquations, KeptRowsSolveMatchesTheFactorOfThoseRows) {
+  const CscMatrix base = test::random_matrix(60, 80, 5, 0, 7);
+  CscMatrix a;
+  a.m = base.m + 2;
+  for (std::int32_t j = 0; j < base.n; ++j) {
+    std::vector<std::pair<std::int32_t, double>> entries;
+    double r0 = 0.0, r1 = 0.0;
+    for (std::int64_t k = base.start[static_cast<std::size_t>(j)]; k < base.start[static_cast<std::size_t>(j) + 1]; ++k) {
+      const std::int32_t i = base.row[static_cast<std::size_t>(k)];
+      const double v = base.value[static_cast<std::size_t>(k)];
+      entries.emplace_back(i, v);
+      if (i < 10) r0 += v;
+      if (i % 7 == 3) r1 += 2.0 * v;
+    }
+    if (r0 != 0.0) entries.emplace_back(base.m, r0);
+    if (r1 != 0.0) entries.emplace_back(base.m + 1, r1);
+    a.add_column(entries);
+  }
+  const std::vector<double> ones(static_cast<std::size_t>(a.n), 1.0);
+  auto full = KktFactor::create(a.m, a.n, 0);
+  full->set_cache_size(64);
+  ASSERT_EQ(full->autosetup(a.view()), kKktOk);
+  full->set_pivot_tolerance(1.0e-9);
+  ASSERT_EQ(full->numfac(ones), kKktOk);
+  ASSERT_EQ(full->stats().dropped, 2);
+  std::vector<bool> dropped(static_cast<std::size_t>(a.m), false);
+  const SymbolicFactor& s = full->cholesky()->symbolic();
+  for (std::int32_t k = 0; k < a.m; ++k) {
+    if (full->cholesky()->dropped_at(k)) dropped[static_cast<std::size_t>(s.perm[static_cast<std::size_t>(k)])] = true;
+  }
+  // The rows kept, as a matrix of their own.
+  std::vector<std::int32_t> map(static_cast<std::size_t>(a.m), -1);
+  CscMatrix kept;
+  for (std::int32_t i = 0; i < a.m; ++i) {
+    if (!dropped[static_cast<std::size_t>(i)]) map[static_cast<std::size_t>(i)] = kept.m++;
+  }
+  for (std::int32_t j = 0; j < a.n; ++j) {
+    std::vector<std::pair<std::int32_t, double>> entries;
+    for (std::int64_t k = a.start[static_cast<std::size_t>(j)]; k < a.start[static_cast<std::size_t>(j) + 1]; ++k) {
+      const std::int32_t i = map[static_cast<std::size_t>(a.row[static_cast<std::size_t>(k)])];
+      if (i >= 0) entries.emplace_back(i, a.value[static_cast<std::size_t>(k)]);
+    }
+    kept.add_column(entries);
+  }
+  auto reduced = KktFactor::create(kept.m, kept.n, 0);
+  ASSERT_EQ(reduced->autosetup(kept.view()), kKktOk);
+  ASSERT_EQ(reduced->numfac(ones), kKktOk);
+  ASSERT_EQ(reduced->stats().dropped, 0);
+
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> val(-1.0, 1.0);
+  std::vector<double> b(static_cast<std::size_t>(a.m)), x(static_cast<std::size_t>(a.m));
+  for (double& v : b) v = val(rng);
+  ASSERT_TRUE(full->solve_kept_rows(b, x));
+  std::vector<double> bk(static_cast<std::size_t>(kept.m)), xk(static_cast<std::size_t>(kept.m));
+  for (std::int32_t i = 0; i < a.m; ++i) {
+    if (map[static_cast<std::size_t>(i)] >= 0) bk[static_cast<std::size_t>(map[static_cast<std::size_t>(i)])] = b[static_cast<std::size_t>(i)];
+  }
+  reduced->solve(bk, xk);
+  for (std::int32_t i = 0; i < a.m; ++i) {
+    const std::int32_t r = map[static_cast<std::size_t>(i)];
+    if (r < 0) {
+      EXPECT_EQ(x[static_cast<std::size_t>(i)], 0.0) << i;
+    } else {
+      EXPECT_NEAR(x[static_cast<std::size_t>(i)], xk[static_cast<std::size_t>(r)], 1.0e-9 * (1.0 + std::fabs(xk[static_cast<std::size_t>(r)]))) << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kqopt::barrier
