@@ -94,18 +94,22 @@ double removed_row_residual(KktFactor& kkt, const BarrierLp& full, const Barrier
   if (kkt.numfac(ones) != kKktOk) return 0.0;
   std::vector<double> w(u(reduced.m), 0.0);
   kkt.solve(reduced.b, w);
-  // w spread over the full rows, zero at the removed ones.
-  std::vector<double> w_full(u(full.m), 0.0);
+  return residual_at(full, spread_over_rows(w, full.m, rows), rows);
+}
+
+std::vector<double> spread_over_rows(const std::vector<double>& kept, std::int32_t m,
+                                     const std::vector<std::int32_t>& removed) {
+  std::vector<double> out(u(m), 0.0);
   std::size_t d = 0;
   std::int32_t next = 0;
-  for (std::int32_t i = 0; i < full.m; ++i) {
-    if (d < rows.size() && rows[d] == i) {
+  for (std::int32_t i = 0; i < m; ++i) {
+    if (d < removed.size() && removed[d] == i) {
       ++d;
       continue;
     }
-    w_full[u(i)] = w[u(next++)];
+    out[u(i)] = kept[u(next++)];
   }
-  return residual_at(full, w_full, rows);
+  return out;
 }
 
 }  // namespace kqopt::barrier

@@ -20,6 +20,11 @@ std::vector<std::int32_t> dependent_rows(KktFactor& kkt, const BarrierLp& lp);
 // lp without the given rows (sorted); kept_row maps the engine rows to the rows left.
 BarrierLp without_rows(const BarrierLp& lp, const std::vector<std::int32_t>& rows);
 
+// Values of the rows kept (one per row of lp without `removed`, sorted) spread over the
+// m rows of lp, zero at the removed rows.
+std::vector<double> spread_over_rows(const std::vector<double>& kept, std::int32_t m,
+                                     const std::vector<std::int32_t>& removed);
+
 // Largest disagreement of the removed rows with the rest: with x0 = A_r' (A_r A_r')^-1 b_r
 // the smallest-norm solution of the rows kept (kkt set up on `reduced`),
 // max |b_i - a_i x0| over the removed rows i of `full`.

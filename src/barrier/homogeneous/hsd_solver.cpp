@@ -818,19 +818,7 @@ HsdResult hsd_solve(const BarrierLp& lp, const HsdSettings& settings, const HsdC
   result.dependent_rows = static_cast<std::int32_t>(dependent.size());
   result.removed_rows = dependent;
   // The removed rows' prices are zero: the rows they depend on carry their share.
-  if (!result.y.empty()) {
-    std::vector<double> y(u(lp.m), 0.0);
-    std::int32_t next = 0;
-    std::size_t d = 0;
-    for (std::int32_t i = 0; i < lp.m; ++i) {
-      if (d < dependent.size() && dependent[d] == i) {
-        ++d;
-        continue;
-      }
-      y[u(i)] = result.y[u(next++)];
-    }
-    result.y = std::move(y);
-  }
+  if (!result.y.empty()) result.y = spread_over_rows(result.y, lp.m, dependent);
   return result;
 }
 
